@@ -1,0 +1,183 @@
+#include "app/windows_prompts.h"
+
+#include <shlobj.h>
+
+#include <vector>
+
+namespace {
+
+// Disables every window of the program while a prompt is open, so that no
+// handler can run again in the middle of another, and gives the activation
+// back afterwards.
+class ProgramModal {
+public:
+    ProgramModal() : active_(GetActiveWindow()) {
+        EnumThreadWindows(GetCurrentThreadId(), &ProgramModal::Collect, reinterpret_cast<LPARAM>(this));
+    }
+    ~ProgramModal() {
+        for (HWND window : disabled_) {
+            if (IsWindow(window)) EnableWindow(window, TRUE);
+        }
+        if (active_ && IsWindow(active_)) SetActiveWindow(active_);
+    }
+    ProgramModal(const ProgramModal&) = delete;
+    ProgramModal& operator=(const ProgramModal&) = delete;
+
+    HWND owner() const { return active_; }
+
+private:
+    static BOOL CALLBACK Collect(HWND window, LPARAM self) {
+        if (IsWindowVisible(window) && IsWindowEnabled(window)) {
+            EnableWindow(window, FALSE);
+            reinterpret_cast<ProgramModal*>(self)->disabled_.push_back(window);
+        }
+        return TRUE;
+    }
+
+    HWND active_;
+    std::vector<HWND> disabled_;
+};
+
+// An in-memory dialog template, so that the input box needs no resource.
+class DialogTemplate {
+public:
+    DialogTemplate(DWORD style, short cx, short cy, const std::wstring& title) {
+        Align();
+        Put<DWORD>(style | DS_SETFONT);
+        Put<DWORD>(0);
+        countAt_ = data_.size();
+        Put<WORD>(0);
+        Put<short>(0);
+        Put<short>(0);
+        Put<short>(cx);
+        Put<short>(cy);
+        Put<WORD>(0);
+        Put<WORD>(0);
+        PutText(title);
+        Put<WORD>(8);
+        PutText(L"MS Shell Dlg");
+    }
+
+    void Add(WORD classAtom, WORD id, DWORD style, short x, short y, short cx, short cy,
+             const std::wstring& text) {
+        Align();
+        Put<DWORD>(style | WS_CHILD | WS_VISIBLE);
+        Put<DWORD>(0);
+        Put<short>(x);
+        Put<short>(y);
+        Put<short>(cx);
+        Put<short>(cy);
+        Put<WORD>(id);
+        Put<WORD>(0xFFFF);
+        Put<WORD>(classAtom);
+        PutText(text);
+        Put<WORD>(0);
+        ++*reinterpret_cast<WORD*>(data_.data() + countAt_);
+    }
+
+    const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(data_.data()); }
+
+private:
+    template <typename T>
+    void Put(T value) {
+        const auto* bytes = reinterpret_cast<const BYTE*>(&value);
+        data_.insert(data_.end(), bytes, bytes + sizeof value);
+    }
+    void PutText(const std::wstring& text) {
+        for (wchar_t c : text) Put<wchar_t>(c);
+        Put<wchar_t>(L'\0');
+    }
+    void Align() {
+        while (data_.size() % 4) data_.push_back(0);
+    }
+
+    std::vector<BYTE> data_;
+    size_t countAt_ = 0;
+};
+
+constexpr WORD kButton = 0x0080, kEdit = 0x0081, kStatic = 0x0082;
+constexpr WORD kPromptId = 100, kEditId = 101;
+
+struct InputState {
+    const std::wstring* prompt;
+    const std::wstring* defaultText;
+    std::wstring answer;
+};
+
+INT_PTR CALLBACK InputProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* state = reinterpret_cast<InputState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        state = reinterpret_cast<InputState*>(lParam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        SetDlgItemTextW(dialog, kPromptId, state->prompt->c_str());
+        SetDlgItemTextW(dialog, kEditId, state->defaultText->c_str());
+        SetForegroundWindow(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            const HWND edit = GetDlgItem(dialog, kEditId);
+            std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+            text.resize(static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+            state->answer = text;
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            state->answer.clear();
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        }
+        break;
+    default:
+        break;
+    }
+    return FALSE;
+}
+
+// Owns the item list that the folder browser returns.
+class ItemList {
+public:
+    explicit ItemList(PIDLIST_ABSOLUTE list) : list_(list) {}
+    ~ItemList() { CoTaskMemFree(list_); }
+    ItemList(const ItemList&) = delete;
+    ItemList& operator=(const ItemList&) = delete;
+    PIDLIST_ABSOLUTE get() const { return list_; }
+
+private:
+    PIDLIST_ABSOLUTE list_;
+};
+
+}  // namespace
+
+int WindowsPrompts::Message(const std::wstring& text, const std::wstring& title, UINT style) {
+    ProgramModal modal;
+    return MessageBoxW(modal.owner(), text.c_str(), title.c_str(), style | MB_SETFOREGROUND);
+}
+
+std::wstring WindowsPrompts::Input(const std::wstring& prompt, const std::wstring& title,
+                                   const std::wstring& defaultText) {
+    ProgramModal modal;
+    DialogTemplate layout(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER, 240, 80, title);
+    layout.Add(kStatic, kPromptId, SS_LEFT, 7, 7, 170, 40, L"");
+    layout.Add(kButton, IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 183, 7, 50, 14, L"OK");
+    layout.Add(kButton, IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 183, 25, 50, 14, L"Cancel");
+    layout.Add(kEdit, kEditId, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 7, 58, 226, 14, L"");
+    InputState state{&prompt, &defaultText, {}};
+    DialogBoxIndirectParamW(GetModuleHandleW(nullptr), layout.get(), modal.owner(), InputProc,
+                            reinterpret_cast<LPARAM>(&state));
+    return state.answer;
+}
+
+std::optional<std::wstring> WindowsPrompts::BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) {
+    ProgramModal modal;
+    BROWSEINFOW request{};
+    request.hwndOwner = owner;
+    request.lpszTitle = title.c_str();
+    request.ulFlags = flags;
+    ItemList chosen(SHBrowseForFolderW(&request));
+    if (!chosen.get()) return std::nullopt;
+    wchar_t path[MAX_PATH] = {};
+    if (!SHGetPathFromIDListW(chosen.get(), path)) return std::nullopt;
+    return std::wstring(path);
+}

@@ -1,0 +1,12 @@
+#pragma once
+// The real prompts: the platform's message box, our input box and the shell's
+// folder browser. Each is modal to the whole program.
+#include "core/prompts.h"
+
+class WindowsPrompts : public Prompts {
+public:
+    int Message(const std::wstring& text, const std::wstring& title, UINT style) override;
+    std::wstring Input(const std::wstring& prompt, const std::wstring& title,
+                       const std::wstring& defaultText) override;
+    std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) override;
+};

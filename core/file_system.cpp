@@ -1,0 +1,162 @@
+#include "core/file_system.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "core/errors.h"
+
+namespace FileSystem {
+namespace {
+
+// Owns a FindFirstFileW handle.
+class FindHandle {
+public:
+    FindHandle(const std::wstring& pattern, WIN32_FIND_DATAW& data)
+        : handle_(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0)) {}
+    ~FindHandle() {
+        if (valid()) FindClose(handle_);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool next(WIN32_FIND_DATAW& data) { return FindNextFileW(handle_, &data) != 0; }
+
+private:
+    HANDLE handle_;
+};
+
+// The one listing in progress: its names, taken in full when it starts.
+struct Listing {
+    std::vector<std::wstring> names;
+    size_t next = 0;
+};
+Listing g_listing;
+
+bool Accepts(unsigned attributes, unsigned mask) {
+    const unsigned restricted = AttrHidden | AttrSystem | AttrDirectory;
+    return (attributes & restricted & ~mask) == 0;
+}
+
+bool HasWildcard(const std::wstring& s) { return s.find_first_of(L"*?") != std::wstring::npos; }
+
+std::wstring NamePart(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<std::wstring> ListDisk(const std::wstring& pattern, unsigned mask) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data{};
+    FindHandle find(pattern, data);
+    if (!find.valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES) {
+            return names;
+        }
+        throw AppError(static_cast<long>(error), SystemMessage(error));
+    }
+    // The platform also matches wildcards against short 8.3 names ("x.pk3x"
+    // would pass "*.pk3"); only the long name counts here. A plain name is a
+    // lookup of one entry, which may be given in its short form.
+    const std::wstring spec = NamePart(pattern);
+    const bool wild = HasWildcard(spec);
+    do {
+        if (Accepts(data.dwFileAttributes, mask) && (!wild || MatchesPattern(data.cFileName, spec))) {
+            names.emplace_back(data.cFileName);
+        }
+    } while (find.next(data));
+    return names;
+}
+
+void DeleteContents(const std::wstring& folder, bool& keptSome) {
+    WIN32_FIND_DATAW data{};
+    std::vector<std::pair<std::wstring, DWORD>> entries;
+    {
+        FindHandle find(folder + L"\\*", data);
+        if (!find.valid()) return;
+        do {
+            const std::wstring name = data.cFileName;
+            if (name != L"." && name != L"..") entries.emplace_back(name, data.dwFileAttributes);
+        } while (find.next(data));
+    }
+    for (const auto& [name, attributes] : entries) {
+        const std::wstring path = folder + L"\\" + name;
+        if (attributes & FILE_ATTRIBUTE_READONLY) {
+            keptSome = true;
+        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            DeleteContents(path, keptSome);
+            if (!RemoveDirectoryW(path.c_str())) keptSome = true;
+        } else if (!DeleteFileW(path.c_str())) {
+            keptSome = true;
+        }
+    }
+}
+
+}  // namespace
+
+std::wstring Dir(const std::wstring& pattern, unsigned mask) {
+    // The platform sees a path only up to its first NUL (registry text can end in one).
+    const std::wstring clean = pattern.substr(0, pattern.find(L'\0'));
+    g_listing = Listing{};
+    g_listing.names = ListDisk(clean, mask);
+    return Dir();
+}
+
+std::wstring Dir() {
+    if (g_listing.next >= g_listing.names.size()) return {};
+    return g_listing.names[g_listing.next++];
+}
+
+unsigned GetAttr(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        throw AppError(static_cast<long>(error), SystemMessage(error));
+    }
+    return attributes;
+}
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void DeleteFolder(const std::wstring& path) {
+    std::wstring folder = path;
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        throw AppError(76, L"Path not found");
+    }
+    bool keptSome = false;
+    DeleteContents(folder, keptSome);
+    if (keptSome || !RemoveDirectoryW(folder.c_str())) throw AppError(70, L"Permission denied");
+}
+
+bool MatchesPattern(const std::wstring& name, const std::wstring& pattern) {
+    // Iterative glob with backtracking to the last star.
+    size_t n = 0, p = 0, starP = std::wstring::npos, starN = 0;
+    auto same = [](wchar_t a, wchar_t b) {
+        return CompareStringOrdinal(&a, 1, &b, 1, TRUE) == CSTR_EQUAL;
+    };
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == L'?' || (pattern[p] != L'*' && same(pattern[p], name[n])))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == L'*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::wstring::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && (pattern[p] == L'*' || (pattern[p] == L'.' && p + 1 == pattern.size()))) ++p;
+    if (pattern.compare(p, std::wstring::npos, L".*") == 0) return true;
+    return p == pattern.size();
+}
+
+}  // namespace FileSystem

@@ -1,0 +1,38 @@
+#pragma once
+// The program's file-system layer: the one program-wide directory listing,
+// entry attributes and folder removal. Every caller goes through here, so that
+// a folder can also be served from memory (see MemoryFolder).
+#include <string>
+
+namespace FileSystem {
+
+// Attribute bits, as the listing masks use them.
+enum Attr : unsigned {
+    AttrReadOnly = 1,
+    AttrHidden = 2,
+    AttrSystem = 4,
+    AttrDirectory = 16,
+    AttrArchive = 32,
+};
+
+// Starts a new listing (ending the one in progress) and returns its first name,
+// or the empty text when nothing matches. Entries that are hidden, system or
+// folders are returned only when the mask has that bit; read-only and archive
+// entries always are. A missing folder lists nothing; any other failure throws
+// AppError with the system's reason.
+std::wstring Dir(const std::wstring& pattern, unsigned mask);
+// The next name of the listing in progress; the empty text once it is exhausted.
+std::wstring Dir();
+
+// Attributes of an entry; throws AppError when it cannot be read.
+unsigned GetAttr(const std::wstring& path);
+// True exactly when path names an existing file (not a folder).
+bool FileExists(const std::wstring& path);
+// Deletes a folder with its contents. Read-only entries are kept and make the
+// call fail, as does a missing folder; failures throw AppError.
+void DeleteFolder(const std::wstring& path);
+
+// Case-insensitive match of a name against a pattern with * and ?.
+bool MatchesPattern(const std::wstring& name, const std::wstring& pattern);
+
+}  // namespace FileSystem

@@ -1,0 +1,31 @@
+#pragma once
+// Everything that asks a person goes through this seam: the message box, the
+// input box and the folder browser. The program installs the real ones; tests
+// install a recorder that answers as scripted.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // A message box; returns the button pressed (IDOK, IDYES, ...).
+    virtual int Message(const std::wstring& text, const std::wstring& title, UINT style) = 0;
+    // An input box; Cancel answers the empty text.
+    virtual std::wstring Input(const std::wstring& prompt, const std::wstring& title,
+                               const std::wstring& defaultText) = 0;
+    // The shell's folder browser; nothing when the user cancels.
+    virtual std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) = 0;
+};
+
+// The prompts in force. Installing nullptr leaves none, and asking then throws.
+Prompts& CurrentPrompts();
+void SetPrompts(Prompts* prompts);
+
+// The program's title, used by its messages unless a message says otherwise.
+inline constexpr wchar_t AppTitle[] = L"Tarrow";
+
+inline int MsgBox(const std::wstring& text, UINT style = MB_OK, const std::wstring& title = AppTitle) {
+    return CurrentPrompts().Message(text, title, style);
+}

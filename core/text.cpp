@@ -1,0 +1,28 @@
+#include "core/text.h"
+
+#include <windows.h>
+
+namespace {
+
+std::wstring FromCodePage(UINT cp, std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const int n = MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
+    return out;
+}
+
+std::string ToCodePage(UINT cp, std::wstring_view wide) {
+    if (wide.empty()) return {};
+    const int n = WideCharToMultiByte(cp, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(cp, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace
+
+std::wstring Utf8ToWide(std::string_view utf8) { return FromCodePage(CP_UTF8, utf8); }
+std::string WideToUtf8(std::wstring_view wide) { return ToCodePage(CP_UTF8, wide); }
+std::string WideToAnsi(std::wstring_view wide) { return ToCodePage(CP_ACP, wide); }
+std::wstring ToDecimal(long long n) { return std::to_wstring(n); }

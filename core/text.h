@@ -1,0 +1,10 @@
+#pragma once
+// Conversions at the program's boundaries. Inside, all text is std::wstring.
+#include <string>
+#include <string_view>
+
+std::wstring Utf8ToWide(std::string_view utf8);
+std::string WideToUtf8(std::wstring_view wide);
+// The system's ANSI code page, as archives made on Windows encode passwords.
+std::string WideToAnsi(std::wstring_view wide);
+std::wstring ToDecimal(long long n);
