@@ -25,4 +25,5 @@ std::string ToCodePage(UINT cp, std::wstring_view wide) {
 std::wstring Utf8ToWide(std::string_view utf8) { return FromCodePage(CP_UTF8, utf8); }
 std::string WideToUtf8(std::wstring_view wide) { return ToCodePage(CP_UTF8, wide); }
 std::string WideToAnsi(std::wstring_view wide) { return ToCodePage(CP_ACP, wide); }
+std::wstring AnsiToWide(std::string_view ansi) { return FromCodePage(CP_ACP, ansi); }
 std::wstring ToDecimal(long long n) { return std::to_wstring(n); }

@@ -7,4 +7,5 @@ std::wstring Utf8ToWide(std::string_view utf8);
 std::string WideToUtf8(std::wstring_view wide);
 // The system's ANSI code page, as archives made on Windows encode passwords.
 std::string WideToAnsi(std::wstring_view wide);
+std::wstring AnsiToWide(std::string_view ansi);
 std::wstring ToDecimal(long long n);

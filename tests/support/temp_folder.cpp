@@ -83,3 +83,12 @@ std::vector<std::wstring> TreeOf(const std::wstring& folder) {
     std::sort(out.begin(), out.end());
     return out;
 }
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring p = path;
+    return p.substr(0, p.find_last_of(L'\\'));
+}
+
+std::wstring Fixture(const std::wstring& name) { return ProgramFolder() + L"\\fixtures\\" + name; }

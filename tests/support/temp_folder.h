@@ -31,3 +31,7 @@ bool PathExists(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
 // Every entry below a folder, as relative paths, sorted.
 std::vector<std::wstring> TreeOf(const std::wstring& folder);
+
+// The folder of the running test program, and a generated fixture in it.
+std::wstring ProgramFolder();
+std::wstring Fixture(const std::wstring& name);

@@ -1,0 +1,167 @@
+#include "archive/unzip.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "archive/unzip_api.h"
+#include "core/errors.h"
+#include "core/prompts.h"
+#include "core/text.h"
+
+namespace VBUnzBas {
+
+UnzipOptions Options;
+std::wstring ZipFileName;
+std::wstring ExtractDir;
+std::array<std::wstring, MaxNames> IncludeNames;
+int IncludeCount = 0;
+std::array<std::wstring, MaxNames> ExcludeNames;
+int ExcludeCount = 0;
+bool PasswordSkip = false;
+std::vector<ListedEntry> Listed;
+
+namespace {
+
+struct Library {
+    HMODULE module = nullptr;
+    WizSingleEntryUnzipFn unzip = nullptr;
+    UzpVersion2Fn version = nullptr;
+};
+
+std::wstring ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+// Loaded from the program's own folder on first use, and kept for the run.
+const Library& LoadLibraryOnce() {
+    static Library library;
+    if (library.unzip) return library;
+    if (!library.module) {
+        library.module = LoadLibraryW((ProgramFolder() + L"\\unzip32.dll").c_str());
+        if (!library.module) throw AppError(48, L"Could not load unzip32.dll");
+    }
+    library.unzip = reinterpret_cast<WizSingleEntryUnzipFn>(
+        reinterpret_cast<void*>(GetProcAddress(library.module, "Wiz_SingleEntryUnzip")));
+    library.version =
+        reinterpret_cast<UzpVersion2Fn>(reinterpret_cast<void*>(GetProcAddress(library.module, "UzpVersion2")));
+    if (!library.unzip || !library.version) {
+        library.unzip = nullptr;
+        throw AppError(453, L"unzip32.dll lacks an entry point");
+    }
+    return library;
+}
+
+// A foreign library of the same name is never handed records it does not know.
+void CheckVersion(const Library& library) {
+    UzpVer2 version{};
+    version.structlen = sizeof version;
+    std::memset(version.betalevel, ' ', sizeof version.betalevel - 1);
+    std::memset(version.date, ' ', sizeof version.date - 1);
+    std::memset(version.zlib_ver, ' ', sizeof version.zlib_ver - 1);
+    library.version(&version);
+    if (std::strncmp(version.library, UnzipLibraryName, sizeof version.library) != 0 ||
+        version.api != UnzipApiVersion) {
+        throw AppError(453, L"unzip32.dll is not Tarrow's extraction library");
+    }
+}
+
+// Callbacks: the library calls them on this thread; nothing may escape them.
+int UnzipPrint(const char*, unsigned long) { return 0; }
+
+int UnzipReplace(const char* name) {
+    try {
+        const std::wstring file = Utf8ToWide(std::string(name, strnlen(name, 256)));
+        switch (MsgBox(L"Overwrite " + file + L"?", MB_YESNOCANCEL | MB_ICONWARNING,
+                       L"VBUnZip32 - File Already Exists!")) {
+        case IDNO: return 100;
+        case IDCANCEL: return 104;
+        default: return 102;
+        }
+    } catch (...) {
+        return 100;
+    }
+}
+
+int UnzipPassword(char* buffer, int size, const char*, const char*) {
+    try {
+        if (PasswordSkip) return 1;
+        const std::wstring answer = CurrentPrompts().Input(L"Please Enter The Password!", AppTitle, L"");
+        if (answer.empty()) {
+            PasswordSkip = true;
+            return 1;
+        }
+        std::memset(buffer, 0, static_cast<size_t>(size));
+        const std::string bytes = WideToAnsi(answer);
+        // A longer answer than the buffer takes is refused: it counts as wrong.
+        if (bytes.size() + 1 <= static_cast<size_t>(size)) std::memcpy(buffer, bytes.data(), bytes.size());
+        return 0;
+    } catch (...) {
+        return 1;
+    }
+}
+
+void UnzipMessage(unsigned long long, unsigned long long, unsigned, unsigned, unsigned, unsigned, unsigned,
+                  unsigned, char, const char* name, const char*, unsigned long, char) {
+    try {
+        std::wstring entry = Utf8ToWide(name);
+        const bool folder = !entry.empty() && entry.back() == L'\\';
+        if (folder) entry.pop_back();
+        Listed.push_back({entry, folder});
+    } catch (...) {
+    }
+}
+
+int UnzipService(const char*, unsigned long long) { return 0; }
+
+std::vector<std::string> Utf8Names(const std::array<std::wstring, MaxNames>& names, int count) {
+    std::vector<std::string> out;
+    for (int i = 0; i < count && i < MaxNames; ++i) out.push_back(WideToUtf8(names[static_cast<size_t>(i)]));
+    return out;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& names) {
+    std::vector<char*> out(MaxNames, nullptr);
+    for (size_t i = 0; i < names.size(); ++i) out[i] = names[i].data();
+    return out;
+}
+
+}  // namespace
+
+int RunUnzip() {
+    const Library& library = LoadLibraryOnce();
+    CheckVersion(library);
+
+    std::string zipFile = WideToUtf8(ZipFileName);
+    std::string extractDir = WideToUtf8(ExtractDir);
+    const UnzipOptions& o = Options;
+    DCL options{o.ExtractOnlyNewer, o.SpaceToUnderscore, o.PromptToOverwrite, o.fQuiet, o.ncflag, o.ntflag,
+                o.nvflag, o.nfflag, o.nzflag, o.ndflag, o.noflag, o.naflag, o.nZIflag, o.C_flag, o.fPrivilege,
+                zipFile.c_str(), extractDir.c_str()};
+    USERFUNCTIONS callbacks{};
+    callbacks.print = UnzipPrint;
+    callbacks.sound = nullptr;
+    callbacks.replace = UnzipReplace;
+    callbacks.password = UnzipPassword;
+    callbacks.SendApplicationMessage = UnzipMessage;
+    callbacks.ServCallBk = UnzipService;
+
+    auto includes = Utf8Names(IncludeNames, IncludeCount);
+    auto excludes = Utf8Names(ExcludeNames, ExcludeCount);
+    auto includePointers = Pointers(includes);
+    auto excludePointers = Pointers(excludes);
+    Listed.clear();
+    return library.unzip(static_cast<int>(includes.size()), includePointers.data(), static_cast<int>(excludes.size()),
+                         excludePointers.data(), &options, &callbacks);
+}
+
+}  // namespace VBUnzBas

@@ -1,0 +1,56 @@
+#pragma once
+// VBUnzBas: drives unzip32.dll for the program. A caller sets the options, the
+// lists and the two paths, then calls RunUnzip; the settings keep their values
+// from one run to the next.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace VBUnzBas {
+
+// One field per integer of the library's option record, in its order.
+struct UnzipOptions {
+    std::int16_t ExtractOnlyNewer = 0;
+    std::int16_t SpaceToUnderscore = 0;
+    std::int16_t PromptToOverwrite = 0;
+    std::int16_t fQuiet = 0;
+    std::int16_t ncflag = 0;
+    std::int16_t ntflag = 0;
+    std::int16_t nvflag = 0;
+    std::int16_t nfflag = 0;
+    std::int16_t nzflag = 0;
+    std::int16_t ndflag = 0;
+    std::int16_t noflag = 0;
+    std::int16_t naflag = 0;
+    std::int16_t nZIflag = 0;
+    std::int16_t C_flag = 0;
+    std::int16_t fPrivilege = 0;
+};
+
+inline constexpr int MaxNames = 100;
+
+extern UnzipOptions Options;
+extern std::wstring ZipFileName;
+extern std::wstring ExtractDir;
+extern std::array<std::wstring, MaxNames> IncludeNames;
+extern int IncludeCount;
+extern std::array<std::wstring, MaxNames> ExcludeNames;
+extern int ExcludeCount;
+// Once on, password requests are answered "none" without asking.
+extern bool PasswordSkip;
+
+// One entry reported by a list-only run: where extraction would write it.
+struct ListedEntry {
+    std::wstring name;  // relative, "\" separators, no trailing "\"
+    bool folder = false;
+};
+// What the last list-only run reported, in the archive's order.
+extern std::vector<ListedEntry> Listed;
+
+// Runs the library once with the current settings and returns its result code.
+// Throws AppError when unzip32.dll cannot be loaded, lacks an entry point, or
+// is not our library.
+int RunUnzip();
+
+}  // namespace VBUnzBas

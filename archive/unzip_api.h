@@ -1,0 +1,92 @@
+#pragma once
+// The records and entry points of unzip32.dll, shared by the library and the
+// module that drives it. Strings cross as zero-terminated 8-bit text: paths and
+// names in UTF-8, the password as the bytes the caller typed.
+#include <cstdint>
+
+extern "C" {
+
+// The option record: fifteen integers, then the two paths.
+struct DCL {
+    int ExtractOnlyNewer;
+    int SpaceToUnderscore;
+    int PromptToOverwrite;
+    int fQuiet;
+    int ncflag;
+    int ntflag;
+    int nvflag;  // list only: report each entry, write nothing
+    int nfflag;
+    int nzflag;
+    int ndflag;  // recreate the stored folder paths
+    int noflag;  // overwrite existing files without asking
+    int naflag;
+    int nZIflag;
+    int C_flag;
+    int fPrivilege;
+    const char* lpszZipFN;
+    const char* lpszExtractDir;
+};
+
+// Callbacks. All run on the caller's thread, inside Wiz_SingleEntryUnzip.
+typedef int (*DLLPRNT)(const char* text, unsigned long size);
+typedef void (*DLLSND)(void);
+// Returns 100 (keep the file), 102 (overwrite it) or 104 (overwrite none).
+typedef int (*DLLREPLACE)(const char* name);
+// Writes a password into buffer (size bytes at most, its zero included) and
+// returns 0, or returns 1 when there is none. An empty answer counts as wrong.
+typedef int (*DLLPASSWORD)(char* buffer, int size, const char* prompt, const char* name);
+// One entry of a listing. The name is where extraction would write the entry,
+// relative to the destination, with "\" separators; a folder's ends in "\".
+typedef void (*DLLMESSAGE)(unsigned long long size, unsigned long long compressedSize, unsigned factor,
+                           unsigned month, unsigned day, unsigned year, unsigned hour, unsigned minute, char flag,
+                           const char* name, const char* method, unsigned long crc, char encrypted);
+// Called before each entry; a non-zero answer stops the run.
+typedef int (*DLLSERVICE)(const char* name, unsigned long long size);
+
+struct USERFUNCTIONS {
+    DLLPRNT print;
+    DLLSND sound;
+    DLLREPLACE replace;
+    DLLPASSWORD password;
+    DLLMESSAGE SendApplicationMessage;
+    DLLSERVICE ServCallBk;
+    unsigned long long TotalSizeComp;
+    unsigned long long TotalSize;
+    unsigned CompFactor;
+    unsigned long long NumMembers;
+    unsigned short cchComment;
+};
+
+// The version record. The caller sets structlen to its size; the library fills
+// the rest, and names itself in library so that a foreign DLL is recognised.
+struct UzpVer2 {
+    std::uint32_t structlen;
+    char betalevel[10];
+    char date[20];
+    char zlib_ver[10];
+    char library[16];
+    std::uint32_t api;
+};
+static_assert(sizeof(UzpVer2) == 64);
+
+typedef int (*WizSingleEntryUnzipFn)(int includeCount, char** includes, int excludeCount, char** excludes,
+                                     DCL* options, USERFUNCTIONS* callbacks);
+typedef void (*UzpVersion2Fn)(UzpVer2* version);
+}
+
+inline constexpr char UnzipLibraryName[] = "TarrowUnzip";
+inline constexpr std::uint32_t UnzipApiVersion = 1;
+
+// Result codes of Wiz_SingleEntryUnzip.
+enum UnzipResult : int {
+    UnzOk = 0,
+    UnzWarning = 1,       // some entries were skipped or failed their checks
+    UnzDamaged = 2,       // the archive's structure is broken
+    UnzBomb = 3,          // entries overlap: nothing was extracted
+    UnzNotZip = 9,        // missing, or not a zip archive
+    UnzBadArguments = 10,
+    UnzNoMatch = 11,      // no entry matched the include list
+    UnzNoSpace = 50,      // the selected entries would not fit on the volume
+    UnzStopped = 80,      // the service callback stopped the run
+    UnzBadPassword = 82,  // an encrypted entry was skipped for want of its password
+};
