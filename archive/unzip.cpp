@@ -6,6 +6,7 @@
 
 #include "archive/unzip_api.h"
 #include "core/errors.h"
+#include "core/file_system.h"
 #include "core/prompts.h"
 #include "core/text.h"
 
@@ -29,25 +30,12 @@ struct Library {
     UzpVersion2Fn version = nullptr;
 };
 
-std::wstring ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
 // Loaded from the program's own folder on first use, and kept for the run.
 const Library& LoadLibraryOnce() {
     static Library library;
     if (library.unzip) return library;
     if (!library.module) {
-        library.module = LoadLibraryW((ProgramFolder() + L"\\unzip32.dll").c_str());
+        library.module = LoadLibraryW((FileSystem::ProgramFolder() + L"\\unzip32.dll").c_str());
         if (!library.module) throw AppError(48, L"Could not load unzip32.dll");
     }
     library.unzip = reinterpret_cast<WizSingleEntryUnzipFn>(

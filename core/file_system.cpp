@@ -99,7 +99,7 @@ std::wstring Dir(const std::wstring& pattern, unsigned mask) {
     // The platform sees a path only up to its first NUL (registry text can end in one).
     const std::wstring clean = pattern.substr(0, pattern.find(L'\0'));
     g_listing = Listing{};
-    g_listing.names = ListDisk(clean, mask);
+    if (!clean.empty()) g_listing.names = ListDisk(clean, mask);
     return Dir();
 }
 
@@ -132,6 +132,19 @@ void DeleteFolder(const std::wstring& path) {
     bool keptSome = false;
     DeleteContents(folder, keptSome);
     if (keptSome || !RemoveDirectoryW(folder.c_str())) throw AppError(70, L"Permission denied");
+}
+
+std::wstring ProgramFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return path.substr(0, path.find_last_of(L'\\'));
 }
 
 bool MatchesPattern(const std::wstring& name, const std::wstring& pattern) {

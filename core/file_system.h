@@ -32,6 +32,9 @@ bool FileExists(const std::wstring& path);
 // call fail, as does a missing folder; failures throw AppError.
 void DeleteFolder(const std::wstring& path);
 
+// The folder of the running program, without a trailing backslash.
+std::wstring ProgramFolder();
+
 // Case-insensitive match of a name against a pattern with * and ?.
 bool MatchesPattern(const std::wstring& name, const std::wstring& pattern);
 

@@ -47,8 +47,12 @@ TEST(InCopy, RunUnzipRaisesForTheLibraryCase) {
         VBUnzBas::RunUnzip();
         FAIL() << "no error";
     } catch (const AppError& e) {
-        if (which == L"missing") EXPECT_EQ(e.Description(), L"Could not load unzip32.dll");
-        if (which == L"foreign") EXPECT_EQ(e.Description(), L"unzip32.dll is not Tarrow's extraction library");
+        if (which == L"missing") {
+            EXPECT_EQ(e.Description(), L"Could not load unzip32.dll");
+        }
+        if (which == L"foreign") {
+            EXPECT_EQ(e.Description(), L"unzip32.dll is not Tarrow's extraction library");
+        }
     }
     EXPECT_FALSE(PathExists(L"foreign-called.txt"));
 }

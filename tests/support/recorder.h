@@ -2,6 +2,7 @@
 // A Prompts that keeps what was asked and answers as scripted, installed for
 // the life of the object.
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,10 +24,12 @@ public:
 
     int Message(const std::wstring& text, const std::wstring& title, UINT style) override {
         asked.push_back({AskedPrompt::Message, text, title, style});
+        if (onAsk) onAsk(asked.back());
         return Take(buttons, IDOK);
     }
     std::wstring Input(const std::wstring& prompt, const std::wstring& title, const std::wstring&) override {
         asked.push_back({AskedPrompt::Input, prompt, title, 0});
+        if (onAsk) onAsk(asked.back());
         return Take(inputs, std::wstring());
     }
     std::optional<std::wstring> BrowseForFolder(HWND, const std::wstring& title, UINT flags) override {
@@ -43,6 +46,8 @@ public:
     }
 
     std::vector<AskedPrompt> asked;
+    // Runs while a prompt is open, to look at the program at that moment.
+    std::function<void(const AskedPrompt&)> onAsk;
     std::deque<int> buttons;
     std::deque<std::wstring> inputs;
     std::deque<std::optional<std::wstring>> folders;

@@ -1,5 +1,7 @@
 #include "tests/support/ui.h"
 
+#include "app/message_loop.h"
+
 #include <algorithm>
 
 namespace {
@@ -56,6 +58,7 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 void PumpPending() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (DispatchToKeyboardWindows(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

@@ -1,0 +1,48 @@
+#include "app/layout.h"
+
+Layout::~Layout() {
+    if (font_) DeleteObject(font_);
+}
+
+void Layout::EnsureFont(UINT dpi) {
+    if (font_ && dpi == dpi_) return;
+    if (font_) DeleteObject(font_);
+    // MS Sans Serif 8 of the classic forms; MS Shell Dlg maps to the system's dialog face.
+    font_ = CreateFontW(-MulDiv(8, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                        DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg");
+    dpi_ = dpi;
+}
+
+HWND Layout::Add(HWND parent, const ControlSpec& spec) {
+    const UINT dpi = DpiOf(parent);
+    EnsureFont(dpi);
+    HWND window = CreateWindowExW(spec.exStyle, spec.className, spec.text, spec.style | WS_CHILD,
+                                  Scale(spec.left, dpi), Scale(spec.top, dpi), Scale(spec.width, dpi),
+                                  Scale(spec.height, dpi), parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), GetModuleHandleW(nullptr),
+                                  nullptr);
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    placed_.push_back({window, spec});
+    return window;
+}
+
+void Layout::Rescale(UINT dpi) {
+    EnsureFont(dpi);
+    for (const Placed& p : placed_) {
+        SetWindowPos(p.window, nullptr, Scale(p.spec.left, dpi), Scale(p.spec.top, dpi), Scale(p.spec.width, dpi),
+                     Scale(p.spec.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageW(p.window, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    }
+}
+
+UINT DpiOf(HWND window) {
+    const UINT dpi = window ? GetDpiForWindow(window) : GetDpiForSystem();
+    return dpi ? dpi : 96;
+}
+
+SIZE OuterSize(int width, int height, DWORD style, DWORD exStyle, bool menu, UINT dpi) {
+    RECT r{0, 0, Layout::Scale(width, dpi), Layout::Scale(height, dpi)};
+    AdjustWindowRectExForDpi(&r, style, menu, exStyle, dpi);
+    return {r.right - r.left, r.bottom - r.top};
+}

@@ -1,0 +1,411 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include "app/message_loop.h"
+#include "core/busy_cursor.h"
+#include "core/errors.h"
+#include "core/file_system.h"
+#include "core/globals.h"
+#include "core/prompts.h"
+#include "core/registry.h"
+#include "mods/mod_library.h"
+#include "resources/resource.h"
+
+namespace {
+
+enum : int {
+    IdOptions = 100,
+    IdExit,
+    IdModInfoEditor,
+    IdAbout,
+    IdChanges,
+    IdTabStrip = 200,
+    IdPage1,
+    IdPage2,
+    IdIconMove,
+    IdLabel,
+    IdListDisabled,
+    IdListEnabled,
+    IdModInfo,
+    IdEnable,
+    IdDisable,
+    IdRefresh,
+};
+
+constexpr wchar_t kMainClass[] = L"TarrowMain";
+constexpr wchar_t kPageClass[] = L"TarrowPage";
+constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kListStyle = WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_SORT | LBS_NOTIFY |
+                             LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT;
+constexpr DWORD kButtonStyle = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD kLabelStyle = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
+
+// The rich text that rtfModInfo holds until a mod is selected.
+constexpr char kNotSelectedRtf[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss MS Sans Serif;}}\\viewkind4\\uc1\\pard\\f0\\fs17 "
+    "You have not selected a mod yet.\\par}";
+
+// A page frame: a borderless container that hands its controls' messages to the main window.
+LRESULT CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORLISTBOX:
+        return SendMessageW(GetParent(page), message, wParam, lParam);
+    default:
+        return DefWindowProcW(page, message, wParam, lParam);
+    }
+}
+
+void RegisterPageClass() {
+    WNDCLASSEXW wc{sizeof wc};
+    if (GetClassInfoExW(GetModuleHandleW(nullptr), kPageClass, &wc)) return;
+    wc.lpfnWndProc = PageProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kPageClass;
+    RegisterClassExW(&wc);
+}
+
+void SetRichText(HWND control, const char* rtf) {
+    SETTEXTEX how{ST_DEFAULT, CP_ACP};
+    SendMessageW(control, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(rtf));
+}
+
+}  // namespace
+
+std::wstring CurrentItemText(HWND list) {
+    const LRESULT index = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR) return {};
+    std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, index, 0)) + 1, L'\0');
+    text.resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
+frmMain::~frmMain() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void frmMain::Load(int show) {
+    static const INITCOMMONCONTROLSEX controls{sizeof controls,
+                                               ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    LoadLibraryW(L"Msftedit.dll");
+    RegisterPageClass();
+    RegisterOnce(kMainClass, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TARROW)));
+    const SIZE size = OuterSize(625, 290, kMainStyle, WS_EX_CONTROLPARENT, true, DpiOf(nullptr));
+    CreateWindowExW(WS_EX_CONTROLPARENT, kMainClass, L"Tarrow", kMainStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx,
+                    size.cy, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    if (!hwnd_) throw Win32Error(GetLastError(), L"Could not create the main window");
+    ShowWindow(hwnd_, show);
+    UpdateWindow(hwnd_);
+}
+
+LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        Form_Load();
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return 0;
+    case WM_NOTIFY:
+        if (reinterpret_cast<NMHDR*>(lParam)->idFrom == IdTabStrip &&
+            reinterpret_cast<NMHDR*>(lParam)->code == TCN_SELCHANGE) {
+            TabStrip1_Click();
+        }
+        return 0;
+    case WM_SETCURSOR:
+        if (BusyCursor::Apply()) return TRUE;
+        break;
+    case WM_DPICHANGED: {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        layout_.Rescale(HIWORD(wParam));
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_CLOSE:
+        Form_Unload();
+        DestroyWindow(hwnd_);
+        return 0;
+    case WM_DESTROY:
+        RemoveKeyboardWindow(hwnd_);
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void frmMain::Form_Load() {
+    CheckDLLs();
+    Globals::InitGlobals();
+    currentTab_ = 1;
+    CreateMenus();
+    CreatePages();
+    SetWindowTextW(hwnd_, Globals::VersionText.c_str());
+    AddKeyboardWindow(hwnd_);
+    InstallTest();
+}
+
+void frmMain::CheckDLLs() {
+    if (!FileSystem::FileExists(FileSystem::ProgramFolder() + L"\\unzip32.dll")) {
+        MsgBox(L"Could not load unzip32.dll", MB_OK | MB_ICONERROR, L"Error");
+    }
+}
+
+void frmMain::InstallTest() {
+    // The test is made on the raw registry text, not on GamePath.
+    if (!ReadInstallPath().empty()) {
+        searchPath_ = Globals::GamePath;
+        FindMods();
+    } else {
+        MsgBox(L"Tarrow did not detect CoD, please make sure it's installed correctly.", MB_OK | MB_ICONWARNING);
+    }
+}
+
+void frmMain::CreateMenus() {
+    HMENU bar = CreateMenu();
+    HMENU file = CreatePopupMenu();
+    AppendMenuW(file, MF_STRING, IdOptions, L"Options");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(file, MF_STRING, IdExit, L"&Exit");
+    HMENU tools = CreatePopupMenu();
+    // The item carries no command.
+    AppendMenuW(tools, MF_STRING | MF_GRAYED, IdModInfoEditor, L"Mod Info Editor");
+    HMENU about = CreatePopupMenu();
+    AppendMenuW(about, MF_STRING, IdAbout, L"About");
+    AppendMenuW(about, MF_STRING, IdChanges, L"Changes");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), L"Tools");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(about), L"About");
+    SetMenu(hwnd_, bar);
+}
+
+void frmMain::CreatePages() {
+    dragCursor_ = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_GRAB));
+    // Under the page frames, where it is never seen: it only holds the drag picture.
+    c_.picIconMove = layout_.Add(hwnd_, {IdIconMove, L"STATIC", nullptr, 24, 48, 32, 32, SS_ICON});
+    SendMessageW(c_.picIconMove, STM_SETIMAGE, IMAGE_CURSOR, reinterpret_cast<LPARAM>(dragCursor_));
+    c_.TabStrip1 = layout_.Add(hwnd_, {IdTabStrip, WC_TABCONTROLW, nullptr, 0, 8, 630, 300,
+                                       WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP});
+    TCITEMW tab{TCIF_TEXT};
+    tab.pszText = const_cast<wchar_t*>(L"Manager");
+    SendMessageW(c_.TabStrip1, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&tab));
+    tab.pszText = const_cast<wchar_t*>(L"Compatibility");
+    SendMessageW(c_.TabStrip1, TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&tab));
+    for (int page = 1; page <= 2; ++page) {
+        c_.frametab[page] = layout_.Add(hwnd_, {IdPage1 + page - 1, kPageClass, nullptr, 0, 35, 625, 265,
+                                                static_cast<DWORD>((page == 1 ? WS_VISIBLE : 0) | WS_CLIPSIBLINGS),
+                                                WS_EX_CONTROLPARENT});
+        SetWindowPos(c_.frametab[page], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    }
+    CreateManagerPage();
+}
+
+void frmMain::CreateManagerPage() {
+    HWND page = c_.frametab[1];
+    c_.lblDisabled = layout_.Add(page, {IdLabel, L"STATIC", L"Disabled Mods", 8, 0, 121, 17, kLabelStyle});
+    c_.lblEnabled = layout_.Add(page, {IdLabel, L"STATIC", L"Enabled Mods", 144, 0, 121, 17, kLabelStyle});
+    c_.lblModInfo = layout_.Add(page, {IdLabel, L"STATIC", L"Mod Information", 280, 0, 337, 17, kLabelStyle});
+    // Tab order runs left to right, column by column.
+    c_.listDisabled = layout_.Add(page, {IdListDisabled, L"LISTBOX", nullptr, 8, 16, 129, 212, kListStyle});
+    c_.cmdEnable = layout_.Add(page, {IdEnable, L"BUTTON", L"Enable", 8, 232, 129, 17, kButtonStyle});
+    c_.listEnabled = layout_.Add(page, {IdListEnabled, L"LISTBOX", nullptr, 144, 16, 129, 212, kListStyle});
+    c_.cmdDisable = layout_.Add(page, {IdDisable, L"BUTTON", L"Disable", 144, 232, 129, 17, kButtonStyle});
+    c_.rtfModInfo = layout_.Add(page, {IdModInfo, MSFTEDIT_CLASS, nullptr, 288, 16, 329, 212,
+                                       WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE |
+                                           ES_READONLY | ES_AUTOVSCROLL});
+    SetRichText(c_.rtfModInfo, kNotSelectedRtf);
+    c_.cmdRefreshMods =
+        layout_.Add(page, {IdRefresh, L"BUTTON", L"Refresh Program", 288, 232, 121, 17, kButtonStyle});
+    for (HWND list : {c_.listDisabled, c_.listEnabled}) {
+        SetWindowSubclass(list, &frmMain::ListProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+}
+
+void frmMain::OnCommand(int id, int code, HWND from) {
+    switch (id) {
+    case IdExit: SendMessageW(hwnd_, WM_CLOSE, 0, 0); return;
+    case IdRefresh: cmdRefreshMods_Click(); return;
+    case IdEnable: cmdEnable_Click(); return;
+    case IdDisable: cmdDisable_Click(); return;
+    case IdListEnabled:
+    case IdListDisabled:
+        if (code == LBN_SELCHANGE) OnListSelect(from);
+        return;
+    default: return;
+    }
+}
+
+void frmMain::TabStrip1_Click() {
+    const int n = static_cast<int>(SendMessageW(c_.TabStrip1, TCM_GETCURSEL, 0, 0)) + 1;
+    if (n == currentTab_ || n < 1 || n > 2) return;
+    ShowWindow(c_.frametab[n], SW_SHOW);
+    ShowWindow(c_.frametab[currentTab_], SW_HIDE);
+    currentTab_ = n;
+}
+
+void frmMain::cmdRefreshMods_Click() {
+    searchPath_ = Globals::GamePath;
+    FindMods();
+}
+
+void frmMain::Form_Unload() {}
+
+void frmMain::FindMods() {
+    SendMessageW(c_.listEnabled, LB_RESETCONTENT, 0, 0);
+    SendMessageW(c_.listDisabled, LB_RESETCONTENT, 0, 0);
+    ModLists lists;
+    std::wstring failure;
+    {
+        BusyCursor busy;
+        try {
+            lists = ScanMods(searchPath_);
+        } catch (const AppError& error) {
+            failure = error.Description();
+        }
+    }
+    if (!failure.empty()) {
+        // A folder on a drive or share that is not there must not end the program.
+        MsgBox(L"Tarrow could not read the folder " + MainFolder(searchPath_) + L"\n\n" + failure,
+               MB_OK | MB_ICONWARNING);
+        return;
+    }
+    for (const auto& name : lists.enabled) {
+        SendMessageW(c_.listEnabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    }
+    for (const auto& name : lists.disabled) {
+        SendMessageW(c_.listDisabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    }
+}
+
+bool frmMain::ModExists(const std::wstring& fullPath) {
+    if (!FileSystem::FileExists(fullPath)) return false;
+    MsgBox(L"Error: " + fullPath + L" already exists", MB_OK);
+    return true;
+}
+
+bool frmMain::ModRename(const std::wstring& modName, const std::wstring& fromExtension,
+                        const std::wstring& toExtension) {
+    const std::wstring source = MainFolder(searchPath_) + modName + fromExtension;
+    const std::wstring destination = MainFolder(searchPath_) + modName + toExtension;
+    if (ModExists(destination)) return false;
+    const MoveOutcome outcome = MoveArchive(source, destination);
+    if (outcome.result == MoveResult::Failed) {
+        MsgBox(L"Error: could not rename " + source + L" to " + modName + toExtension + L": " +
+                   SystemMessage(outcome.error),
+               MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    // A source that is not there (no selection, or a name listed in full) has nothing to move.
+    return true;
+}
+
+void frmMain::cmdEnable_Click() {
+    ModRename(CurrentItemText(c_.listDisabled), DisabledExtension, EnabledExtension);
+    FindMods();
+}
+
+void frmMain::cmdDisable_Click() {
+    ModRename(CurrentItemText(c_.listEnabled), EnabledExtension, DisabledExtension);
+    FindMods();
+}
+
+void frmMain::OnListSelect(HWND list) {
+    if (dragSource_) return;
+    GetModInfo(CurrentItemText(list), list == c_.listEnabled ? EnabledExtension : DisabledExtension);
+}
+
+void frmMain::GetModInfo(const std::wstring&, const std::wstring&) {}
+
+void frmMain::ListDragDrop(HWND target, HWND source) {
+    if (source == target) return;
+    const std::wstring name = CurrentItemText(source);
+    if (name.empty()) return;
+    const bool moved = target == c_.listDisabled ? ModRename(name, EnabledExtension, DisabledExtension)
+                                                 : ModRename(name, DisabledExtension, EnabledExtension);
+    // After a refused move the lists and their selections stay as they were.
+    if (moved) FindMods();
+}
+
+LRESULT CALLBACK frmMain::ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                   DWORD_PTR self) {
+    try {
+        return reinterpret_cast<frmMain*>(self)->OnListMessage(list, message, wParam, lParam);
+    } catch (const std::exception& error) {
+        ReportRuntimeError(error);
+    }
+}
+
+LRESULT frmMain::OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+        if (dragSource_) return 0;
+        // The press selects first; then a list with a current item begins a drag.
+        const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+        if (!CurrentItemText(list).empty()) {
+            BeginDrag(list, message == WM_LBUTTONDOWN   ? WM_LBUTTONUP
+                            : message == WM_RBUTTONDOWN ? WM_RBUTTONUP
+                                                        : WM_MBUTTONUP);
+        }
+        return result;
+    }
+    case WM_MOUSEMOVE:
+        if (dragSource_ == list) {
+            SetCursor(dragCursor_);
+            return 0;
+        }
+        break;
+    case WM_SETCURSOR:
+        if (dragSource_ == list) {
+            SetCursor(dragCursor_);
+            return TRUE;
+        }
+        break;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        if (dragSource_ == list && message == dragRelease_) {
+            EndDrag(true);
+            return 0;
+        }
+        break;
+    case WM_CAPTURECHANGED:
+        if (dragSource_ == list && reinterpret_cast<HWND>(lParam) != list) EndDrag(false);
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(list, &frmMain::ListProc, 1);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(list, message, wParam, lParam);
+}
+
+void frmMain::BeginDrag(HWND list, UINT releaseMessage) {
+    dragSource_ = list;
+    dragRelease_ = releaseMessage;
+    SetCapture(list);
+    SetCursor(dragCursor_);
+}
+
+void frmMain::EndDrag(bool drop) {
+    HWND source = dragSource_;
+    dragSource_ = nullptr;
+    POINT at{};
+    GetCursorPos(&at);
+    // The list's own tracking of the press ends with the capture.
+    if (GetCapture() == source) ReleaseCapture();
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    if (!drop) return;
+    HWND target = WindowFromPoint(at);
+    if (target == c_.listEnabled || target == c_.listDisabled) ListDragDrop(target, source);
+}

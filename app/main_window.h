@@ -1,0 +1,75 @@
+#pragma once
+// frmMain: the main window. Loading it runs the whole start-up; closing it
+// unloads the dialogs and ends the program.
+#include <windows.h>
+
+#include <string>
+
+#include "app/layout.h"
+#include "app/window_base.h"
+
+class frmMain : public WindowBase<frmMain> {
+public:
+    struct Controls {
+        HWND TabStrip1 = nullptr;
+        HWND frametab[3] = {};  // pages 1 and 2, as the tabs count them
+        HWND picIconMove = nullptr;
+        HWND lblDisabled = nullptr, lblEnabled = nullptr, lblModInfo = nullptr;
+        HWND listDisabled = nullptr, listEnabled = nullptr;
+        HWND rtfModInfo = nullptr;
+        HWND cmdEnable = nullptr, cmdDisable = nullptr, cmdRefreshMods = nullptr;
+    };
+
+    frmMain() = default;
+    ~frmMain();
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+    // Creates the window, runs the start-up, and shows it.
+    void Load(int show = SW_SHOWNORMAL);
+
+    const Controls& controls() const { return c_; }
+    const std::wstring& SearchPath() const { return searchPath_; }
+    int CurrentTab() const { return currentTab_; }
+
+    void FindMods();
+    bool ModExists(const std::wstring& fullPath);
+    bool ModRename(const std::wstring& modName, const std::wstring& fromExtension, const std::wstring& toExtension);
+    void GetModInfo(const std::wstring& modName, const std::wstring& extension);
+
+private:
+    friend class WindowBase<frmMain>;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void Form_Load();
+    void Form_Unload();
+    void CheckDLLs();
+    void InstallTest();
+    void CreatePages();
+    void CreateManagerPage();
+    void CreateMenus();
+    void OnCommand(int id, int code, HWND from);
+    void TabStrip1_Click();
+    void cmdRefreshMods_Click();
+    void cmdEnable_Click();
+    void cmdDisable_Click();
+    void OnListSelect(HWND list);
+    void ListDragDrop(HWND target, HWND source);
+
+    // Dragging a mod from one list to the other.
+    static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
+    LRESULT OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+    void BeginDrag(HWND list, UINT releaseMessage);
+    void EndDrag(bool drop);
+
+    Controls c_;
+    Layout layout_;
+    std::wstring searchPath_;
+    int currentTab_ = 1;
+    HCURSOR dragCursor_ = nullptr;
+    HWND dragSource_ = nullptr;
+    UINT dragRelease_ = 0;
+};
+
+// The text of a list box's current item; empty when none is selected.
+std::wstring CurrentItemText(HWND list);

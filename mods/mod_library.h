@@ -1,0 +1,33 @@
+#pragma once
+// The mod library on disk: the archives of the game's main folder. An enabled
+// mod is name + ".pk3", a disabled one the same file with ".dis"; the game
+// ignores .dis archives.
+#include <string>
+#include <vector>
+
+inline constexpr wchar_t EnabledExtension[] = L".pk3";
+inline constexpr wchar_t DisabledExtension[] = L".dis";
+
+struct ModLists {
+    std::vector<std::wstring> enabled;
+    std::vector<std::wstring> disabled;
+};
+
+// The main folder of a game folder: game + "\main\".
+std::wstring MainFolder(const std::wstring& gameFolder);
+// The mod name of an archive's file name: the text before the first
+// case-sensitive occurrence of the extension, or the whole name.
+std::wstring ModNameOf(const std::wstring& fileName, const std::wstring& extension);
+// Scans the main folder (never its subfolders) for enabled and disabled mods,
+// leaving out the game's own base archives. Throws AppError when the folder
+// cannot be listed; a missing folder gives empty lists.
+ModLists ScanMods(const std::wstring& gameFolder);
+
+// Moving one archive to its other extension, in one atomic rename that never
+// replaces an existing file.
+enum class MoveResult { Moved, NoSource, Failed };
+struct MoveOutcome {
+    MoveResult result;
+    unsigned long error = 0;  // the system's error code when Failed
+};
+MoveOutcome MoveArchive(const std::wstring& source, const std::wstring& destination);

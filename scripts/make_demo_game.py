@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""Lays out a demo game's main folder: the base archives and eight sample
+mods, enabled and disabled. Usage: make_demo_game.py MAINFOLDER"""
+import os
+import sys
+import zipfile
+
+STAMP = (2004, 3, 1, 20, 0, 0)
+
+
+def info(name, version, author, description):
+    return ("[Tarrow]\r\nNAME=%s\r\nVERSION=%s\r\nAUTHOR=%s\r\nDescription=%s\r\n"
+            % (name, version, author, description)).encode("cp1252")
+
+
+MODS = {
+    "sniper.pk3": {
+        "tarrow.ini": info("Sniper Pack", "1.2", "Ann Marksman", "Sharper scopes and a quieter rifle."),
+        "maps/mp_sniper.bsp": b"BSP" * 200, "sound/weapons/rifle.wav": b"RIFF" * 100,
+        "weapons/sp/kar98k_sniper": b"weapon",
+    },
+    "realism.pk3": {
+        "weapons/sp/kar98k_sniper": b"realistic", "sound/weapons/rifle.wav": b"RIFF" * 90,
+        "weapons/sp/thompson": b"thompson",
+    },
+    "BetterHUD.pk3": {
+        "tarrow.ini": info("Better HUD", "0.9", "Hud Smith", "A cleaner compass.\\parWorks with every map."),
+        "ui/hud.menu": b"menu", "gfx/hud/compass.tga": b"tga",
+    },
+    "skins.pk3": {
+        "tarrow.ini": info("Winter Skins", "2.0", "Frost", "White camouflage for the snow maps."),
+        "skins/winter/body.tga": b"tga", "maps/mp_sniper.bsp": b"BSP" * 201,
+    },
+    "voices.pk3": {"sound/voices/allies.wav": b"RIFF", "sound/voices/axis.wav": b"RIFF"},
+    "tanks.dis": {
+        "tarrow.ini": info("Tank Battles", "1.0", "Panzer Pete", "Adds drivable tanks to two maps."),
+        "maps/tank.bsp": b"BSP", "vehicles/tiger.veh": b"veh",
+    },
+    "nightmaps.dis": {
+        "tarrow.ini": info("Night Maps", "3.1", "Owl", "Every map after dark."),
+        "maps/mp_sniper.bsp": b"night",
+    },
+    "extras.dis": {"readme.txt": b"no information file here"},
+}
+
+
+def main(folder):
+    os.makedirs(folder, exist_ok=True)
+    for base in ("pak0.pk3", "localized_english_pak0.pk3"):
+        with zipfile.ZipFile(os.path.join(folder, base), "w") as z:
+            z.writestr(zipfile.ZipInfo("default.cfg", STAMP), b"// the game's own\n")
+    for archive, entries in MODS.items():
+        with zipfile.ZipFile(os.path.join(folder, archive), "w", zipfile.ZIP_DEFLATED) as z:
+            for name, data in entries.items():
+                z.writestr(zipfile.ZipInfo(name, STAMP), data, zipfile.ZIP_DEFLATED)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])

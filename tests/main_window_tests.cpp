@@ -1,0 +1,336 @@
+// The main window under Xvfb: start-up, mod discovery, page switching, and
+// switching mods by button and by dragging, on real files with real input.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "app/main_window.h"
+#include "core/busy_cursor.h"
+#include "core/file_system.h"
+#include "core/globals.h"
+#include "tests/support/recorder.h"
+#include "tests/support/test_game.h"
+#include "tests/support/ui.h"
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+class MainWindow : public ::testing::Test {
+protected:
+    void Start() {
+        form = std::make_unique<frmMain>();
+        form->Load();
+        SetForegroundWindow(form->hwnd());
+        PumpPending();
+    }
+    const frmMain::Controls& c() const { return form->controls(); }
+    Names Enabled() const { return ListItems(c().listEnabled); }
+    Names Disabled() const { return ListItems(c().listDisabled); }
+    void Click(HWND control) {
+        const POINT p = CentreOf(control);
+        ClickAt(control, p.x, p.y);
+    }
+    POINT ItemPoint(HWND list, int index) {
+        RECT r{};
+        SendMessageW(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
+        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    void ClickTab(int index) {
+        RECT r{};
+        SendMessageW(c().TabStrip1, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
+        ClickAt(c().TabStrip1, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    }
+    void TearDown() override {
+        form.reset();
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+
+    PromptRecorder prompts;
+    std::unique_ptr<TestGame> game = std::make_unique<TestGame>();
+    std::unique_ptr<frmMain> form;
+};
+
+}  // namespace
+
+TEST_F(MainWindow, StartsWithTheGamesModsListed) {
+    game->Add(L"pak0.pk3");
+    game->Add(L"localized_english_pak0.pk3");
+    game->Add(L"sniper.pk3");
+    game->Add(L"tanks.dis");
+    Start();
+    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_EQ(WindowText(form->hwnd()), L"Tarrow 0.6 Beta");
+    EXPECT_EQ(form->SearchPath(), game->folder);
+    EXPECT_EQ(Enabled(), Names{L"sniper"});
+    EXPECT_EQ(Disabled(), Names{L"tanks"});
+    EXPECT_EQ(WindowText(c().rtfModInfo), L"You have not selected a mod yet.");
+    EXPECT_TRUE(IsWindowVisible(c().frametab[1]));
+    EXPECT_FALSE(IsWindowVisible(c().frametab[2]));
+    EXPECT_FALSE(BusyCursor::Active());
+    // The client area is 625 x 290 at 96 DPI.
+    RECT client{};
+    GetClientRect(form->hwnd(), &client);
+    EXPECT_EQ(client.right, MulDiv(625, static_cast<int>(GetDpiForWindow(form->hwnd())), 96));
+}
+
+TEST_F(MainWindow, WarnsWhenTheGameIsNotInstalled) {
+    game = std::make_unique<TestGame>(false);
+    Start();
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].text, L"Tarrow did not detect CoD, please make sure it's installed correctly.");
+    EXPECT_EQ(prompts.asked[0].title, L"Tarrow");
+    EXPECT_EQ(prompts.asked[0].style, static_cast<UINT>(MB_OK | MB_ICONWARNING));
+    EXPECT_TRUE(Enabled().empty());
+    EXPECT_TRUE(Disabled().empty());
+    EXPECT_EQ(form->SearchPath(), L"");
+    EXPECT_EQ(Globals::GamePath, L"\\");
+}
+
+TEST_F(MainWindow, AValueOfOnlyTheNulCountsAsPresent) {
+    game->key->SetText(InstallPathValue, L"");
+    Start();
+    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_TRUE(Enabled().empty());
+}
+
+TEST_F(MainWindow, DiscoveryFollowsTheNamingRules) {
+    for (const wchar_t* f : {L"Pak0.pk3", L"MyMod.PK3", L"a.pk3.pk3", L"pak0.dis", L"b.pk3x", L"zeta.pk3",
+                             L"Alpha.pk3", L"sub\\inner.pk3"}) {
+        game->Add(f);
+    }
+    MakeFolder(game->main + L"maps.pk3");
+    Start();
+    EXPECT_EQ(Enabled(), (Names{L"a", L"Alpha", L"MyMod.PK3", L"Pak0", L"zeta"}));
+    EXPECT_EQ(Disabled(), Names{L"pak0"});
+    // A second scan gives the same lists, without duplicates.
+    form->FindMods();
+    EXPECT_EQ(Enabled(), (Names{L"a", L"Alpha", L"MyMod.PK3", L"Pak0", L"zeta"}));
+
+    // The base-archive test is case-sensitive: PAK0.PK3 is listed in full.
+    TestGame other(false);
+    other.Add(L"PAK0.PK3");
+    Globals::GamePath = other.folder;
+    Click(c().cmdRefreshMods);
+    EXPECT_EQ(form->SearchPath(), other.folder);
+    EXPECT_EQ(Enabled(), Names{L"PAK0.PK3"});
+    EXPECT_TRUE(Disabled().empty());
+}
+
+TEST_F(MainWindow, RefreshReadsTheFolderAgain) {
+    game->Add(L"sniper.pk3");
+    Start();
+    game->Add(L"tanks.pk3");
+    EXPECT_EQ(Enabled(), Names{L"sniper"});
+    Click(c().cmdRefreshMods);
+    EXPECT_EQ(Enabled(), (Names{L"sniper", L"tanks"}));
+}
+
+TEST_F(MainWindow, AFailingScanIsReportedAndTheProgramGoesOn) {
+    game->Add(L"sniper.pk3");
+    Start();
+    Globals::GamePath = game->temp / L"bad|folder";
+    Click(c().cmdRefreshMods);
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].title, L"Tarrow");
+    EXPECT_NE(prompts.asked[0].text.find(game->temp / L"bad|folder\\main\\"), std::wstring::npos);
+    EXPECT_GT(prompts.asked[0].text.size(), (game->temp / L"bad|folder\\main\\").size() + 30);
+    EXPECT_TRUE(Enabled().empty());
+    EXPECT_FALSE(BusyCursor::Active());
+    EXPECT_TRUE(IsWindow(form->hwnd()));
+}
+
+TEST_F(MainWindow, TabsSwitchPagesOnlyWhenAnotherTabIsChosen) {
+    Start();
+    ClickTab(1);
+    EXPECT_EQ(form->CurrentTab(), 2);
+    EXPECT_TRUE(IsWindowVisible(c().frametab[2]));
+    EXPECT_FALSE(IsWindowVisible(c().frametab[1]));
+    ClickTab(1);
+    EXPECT_EQ(form->CurrentTab(), 2);
+    ClickTab(0);
+    EXPECT_EQ(form->CurrentTab(), 1);
+    EXPECT_TRUE(IsWindowVisible(c().frametab[1]));
+}
+
+TEST_F(MainWindow, ClosingEndsTheProgram) {
+    Start();
+    HWND window = form->hwnd();
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST_F(MainWindow, ButtonsSwitchTheSelectedMod) {
+    game->Add(L"sniper.pk3", "sniper bytes");
+    game->Add(L"tanks.dis", "tank bytes");
+    Start();
+    ClickListItem(c().listEnabled, 0);
+    Click(c().cmdDisable);
+    EXPECT_FALSE(game->Has(L"sniper.pk3"));
+    EXPECT_EQ(ReadFileBytes(game->main + L"sniper.dis"), "sniper bytes");
+    EXPECT_TRUE(Enabled().empty());
+    EXPECT_EQ(Disabled(), (Names{L"sniper", L"tanks"}));
+    EXPECT_EQ(ListSelection(c().listDisabled), LB_ERR);
+
+    ClickListItem(c().listDisabled, 1);
+    Click(c().cmdEnable);
+    EXPECT_EQ(ReadFileBytes(game->main + L"tanks.pk3"), "tank bytes");
+    EXPECT_EQ(Enabled(), Names{L"tanks"});
+    EXPECT_TRUE(prompts.asked.empty());
+}
+
+TEST_F(MainWindow, ButtonsWithNothingSelectedOnlyRefresh) {
+    game->Add(L"sniper.pk3");
+    Start();
+    ClickListItem(c().listEnabled, 0);
+    // Disable acts on the enabled list only; Enable with nothing selected there moves nothing.
+    Click(c().cmdEnable);
+    EXPECT_TRUE(game->Has(L"sniper.pk3"));
+    EXPECT_EQ(Enabled(), Names{L"sniper"});
+    EXPECT_TRUE(prompts.asked.empty());
+}
+
+TEST_F(MainWindow, ACollisionIsReportedAndNothingMoves) {
+    game->Add(L"sniper.pk3", "enabled");
+    game->Add(L"sniper.dis", "disabled");
+    Start();
+    ClickListItem(c().listEnabled, 0);
+    Click(c().cmdDisable);
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].text, L"Error: " + game->main + L"sniper.dis already exists");
+    EXPECT_EQ(prompts.asked[0].style, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(prompts.asked[0].title, L"Tarrow");
+    EXPECT_EQ(ReadFileBytes(game->main + L"sniper.pk3"), "enabled");
+    EXPECT_EQ(ReadFileBytes(game->main + L"sniper.dis"), "disabled");
+}
+
+TEST_F(MainWindow, AFailedMoveIsReportedAndTheSourceStays) {
+    game->Add(L"sniper.pk3", "held open");
+    Start();
+    // The game holds the archive open without sharing delete.
+    HANDLE held = CreateFileW((game->main + L"sniper.pk3").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ClickListItem(c().listEnabled, 0);
+    Click(c().cmdDisable);
+    CloseHandle(held);
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].title, L"Tarrow");
+    EXPECT_EQ(prompts.asked[0].text.rfind(L"Error: could not rename " + game->main + L"sniper.pk3 to sniper.dis: ", 0),
+              0u);
+    EXPECT_EQ(ReadFileBytes(game->main + L"sniper.pk3"), "held open");
+    EXPECT_FALSE(game->Has(L"sniper.dis"));
+    EXPECT_EQ(Enabled(), Names{L"sniper"});
+}
+
+TEST_F(MainWindow, DraggingOntoTheOtherListSwitchesTheMod) {
+    game->Add(L"sniper.pk3", "s");
+    game->Add(L"tanks.dis", "t");
+    Start();
+    DragTo(c().listEnabled, ItemPoint(c().listEnabled, 0), c().listDisabled, CentreOf(c().listDisabled));
+    EXPECT_TRUE(game->Has(L"sniper.dis"));
+    EXPECT_FALSE(game->Has(L"sniper.pk3"));
+    EXPECT_EQ(Disabled(), (Names{L"sniper", L"tanks"}));
+    EXPECT_EQ(ListSelection(c().listDisabled), LB_ERR);
+
+    // The right button drags just like the left one.
+    ClickListItem(c().listDisabled, 1);
+    DragTo(c().listDisabled, ItemPoint(c().listDisabled, 1), c().listEnabled, CentreOf(c().listEnabled),
+           Button::Right);
+    EXPECT_TRUE(game->Has(L"tanks.pk3"));
+    EXPECT_EQ(Enabled(), Names{L"tanks"});
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_TRUE(prompts.asked.empty());
+}
+
+TEST_F(MainWindow, DropsElsewhereChangeNothing) {
+    game->Add(L"sniper.pk3");
+    Start();
+    DragTo(c().listEnabled, ItemPoint(c().listEnabled, 0), c().listEnabled, CentreOf(c().listEnabled));
+    DragTo(c().listEnabled, ItemPoint(c().listEnabled, 0), c().cmdDisable, CentreOf(c().cmdDisable),
+           Button::Middle);
+    DragTo(c().listEnabled, ItemPoint(c().listEnabled, 0), c().rtfModInfo, CentreOf(c().rtfModInfo));
+    EXPECT_TRUE(game->Has(L"sniper.pk3"));
+    EXPECT_FALSE(game->Has(L"sniper.dis"));
+    EXPECT_EQ(Enabled(), Names{L"sniper"});
+    // The drop on the same list re-read nothing: the selection is still there.
+    EXPECT_EQ(ListSelection(c().listEnabled), 0);
+}
+
+TEST_F(MainWindow, ACollisionOnDropKeepsListsAndSelections) {
+    game->Add(L"sniper.pk3");
+    game->Add(L"sniper.dis");
+    game->Add(L"other.dis");
+    Start();
+    ClickListItem(c().listDisabled, 0);
+    DragTo(c().listEnabled, ItemPoint(c().listEnabled, 0), c().listDisabled, CentreOf(c().listDisabled));
+    ASSERT_EQ(prompts.MessageTexts(), Names{L"Error: " + game->main + L"sniper.dis already exists"});
+    EXPECT_EQ(ListSelection(c().listEnabled), 0);
+    EXPECT_EQ(ListSelection(c().listDisabled), 0);
+    EXPECT_EQ(Disabled(), (Names{L"other", L"sniper"}));
+}
+
+TEST_F(MainWindow, APressOnAListWithoutCurrentItemBeginsNoDrag) {
+    game->Add(L"sniper.pk3");
+    Start();
+    DragTo(c().listDisabled, CentreOf(c().listDisabled), c().listEnabled, CentreOf(c().listEnabled));
+    EXPECT_TRUE(game->Has(L"sniper.pk3"));
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(MainWindow, ArrowKeysMoveTheSelection) {
+    game->Add(L"alpha.pk3");
+    game->Add(L"beta.pk3");
+    Start();
+    ClickListItem(c().listEnabled, 0);
+    PressKey(VK_DOWN);
+    EXPECT_TRUE(PumpUntil([&] { return ListSelection(c().listEnabled) == 1; }));
+}
+
+// Start-up without the library runs from a copy of this program's folder that lacks it.
+TEST(InCopy, StartupWithoutTheLibrary) {
+    if (!_wgetenv(L"TARROW_NO_LIBRARY")) GTEST_SKIP() << "runs only in a copy";
+    PromptRecorder prompts;
+    bool windowShown = true;
+    prompts.onAsk = [&](const AskedPrompt&) {
+        if (prompts.asked.size() == 1) windowShown = FindWindowW(L"TarrowMain", nullptr) && IsWindowVisible(FindWindowW(L"TarrowMain", nullptr));
+    };
+    TestGame game;
+    frmMain form;
+    form.Load();
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].text, L"Could not load unzip32.dll");
+    EXPECT_EQ(prompts.asked[0].title, L"Error");
+    EXPECT_EQ(prompts.asked[0].style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_FALSE(windowShown);
+    EXPECT_TRUE(IsWindowVisible(form.hwnd()));
+}
+
+TEST(MainWindowCopy, StartupWithoutTheLibraryWarnsFirst) {
+    TempFolder folder;
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring copy = folder / L"main_window_tests.exe";
+    ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
+    ASSERT_FALSE(PathExists(folder / L"unzip32.dll"));
+    SetEnvironmentVariableW(L"TARROW_NO_LIBRARY", L"1");
+    std::wstring command = L"\"" + copy + L"\" --gtest_filter=InCopy.*";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
+                               &si, &pi));
+    SetEnvironmentVariableW(L"TARROW_NO_LIBRARY", nullptr);
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(code, 0u);
+}
