@@ -10,6 +10,7 @@
 #include "core/globals.h"
 #include "core/prompts.h"
 #include "core/registry.h"
+#include "modinfo/mod_info.h"
 #include "mods/mod_library.h"
 #include "resources/resource.h"
 
@@ -318,11 +319,26 @@ void frmMain::cmdDisable_Click() {
 }
 
 void frmMain::OnListSelect(HWND list) {
-    if (dragSource_) return;
+    if (suppressSelect_) return;
     GetModInfo(CurrentItemText(list), list == c_.listEnabled ? EnabledExtension : DisabledExtension);
 }
 
-void frmMain::GetModInfo(const std::wstring&, const std::wstring&) {}
+void frmMain::GetModInfo(const std::wstring& modName, const std::wstring& extension) {
+    BusyCursor busy;
+    // A scratch folder of our own: nothing in the game folder is touched.
+    ScratchFolder scratch;
+    try {
+        extract(modName, extension, scratch.path());
+    } catch (const AppError&) {
+        // No library, or none of ours: the notice says there is nothing to show.
+    }
+    const ModInformation info = ReadInformationFile(scratch.path() + L"\\tarrow.ini");
+    SetRichText(c_.rtfModInfo, (info.found ? InformationRtf(info) : NoticeRtf(modName, extension)).c_str());
+}
+
+void frmMain::extract(const std::wstring& modName, const std::wstring& extension, const std::wstring& destination) {
+    ExtractInformationFile(MainFolder(searchPath_) + modName + extension, destination);
+}
 
 void frmMain::ListDragDrop(HWND target, HWND source) {
     if (source == target) return;
@@ -347,15 +363,22 @@ LRESULT frmMain::OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN: {
+    case WM_MBUTTONDOWN:
+    // The second press of a double click is a press too.
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK: {
         if (dragSource_) return 0;
-        // The press selects first; then a list with a current item begins a drag.
+        const bool left = message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK;
+        const bool right = message == WM_RBUTTONDOWN || message == WM_RBUTTONDBLCLK;
+        // The press selects first and shows that mod; then a list with a
+        // current item begins a drag.
+        suppressSelect_ = true;
         const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
-        if (!CurrentItemText(list).empty()) {
-            BeginDrag(list, message == WM_LBUTTONDOWN   ? WM_LBUTTONUP
-                            : message == WM_RBUTTONDOWN ? WM_RBUTTONUP
-                                                        : WM_MBUTTONUP);
-        }
+        suppressSelect_ = false;
+        const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, lParam);
+        if (left && HIWORD(hit) == 0) OnListSelect(list);
+        if (!CurrentItemText(list).empty()) BeginDrag(list, left ? WM_LBUTTONUP : right ? WM_RBUTTONUP : WM_MBUTTONUP);
         return result;
     }
     case WM_MOUSEMOVE:
@@ -374,12 +397,28 @@ LRESULT frmMain::OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lP
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
         if (dragSource_ == list && message == dragRelease_) {
-            EndDrag(true);
+            dragSource_ = nullptr;
+            POINT at{};
+            GetCursorPos(&at);
+            if (message == WM_LBUTTONUP) {
+                // The list ends its own tracking of the press; it selects nothing new.
+                suppressSelect_ = true;
+                DefSubclassProc(list, message, wParam, lParam);
+                suppressSelect_ = false;
+            }
+            if (GetCapture() == list) ReleaseCapture();
+            SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+            HWND target = WindowFromPoint(at);
+            if (target == c_.listEnabled || target == c_.listDisabled) ListDragDrop(target, list);
             return 0;
         }
         break;
     case WM_CAPTURECHANGED:
-        if (dragSource_ == list && reinterpret_cast<HWND>(lParam) != list) EndDrag(false);
+        // Another window took the mouse: the drag ends without a drop.
+        if (dragSource_ == list && reinterpret_cast<HWND>(lParam) != list) {
+            dragSource_ = nullptr;
+            SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+        }
         break;
     case WM_NCDESTROY:
         RemoveWindowSubclass(list, &frmMain::ListProc, 1);
@@ -395,17 +434,4 @@ void frmMain::BeginDrag(HWND list, UINT releaseMessage) {
     dragRelease_ = releaseMessage;
     SetCapture(list);
     SetCursor(dragCursor_);
-}
-
-void frmMain::EndDrag(bool drop) {
-    HWND source = dragSource_;
-    dragSource_ = nullptr;
-    POINT at{};
-    GetCursorPos(&at);
-    // The list's own tracking of the press ends with the capture.
-    if (GetCapture() == source) ReleaseCapture();
-    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-    if (!drop) return;
-    HWND target = WindowFromPoint(at);
-    if (target == c_.listEnabled || target == c_.listDisabled) ListDragDrop(target, source);
 }

@@ -35,6 +35,7 @@ public:
     void FindMods();
     bool ModExists(const std::wstring& fullPath);
     bool ModRename(const std::wstring& modName, const std::wstring& fromExtension, const std::wstring& toExtension);
+    // Shows the information of the archive SearchPath\main\ + name + extension.
     void GetModInfo(const std::wstring& modName, const std::wstring& extension);
 
 private:
@@ -55,12 +56,12 @@ private:
     void cmdDisable_Click();
     void OnListSelect(HWND list);
     void ListDragDrop(HWND target, HWND source);
+    void extract(const std::wstring& modName, const std::wstring& extension, const std::wstring& destination);
 
     // Dragging a mod from one list to the other.
     static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
     LRESULT OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     void BeginDrag(HWND list, UINT releaseMessage);
-    void EndDrag(bool drop);
 
     Controls c_;
     Layout layout_;
@@ -69,6 +70,7 @@ private:
     HCURSOR dragCursor_ = nullptr;
     HWND dragSource_ = nullptr;
     UINT dragRelease_ = 0;
+    bool suppressSelect_ = false;
 };
 
 // The text of a list box's current item; empty when none is selected.

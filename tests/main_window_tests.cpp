@@ -292,6 +292,8 @@ TEST_F(MainWindow, ArrowKeysMoveTheSelection) {
     ClickListItem(c().listEnabled, 0);
     PressKey(VK_DOWN);
     EXPECT_TRUE(PumpUntil([&] { return ListSelection(c().listEnabled) == 1; }));
+    // Selecting with the keys shows the mod's information, as a click does.
+    EXPECT_EQ(WindowText(c().rtfModInfo), L"No information available for beta.pk3");
 }
 
 // Start-up without the library runs from a copy of this program's folder that lacks it.

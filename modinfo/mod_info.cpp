@@ -1,0 +1,106 @@
+#include "modinfo/mod_info.h"
+
+#include <windows.h>
+
+#include "archive/unzip.h"
+#include "core/errors.h"
+#include "core/file_system.h"
+#include "core/ini_file.h"
+
+namespace {
+
+// Removes a folder tree of our own, read-only entries included.
+void RemoveOwnTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = folder + L"\\" + name;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveOwnTree(child);
+            } else {
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+ScratchFolder::ScratchFolder() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    static unsigned counter = 0;
+    // Unique for every use: Wine caches INI files by path and time, so a
+    // reused path could show one mod's information for another.
+    for (;;) {
+        path_ = std::wstring(temp) + L"Tarrow-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++counter);
+        if (CreateDirectoryW(path_.c_str(), nullptr)) return;
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS) throw Win32Error(error, L"Could not create " + path_);
+    }
+}
+
+ScratchFolder::~ScratchFolder() { RemoveOwnTree(path_); }
+
+void ExtractInformationFile(const std::wstring& archivePath, const std::wstring& destination) {
+    using namespace VBUnzBas;
+    Options = UnzipOptions{};
+    Options.PromptToOverwrite = 0;
+    Options.noflag = 1;
+    Options.nzflag = 0;
+    Options.nvflag = 0;
+    Options.ndflag = 1;
+    IncludeNames[0] = L"tarrow.ini";
+    IncludeCount = 1;
+    ExcludeNames[0].clear();
+    ExcludeCount = 0;
+    ZipFileName = archivePath;
+    ExtractDir = destination;
+    RunUnzip();
+}
+
+ModInformation ReadInformationFile(const std::wstring& iniPath) {
+    ModInformation info;
+    info.name = GetINIFile(L"Tarrow", L"NAME", iniPath);
+    info.version = GetINIFile(L"Tarrow", L"VERSION", iniPath);
+    info.author = GetINIFile(L"Tarrow", L"AUTHOR", iniPath);
+    info.description = GetINIFile(L"Tarrow", L"Description", iniPath);
+    info.found = FileSystem::FileExists(iniPath);
+    return info;
+}
+
+std::string RtfText(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        if (static_cast<unsigned>(c) < 128) {
+            out += static_cast<char>(c);
+        } else {
+            // Signed 16-bit, as RTF wants; a character beyond the BMP is its two surrogates.
+            out += "\\u" + std::to_string(static_cast<short>(c)) + "?";
+        }
+    }
+    return out;
+}
+
+std::string InformationRtf(const ModInformation& info) {
+    return "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fswiss\\fprq2\\"
+           "fcharset0 Microsoft Sans Serif;}{\\f1\\fswiss\\fcharset0 Arial;}}"
+           "\\viewkind4\\uc1\\pard\\b\\f0\\fs16 Name: \\b0 " +
+           RtfText(info.name) + "\\par\\par" + "\\b Version:\\b0  " + RtfText(info.version) + "\\par\\par" +
+           "\\b Author:\\b0  " + RtfText(info.author) + "\\par\\par" + "\\b Description:\\b0  " +
+           RtfText(info.description) + "\\par\\f1\\par}";
+}
+
+std::string NoticeRtf(const std::wstring& modName, const std::wstring& extension) {
+    return "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fswiss\\fprq2"
+           "\\fcharset0 Microsoft Sans Serif;}{\\f1\\fswiss\\fcharset0 Arial;}}"
+           "\\viewkind4\\uc1\\pard\\f0\\fs16 No information available for " +
+           RtfText(modName) + RtfText(extension) + "\\f1\\fs20\\par}";
+}
