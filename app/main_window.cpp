@@ -17,11 +17,6 @@
 namespace {
 
 enum : int {
-    IdOptions = 100,
-    IdExit,
-    IdModInfoEditor,
-    IdAbout,
-    IdChanges,
     IdTabStrip = 200,
     IdPage1,
     IdPage2,
@@ -173,15 +168,15 @@ void frmMain::InstallTest() {
 void frmMain::CreateMenus() {
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
-    AppendMenuW(file, MF_STRING, IdOptions, L"Options");
+    AppendMenuW(file, MF_STRING, mnuFileOptions, L"Options");
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(file, MF_STRING, IdExit, L"&Exit");
+    AppendMenuW(file, MF_STRING, mnuFileExit, L"&Exit");
     HMENU tools = CreatePopupMenu();
     // The item carries no command.
-    AppendMenuW(tools, MF_STRING | MF_GRAYED, IdModInfoEditor, L"Mod Info Editor");
+    AppendMenuW(tools, MF_STRING | MF_GRAYED, mnuTools_ModInfoMaker, L"Mod Info Editor");
     HMENU about = CreatePopupMenu();
-    AppendMenuW(about, MF_STRING, IdAbout, L"About");
-    AppendMenuW(about, MF_STRING, IdChanges, L"Changes");
+    AppendMenuW(about, MF_STRING, mnuAboutAbout, L"About");
+    AppendMenuW(about, MF_STRING, mnuAboutChanges, L"Changes");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), L"Tools");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(about), L"About");
@@ -232,7 +227,10 @@ void frmMain::CreateManagerPage() {
 
 void frmMain::OnCommand(int id, int code, HWND from) {
     switch (id) {
-    case IdExit: SendMessageW(hwnd_, WM_CLOSE, 0, 0); return;
+    case mnuFileExit: SendMessageW(hwnd_, WM_CLOSE, 0, 0); return;
+    case mnuFileOptions: Open(options_); return;
+    case mnuAboutAbout: Open(about_); return;
+    case mnuAboutChanges: Open(changes_); return;
     case IdRefresh: cmdRefreshMods_Click(); return;
     case IdEnable: cmdEnable_Click(); return;
     case IdDisable: cmdDisable_Click(); return;
@@ -257,7 +255,22 @@ void frmMain::cmdRefreshMods_Click() {
     FindMods();
 }
 
-void frmMain::Form_Unload() {}
+template <class Dialog>
+void frmMain::Open(std::unique_ptr<Dialog>& dialog) {
+    // Each dialog exists once: an open one only comes to the front.
+    if (dialog && dialog->hwnd()) {
+        BringToFront(dialog->hwnd());
+        return;
+    }
+    dialog = std::make_unique<Dialog>();
+    dialog->Load();
+}
+
+void frmMain::Form_Unload() {
+    if (about_) about_->Unload();
+    if (changes_) changes_->Unload();
+    if (options_) options_->Unload();
+}
 
 void frmMain::FindMods() {
     SendMessageW(c_.listEnabled, LB_RESETCONTENT, 0, 0);

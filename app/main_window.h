@@ -3,13 +3,19 @@
 // unloads the dialogs and ends the program.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
+#include "app/info_dialogs.h"
 #include "app/layout.h"
+#include "app/options_dialog.h"
 #include "app/window_base.h"
 
 class frmMain : public WindowBase<frmMain> {
 public:
+    // The menu commands.
+    enum MenuCommand : int { mnuFileOptions = 100, mnuFileExit, mnuTools_ModInfoMaker, mnuAboutAbout, mnuAboutChanges };
+
     struct Controls {
         HWND TabStrip1 = nullptr;
         HWND frametab[3] = {};  // pages 1 and 2, as the tabs count them
@@ -38,6 +44,11 @@ public:
     // Shows the information of the archive SearchPath\main\ + name + extension.
     void GetModInfo(const std::wstring& modName, const std::wstring& extension);
 
+    // The dialogs, once each; null until first opened.
+    frmOptions* Options() const { return options_.get(); }
+    frmAbout* About() const { return about_.get(); }
+    frmChanges* Changes() const { return changes_.get(); }
+
 private:
     friend class WindowBase<frmMain>;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -63,8 +74,14 @@ private:
     LRESULT OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     void BeginDrag(HWND list, UINT releaseMessage);
 
+    template <class Dialog>
+    static void Open(std::unique_ptr<Dialog>& dialog);
+
     Controls c_;
     Layout layout_;
+    std::unique_ptr<frmOptions> options_;
+    std::unique_ptr<frmAbout> about_;
+    std::unique_ptr<frmChanges> changes_;
     std::wstring searchPath_;
     int currentTab_ = 1;
     HCURSOR dragCursor_ = nullptr;
