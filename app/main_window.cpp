@@ -202,6 +202,7 @@ void frmMain::CreatePages() {
         SetWindowPos(c_.frametab[page], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
     CreateManagerPage();
+    compatibility_.Create(c_.frametab[2], 0, 0, 625, 288, c_.listEnabled);
 }
 
 void frmMain::CreateManagerPage() {
@@ -248,6 +249,8 @@ void frmMain::TabStrip1_Click() {
     ShowWindow(c_.frametab[n], SW_SHOW);
     ShowWindow(c_.frametab[currentTab_], SW_HIDE);
     currentTab_ = n;
+    // The panel's copy of the enabled mods is rebuilt each time its page is entered.
+    if (n == 2) compatibility_.RefreshList();
 }
 
 void frmMain::cmdRefreshMods_Click() {

@@ -9,6 +9,7 @@
 #include "app/info_dialogs.h"
 #include "app/layout.h"
 #include "app/options_dialog.h"
+#include "compat/compatibility.h"
 #include "app/window_base.h"
 
 class frmMain : public WindowBase<frmMain> {
@@ -35,6 +36,7 @@ public:
     void Load(int show = SW_SHOWNORMAL);
 
     const Controls& controls() const { return c_; }
+    ctlCompatibility& compatibility() { return compatibility_; }
     const std::wstring& SearchPath() const { return searchPath_; }
     int CurrentTab() const { return currentTab_; }
 
@@ -79,6 +81,7 @@ private:
 
     Controls c_;
     Layout layout_;
+    ctlCompatibility compatibility_;
     std::unique_ptr<frmOptions> options_;
     std::unique_ptr<frmAbout> about_;
     std::unique_ptr<frmChanges> changes_;

@@ -32,6 +32,17 @@ bool FileExists(const std::wstring& path);
 // call fail, as does a missing folder; failures throw AppError.
 void DeleteFolder(const std::wstring& path);
 
+// A folder tree held in memory and served at a path in place of the disk, for
+// that path and everything below it, until DeleteFolder removes it. Nothing
+// under that path is read from or written to disk meanwhile. Creating one
+// replaces an earlier one at the same path.
+void CreateMemoryFolder(const std::wstring& path);
+// Adds a file, or a folder, at a relative path ("\" separators) below a memory
+// folder, making the folders above it. As on a Windows disk, names match
+// without regard to case and the first spelling stays. False when a file
+// stands where a folder is needed.
+bool AddMemoryEntry(const std::wstring& root, const std::wstring& relative, bool folder);
+
 // The folder of the running program, without a trailing backslash.
 std::wstring ProgramFolder();
 

@@ -1,0 +1,143 @@
+#include "compat/compatibility.h"
+
+#include <commctrl.h>
+
+#include "core/busy_cursor.h"
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/prompts.h"
+#include "core/text.h"
+
+namespace {
+
+enum : int { IdLabel = 100, IdList = 101, IdCheck = 102, IdOutput = 103, IdProgress = 104 };
+constexpr wchar_t kClass[] = L"TarrowCompatibility";
+constexpr DWORD kLabel = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
+
+std::wstring Join(const std::vector<std::wstring>& lines, const std::wstring& after) {
+    std::wstring text;
+    for (const auto& line : lines) text += line + after;
+    return text;
+}
+
+}  // namespace
+
+void ctlCompatibility::Create(HWND page, int left, int top, int width, int height, HWND mainList) {
+    mainList_ = mainList;
+    RegisterOnce(kClass);
+    const UINT dpi = DpiOf(page);
+    CreateWindowExW(WS_EX_CONTROLPARENT, kClass, nullptr, WS_CHILD | WS_VISIBLE, Layout::Scale(left, dpi),
+                    Layout::Scale(top, dpi), Layout::Scale(width, dpi), Layout::Scale(height, dpi), page, nullptr,
+                    GetModuleHandleW(nullptr), this);
+    if (!hwnd_) throw Win32Error(GetLastError(), L"Could not create the Compatibility page");
+    // Creation order is tab order: the list, the button, then what takes no focus.
+    c_.listEnabled = layout_.Add(hwnd_, {IdList, L"LISTBOX", nullptr, 8, 16, 153, 212,
+                                         WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY |
+                                             LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT});
+    c_.cmdCheck = layout_.Add(hwnd_, {IdCheck, L"BUTTON", L"Check Compatibility", 8, 232, 153, 17,
+                                      WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON});
+    c_.lblEnabled = layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Enabled Mods", 8, 0, 153, 17, kLabel});
+    c_.ProgressBar1 = layout_.Add(hwnd_, {IdProgress, PROGRESS_CLASSW, nullptr, 176, 232, 441, 17, WS_VISIBLE});
+    SendMessageW(c_.ProgressBar1, PBM_SETRANGE32, 0, 100);
+    c_.lblConflicts = layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Conflicts", 176, 0, 441, 17, kLabel});
+    c_.txtOutput = layout_.Add(hwnd_, {IdOutput, L"EDIT", nullptr, 176, 16, 441, 212,
+                                       WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE |
+                                           ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_READONLY,
+                                       WS_EX_CLIENTEDGE});
+}
+
+LRESULT ctlCompatibility::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IdCheck && HIWORD(wParam) == BN_CLICKED) cmdCheck_Click();
+        return 0;
+    case WM_DPICHANGED_AFTERPARENT:
+        layout_.Rescale(DpiOf(hwnd_));
+        return 0;
+    default:
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+std::wstring ctlCompatibility::ItemText(int index) const {
+    std::wstring text(static_cast<size_t>(SendMessageW(c_.listEnabled, LB_GETTEXTLEN, index, 0)) + 1, L'\0');
+    const LRESULT n = SendMessageW(c_.listEnabled, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(n == LB_ERR ? 0 : static_cast<size_t>(n));
+    return text;
+}
+
+void ctlCompatibility::RefreshList() {
+    SendMessageW(c_.listEnabled, LB_RESETCONTENT, 0, 0);
+    const LRESULT n = SendMessageW(mainList_, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+        std::wstring item(static_cast<size_t>(SendMessageW(mainList_, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+        const LRESULT length = SendMessageW(mainList_, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+        if (length == LB_ERR) continue;
+        item.resize(static_cast<size_t>(length));
+        SendMessageW(c_.listEnabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    }
+}
+
+void ctlCompatibility::FindFiles(bool list, const std::wstring& modfile, const std::wstring& path,
+                                 const std::wstring& SearchStr) {
+    ::FindFiles(lists_, Globals::GamePath, list, modfile, path, SearchStr);
+}
+
+void ctlCompatibility::cmdCheck_Click() {
+    const int count = static_cast<int>(SendMessageW(c_.listEnabled, LB_GETCOUNT, 0, 0));
+    if (count == 1) {
+        MsgBox(L"Can't check compatibility with one mod", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    const int selected = static_cast<int>(SendMessageW(c_.listEnabled, LB_GETCURSEL, 0, 0));
+    if (selected == LB_ERR) {
+        MsgBox(L"Please select a mod first", MB_OK);
+        return;
+    }
+    Check(count, selected);
+}
+
+void ctlCompatibility::Check(int count, int selected) {
+    std::vector<std::wstring> unreadable;
+    {
+        BusyCursor busy;
+        SetWindowTextW(c_.lblConflicts, L"Conflicts: Searching");
+        UpdateWindow(c_.lblConflicts);
+        lists_ = WorkLists{};
+        EnableWindow(c_.listEnabled, FALSE);
+        SetWindowTextW(c_.txtOutput, L"");
+        const int maximum = count - 1;
+        SendMessageW(c_.ProgressBar1, PBM_SETRANGE32, 0, maximum);
+        ShowWindow(c_.ProgressBar1, SW_SHOW);
+        SendMessageW(c_.ProgressBar1, PBM_SETPOS, 0, 0);
+        for (int i = 0; i <= maximum; ++i) {
+            const std::wstring name = ItemText(i);
+            const std::wstring workingFolder = Globals::GamePath + L"\\main\\" + name;
+            bool readable = false;
+            try {
+                readable = UnpackMod(Globals::GamePath, name + L".pk3");
+            } catch (const AppError&) {
+                // No usable library: the mod walks as an empty folder.
+            }
+            if (!readable) unreadable.push_back(name);
+            FindFiles(i == selected, name, workingFolder, L"*");
+            try {
+                Globals::RemoveFolder(workingFolder);
+            } catch (const AppError&) {
+                // Nothing to remove: the working folder was never laid out.
+            }
+            SendMessageW(c_.ProgressBar1, PBM_SETPOS, i, 0);
+            UpdateWindow(c_.ProgressBar1);
+        }
+        PairConflicts(lists_);
+        SetWindowTextW(c_.txtOutput, Join(lists_.List3, L"\r\n").c_str());
+        SetWindowTextW(c_.lblConflicts, (L"Conflicts Found: " + ToDecimal(static_cast<long long>(lists_.List3.size()))).c_str());
+    }
+    EnableWindow(c_.listEnabled, TRUE);
+    // A mod that could not be read must not pass for one without conflicts.
+    if (!unreadable.empty()) {
+        MsgBox(L"Tarrow could not read the archives of these mods, so their files are not in the report:\r\n\r\n" +
+                   Join(unreadable, L"\r\n"),
+               MB_OK | MB_ICONWARNING);
+    }
+}

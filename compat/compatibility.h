@@ -1,0 +1,41 @@
+#pragma once
+// ctlCompatibility: the Compatibility page. The user picks one enabled mod and
+// gets every file that it shares with another enabled mod at the same path.
+#include <windows.h>
+
+#include "app/layout.h"
+#include "app/window_base.h"
+#include "compat/conflicts.h"
+
+class ctlCompatibility : public WindowBase<ctlCompatibility> {
+public:
+    struct Controls {
+        HWND lblEnabled = nullptr, listEnabled = nullptr, cmdCheck = nullptr;
+        HWND lblConflicts = nullptr, txtOutput = nullptr, ProgressBar1 = nullptr;
+    };
+
+    ctlCompatibility() = default;
+    ctlCompatibility(const ctlCompatibility&) = delete;
+    ctlCompatibility& operator=(const ctlCompatibility&) = delete;
+
+    // Creates the panel inside a page; it copies its mods from mainList.
+    void Create(HWND page, int left, int top, int width, int height, HWND mainList);
+    const Controls& controls() const { return c_; }
+    const WorkLists& lists() const { return lists_; }
+
+    // Copies the main window's enabled mods; no item is selected afterwards.
+    void RefreshList();
+    void FindFiles(bool list, const std::wstring& modfile, const std::wstring& path, const std::wstring& SearchStr);
+
+private:
+    friend class WindowBase<ctlCompatibility>;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void cmdCheck_Click();
+    void Check(int count, int selected);
+    std::wstring ItemText(int index) const;
+
+    Controls c_;
+    Layout layout_;
+    WorkLists lists_;
+    HWND mainList_ = nullptr;
+};

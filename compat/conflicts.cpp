@@ -1,0 +1,143 @@
+#include "compat/conflicts.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "archive/unzip.h"
+#include "archive/unzip_api.h"
+#include "core/errors.h"
+#include "core/file_system.h"
+#include "core/globals.h"
+#include "core/prompts.h"
+#include "core/text.h"
+
+using Globals::NextToken;
+
+namespace {
+
+// The text of a path after a prefix, with ";" taken as a separator: the
+// pieces are joined again up to the first empty one.
+std::wstring AfterPrefix(const std::wstring& path, const std::wstring& prefix) {
+    NextToken(path, prefix);
+    std::wstring out;
+    for (std::wstring piece = NextToken(L"", L";"); !piece.empty(); piece = NextToken(L"", L";")) out += piece;
+    return out;
+}
+
+bool EndsWith(const std::wstring& s, const std::wstring& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+void ReportWalkError(const AppError& error) {
+    MsgBox(L"Error: " + ToDecimal(error.Number()) + L" - " + error.Description(), MB_OK, L"Unexpected Error");
+}
+
+// The two halves of a mod-qualified path, as NextToken splits it: the mod
+// name before the first "\", and the rest up to its first ";".
+std::pair<std::wstring, std::wstring> SplitQualified(const std::wstring& qualified) {
+    const size_t slash = qualified.find(L'\\');
+    if (slash == std::wstring::npos) return {qualified, L""};
+    std::wstring rest = qualified.substr(slash + 1);
+    rest.resize(std::min(rest.size(), rest.find(L';')));
+    return {qualified.substr(0, slash), rest};
+}
+
+// The order of a sorted list box: alphabetical without regard to case.
+bool SortedBefore(const std::wstring& a, const std::wstring& b) {
+    return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                          static_cast<int>(b.size())) == CSTR_LESS_THAN;
+}
+
+}  // namespace
+
+bool UnpackMod(const std::wstring& gamePath, const std::wstring& archiveName) {
+    const std::wstring main = gamePath + L"\\main\\";
+    const std::wstring modName = archiveName.substr(0, archiveName.size() - std::min<size_t>(4, archiveName.size()));
+    const std::wstring workingFolder = main + modName;
+    FileSystem::CreateMemoryFolder(workingFolder);
+
+    using namespace VBUnzBas;
+    Options = UnzipOptions{};
+    Options.PromptToOverwrite = 0;
+    Options.noflag = 1;
+    Options.nzflag = 0;
+    // Listing reads no entry data: no file is inflated, and no password is needed.
+    Options.nvflag = 1;
+    Options.ndflag = 1;
+    IncludeCount = 0;
+    ExcludeNames[0].clear();
+    ExcludeCount = 0;
+    ZipFileName = main + archiveName;
+    ExtractDir = workingFolder;
+    const int result = RunUnzip();
+    for (const ListedEntry& entry : Listed) FileSystem::AddMemoryEntry(workingFolder, entry.name, entry.folder);
+    return result == UnzOk;
+}
+
+void FindFiles(WorkLists& lists, const std::wstring& gamePath, bool list, const std::wstring& modfile,
+               std::wstring path, const std::wstring& SearchStr) {
+    if (path.empty() || path.back() != L'\\') path += L"\\";
+    const std::wstring main = gamePath + L"\\main\\";
+    std::vector<std::wstring> subfolders;
+    std::wstring name;
+    try {
+        // The listings run one after the other: there is one for the whole program.
+        for (name = FileSystem::Dir(path, FileSystem::AttrDirectory | FileSystem::AttrHidden); !name.empty();
+             name = FileSystem::Dir()) {
+            if (name == L"." || name == L"..") continue;
+            try {
+                if (FileSystem::GetAttr(path + name) & FileSystem::AttrDirectory) subfolders.push_back(name);
+            } catch (const AppError&) {
+                // Entries such as pagefile.sys cannot be looked at; they are no folders.
+                if (!EndsWith(name, L".sys")) throw;
+            }
+        }
+        const unsigned files = FileSystem::AttrReadOnly | FileSystem::AttrHidden | FileSystem::AttrSystem;
+        for (name = FileSystem::Dir(path + SearchStr, files); !name.empty(); name = FileSystem::Dir()) {
+            const std::wstring full = path + name;
+            const std::wstring relative = AfterPrefix(full, main + modfile + L"\\");
+            const std::wstring qualified = AfterPrefix(full, main);
+            if (relative.find(L"tarrow.ini") != std::wstring::npos) continue;
+            (list ? lists.list1 : lists.list2).push_back(list ? relative : qualified);
+        }
+    } catch (const AppError& error) {
+        ReportWalkError(error);
+        return;
+    }
+    for (const auto& folder : subfolders) FindFiles(lists, gamePath, list, modfile, path + folder + L"\\", SearchStr);
+}
+
+void AddSorted(std::vector<std::wstring>& sorted, const std::wstring& line) {
+    sorted.insert(std::upper_bound(sorted.begin(), sorted.end(), line, SortedBefore), line);
+}
+
+void PairConflicts(WorkLists& lists) {
+    // An index of list2 by relative path, each match kept in list2's order, so
+    // that the lines come in the order of the nested loop.
+    std::unordered_map<std::wstring, std::vector<std::wstring>> others;
+    for (const auto& qualified : lists.list2) {
+        auto [other, rest] = SplitQualified(qualified);
+        others[rest].push_back(std::move(other));
+    }
+    const size_t before = lists.List3.size();
+    for (const auto& path : lists.list1) {
+        const auto found = others.find(path);
+        if (found == others.end()) continue;
+        for (const auto& other : found->second) lists.List3.push_back(other + L" : " + path);
+    }
+    // A stable sort puts each line after the lines equal to it, as adding them
+    // one by one to a sorted list box does.
+    if (lists.List3.size() > before) std::stable_sort(lists.List3.begin(), lists.List3.end(), SortedBefore);
+}
+
+void PairConflictsNested(WorkLists& lists) {
+    for (const auto& path : lists.list1) {
+        for (const auto& qualified : lists.list2) {
+            const std::wstring other = NextToken(qualified, L"\\");
+            const std::wstring rest = NextToken(L"", L";");
+            if (rest == path) AddSorted(lists.List3, other + L" : " + rest);
+        }
+    }
+}

@@ -1,0 +1,277 @@
+// The compatibility checker: the inventory from memory, the pairing, and the
+// Compatibility page driven as a person would, on real archives.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+
+#include "app/main_window.h"
+#include "archive/unzip.h"
+#include "compat/conflicts.h"
+#include "core/busy_cursor.h"
+#include "core/file_system.h"
+#include "core/globals.h"
+#include "tests/support/recorder.h"
+#include "tests/support/test_game.h"
+#include "tests/support/ui.h"
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+Names Sorted(Names names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The inventory of one archive laid out in memory, as the check takes it.
+Names MemoryInventory(const TestGame& game, const std::wstring& fixture, const std::wstring& mod) {
+    CopyFileW(Fixture(fixture).c_str(), (game.main + mod + L".pk3").c_str(), FALSE);
+    WorkLists lists;
+    UnpackMod(game.folder, mod + L".pk3");
+    FindFiles(lists, game.folder, true, mod, game.main + mod, L"*");
+    Globals::RemoveFolder(game.main + mod);
+    return lists.list1;
+}
+
+// The same archive really extracted to disk and walked there.
+Names DiskInventory(const TestGame& game, const std::wstring& fixture, const std::wstring& mod) {
+    using namespace VBUnzBas;
+    Options = UnzipOptions{};
+    Options.noflag = 1;
+    Options.ndflag = 1;
+    IncludeCount = 0;
+    ZipFileName = Fixture(fixture);
+    ExtractDir = game.main + mod;
+    RunUnzip();
+    WorkLists lists;
+    FindFiles(lists, game.folder, true, mod, game.main + mod, L"*");
+    RemoveTree(game.main + mod);
+    return lists.list1;
+}
+
+class CompatibilityPage : public ::testing::Test {
+protected:
+    void Install(const std::wstring& fixture, const std::wstring& archive) {
+        CopyFileW(Fixture(fixture).c_str(), (game.main + archive).c_str(), FALSE);
+    }
+    void Start() {
+        form = std::make_unique<frmMain>();
+        form->Load();
+        SetForegroundWindow(form->hwnd());
+        PumpPending();
+        ClickTab(1);
+    }
+    void ClickTab(int index) {
+        RECT r{};
+        SendMessageW(form->controls().TabStrip1, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
+        ClickAt(form->controls().TabStrip1, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    }
+    const ctlCompatibility::Controls& c() { return form->compatibility().controls(); }
+    void Check(const std::wstring& mod) {
+        if (!mod.empty()) {
+            const auto items = ListItems(c().listEnabled);
+            const auto at = std::find(items.begin(), items.end(), mod);
+            ASSERT_NE(at, items.end());
+            ClickListItem(c().listEnabled, static_cast<int>(at - items.begin()));
+        }
+        const POINT p = CentreOf(c().cmdCheck);
+        ClickAt(c().cmdCheck, p.x, p.y);
+    }
+    std::wstring Report() { return WindowText(c().txtOutput); }
+    std::wstring Caption() { return WindowText(c().lblConflicts); }
+    void TearDown() override { form.reset(); }
+
+    PromptRecorder prompts;
+    TestGame game;
+    std::unique_ptr<frmMain> form;
+};
+
+}  // namespace
+
+TEST_F(CompatibilityPage, ReportsSharedPathsSortedWithTheirCount) {
+    Install(L"compat_alpha.zip", L"alpha.pk3");
+    Install(L"compat_beta.zip", L"beta.pk3");
+    Install(L"compat_gamma.zip", L"gamma.pk3");
+    Install(L"compat_gamma.zip", L"off.dis");
+    Start();
+    EXPECT_EQ(ListItems(c().listEnabled), (Names{L"alpha", L"beta", L"gamma"}));
+    EXPECT_EQ(Caption(), L"Conflicts");
+    Check(L"alpha");
+    EXPECT_EQ(Report(), L"beta : maps\\a.bsp\r\ngamma : maps\\a.bsp\r\ngamma : sound\\b.wav\r\n");
+    EXPECT_EQ(Caption(), L"Conflicts Found: 3");
+    // The bar ran from 0 to n - 1 and stays full.
+    PBRANGE range{};
+    SendMessageW(c().ProgressBar1, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+    EXPECT_EQ(range.iLow, 0);
+    EXPECT_EQ(range.iHigh, 2);
+    EXPECT_EQ(SendMessageW(c().ProgressBar1, PBM_GETPOS, 0, 0), 2);
+    EXPECT_TRUE(IsWindowVisible(c().ProgressBar1));
+    EXPECT_TRUE(IsWindowEnabled(c().listEnabled));
+    EXPECT_FALSE(BusyCursor::Active());
+    EXPECT_TRUE(prompts.asked.empty());
+
+    // A second check shows only its own result.
+    Check(L"beta");
+    EXPECT_EQ(Report(), L"alpha : maps\\a.bsp\r\ngamma : maps\\a.bsp\r\n");
+    EXPECT_EQ(Caption(), L"Conflicts Found: 2");
+}
+
+TEST_F(CompatibilityPage, PathsCompareWithCaseAndLinesSortWithout) {
+    Install(L"compat_alpha.zip", L"alpha.pk3");
+    Install(L"compat_casepath.zip", L"cased.pk3");
+    Install(L"compat_beta.zip", L"Zeta.pk3");
+    Install(L"compat_beta.zip", L"beta.pk3");
+    Start();
+    Check(L"alpha");
+    // cased holds Maps\a.bsp: no conflict with maps\a.bsp.
+    EXPECT_EQ(Report(), L"beta : maps\\a.bsp\r\nZeta : maps\\a.bsp\r\n");
+    Check(L"cased");
+    EXPECT_EQ(Report(), L"");
+    EXPECT_EQ(Caption(), L"Conflicts Found: 0");
+}
+
+TEST_F(CompatibilityPage, GuardsAskForTwoModsAndASelection) {
+    Install(L"compat_alpha.zip", L"alpha.pk3");
+    Start();
+    Check(L"");
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].text, L"Can't check compatibility with one mod");
+    EXPECT_EQ(prompts.asked[0].style, static_cast<UINT>(MB_OK | MB_ICONINFORMATION));
+    EXPECT_EQ(prompts.asked[0].title, L"Tarrow");
+    EXPECT_EQ(Caption(), L"Conflicts");
+
+    Install(L"compat_beta.zip", L"beta.pk3");
+    SendMessageW(form->controls().cmdRefreshMods, BM_CLICK, 0, 0);
+    ClickTab(0);
+    ClickTab(1);
+    Check(L"");
+    ASSERT_EQ(prompts.asked.size(), 2u);
+    EXPECT_EQ(prompts.asked[1].text, L"Please select a mod first");
+    EXPECT_EQ(prompts.asked[1].style, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(Caption(), L"Conflicts");
+}
+
+TEST_F(CompatibilityPage, AnEmptyListAsksForASelection) {
+    Start();
+    Check(L"");
+    EXPECT_EQ(prompts.MessageTexts(), Names{L"Please select a mod first"});
+}
+
+TEST_F(CompatibilityPage, TheListIsCopiedOnEachEntryOfThePage) {
+    Install(L"compat_alpha.zip", L"alpha.pk3");
+    Install(L"compat_beta.zip", L"beta.dis");
+    Start();
+    EXPECT_EQ(ListItems(c().listEnabled), Names{L"alpha"});
+    ClickListItem(c().listEnabled, 0);
+    // Clicking the tab already shown rebuilds nothing: the selection stays.
+    ClickTab(1);
+    EXPECT_EQ(ListSelection(c().listEnabled), 0);
+    ClickTab(0);
+    ClickListItem(form->controls().listDisabled, 0);
+    SendMessageW(form->controls().cmdEnable, BM_CLICK, 0, 0);
+    ClickTab(1);
+    EXPECT_EQ(ListItems(c().listEnabled), (Names{L"alpha", L"beta"}));
+    EXPECT_EQ(ListSelection(c().listEnabled), LB_ERR);
+}
+
+TEST_F(CompatibilityPage, AModThatCouldNotBeReadIsNamed) {
+    Install(L"compat_alpha.zip", L"alpha.pk3");
+    Install(L"compat_beta.zip", L"beta.pk3");
+    Install(L"compat_beta.zip", L"gamma.pk3");
+    Start();
+    // The archive goes after the lists were made, as after a change of folder.
+    DeleteFileW((game.main + L"gamma.pk3").c_str());
+    WriteFileBytes(game.main + L"beta.pk3", "not an archive");
+    Check(L"alpha");
+    EXPECT_EQ(Report(), L"");
+    EXPECT_EQ(Caption(), L"Conflicts Found: 0");
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].title, L"Tarrow");
+    EXPECT_NE(prompts.asked[0].text.find(L"\r\nbeta\r\ngamma"), std::wstring::npos);
+}
+
+TEST_F(CompatibilityPage, TheGameFolderIsLeftAsItWas) {
+    Install(L"compat_alpha.zip", L"alpha.pk3");
+    Install(L"compat_beta.zip", L"beta.pk3");
+    // A folder of the user's, named like an enabled mod.
+    game.Add(L"beta\\maps\\mine.bsp", "user data");
+    game.Add(L"beta\\notes.txt", "keep me");
+    const auto before = TreeOf(game.folder);
+    Start();
+    Check(L"alpha");
+    EXPECT_EQ(Report(), L"beta : maps\\a.bsp\r\n");
+    EXPECT_EQ(TreeOf(game.folder), before);
+    EXPECT_EQ(ReadFileBytes(game.main + L"beta\\notes.txt"), "keep me");
+}
+
+TEST(Inventory, RecordsWhatExtractionWouldWrite) {
+    PromptRecorder prompts;
+    TestGame game(false);
+    EXPECT_EQ(MemoryInventory(game, L"compat_inventory.zip", L"gamma.two"),
+              (Names{L"a.cfg", L"x", L"xy.cfg", L"deep\\er\\file.txt", L"docs\\Readme\\TARROW.INI"}));
+    EXPECT_FALSE(PathExists(game.main + L"gamma.two"));
+    // Names that differ only in case merge as on disk; the first spelling stays.
+    // ";lead.cfg" leaves nothing of its name.
+    EXPECT_EQ(MemoryInventory(game, L"odd_names.zip", L"odd"),
+              (Names{L"", L"ab.cfg", L"x", L"Maps\\One.bsp", L"Maps\\two.bsp", L"ünïcode\\名前.txt"}));
+    // An encrypted archive is listed without a password.
+    EXPECT_EQ(Sorted(MemoryInventory(game, L"encrypted.zip", L"locked")), Names{L"data.txt"});
+    EXPECT_TRUE(prompts.asked.empty());
+    // A missing archive: nothing, and no message.
+    WorkLists lists;
+    EXPECT_FALSE(UnpackMod(game.folder, L"missing.pk3"));
+    FindFiles(lists, game.folder, false, L"missing", game.main + L"missing", L"*");
+    EXPECT_TRUE(lists.list2.empty());
+    EXPECT_TRUE(prompts.asked.empty());
+}
+
+TEST(Inventory, MemoryAndDiskWalksAgree) {
+    PromptRecorder prompts;
+    TestGame game(false);
+    for (const wchar_t* fixture : {L"plain.zip", L"odd_names.zip", L"descriptors.zip", L"unsafe.zip", L"zip64.zip",
+                                   L"cp437.zip", L"compat_inventory.zip", L"hundred.zip", L"compat_gamma.zip"}) {
+        EXPECT_EQ(Sorted(MemoryInventory(game, fixture, L"mod")), Sorted(DiskInventory(game, fixture, L"mod")))
+            << fixture;
+    }
+}
+
+TEST(Inventory, AFolderThatCannotBeReadIsReported) {
+    PromptRecorder prompts;
+    TestGame game(false);
+    WorkLists lists;
+    FindFiles(lists, game.folder, true, L"bad|name", game.main + L"bad|name", L"*");
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].title, L"Unexpected Error");
+    EXPECT_EQ(prompts.asked[0].style, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(prompts.asked[0].text.rfind(L"Error: 123 - ", 0), 0u);
+    EXPECT_TRUE(lists.list1.empty());
+}
+
+TEST(Pairing, TheIndexGivesTheNestedLoopsOrder) {
+    std::mt19937 random(7);
+    const Names paths = {L"maps\\a.bsp", L"Maps\\a.bsp", L"sound\\b.wav", L"a.cfg", L"x", L"MAPS\\A.BSP", L"z"};
+    const Names mods = {L"alpha", L"Beta", L"beta", L"gamma", L"Zeta", L"zeta", L"b"};
+    for (int round = 0; round < 200; ++round) {
+        WorkLists indexed;
+        const int n1 = static_cast<int>(random() % 8), n2 = static_cast<int>(random() % 30);
+        for (int i = 0; i < n1; ++i) indexed.list1.push_back(paths[random() % paths.size()]);
+        for (int i = 0; i < n2; ++i) {
+            indexed.list2.push_back(mods[random() % mods.size()] + L"\\" + paths[random() % paths.size()]);
+        }
+        WorkLists nested = indexed;
+        PairConflicts(indexed);
+        PairConflictsNested(nested);
+        ASSERT_EQ(indexed.List3, nested.List3) << "round " << round;
+    }
+}
+
+TEST(Pairing, SortedLikeAListBox) {
+    Names sorted;
+    for (const wchar_t* line : {L"Zeta : a", L"alpha : b", L"beta : a", L"Alpha : b", L"ALPHA : b"}) AddSorted(sorted, line);
+    EXPECT_EQ(sorted, (Names{L"alpha : b", L"Alpha : b", L"ALPHA : b", L"beta : a", L"Zeta : a"}));
+}
