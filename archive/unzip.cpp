@@ -148,6 +148,7 @@ int RunUnzip() {
     auto includePointers = Pointers(includes);
     auto excludePointers = Pointers(excludes);
     Listed.clear();
+    Listed.reserve(1024);
     return library.unzip(static_cast<int>(includes.size()), includePointers.data(), static_cast<int>(excludes.size()),
                          excludePointers.data(), &options, &callbacks);
 }

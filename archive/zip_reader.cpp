@@ -238,16 +238,30 @@ unsigned char CheckByte(const Entry& entry) {
 }
 
 bool IsDeviceName(std::string_view component) {
-    std::string stem(component.substr(0, component.find('.')));
-    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    std::transform(stem.begin(), stem.end(), stem.begin(),
-                   [](char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c); });
+    std::string_view stem = component.substr(0, component.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+    if (stem.size() < 3 || stem.size() > 7) return false;
+    char upper[8] = {};
+    for (std::size_t i = 0; i < stem.size(); ++i) {
+        const char c = stem[i];
+        upper[i] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    }
+    const std::string_view u(upper, stem.size());
     static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (const char* d : kDevices) {
-        if (stem == d) return true;
+        if (u == d) return true;
     }
-    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-           stem[3] >= '0' && stem[3] <= '9';
+    return u.size() == 4 && (u.substr(0, 3) == "COM" || u.substr(0, 3) == "LPT") && u[3] >= '0' && u[3] <= '9';
+}
+
+// A component that needs no mapping: no character Windows refuses, no
+// trailing dot or blank, no "." or "..", no device name.
+bool PlainComponent(std::string_view component) {
+    if (component.empty() || component.back() == '.' || component.back() == ' ') return false;
+    for (char c : component) {
+        if (static_cast<unsigned char>(c) < 32 || std::strchr(":*?\"<>|", c)) return false;
+    }
+    return !IsDeviceName(component);
 }
 
 std::string SafeComponent(std::string_view component) {
@@ -352,6 +366,24 @@ Status ExtractEntry(Source& source, const Entry& entry, std::string_view passwor
 }
 
 std::string SafeRelativePath(std::string_view name) {
+    // Most names are plain: their "/" only becomes "\".
+    if (!name.empty() && name.front() != '/' && name.front() != '\\') {
+        bool plain = true;
+        for (std::size_t at = 0; plain && at <= name.size();) {
+            std::size_t end = name.find_first_of("/\\", at);
+            if (end == std::string_view::npos) end = name.size();
+            const std::string_view part = name.substr(at, end - at);
+            // A trailing separator (a folder entry) leaves one empty last part.
+            plain = PlainComponent(part) || (part.empty() && end == name.size() && at > 0);
+            at = end + 1;
+        }
+        if (plain) {
+            std::string out(name);
+            std::replace(out.begin(), out.end(), '/', '\\');
+            if (!out.empty() && out.back() == '\\') out.pop_back();
+            return out;
+        }
+    }
     std::string s(name);
     std::replace(s.begin(), s.end(), '/', '\\');
     // A drive ("C:") or UNC ("\\server\share") prefix names a place outside.

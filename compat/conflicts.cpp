@@ -17,12 +17,20 @@ using Globals::NextToken;
 
 namespace {
 
-// The text of a path after a prefix, with ";" taken as a separator: the
-// pieces are joined again up to the first empty one.
-std::wstring AfterPrefix(const std::wstring& path, const std::wstring& prefix) {
-    NextToken(path, prefix);
+// The text of a path after its prefix, with ";" taken as a separator: the
+// pieces are joined again up to the first empty one. This is what cutting the
+// prefix and then the pieces with NextToken gives, without copying the rest
+// once for every piece.
+std::wstring AfterPrefix(const std::wstring& path, size_t prefixLength) {
     std::wstring out;
-    for (std::wstring piece = NextToken(L"", L";"); !piece.empty(); piece = NextToken(L"", L";")) out += piece;
+    size_t at = prefixLength;
+    while (at < path.size()) {
+        size_t end = path.find(L';', at);
+        if (end == std::wstring::npos) end = path.size();
+        if (end == at) break;
+        out.append(path, at, end - at);
+        at = end + 1;
+    }
     return out;
 }
 
@@ -36,18 +44,27 @@ void ReportWalkError(const AppError& error) {
 
 // The two halves of a mod-qualified path, as NextToken splits it: the mod
 // name before the first "\", and the rest up to its first ";".
-std::pair<std::wstring, std::wstring> SplitQualified(const std::wstring& qualified) {
+std::pair<std::wstring_view, std::wstring_view> SplitQualified(std::wstring_view qualified) {
     const size_t slash = qualified.find(L'\\');
-    if (slash == std::wstring::npos) return {qualified, L""};
-    std::wstring rest = qualified.substr(slash + 1);
-    rest.resize(std::min(rest.size(), rest.find(L';')));
-    return {qualified.substr(0, slash), rest};
+    if (slash == std::wstring_view::npos) return {qualified, {}};
+    std::wstring_view rest = qualified.substr(slash + 1);
+    return {qualified.substr(0, slash), rest.substr(0, rest.find(L';'))};
 }
 
 // The order of a sorted list box: alphabetical without regard to case.
 bool SortedBefore(const std::wstring& a, const std::wstring& b) {
     return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
                           static_cast<int>(b.size())) == CSTR_LESS_THAN;
+}
+
+// The same order as bytes: comparing sort keys is comparing the strings.
+std::string SortKey(const std::wstring& s) {
+    const int n = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, s.c_str(),
+                               static_cast<int>(s.size()), nullptr, 0);
+    std::string key(static_cast<size_t>(n), '\0');
+    LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, s.c_str(), static_cast<int>(s.size()),
+                 reinterpret_cast<wchar_t*>(key.data()), n);
+    return key;
 }
 
 }  // namespace
@@ -96,9 +113,10 @@ void FindFiles(WorkLists& lists, const std::wstring& gamePath, bool list, const 
         }
         const unsigned files = FileSystem::AttrReadOnly | FileSystem::AttrHidden | FileSystem::AttrSystem;
         for (name = FileSystem::Dir(path + SearchStr, files); !name.empty(); name = FileSystem::Dir()) {
+            // The walk starts in the working folder, so the path begins with both prefixes.
             const std::wstring full = path + name;
-            const std::wstring relative = AfterPrefix(full, main + modfile + L"\\");
-            const std::wstring qualified = AfterPrefix(full, main);
+            const std::wstring relative = AfterPrefix(full, main.size() + modfile.size() + 1);
+            const std::wstring qualified = AfterPrefix(full, main.size());
             if (relative.find(L"tarrow.ini") != std::wstring::npos) continue;
             (list ? lists.list1 : lists.list2).push_back(list ? relative : qualified);
         }
@@ -116,20 +134,35 @@ void AddSorted(std::vector<std::wstring>& sorted, const std::wstring& line) {
 void PairConflicts(WorkLists& lists) {
     // An index of list2 by relative path, each match kept in list2's order, so
     // that the lines come in the order of the nested loop.
-    std::unordered_map<std::wstring, std::vector<std::wstring>> others;
-    for (const auto& qualified : lists.list2) {
-        auto [other, rest] = SplitQualified(qualified);
-        others[rest].push_back(std::move(other));
+    std::unordered_map<std::wstring_view, size_t> first;  // relative path to its first entry
+    std::vector<size_t> next(lists.list2.size(), SIZE_MAX);  // the next entry with the same path
+    std::vector<size_t> last(lists.list2.size(), SIZE_MAX);
+    std::vector<std::wstring_view> owner(lists.list2.size());
+    first.reserve(lists.list2.size());
+    for (size_t j = 0; j < lists.list2.size(); ++j) {
+        const auto [other, rest] = SplitQualified(lists.list2[j]);
+        owner[j] = other;
+        const auto [it, added] = first.emplace(rest, j);
+        if (!added) {
+            next[last[it->second]] = j;
+        }
+        last[it->second] = j;
     }
-    const size_t before = lists.List3.size();
+    // Each line with its sort key; a stable sort puts each line after the
+    // lines equal to it, as adding them one by one to a sorted list box does.
+    std::vector<std::pair<std::string, std::wstring>> keyed;
+    for (auto& line : lists.List3) keyed.emplace_back(SortKey(line), std::move(line));
     for (const auto& path : lists.list1) {
-        const auto found = others.find(path);
-        if (found == others.end()) continue;
-        for (const auto& other : found->second) lists.List3.push_back(other + L" : " + path);
+        const auto found = first.find(path);
+        if (found == first.end()) continue;
+        for (size_t j = found->second; j != SIZE_MAX; j = next[j]) {
+            std::wstring line = std::wstring(owner[j]) + L" : " + path;
+            keyed.emplace_back(SortKey(line), std::move(line));
+        }
     }
-    // A stable sort puts each line after the lines equal to it, as adding them
-    // one by one to a sorted list box does.
-    if (lists.List3.size() > before) std::stable_sort(lists.List3.begin(), lists.List3.end(), SortedBefore);
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    lists.List3.clear();
+    for (auto& entry : keyed) lists.List3.push_back(std::move(entry.second));
 }
 
 void PairConflictsNested(WorkLists& lists) {

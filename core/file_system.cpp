@@ -37,39 +37,98 @@ struct Listing {
 Listing g_listing;
 
 // Names as Windows compares them: without regard to case.
-std::wstring Fold(std::wstring s) {
-    if (!s.empty()) CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
-    return s;
+wchar_t FoldChar(wchar_t c) {
+    if (c < 0x80) return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+    CharUpperBuffW(&c, 1);
+    return c;
+}
+
+std::wstring Fold(std::wstring_view s) {
+    std::wstring out(s);
+    for (wchar_t& c : out) c = FoldChar(c);
+    return out;
+}
+
+// Folds into a buffer that is reused, for lookups that keep nothing.
+const std::wstring& FoldForLookup(std::wstring_view s) {
+    static std::wstring buffer;
+    buffer.assign(s);
+    for (wchar_t& c : buffer) c = FoldChar(c);
+    return buffer;
+}
+
+// Lets the maps below be searched with a view, without making a string.
+struct ViewHash {
+    using is_transparent = void;
+    size_t operator()(std::wstring_view s) const { return std::hash<std::wstring_view>{}(s); }
+};
+
+// Whether text begins with a folded prefix, without regard to case.
+bool StartsFolded(std::wstring_view text, std::wstring_view foldedPrefix) {
+    if (text.size() < foldedPrefix.size()) return false;
+    for (size_t i = 0; i < foldedPrefix.size(); ++i) {
+        if (FoldChar(text[i]) != foldedPrefix[i]) return false;
+    }
+    return true;
 }
 
 struct MemoryNode {
-    std::wstring name;  // the first spelling
+    std::wstring name;    // the first spelling
+    std::wstring folded;  // the name as names are compared
     bool folder = true;
-    std::vector<std::unique_ptr<MemoryNode>> children;
-    std::unordered_map<std::wstring, MemoryNode*> byName;  // folded name to child
-
-    MemoryNode* Child(const std::wstring& childName) const {
-        const auto it = byName.find(Fold(childName));
-        return it == byName.end() ? nullptr : it->second;
-    }
-    MemoryNode* Add(const std::wstring& childName, bool isFolder) {
-        children.push_back(std::make_unique<MemoryNode>());
-        MemoryNode* node = children.back().get();
-        node->name = childName;
-        node->folder = isFolder;
-        byName.emplace(Fold(childName), node);
-        return node;
-    }
-    void Remove(const MemoryNode* child) {
-        byName.erase(Fold(child->name));
-        std::erase_if(children, [&](const auto& c) { return c.get() == child; });
-    }
+    std::vector<MemoryNode*> children;
 };
 
-struct MemoryMount {
-    std::wstring root;  // full path, no trailing backslash
-    std::wstring foldedRoot;
-    MemoryNode node;
+// A memory folder: its nodes, found by their folded path below the root.
+class MemoryMount {
+public:
+    explicit MemoryMount(std::wstring path) : root(std::move(path)), foldedRoot(Fold(root)) {
+        nodes_.emplace(L"", std::make_unique<MemoryNode>());
+    }
+
+    MemoryNode* Find(std::wstring_view relative) const {
+        const auto it = nodes_.find(FoldForLookup(relative));
+        return it == nodes_.end() ? nullptr : it->second.get();
+    }
+
+    // The node at a folded path, made with its folders when missing; null
+    // when a file stands where a folder is needed, or the reverse.
+    MemoryNode* Make(std::wstring_view relative, std::wstring_view folded, bool folder) {
+        if (const auto it = nodes_.find(folded); it != nodes_.end()) {
+            return it->second->folder == folder ? it->second.get() : nullptr;
+        }
+        const size_t slash = folded.find_last_of(L'\\');
+        const size_t parentLength = slash == std::wstring_view::npos ? 0 : slash;
+        MemoryNode* parent = Make(relative.substr(0, parentLength), folded.substr(0, parentLength), true);
+        if (!parent) return nullptr;
+        auto node = std::make_unique<MemoryNode>();
+        node->name = relative.substr(slash == std::wstring_view::npos ? 0 : slash + 1);
+        node->folded = folded.substr(slash == std::wstring_view::npos ? 0 : slash + 1);
+        node->folder = folder;
+        parent->children.push_back(node.get());
+        return nodes_.emplace(std::wstring(folded), std::move(node)).first->second.get();
+    }
+
+    // Drops a folder below the root with everything in it.
+    bool Remove(std::wstring_view relative) {
+        const std::wstring folded = Fold(relative);
+        const auto it = nodes_.find(folded);
+        if (it == nodes_.end() || !it->second->folder) return false;
+        const size_t slash = folded.find_last_of(L'\\');
+        MemoryNode* parent = nodes_.at(slash == std::wstring::npos ? L"" : folded.substr(0, slash)).get();
+        std::erase(parent->children, it->second.get());
+        const std::wstring below = folded + L"\\";
+        std::erase_if(nodes_, [&](const auto& entry) {
+            return entry.first == folded || entry.first.compare(0, below.size(), below) == 0;
+        });
+        return true;
+    }
+
+    const std::wstring root;  // full path, no trailing backslash
+    const std::wstring foldedRoot;
+
+private:
+    std::unordered_map<std::wstring, std::unique_ptr<MemoryNode>, ViewHash, std::equal_to<>> nodes_;
 };
 std::vector<std::unique_ptr<MemoryMount>> g_mounts;
 
@@ -78,49 +137,29 @@ std::wstring TrimSeparators(std::wstring path) {
     return path;
 }
 
-std::vector<std::wstring> Components(const std::wstring& relative) {
-    std::vector<std::wstring> parts;
-    size_t at = 0;
-    while (at < relative.size()) {
-        size_t end = relative.find(L'\\', at);
-        if (end == std::wstring::npos) end = relative.size();
-        if (end > at) parts.push_back(relative.substr(at, end - at));
-        at = end + 1;
-    }
-    return parts;
-}
-
 // The memory folder that serves a path, and the path's part below its root.
-MemoryMount* MountOf(const std::wstring& path, std::wstring& relative) {
-    const std::wstring folded = Fold(TrimSeparators(path));
+MemoryMount* MountOf(const std::wstring& path, std::wstring_view& relative) {
+    if (g_mounts.empty()) return nullptr;
+    std::wstring_view trimmed(path);
+    while (trimmed.size() > 3 && trimmed.back() == L'\\') trimmed.remove_suffix(1);
     for (auto& mount : g_mounts) {
-        if (folded == mount->foldedRoot) {
-            relative.clear();
+        const size_t length = mount->foldedRoot.size();
+        if (!StartsFolded(trimmed, mount->foldedRoot)) continue;
+        if (trimmed.size() == length) {
+            relative = {};
             return mount.get();
         }
-        if (folded.size() > mount->foldedRoot.size() && folded.compare(0, mount->foldedRoot.size(), mount->foldedRoot) == 0 &&
-            folded[mount->foldedRoot.size()] == L'\\') {
-            relative = TrimSeparators(path).substr(mount->root.size() + 1);
+        if (trimmed[length] == L'\\') {
+            relative = trimmed.substr(length + 1);
             return mount.get();
         }
     }
     return nullptr;
 }
 
-MemoryNode* Resolve(MemoryNode& root, const std::wstring& relative, MemoryNode** parent = nullptr) {
-    MemoryNode* node = &root;
-    for (const auto& part : Components(relative)) {
-        if (parent) *parent = node;
-        if (!node->folder) return nullptr;
-        node = node->Child(part);
-        if (!node) return nullptr;
-    }
-    return node;
-}
-
 unsigned AttributesOf(const MemoryNode& node) { return node.folder ? AttrDirectory : AttrArchive; }
 
-std::vector<std::wstring> ListMemory(MemoryMount& mount, const std::wstring& relativeFolder, const std::wstring& spec,
+std::vector<std::wstring> ListMemory(MemoryMount& mount, std::wstring_view relativeFolder, const std::wstring& spec,
                                      unsigned mask);
 
 bool Accepts(unsigned attributes, unsigned mask) {
@@ -159,13 +198,13 @@ std::vector<std::wstring> ListDisk(const std::wstring& pattern, unsigned mask) {
     return names;
 }
 
-std::vector<std::wstring> ListMemory(MemoryMount& mount, const std::wstring& relativeFolder, const std::wstring& spec,
+std::vector<std::wstring> ListMemory(MemoryMount& mount, std::wstring_view relativeFolder, const std::wstring& spec,
                                      unsigned mask) {
     std::vector<std::wstring> names;
-    const MemoryNode* folder = Resolve(mount.node, relativeFolder);
+    const MemoryNode* folder = mount.Find(relativeFolder);
     if (!folder || !folder->folder) return names;
     if (!HasWildcard(spec)) {
-        const MemoryNode* node = folder->Child(spec);
+        const MemoryNode* node = mount.Find(relativeFolder.empty() ? spec : std::wstring(relativeFolder) + L"\\" + spec);
         if (node && Accepts(AttributesOf(*node), mask)) names.push_back(node->name);
         return names;
     }
@@ -175,13 +214,11 @@ std::vector<std::wstring> ListMemory(MemoryMount& mount, const std::wstring& rel
         if (Accepts(AttrDirectory, mask) && MatchesPattern(dot, spec)) names.emplace_back(dot);
     }
     std::vector<const MemoryNode*> sorted;
-    for (const auto& child : folder->children) sorted.push_back(child.get());
-    std::sort(sorted.begin(), sorted.end(), [](const MemoryNode* a, const MemoryNode* b) {
-        return CompareStringOrdinal(a->name.c_str(), static_cast<int>(a->name.size()), b->name.c_str(),
-                                    static_cast<int>(b->name.size()), TRUE) == CSTR_LESS_THAN;
-    });
+    for (const MemoryNode* child : folder->children) sorted.push_back(child);
+    std::sort(sorted.begin(), sorted.end(), [](const MemoryNode* a, const MemoryNode* b) { return a->folded < b->folded; });
+    const bool all = spec == L"*" || spec == L"*.*";
     for (const MemoryNode* node : sorted) {
-        if (Accepts(AttributesOf(*node), mask) && MatchesPattern(node->name, spec)) names.push_back(node->name);
+        if (Accepts(AttributesOf(*node), mask) && (all || MatchesPattern(node->name, spec))) names.push_back(node->name);
     }
     return names;
 }
@@ -220,8 +257,9 @@ std::wstring Dir(const std::wstring& pattern, unsigned mask) {
     g_listing = Listing{};
     if (clean.empty()) return {};
     const size_t slash = clean.find_last_of(L'\\');
-    std::wstring relative;
-    MemoryMount* mount = slash == std::wstring::npos ? nullptr : MountOf(clean.substr(0, slash), relative);
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : clean.substr(0, slash);
+    std::wstring_view relative;
+    MemoryMount* mount = slash == std::wstring::npos ? nullptr : MountOf(folder, relative);
     g_listing.names = mount ? ListMemory(*mount, relative, clean.substr(slash + 1), mask) : ListDisk(clean, mask);
     return Dir();
 }
@@ -232,9 +270,9 @@ std::wstring Dir() {
 }
 
 unsigned GetAttr(const std::wstring& path) {
-    std::wstring relative;
+    std::wstring_view relative;
     if (MemoryMount* mount = MountOf(path, relative)) {
-        const MemoryNode* node = Resolve(mount->node, relative);
+        const MemoryNode* node = mount->Find(relative);
         if (!node) throw AppError(53, L"File not found");
         return AttributesOf(*node);
     }
@@ -247,9 +285,9 @@ unsigned GetAttr(const std::wstring& path) {
 }
 
 bool FileExists(const std::wstring& path) {
-    std::wstring relative;
+    std::wstring_view relative;
     if (MemoryMount* mount = MountOf(path, relative)) {
-        const MemoryNode* node = Resolve(mount->node, relative);
+        const MemoryNode* node = mount->Find(relative);
         return node && !node->folder;
     }
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -257,16 +295,13 @@ bool FileExists(const std::wstring& path) {
 }
 
 void DeleteFolder(const std::wstring& path) {
-    std::wstring relative;
+    std::wstring_view relative;
     if (MemoryMount* mount = MountOf(path, relative)) {
         if (relative.empty()) {
             std::erase_if(g_mounts, [&](const auto& m) { return m.get() == mount; });
             return;
         }
-        MemoryNode* parent = nullptr;
-        const MemoryNode* node = Resolve(mount->node, relative, &parent);
-        if (!node || !node->folder) throw AppError(76, L"Path not found");
-        parent->Remove(node);
+        if (!mount->Remove(relative)) throw AppError(76, L"Path not found");
         return;
     }
     std::wstring folder = path;
@@ -281,34 +316,21 @@ void DeleteFolder(const std::wstring& path) {
 }
 
 void CreateMemoryFolder(const std::wstring& path) {
-    const std::wstring root = TrimSeparators(path);
-    std::erase_if(g_mounts, [&](const auto& m) { return m->foldedRoot == Fold(root); });
-    auto mount = std::make_unique<MemoryMount>();
-    mount->root = root;
-    mount->foldedRoot = Fold(root);
-    mount->node.name = root;
+    auto mount = std::make_unique<MemoryMount>(TrimSeparators(path));
+    std::erase_if(g_mounts, [&](const auto& m) { return m->foldedRoot == mount->foldedRoot; });
     g_mounts.push_back(std::move(mount));
 }
 
 bool AddMemoryEntry(const std::wstring& root, const std::wstring& relative, bool folder) {
-    std::wstring below;
+    std::wstring_view below;
     MemoryMount* mount = MountOf(root, below);
     if (!mount || !below.empty()) return false;
-    const auto parts = Components(relative);
-    MemoryNode* node = &mount->node;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        const bool last = i + 1 == parts.size();
-        const bool wantFolder = !last || folder;
-        MemoryNode* child = node->Child(parts[i]);
-        if (!child) {
-            child = node->Add(parts[i], wantFolder);
-        } else if (wantFolder != child->folder) {
-            // A file where a folder is needed, or the reverse: the disk would refuse it too.
-            return false;
-        }
-        node = child;
-    }
-    return !parts.empty();
+    std::wstring_view clean(relative);
+    while (!clean.empty() && clean.back() == L'\\') clean.remove_suffix(1);
+    while (!clean.empty() && clean.front() == L'\\') clean.remove_prefix(1);
+    if (clean.empty()) return false;
+    const std::wstring folded = Fold(clean);
+    return mount->Make(clean, folded, folder) != nullptr;
 }
 
 std::wstring ProgramFolder() {

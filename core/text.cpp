@@ -22,7 +22,13 @@ std::string ToCodePage(UINT cp, std::wstring_view wide) {
 
 }  // namespace
 
-std::wstring Utf8ToWide(std::string_view utf8) { return FromCodePage(CP_UTF8, utf8); }
+std::wstring Utf8ToWide(std::string_view utf8) {
+    // Most names are plain ASCII: widen them directly.
+    for (char c : utf8) {
+        if (static_cast<unsigned char>(c) >= 0x80) return FromCodePage(CP_UTF8, utf8);
+    }
+    return std::wstring(utf8.begin(), utf8.end());
+}
 std::string WideToUtf8(std::wstring_view wide) { return ToCodePage(CP_UTF8, wide); }
 std::string WideToAnsi(std::wstring_view wide) { return ToCodePage(CP_ACP, wide); }
 std::wstring AnsiToWide(std::string_view ansi) { return FromCodePage(CP_ACP, ansi); }
