@@ -33,8 +33,7 @@ void frmAbout::Load() {
     c_.lblAbout =
         layout_.Add(hwnd_, {IdLabel, L"STATIC", L"The easy way to manage your CoD mods.", 16, 72, 265, 25, kLabel});
     c_.lblWarning = layout_.Add(hwnd_, {IdLabel, L"STATIC",
-                                        L"Keep a backup of your mods: Tarrow renames the archives in the game's main "
-                                        L"folder.",
+                                        L"Back up your mods before you switch them: Tarrow renames their archives.",
                                         16, 96, 265, 33, kLabel});
     // Starts left of the client area and runs past its edges; the window clips it.
     c_.picSig = layout_.Add(hwnd_, {IdPicture, L"STATIC", nullptr, -32, 144, 553, 201,

@@ -16,19 +16,6 @@
 
 namespace {
 
-enum : int {
-    IdTabStrip = 200,
-    IdPage1,
-    IdPage2,
-    IdIconMove,
-    IdLabel,
-    IdListDisabled,
-    IdListEnabled,
-    IdModInfo,
-    IdEnable,
-    IdDisable,
-    IdRefresh,
-};
 
 constexpr wchar_t kMainClass[] = L"TarrowMain";
 constexpr wchar_t kPageClass[] = L"TarrowPage";

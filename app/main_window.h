@@ -16,6 +16,20 @@ class frmMain : public WindowBase<frmMain> {
 public:
     // The menu commands.
     enum MenuCommand : int { mnuFileOptions = 100, mnuFileExit, mnuTools_ModInfoMaker, mnuAboutAbout, mnuAboutChanges };
+    // The control identifiers, by which the controls can be found from outside.
+    enum ControlId : int {
+        IdTabStrip = 200,
+        IdPage1,
+        IdPage2,
+        IdIconMove,
+        IdLabel,
+        IdListDisabled,
+        IdListEnabled,
+        IdModInfo,
+        IdEnable,
+        IdDisable,
+        IdRefresh,
+    };
 
     struct Controls {
         HWND TabStrip1 = nullptr;

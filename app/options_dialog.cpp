@@ -9,7 +9,6 @@
 
 namespace {
 
-enum : int { IdSelectInstall = 100, IdApply = 101, IdLabel = 102, IdLocation = 103 };
 constexpr wchar_t kClass[] = L"TarrowOptions";
 constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 

@@ -6,6 +6,7 @@
 
 class frmOptions : public WindowBase<frmOptions> {
 public:
+    enum ControlId : int { IdSelectInstall = 100, IdApply = 101, IdLabel = 102, IdLocation = 103 };
     struct Controls {
         HWND lblInstallPath = nullptr, txtLocation = nullptr, cmdSelectInstall = nullptr;
         HWND cmdOk = nullptr, cmdCancel = nullptr, cmdApply = nullptr;

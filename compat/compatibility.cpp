@@ -10,7 +10,6 @@
 
 namespace {
 
-enum : int { IdLabel = 100, IdList = 101, IdCheck = 102, IdOutput = 103, IdProgress = 104 };
 constexpr wchar_t kClass[] = L"TarrowCompatibility";
 constexpr DWORD kLabel = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
 

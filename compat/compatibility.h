@@ -9,6 +9,7 @@
 
 class ctlCompatibility : public WindowBase<ctlCompatibility> {
 public:
+    enum ControlId : int { IdLabel = 100, IdList = 101, IdCheck = 102, IdOutput = 103, IdProgress = 104 };
     struct Controls {
         HWND lblEnabled = nullptr, listEnabled = nullptr, cmdCheck = nullptr;
         HWND lblConflicts = nullptr, txtOutput = nullptr, ProgressBar1 = nullptr;

@@ -1,0 +1,380 @@
+// The whole program, end to end: build/dist/tarrow.exe runs as a process of
+// its own on a generated game, driven only by real clicks, drags and key
+// presses, and read from outside. On a failure the screen is saved beside the
+// test's output.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "app/options_dialog.h"
+#include "compat/compatibility.h"
+#include "tests/support/test_game.h"
+#include "tests/support/ui.h"
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+std::wstring DistFolder() {
+    const wchar_t* dist = _wgetenv(L"TARROW_DIST");
+    return dist ? dist : ProgramFolder() + L"\\..\\..\\dist";
+}
+
+// Saves the screen as a BMP file.
+void SaveScreen(const std::wstring& path) {
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    BITMAPINFOHEADER info{sizeof info, w, h, 1, 24, BI_RGB};
+    const int stride = (w * 3 + 3) & ~3;
+    std::string pixels(static_cast<size_t>(stride) * h, '\0');
+    GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof file + sizeof info + pixels.size()), 0, 0,
+                          sizeof file + sizeof info};
+    std::ofstream out(path.c_str(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+class ScreenOnFailure : public ::testing::EmptyTestEventListener {
+    void OnTestPartResult(const ::testing::TestPartResult& result) override {
+        if (!result.failed()) return;
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        const std::string name = std::string("e2e-failure-") + test->name() + ".bmp";
+        SaveScreen(ProgramFolder() + L"\\" + std::wstring(name.begin(), name.end()));
+    }
+};
+
+// Tarrow as a separate process.
+class Tarrow {
+public:
+    Tarrow() {
+        std::wstring command = L"\"" + DistFolder() + L"\\tarrow.exe\"";
+        STARTUPINFOW si{sizeof si};
+        started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, DistFolder().c_str(),
+                                  &si, &pi_);
+    }
+    ~Tarrow() {
+        if (!started_) return;
+        if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 1);
+        CloseHandle(pi_.hThread);
+        CloseHandle(pi_.hProcess);
+    }
+    Tarrow(const Tarrow&) = delete;
+    Tarrow& operator=(const Tarrow&) = delete;
+
+    // A visible top-level window of the process, by class ("#32770" for a message box).
+    HWND Window(const std::wstring& className, DWORD timeoutMs = 10000) const {
+        HWND found = nullptr;
+        PumpUntil([&] { return (found = Find(className)) != nullptr; }, timeoutMs);
+        return found;
+    }
+    bool Gone(const std::wstring& className) const { return Find(className) == nullptr; }
+    bool Exited(DWORD timeoutMs = 10000) const { return WaitForSingleObject(pi_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
+
+private:
+    HWND Find(const std::wstring& className) const {
+        struct Search {
+            DWORD pid;
+            const std::wstring* cls;
+            HWND hit;
+        } search{pi_.dwProcessId, &className, nullptr};
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                wchar_t cls[64] = {};
+                GetClassNameW(w, cls, 64);
+                if (pid == s->pid && IsWindowVisible(w) && *s->cls == cls) {
+                    s->hit = w;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.hit;
+    }
+
+    PROCESS_INFORMATION pi_{};
+    bool started_ = false;
+};
+
+// A control's text, asked of its window: GetWindowText does not ask the
+// controls of another process.
+std::wstring TextOf(HWND window) {
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
+HWND Control(HWND parent, int id) {
+    struct Search {
+        int id;
+        HWND hit;
+    } search{id, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            if (GetDlgCtrlID(w) == s->id && !s->hit) s->hit = w;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.hit;
+}
+
+HWND ControlOfClass(HWND parent, int id, const std::wstring& className) {
+    struct Search {
+        int id;
+        const std::wstring* cls;
+        HWND hit;
+    } search{id, &className, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            wchar_t cls[64] = {};
+            GetClassNameW(w, cls, 64);
+            if (GetDlgCtrlID(w) == s->id && *s->cls == cls && !s->hit) s->hit = w;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.hit;
+}
+
+void Click(HWND control) {
+    const POINT p = CentreOf(control);
+    ClickAt(control, p.x, p.y);
+}
+
+// Where an item of another process's list box lies, from messages that carry no pointer.
+POINT ItemPoint(HWND list, int index) {
+    const int height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    const int top = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+    RECT client{};
+    GetClientRect(list, &client);
+    return {client.right / 2, (index - top) * height + height / 2};
+}
+
+void ClickItem(HWND list, int index) {
+    const POINT p = ItemPoint(list, index);
+    ClickAt(list, p.x, p.y);
+}
+
+void KeyDown(WORD key, bool up = false) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+    PumpPending();
+}
+
+// Chooses a menu item with the keyboard: F10 to the menu bar, right to the
+// menu, down to open it, down to the item, Enter.
+void ChooseMenu(HWND window, int menuIndex, int itemIndex) {
+    SetForegroundWindow(window);
+    PumpUntil([&] { return GetForegroundWindow() == window; }, 2000);
+    PressKey(VK_F10);
+    for (int i = 0; i < menuIndex; ++i) PressKey(VK_RIGHT);
+    PressKey(VK_DOWN);
+    for (int i = 0; i < itemIndex; ++i) PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+}
+
+void TypeText(const std::wstring& text) {
+    for (wchar_t c : text) {
+        INPUT inputs[2]{};
+        inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+        inputs[0].ki.wScan = inputs[1].ki.wScan = c;
+        inputs[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        inputs[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        SendInput(2, inputs, sizeof(INPUT));
+    }
+    PumpPending();
+}
+
+// The text of a message box, its title, and its OK button pressed by a click.
+struct Box {
+    std::wstring text, title;
+};
+Box AnswerMessage(const Tarrow& tarrow) {
+    HWND box = tarrow.Window(L"#32770");
+    if (!box) return {};
+    Box seen{TextOf(GetDlgItem(box, 0xFFFF)), TextOf(box)};
+    Click(GetDlgItem(box, IDOK));
+    PumpUntil([&] { return !IsWindow(box); });
+    return seen;
+}
+
+void Install(const TestGame& game, const std::wstring& fixture, const std::wstring& archive) {
+    CopyFileW(Fixture(fixture).c_str(), (game.main + archive).c_str(), FALSE);
+}
+
+bool Until(const std::function<bool()>& condition) { return PumpUntil(condition, 10000); }
+
+}  // namespace
+
+TEST(EndToEnd, StartsWithoutTheGamesKey) {
+    TestGame game(false);
+    Tarrow tarrow;
+    const Box warning = AnswerMessage(tarrow);
+    EXPECT_EQ(warning.text, L"Tarrow did not detect CoD, please make sure it's installed correctly.");
+    EXPECT_EQ(warning.title, L"Tarrow");
+    HWND main = tarrow.Window(L"TarrowMain");
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(TextOf(main), L"Tarrow 0.6 Beta");
+    EXPECT_TRUE(ListItems(Control(main, frmMain::IdListEnabled)).empty());
+    SetForegroundWindow(main);
+    KeyDown(VK_MENU);
+    PressKey(VK_F4);
+    KeyDown(VK_MENU, true);
+    EXPECT_TRUE(tarrow.Exited());
+}
+
+TEST(EndToEnd, SwitchesModsAndShowsTheirInformation) {
+    TestGame game;
+    Install(game, L"info_full.zip", L"sniper.pk3");
+    Install(game, L"info_none.zip", L"tanks.dis");
+    Install(game, L"info_none.zip", L"twice.pk3");
+    Install(game, L"info_none.zip", L"twice.dis");
+    Tarrow tarrow;
+    HWND main = tarrow.Window(L"TarrowMain");
+    ASSERT_NE(main, nullptr);
+    HWND enabled = Control(main, frmMain::IdListEnabled), disabled = Control(main, frmMain::IdListDisabled);
+    EXPECT_EQ(ListItems(enabled), (Names{L"sniper", L"twice"}));
+    EXPECT_EQ(ListItems(disabled), (Names{L"tanks", L"twice"}));
+
+    // Selecting a mod shows its information.
+    ClickItem(enabled, 0);
+    HWND info = Control(main, frmMain::IdModInfo);
+    EXPECT_TRUE(Until([&] { return TextOf(info).rfind(L"Name: Sniper Pack", 0) == 0; })) << TextOf(info);
+
+    // Disable by button.
+    Click(Control(main, frmMain::IdDisable));
+    EXPECT_TRUE(Until([&] { return game.Has(L"sniper.dis") && !game.Has(L"sniper.pk3"); }));
+    EXPECT_TRUE(Until([&] { return ListItems(disabled) == Names{L"sniper", L"tanks", L"twice"}; }));
+
+    // Enable by dragging from the disabled list onto the enabled one.
+    DragTo(disabled, ItemPoint(disabled, 1), enabled, CentreOf(enabled));
+    EXPECT_TRUE(Until([&] { return game.Has(L"tanks.pk3") && !game.Has(L"tanks.dis"); }));
+    EXPECT_TRUE(Until([&] { return ListItems(enabled) == Names{L"tanks", L"twice"}; }));
+
+    // A collision is reported and moves nothing.
+    ClickItem(enabled, 1);
+    Click(Control(main, frmMain::IdDisable));
+    const Box collision = AnswerMessage(tarrow);
+    EXPECT_EQ(collision.text, L"Error: " + game.main + L"twice.dis already exists");
+    EXPECT_EQ(collision.title, L"Tarrow");
+    EXPECT_TRUE(game.Has(L"twice.pk3"));
+    EXPECT_TRUE(game.Has(L"twice.dis"));
+}
+
+TEST(EndToEnd, ChecksCompatibility) {
+    TestGame game;
+    Install(game, L"compat_alpha.zip", L"alpha.pk3");
+    Install(game, L"compat_beta.zip", L"beta.pk3");
+    Install(game, L"compat_gamma.zip", L"gamma.pk3");
+    Tarrow tarrow;
+    HWND main = tarrow.Window(L"TarrowMain");
+    ASSERT_NE(main, nullptr);
+    HWND tabs = Control(main, frmMain::IdTabStrip);
+    RECT tab{};
+    // The second tab lies right of the first: a click a little past the "Manager" tab.
+    SendMessageW(tabs, 0x130A /* TCM_GETITEMRECT */, 1, reinterpret_cast<LPARAM>(&tab));
+    if (tab.right <= tab.left) tab = {80, 2, 160, 20};
+    ClickAt(tabs, (tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2);
+    HWND list = ControlOfClass(main, ctlCompatibility::IdList, L"ListBox");
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(Until([&] { return ListItems(list) == Names{L"alpha", L"beta", L"gamma"}; }));
+    ClickItem(list, 0);
+    Click(ControlOfClass(main, ctlCompatibility::IdCheck, L"Button"));
+    HWND caption = nullptr;
+    EnumChildWindows(
+        main,
+        [](HWND w, LPARAM p) -> BOOL {
+            const std::wstring text = TextOf(w);
+            if (text.rfind(L"Conflicts", 0) == 0) *reinterpret_cast<HWND*>(p) = w;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&caption));
+    ASSERT_NE(caption, nullptr);
+    EXPECT_TRUE(Until([&] { return TextOf(caption) == L"Conflicts Found: 3"; })) << TextOf(caption);
+    EXPECT_EQ(TextOf(ControlOfClass(main, ctlCompatibility::IdOutput, L"Edit")),
+              L"beta : maps\\a.bsp\r\ngamma : maps\\a.bsp\r\ngamma : sound\\b.wav\r\n");
+    EXPECT_EQ(TreeOf(game.main), (Names{L"alpha.pk3", L"beta.pk3", L"gamma.pk3"}));
+}
+
+TEST(EndToEnd, OptionsAboutChangesAndExit) {
+    TestGame game;
+    game.Add(L"old.pk3");
+    TestGame other(false);
+    other.Add(L"new.pk3");
+    Tarrow tarrow;
+    HWND main = tarrow.Window(L"TarrowMain");
+    ASSERT_NE(main, nullptr);
+
+    ChooseMenu(main, 0, 0);
+    HWND options = tarrow.Window(L"TarrowOptions");
+    ASSERT_NE(options, nullptr);
+    HWND location = Control(options, frmOptions::IdLocation);
+    EXPECT_EQ(TextOf(location), game.folder);
+    Click(location);
+    PressKey(VK_END);
+    for (size_t i = 0; i < game.folder.size(); ++i) PressKey(VK_BACK);
+    TypeText(other.folder);
+    EXPECT_TRUE(Until([&] { return TextOf(location) == other.folder; })) << TextOf(location);
+    Click(Control(options, IDOK));
+    EXPECT_TRUE(Until([&] { return tarrow.Gone(L"TarrowOptions"); }));
+    HWND enabled = Control(main, frmMain::IdListEnabled);
+    EXPECT_EQ(ListItems(enabled), Names{L"old"});
+    Click(Control(main, frmMain::IdRefresh));
+    EXPECT_TRUE(Until([&] { return ListItems(enabled) == Names{L"new"}; }));
+
+    ChooseMenu(main, 2, 0);
+    HWND about = tarrow.Window(L"TarrowAbout");
+    ASSERT_NE(about, nullptr);
+    bool version = false;
+    EnumChildWindows(
+        about,
+        [](HWND w, LPARAM p) -> BOOL {
+            if (TextOf(w) == L"Tarrow 0.6 Beta") *reinterpret_cast<bool*>(p) = true;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&version));
+    EXPECT_TRUE(version);
+    ChooseMenu(main, 2, 1);
+    HWND changes = tarrow.Window(L"TarrowChanges");
+    ASSERT_NE(changes, nullptr);
+    EXPECT_EQ(TextOf(GetWindow(changes, GW_CHILD)).substr(0, 30), L"Changes since version 0.5 Beta");
+
+    // Closing the main window with the dialogs open ends the program.
+    SetForegroundWindow(main);
+    PumpUntil([&] { return GetForegroundWindow() == main; }, 2000);
+    KeyDown(VK_MENU);
+    PressKey(VK_F4);
+    KeyDown(VK_MENU, true);
+    EXPECT_TRUE(tarrow.Exited());
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ScreenOnFailure);
+    return RUN_ALL_TESTS();
+}
