@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -26,14 +27,16 @@ std::wstring DistFolder() {
     return dist ? dist : ProgramFolder() + L"\\..\\..\\dist";
 }
 
-// Saves the screen as a BMP file.
-void SaveScreen(const std::wstring& path) {
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+// Saves what the screen shows of one window.
+void SaveWindow(HWND window, const std::wstring& path) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
     BITMAPINFOHEADER info{sizeof info, w, h, 1, 24, BI_RGB};
     const int stride = (w * 3 + 3) & ~3;
     std::string pixels(static_cast<size_t>(stride) * h, '\0');
@@ -55,7 +58,7 @@ class ScreenOnFailure : public ::testing::EmptyTestEventListener {
         if (!result.failed()) return;
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         const std::string name = std::string("e2e-failure-") + test->name() + ".bmp";
-        SaveScreen(ProgramFolder() + L"\\" + std::wstring(name.begin(), name.end()));
+        SaveWindow(GetDesktopWindow(), ProgramFolder() + L"\\" + std::wstring(name.begin(), name.end()));
     }
 };
 
@@ -210,6 +213,13 @@ void TypeText(const std::wstring& text) {
     PumpPending();
 }
 
+// A click on the "Manager" tab, then the right arrow key to the next tab.
+void ShowCompatibilityPage(HWND main) {
+    HWND tabs = Control(main, frmMain::IdTabStrip);
+    ClickAt(tabs, 20, 10);
+    PressKey(VK_RIGHT);
+}
+
 // The text of a message box, its title, and its OK button pressed by a click.
 struct Box {
     std::wstring text, title;
@@ -294,12 +304,7 @@ TEST(EndToEnd, ChecksCompatibility) {
     Tarrow tarrow;
     HWND main = tarrow.Window(L"TarrowMain");
     ASSERT_NE(main, nullptr);
-    HWND tabs = Control(main, frmMain::IdTabStrip);
-    RECT tab{};
-    // The second tab lies right of the first: a click a little past the "Manager" tab.
-    SendMessageW(tabs, 0x130A /* TCM_GETITEMRECT */, 1, reinterpret_cast<LPARAM>(&tab));
-    if (tab.right <= tab.left) tab = {80, 2, 160, 20};
-    ClickAt(tabs, (tab.left + tab.right) / 2, (tab.top + tab.bottom) / 2);
+    ShowCompatibilityPage(main);
     HWND list = ControlOfClass(main, ctlCompatibility::IdList, L"ListBox");
     ASSERT_NE(list, nullptr);
     EXPECT_TRUE(Until([&] { return ListItems(list) == Names{L"alpha", L"beta", L"gamma"}; }));
@@ -370,6 +375,40 @@ TEST(EndToEnd, OptionsAboutChangesAndExit) {
     KeyDown(VK_MENU);
     PressKey(VK_F4);
     KeyDown(VK_MENU, true);
+    EXPECT_TRUE(tarrow.Exited());
+}
+
+// The README's pictures, taken on the demo game by scripts/demo.
+TEST(Screenshots, OfTheDemo) {
+    const wchar_t* folder = _wgetenv(L"TARROW_SCREENSHOTS");
+    if (!folder) GTEST_SKIP() << "run by scripts/demo";
+    const std::wstring out = folder;
+    Tarrow tarrow;
+    HWND main = tarrow.Window(L"TarrowMain");
+    ASSERT_NE(main, nullptr);
+    SetForegroundWindow(main);
+    PumpUntil([] { return false; }, 500);
+    SaveWindow(main, out + L"\\manager.bmp");
+
+    HWND enabled = Control(main, frmMain::IdListEnabled);
+    const Names mods = ListItems(enabled);
+    const int sniper = static_cast<int>(std::find(mods.begin(), mods.end(), L"sniper") - mods.begin());
+    ClickItem(enabled, sniper);
+    HWND info = Control(main, frmMain::IdModInfo);
+    EXPECT_TRUE(Until([&] { return TextOf(info).rfind(L"Name:", 0) == 0; }));
+    PumpUntil([] { return false; }, 300);
+    SaveWindow(main, out + L"\\mod-info.bmp");
+
+    ShowCompatibilityPage(main);
+    HWND list = ControlOfClass(main, ctlCompatibility::IdList, L"ListBox");
+    EXPECT_TRUE(Until([&] { return ListItems(list) == mods; }));
+    ClickItem(list, sniper);
+    Click(ControlOfClass(main, ctlCompatibility::IdCheck, L"Button"));
+    HWND output = ControlOfClass(main, ctlCompatibility::IdOutput, L"Edit");
+    EXPECT_TRUE(Until([&] { return !TextOf(output).empty(); }));
+    PumpUntil([] { return false; }, 300);
+    SaveWindow(main, out + L"\\compatibility.bmp");
+    SendMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(tarrow.Exited());
 }
 
