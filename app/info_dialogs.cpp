@@ -63,7 +63,7 @@ frmChanges::~frmChanges() { Unload(); }
 
 void frmChanges::Load() {
     RegisterOnce(kChangesClass);
-    LoadLibraryW(L"Msftedit.dll");
+    LoadRichEdit();
     CreateDialogWindow(kChangesClass, L"Changes", 468, 260, this);
     c_.rtfChanges = layout_.Add(hwnd_, {IdChanges, MSFTEDIT_CLASS, nullptr, 8, 8, 449, 225,
                                         WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE |

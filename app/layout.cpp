@@ -46,3 +46,8 @@ SIZE OuterSize(int width, int height, DWORD style, DWORD exStyle, bool menu, UIN
     AdjustWindowRectExForDpi(&r, style, menu, exStyle, dpi);
     return {r.right - r.left, r.bottom - r.top};
 }
+
+void LoadRichEdit() {
+    static const HMODULE richEdit = LoadLibraryW(L"Msftedit.dll");
+    (void)richEdit;
+}

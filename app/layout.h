@@ -42,3 +42,6 @@ private:
 UINT DpiOf(HWND window);
 // The outer size of a window whose client area is width x height at 96 DPI.
 SIZE OuterSize(int width, int height, DWORD style, DWORD exStyle, bool menu, UINT dpi);
+
+// The rich-edit control's library, loaded once and kept for the whole run.
+void LoadRichEdit();

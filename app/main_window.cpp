@@ -76,13 +76,14 @@ void frmMain::Load(int show) {
     static const INITCOMMONCONTROLSEX controls{sizeof controls,
                                                ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    LoadLibraryW(L"Msftedit.dll");
+    LoadRichEdit();
     RegisterPageClass();
     RegisterOnce(kMainClass, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TARROW)));
     const SIZE size = OuterSize(625, 290, kMainStyle, WS_EX_CONTROLPARENT, true, DpiOf(nullptr));
-    CreateWindowExW(WS_EX_CONTROLPARENT, kMainClass, L"Tarrow", kMainStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx,
-                    size.cy, nullptr, nullptr, GetModuleHandleW(nullptr), this);
-    if (!hwnd_) throw Win32Error(GetLastError(), L"Could not create the main window");
+    if (!CreateWindowExW(WS_EX_CONTROLPARENT, kMainClass, L"Tarrow", kMainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                         size.cx, size.cy, nullptr, nullptr, GetModuleHandleW(nullptr), this)) {
+        throw Win32Error(GetLastError(), L"Could not create the main window");
+    }
     ShowWindow(hwnd_, show);
     UpdateWindow(hwnd_);
 }

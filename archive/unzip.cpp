@@ -91,7 +91,7 @@ int UnzipPassword(char* buffer, int size, const char*, const char*) {
         std::memset(buffer, 0, static_cast<size_t>(size));
         const std::string bytes = WideToAnsi(answer);
         // A longer answer than the buffer takes is refused: it counts as wrong.
-        if (bytes.size() + 1 <= static_cast<size_t>(size)) std::memcpy(buffer, bytes.data(), bytes.size());
+        if (bytes.size() + 1 <= static_cast<size_t>(size)) std::memcpy(buffer, bytes.c_str(), bytes.size() + 1);
         return 0;
     } catch (...) {
         return 1;

@@ -12,7 +12,7 @@ namespace {
 constexpr std::uint32_t kEocdSig = 0x06054b50, kZip64EocdSig = 0x06064b50, kZip64LocatorSig = 0x07064b50;
 constexpr std::uint32_t kCentralSig = 0x02014b50, kLocalSig = 0x04034b50;
 constexpr std::size_t kEocdSize = 22, kCentralSize = 46, kLocalSize = 30;
-constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kChunk = std::size_t{64} * 1024;
 
 std::uint16_t U16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 std::uint32_t U32(const unsigned char* p) {

@@ -25,10 +25,11 @@ void ctlCompatibility::Create(HWND page, int left, int top, int width, int heigh
     mainList_ = mainList;
     RegisterOnce(kClass);
     const UINT dpi = DpiOf(page);
-    CreateWindowExW(WS_EX_CONTROLPARENT, kClass, nullptr, WS_CHILD | WS_VISIBLE, Layout::Scale(left, dpi),
-                    Layout::Scale(top, dpi), Layout::Scale(width, dpi), Layout::Scale(height, dpi), page, nullptr,
-                    GetModuleHandleW(nullptr), this);
-    if (!hwnd_) throw Win32Error(GetLastError(), L"Could not create the Compatibility page");
+    if (!CreateWindowExW(WS_EX_CONTROLPARENT, kClass, nullptr, WS_CHILD | WS_VISIBLE, Layout::Scale(left, dpi),
+                         Layout::Scale(top, dpi), Layout::Scale(width, dpi), Layout::Scale(height, dpi), page, nullptr,
+                         GetModuleHandleW(nullptr), this)) {
+        throw Win32Error(GetLastError(), L"Could not create the Compatibility page");
+    }
     // Creation order is tab order: the list, the button, then what takes no focus.
     c_.listEnabled = layout_.Add(hwnd_, {IdList, L"LISTBOX", nullptr, 8, 16, 153, 212,
                                          WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY |
@@ -111,7 +112,8 @@ void ctlCompatibility::Check(int count, int selected) {
         SendMessageW(c_.ProgressBar1, PBM_SETPOS, 0, 0);
         for (int i = 0; i <= maximum; ++i) {
             const std::wstring name = ItemText(i);
-            const std::wstring workingFolder = Globals::GamePath + L"\\main\\" + name;
+            std::wstring workingFolder = Globals::GamePath + L"\\main\\";
+            workingFolder += name;
             bool readable = false;
             try {
                 readable = UnpackMod(Globals::GamePath, name + L".pk3");

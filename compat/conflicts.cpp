@@ -51,6 +51,14 @@ std::pair<std::wstring_view, std::wstring_view> SplitQualified(std::wstring_view
     return {qualified.substr(0, slash), rest.substr(0, rest.find(L';'))};
 }
 
+// "other mod : relative path", a line of the report.
+std::wstring ConflictLine(std::wstring_view other, std::wstring_view path) {
+    std::wstring line(other);
+    line += L" : ";
+    line += path;
+    return line;
+}
+
 // The order of a sorted list box: alphabetical without regard to case.
 bool SortedBefore(const std::wstring& a, const std::wstring& b) {
     return CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
@@ -156,7 +164,7 @@ void PairConflicts(WorkLists& lists) {
         const auto found = first.find(path);
         if (found == first.end()) continue;
         for (size_t j = found->second; j != SIZE_MAX; j = next[j]) {
-            std::wstring line = std::wstring(owner[j]) + L" : " + path;
+            std::wstring line = ConflictLine(owner[j], path);
             keyed.emplace_back(SortKey(line), std::move(line));
         }
     }
@@ -170,7 +178,7 @@ void PairConflictsNested(WorkLists& lists) {
         for (const auto& qualified : lists.list2) {
             const std::wstring other = NextToken(qualified, L"\\");
             const std::wstring rest = NextToken(L"", L";");
-            if (rest == path) AddSorted(lists.List3, other + L" : " + rest);
+            if (rest == path) AddSorted(lists.List3, ConflictLine(other, rest));
         }
     }
 }

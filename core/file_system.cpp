@@ -235,15 +235,20 @@ void DeleteContents(const std::wstring& folder, bool& keptSome) {
         } while (find.next(data));
     }
     for (const auto& [name, attributes] : entries) {
-        const std::wstring path = folder + L"\\" + name;
-        if (attributes & FILE_ATTRIBUTE_READONLY) {
-            keptSome = true;
-        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            DeleteContents(path, keptSome);
-            if (!RemoveDirectoryW(path.c_str())) keptSome = true;
-        } else if (!DeleteFileW(path.c_str())) {
-            keptSome = true;
+        std::wstring path = folder;
+        path += L'\\';
+        path += name;
+        // Read-only entries stay, as they do for the scripting runtime's DeleteFolder.
+        bool removed = false;
+        if (!(attributes & FILE_ATTRIBUTE_READONLY)) {
+            if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteContents(path, keptSome);
+                removed = RemoveDirectoryW(path.c_str());
+            } else {
+                removed = DeleteFileW(path.c_str());
+            }
         }
+        if (!removed) keptSome = true;
     }
 }
 

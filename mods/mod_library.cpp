@@ -16,7 +16,9 @@ bool IsBaseArchive(const std::wstring& fileName) {
 
 std::vector<std::wstring> Scan(const std::wstring& mainFolder, const std::wstring& extension, bool skipBase) {
     std::vector<std::wstring> names;
-    for (std::wstring file = FileSystem::Dir(mainFolder + L"*" + extension, kModMask); !file.empty();
+    std::wstring pattern = mainFolder + L"*";
+    pattern += extension;
+    for (std::wstring file = FileSystem::Dir(pattern, kModMask); !file.empty();
          file = FileSystem::Dir()) {
         if (skipBase && IsBaseArchive(file)) continue;
         names.push_back(ModNameOf(file, extension));
