@@ -51,3 +51,10 @@ void LoadRichEdit() {
     static const HMODULE richEdit = LoadLibraryW(L"Msftedit.dll");
     (void)richEdit;
 }
+
+void ApplyDpiChange(HWND window, Layout& layout, WPARAM wParam, LPARAM lParam) {
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    layout.Rescale(HIWORD(wParam));
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+}

@@ -43,5 +43,9 @@ UINT DpiOf(HWND window);
 // The outer size of a window whose client area is width x height at 96 DPI.
 SIZE OuterSize(int width, int height, DWORD style, DWORD exStyle, bool menu, UINT dpi);
 
+// WM_DPICHANGED of a top-level window: its controls at the new DPI, and the
+// window where the system suggests.
+void ApplyDpiChange(HWND window, Layout& layout, WPARAM wParam, LPARAM lParam);
+
 // The rich-edit control's library, loaded once and kept for the whole run.
 void LoadRichEdit();

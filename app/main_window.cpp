@@ -105,13 +105,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETCURSOR:
         if (BusyCursor::Apply()) return TRUE;
         break;
-    case WM_DPICHANGED: {
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        layout_.Rescale(HIWORD(wParam));
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    case WM_DPICHANGED:
+        ApplyDpiChange(hwnd_, layout_, wParam, lParam);
         return 0;
-    }
     case WM_CLOSE:
         Form_Unload();
         DestroyWindow(hwnd_);

@@ -59,13 +59,9 @@ LRESULT frmOptions::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case IDCANCEL: Unload(); return 0;
         default: return 0;
         }
-    case WM_DPICHANGED: {
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        layout_.Rescale(HIWORD(wParam));
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    case WM_DPICHANGED:
+        ApplyDpiChange(hwnd_, layout_, wParam, lParam);
         return 0;
-    }
     case WM_CLOSE: Unload(); return 0;
     case WM_DESTROY: RemoveKeyboardWindow(hwnd_); return 0;
     default: return DefWindowProcW(hwnd_, message, wParam, lParam);

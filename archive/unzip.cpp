@@ -125,6 +125,17 @@ std::vector<char*> Pointers(std::vector<std::string>& names) {
 
 }  // namespace
 
+void UseCallersSettings(bool listOnly) {
+    Options = UnzipOptions{};
+    Options.PromptToOverwrite = 0;
+    Options.noflag = 1;
+    Options.nzflag = 0;
+    Options.nvflag = listOnly ? 1 : 0;
+    Options.ndflag = 1;
+    ExcludeNames[0].clear();
+    ExcludeCount = 0;
+}
+
 int RunUnzip() {
     const Library& library = LoadLibraryOnce();
     CheckVersion(library);

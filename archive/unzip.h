@@ -48,6 +48,10 @@ struct ListedEntry {
 // What the last list-only run reported, in the archive's order.
 extern std::vector<ListedEntry> Listed;
 
+// The settings both callers use: overwrite without asking, keep the stored
+// folders, no comment, every other option off; extracting, or only listing.
+void UseCallersSettings(bool listOnly);
+
 // Runs the library once with the current settings and returns its result code.
 // Throws AppError when unzip32.dll cannot be loaded, lacks an entry point, or
 // is not our library.

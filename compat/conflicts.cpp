@@ -84,16 +84,9 @@ bool UnpackMod(const std::wstring& gamePath, const std::wstring& archiveName) {
     FileSystem::CreateMemoryFolder(workingFolder);
 
     using namespace VBUnzBas;
-    Options = UnzipOptions{};
-    Options.PromptToOverwrite = 0;
-    Options.noflag = 1;
-    Options.nzflag = 0;
     // Listing reads no entry data: no file is inflated, and no password is needed.
-    Options.nvflag = 1;
-    Options.ndflag = 1;
+    UseCallersSettings(true);
     IncludeCount = 0;
-    ExcludeNames[0].clear();
-    ExcludeCount = 0;
     ZipFileName = main + archiveName;
     ExtractDir = workingFolder;
     const int result = RunUnzip();

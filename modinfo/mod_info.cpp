@@ -51,16 +51,9 @@ ScratchFolder::~ScratchFolder() { RemoveOwnTree(path_); }
 
 void ExtractInformationFile(const std::wstring& archivePath, const std::wstring& destination) {
     using namespace VBUnzBas;
-    Options = UnzipOptions{};
-    Options.PromptToOverwrite = 0;
-    Options.noflag = 1;
-    Options.nzflag = 0;
-    Options.nvflag = 0;
-    Options.ndflag = 1;
+    UseCallersSettings(false);
     IncludeNames[0] = L"tarrow.ini";
     IncludeCount = 1;
-    ExcludeNames[0].clear();
-    ExcludeCount = 0;
     ZipFileName = archivePath;
     ExtractDir = destination;
     RunUnzip();

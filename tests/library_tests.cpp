@@ -16,26 +16,6 @@ std::wstring Expected() {
     return value ? value : L"";
 }
 
-DWORD RunCopy(const TempFolder& folder, const std::wstring& caseName) {
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring copy = folder / L"library_tests.exe";
-    CopyFileW(self, copy.c_str(), FALSE);
-    SetEnvironmentVariableW(L"TARROW_LIBRARY_CASE", caseName.c_str());
-    std::wstring command = L"\"" + copy + L"\" --gtest_filter=InCopy.*";
-    STARTUPINFOW si{sizeof si};
-    PROCESS_INFORMATION pi{};
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                        folder.path().c_str(), &si, &pi);
-    SetEnvironmentVariableW(L"TARROW_LIBRARY_CASE", nullptr);
-    if (!started) return 999;
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 998;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
-}
 
 }  // namespace
 
@@ -59,13 +39,13 @@ TEST(InCopy, RunUnzipRaisesForTheLibraryCase) {
 
 TEST(Library, MissingLibraryRaisesAnError) {
     TempFolder folder;
-    EXPECT_EQ(RunCopy(folder, L"missing"), 0u);
+    EXPECT_EQ(RunInCopy(folder, L"TARROW_LIBRARY_CASE", L"missing"), 0u);
 }
 
 TEST(Library, ForeignLibraryIsRefusedAndNeverCalled) {
     TempFolder folder;
     CopyFileW((ProgramFolder() + L"\\foreign\\unzip32.dll").c_str(), (folder / L"unzip32.dll").c_str(), FALSE);
     ASSERT_TRUE(PathExists(folder / L"unzip32.dll"));
-    EXPECT_EQ(RunCopy(folder, L"foreign"), 0u);
+    EXPECT_EQ(RunInCopy(folder, L"TARROW_LIBRARY_CASE", L"foreign"), 0u);
     EXPECT_FALSE(PathExists(folder / L"foreign-called.txt"));
 }

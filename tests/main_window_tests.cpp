@@ -317,22 +317,5 @@ TEST(InCopy, StartupWithoutTheLibrary) {
 
 TEST(MainWindowCopy, StartupWithoutTheLibraryWarnsFirst) {
     TempFolder folder;
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring copy = folder / L"main_window_tests.exe";
-    ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
-    ASSERT_FALSE(PathExists(folder / L"unzip32.dll"));
-    SetEnvironmentVariableW(L"TARROW_NO_LIBRARY", L"1");
-    std::wstring command = L"\"" + copy + L"\" --gtest_filter=InCopy.*";
-    STARTUPINFOW si{sizeof si};
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
-                               &si, &pi));
-    SetEnvironmentVariableW(L"TARROW_NO_LIBRARY", nullptr);
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(RunInCopy(folder, L"TARROW_NO_LIBRARY", L"1"), 0u);
 }

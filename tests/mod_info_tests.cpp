@@ -189,22 +189,6 @@ TEST(InCopy, WithoutTheLibraryTheNoticeShows) {
 
 TEST(ModInfoCopy, WithoutTheLibraryTheNoticeShows) {
     TempFolder folder;
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring copy = folder / L"mod_info_tests.exe";
-    ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
-    SetEnvironmentVariableW(L"TARROW_NO_LIBRARY", L"1");
     SetEnvironmentVariableW(L"TARROW_FIXTURES", (ProgramFolder() + L"\\fixtures").c_str());
-    std::wstring command = L"\"" + copy + L"\" --gtest_filter=InCopy.*";
-    STARTUPINFOW si{sizeof si};
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
-                               &si, &pi));
-    SetEnvironmentVariableW(L"TARROW_NO_LIBRARY", nullptr);
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(RunInCopy(folder, L"TARROW_NO_LIBRARY", L"1"), 0u);
 }

@@ -92,3 +92,26 @@ std::wstring ProgramFolder() {
 }
 
 std::wstring Fixture(const std::wstring& name) { return ProgramFolder() + L"\\fixtures\\" + name; }
+
+DWORD RunInCopy(const TempFolder& folder, const std::wstring& variable, const std::wstring& value) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring name = self;
+    name = name.substr(name.find_last_of(L'\\') + 1);
+    const std::wstring copy = folder / name;
+    if (!CopyFileW(self, copy.c_str(), FALSE)) return 997;
+    SetEnvironmentVariableW(variable.c_str(), value.c_str());
+    std::wstring command = L"\"" + copy + L"\" --gtest_filter=InCopy.*";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        folder.path().c_str(), &si, &pi);
+    SetEnvironmentVariableW(variable.c_str(), nullptr);
+    if (!started) return 999;
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 998;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}

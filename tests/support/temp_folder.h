@@ -35,3 +35,8 @@ std::vector<std::wstring> TreeOf(const std::wstring& folder);
 // The folder of the running test program, and a generated fixture in it.
 std::wstring ProgramFolder();
 std::wstring Fixture(const std::wstring& name);
+
+// Runs this test program again from a copy in folder (which lacks whatever the
+// program's own folder holds beside it), with its InCopy tests only and one
+// environment variable set. Returns the copy's exit code.
+DWORD RunInCopy(const TempFolder& folder, const std::wstring& variable, const std::wstring& value);
