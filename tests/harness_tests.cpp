@@ -1,6 +1,12 @@
 // Proves that the harness runs real windows: a real click under Xvfb reaches a button.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "app/window_base.h"
+#include "app/windows_prompts.h"
+#include "core/errors.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/ui.h"
 
 TEST(Harness, RealClickReachesAWindow) {
@@ -23,4 +29,67 @@ TEST(Harness, RealClickReachesAWindow) {
     ClickAt(button, centre.x, centre.y);
     EXPECT_TRUE(PumpUntil([] { return clicks == 1; }));
     DestroyWindow(window);
+}
+
+namespace {
+
+// A window whose handler fails, as an unexpected error would.
+class Failing : public WindowBase<Failing> {
+public:
+    void Create() {
+        RegisterOnce(L"TarrowFailingTest");
+        CreateWindowExW(0, L"TarrowFailingTest", L"Failing", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                        GetModuleHandleW(nullptr), this);
+    }
+
+private:
+    friend class WindowBase<Failing>;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_USER) throw AppError(5, L"Invalid procedure call or argument");
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+};
+
+}  // namespace
+
+TEST(InCopy, AnErrorInAHandlerEndsTheProgramWithAReport) {
+    if (!_wgetenv(L"TARROW_RUNTIME_ERROR")) GTEST_SKIP() << "runs only in a copy";
+    WindowsPrompts prompts;
+    SetPrompts(&prompts);
+    Failing window;
+    window.Create();
+    SendMessageW(window.hwnd(), WM_USER, 0, 0);
+    FAIL() << "the program went on";
+}
+
+TEST(RuntimeError, IsReportedAndEndsTheProgram) {
+    TempFolder folder;
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring copy = folder / L"harness_tests.exe";
+    ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
+    SetEnvironmentVariableW(L"TARROW_RUNTIME_ERROR", L"1");
+    std::wstring command = L"\"" + copy + L"\" --gtest_filter=InCopy.*";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
+                               &si, &pi));
+    SetEnvironmentVariableW(L"TARROW_RUNTIME_ERROR", nullptr);
+    // The report is a real message box of the failing program.
+    HWND box = nullptr;
+    PumpUntil([&] {
+        box = FindWindowW(L"#32770", L"Tarrow");
+        return box != nullptr;
+    }, 20000);
+    ASSERT_NE(box, nullptr);
+    wchar_t text[256] = {};
+    SendMessageW(GetDlgItem(box, 0xFFFF), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+    EXPECT_EQ(std::wstring(text), L"Run-time error '5':\n\nInvalid procedure call or argument");
+    SendMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    EXPECT_EQ(code, 1u);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
 }
