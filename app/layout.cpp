@@ -14,24 +14,24 @@ void Layout::EnsureFont(UINT dpi) {
     dpi_ = dpi;
 }
 
-HWND Layout::Add(HWND parent, const ControlSpec& spec) {
+HWND Layout::Add(HWND parent, const ControlSpec& control) {
     const UINT dpi = DpiOf(parent);
     EnsureFont(dpi);
-    HWND window = CreateWindowExW(spec.exStyle, spec.className, spec.text, spec.style | WS_CHILD,
-                                  Scale(spec.left, dpi), Scale(spec.top, dpi), Scale(spec.width, dpi),
-                                  Scale(spec.height, dpi), parent,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), GetModuleHandleW(nullptr),
+    HWND window = CreateWindowExW(control.exStyle, control.className, control.text, control.style | WS_CHILD,
+                                  Scale(control.left, dpi), Scale(control.top, dpi), Scale(control.width, dpi),
+                                  Scale(control.height, dpi), parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), GetModuleHandleW(nullptr),
                                   nullptr);
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    placed_.push_back({window, spec});
+    placed_.push_back({window, control});
     return window;
 }
 
 void Layout::Rescale(UINT dpi) {
     EnsureFont(dpi);
     for (const Placed& p : placed_) {
-        SetWindowPos(p.window, nullptr, Scale(p.spec.left, dpi), Scale(p.spec.top, dpi), Scale(p.spec.width, dpi),
-                     Scale(p.spec.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(p.window, nullptr, Scale(p.control.left, dpi), Scale(p.control.top, dpi), Scale(p.control.width, dpi),
+                     Scale(p.control.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(p.window, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
     }
 }

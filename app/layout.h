@@ -21,7 +21,7 @@ public:
     Layout(const Layout&) = delete;
     Layout& operator=(const Layout&) = delete;
 
-    HWND Add(HWND parent, const ControlSpec& spec);
+    HWND Add(HWND parent, const ControlSpec& control);
     // Moves every control to the geometry for a new DPI, with a matching font.
     void Rescale(UINT dpi);
     UINT dpi() const { return dpi_; }
@@ -31,7 +31,7 @@ private:
     void EnsureFont(UINT dpi);
     struct Placed {
         HWND window;
-        ControlSpec spec;
+        ControlSpec control;
     };
     std::vector<Placed> placed_;
     HFONT font_ = nullptr;

@@ -159,7 +159,7 @@ MemoryMount* MountOf(const std::wstring& path, std::wstring_view& relative) {
 
 unsigned AttributesOf(const MemoryNode& node) { return node.folder ? AttrDirectory : AttrArchive; }
 
-std::vector<std::wstring> ListMemory(MemoryMount& mount, std::wstring_view relativeFolder, const std::wstring& spec,
+std::vector<std::wstring> ListMemory(MemoryMount& mount, std::wstring_view relativeFolder, const std::wstring& namePattern,
                                      unsigned mask);
 
 bool Accepts(unsigned attributes, unsigned mask) {
@@ -188,37 +188,37 @@ std::vector<std::wstring> ListDisk(const std::wstring& pattern, unsigned mask) {
     // The platform also matches wildcards against short 8.3 names ("x.pk3x"
     // would pass "*.pk3"); only the long name counts here. A plain name is a
     // lookup of one entry, which may be given in its short form.
-    const std::wstring spec = NamePart(pattern);
-    const bool wild = HasWildcard(spec);
+    const std::wstring namePattern = NamePart(pattern);
+    const bool wild = HasWildcard(namePattern);
     do {
-        if (Accepts(data.dwFileAttributes, mask) && (!wild || MatchesPattern(data.cFileName, spec))) {
+        if (Accepts(data.dwFileAttributes, mask) && (!wild || MatchesPattern(data.cFileName, namePattern))) {
             names.emplace_back(data.cFileName);
         }
     } while (find.next(data));
     return names;
 }
 
-std::vector<std::wstring> ListMemory(MemoryMount& mount, std::wstring_view relativeFolder, const std::wstring& spec,
+std::vector<std::wstring> ListMemory(MemoryMount& mount, std::wstring_view relativeFolder, const std::wstring& namePattern,
                                      unsigned mask) {
     std::vector<std::wstring> names;
     const MemoryNode* folder = mount.Find(relativeFolder);
     if (!folder || !folder->folder) return names;
-    if (!HasWildcard(spec)) {
-        const MemoryNode* node = mount.Find(relativeFolder.empty() ? spec : std::wstring(relativeFolder) + L"\\" + spec);
+    if (!HasWildcard(namePattern)) {
+        const MemoryNode* node = mount.Find(relativeFolder.empty() ? namePattern : std::wstring(relativeFolder) + L"\\" + namePattern);
         if (node && Accepts(AttributesOf(*node), mask)) names.push_back(node->name);
         return names;
     }
     // Like a folder on disk: "." and ".." first, then the entries in the order
     // an NTFS folder keeps them.
     for (const wchar_t* dot : {L".", L".."}) {
-        if (Accepts(AttrDirectory, mask) && MatchesPattern(dot, spec)) names.emplace_back(dot);
+        if (Accepts(AttrDirectory, mask) && MatchesPattern(dot, namePattern)) names.emplace_back(dot);
     }
     std::vector<const MemoryNode*> sorted;
     for (const MemoryNode* child : folder->children) sorted.push_back(child);
     std::sort(sorted.begin(), sorted.end(), [](const MemoryNode* a, const MemoryNode* b) { return a->folded < b->folded; });
-    const bool all = spec == L"*" || spec == L"*.*";
+    const bool all = namePattern == L"*" || namePattern == L"*.*";
     for (const MemoryNode* node : sorted) {
-        if (Accepts(AttributesOf(*node), mask) && (all || MatchesPattern(node->name, spec))) names.push_back(node->name);
+        if (Accepts(AttributesOf(*node), mask) && (all || MatchesPattern(node->name, namePattern))) names.push_back(node->name);
     }
     return names;
 }
