@@ -36,10 +36,10 @@ namespace {
 // A window whose handler fails, as an unexpected error would.
 class Failing : public WindowBase<Failing> {
 public:
-    void Create() {
+    bool Create() {
         RegisterOnce(L"TarrowFailingTest");
-        CreateWindowExW(0, L"TarrowFailingTest", L"Failing", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
-                        GetModuleHandleW(nullptr), this);
+        return CreateWindowExW(0, L"TarrowFailingTest", L"Failing", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                               nullptr, GetModuleHandleW(nullptr), this) != nullptr;
     }
 
 private:
@@ -57,7 +57,7 @@ TEST(InCopy, AnErrorInAHandlerEndsTheProgramWithAReport) {
     WindowsPrompts prompts;
     SetPrompts(&prompts);
     Failing window;
-    window.Create();
+    ASSERT_TRUE(window.Create());
     SendMessageW(window.hwnd(), WM_USER, 0, 0);
     FAIL() << "the program went on";
 }
