@@ -100,13 +100,16 @@ void FindFiles(WorkLists& lists, const std::wstring& gamePath, bool list, const 
     const std::wstring main = gamePath + L"\\main\\";
     std::vector<std::wstring> subfolders;
     std::wstring name;
+    std::wstring full = path;  // path + name, reused for every entry
     try {
         // The listings run one after the other: there is one for the whole program.
         for (name = FileSystem::Dir(path, FileSystem::AttrDirectory | FileSystem::AttrHidden); !name.empty();
              name = FileSystem::Dir()) {
             if (name == L"." || name == L"..") continue;
+            full.resize(path.size());
+            full += name;
             try {
-                if (FileSystem::GetAttr(path + name) & FileSystem::AttrDirectory) subfolders.push_back(name);
+                if (FileSystem::GetAttr(full) & FileSystem::AttrDirectory) subfolders.push_back(name);
             } catch (const AppError&) {
                 // Entries such as pagefile.sys cannot be looked at; they are no folders.
                 if (!EndsWith(name, L".sys")) throw;
@@ -115,11 +118,15 @@ void FindFiles(WorkLists& lists, const std::wstring& gamePath, bool list, const 
         const unsigned files = FileSystem::AttrReadOnly | FileSystem::AttrHidden | FileSystem::AttrSystem;
         for (name = FileSystem::Dir(path + SearchStr, files); !name.empty(); name = FileSystem::Dir()) {
             // The walk starts in the working folder, so the path begins with both prefixes.
-            const std::wstring full = path + name;
-            const std::wstring relative = AfterPrefix(full, main.size() + modfile.size() + 1);
-            const std::wstring qualified = AfterPrefix(full, main.size());
+            full.resize(path.size());
+            full += name;
+            std::wstring relative = AfterPrefix(full, main.size() + modfile.size() + 1);
             if (relative.find(L"tarrow.ini") != std::wstring::npos) continue;
-            (list ? lists.list1 : lists.list2).push_back(list ? relative : qualified);
+            if (list) {
+                lists.list1.push_back(std::move(relative));
+            } else {
+                lists.list2.push_back(AfterPrefix(full, main.size()));
+            }
         }
     } catch (const AppError& error) {
         ReportWalkError(error);

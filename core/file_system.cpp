@@ -271,7 +271,8 @@ std::wstring Dir(const std::wstring& pattern, unsigned mask) {
 
 std::wstring Dir() {
     if (g_listing.next >= g_listing.names.size()) return {};
-    return g_listing.names[g_listing.next++];
+    // Each name is handed out once.
+    return std::move(g_listing.names[g_listing.next++]);
 }
 
 unsigned GetAttr(const std::wstring& path) {
