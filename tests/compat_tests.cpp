@@ -15,6 +15,7 @@
 #include "core/busy_cursor.h"
 #include "core/file_system.h"
 #include "core/globals.h"
+#include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
 #include "tests/support/test_game.h"
 #include "tests/support/ui.h"
@@ -56,21 +57,12 @@ Names DiskInventory(const TestGame& game, const std::wstring& fixture, const std
 
 class CompatibilityPage : public ::testing::Test {
 protected:
-    void Install(const std::wstring& fixture, const std::wstring& archive) {
-        CopyFileW(Fixture(fixture).c_str(), (game.main + archive).c_str(), FALSE);
-    }
+    void Install(const std::wstring& fixture, const std::wstring& archive) { game.Install(fixture, archive); }
     void Start() {
-        form = std::make_unique<frmMain>();
-        form->Load();
-        SetForegroundWindow(form->hwnd());
-        PumpPending();
+        form = StartMainWindow();
         ClickTab(1);
     }
-    void ClickTab(int index) {
-        RECT r{};
-        SendMessageW(form->controls().TabStrip1, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
-        ClickAt(form->controls().TabStrip1, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    }
+    void ClickTab(int index) { ::ClickTab(form->controls().TabStrip1, index); }
     const ctlCompatibility::Controls& c() { return form->compatibility().controls(); }
     void Check(const std::wstring& mod) {
         if (!mod.empty()) {

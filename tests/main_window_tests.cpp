@@ -12,6 +12,7 @@
 #include "core/busy_cursor.h"
 #include "core/file_system.h"
 #include "core/globals.h"
+#include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
 #include "tests/support/test_game.h"
 #include "tests/support/ui.h"
@@ -22,12 +23,7 @@ using Names = std::vector<std::wstring>;
 
 class MainWindow : public ::testing::Test {
 protected:
-    void Start() {
-        form = std::make_unique<frmMain>();
-        form->Load();
-        SetForegroundWindow(form->hwnd());
-        PumpPending();
-    }
+    void Start() { form = StartMainWindow(); }
     const frmMain::Controls& c() const { return form->controls(); }
     Names Enabled() const { return ListItems(c().listEnabled); }
     Names Disabled() const { return ListItems(c().listDisabled); }
@@ -40,11 +36,7 @@ protected:
         SendMessageW(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
         return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
-    void ClickTab(int index) {
-        RECT r{};
-        SendMessageW(c().TabStrip1, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
-        ClickAt(c().TabStrip1, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    }
+    void ClickTab(int index) { ::ClickTab(c().TabStrip1, index); }
     void TearDown() override {
         form.reset();
         MSG msg;

@@ -8,6 +8,7 @@
 #include "archive/unzip.h"
 #include "core/busy_cursor.h"
 #include "modinfo/mod_info.h"
+#include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
 #include "tests/support/test_game.h"
 #include "tests/support/ui.h"
@@ -25,15 +26,8 @@ std::wstring Panel(const std::wstring& name, const std::wstring& version, const 
 class ModInfoPanel : public ::testing::Test {
 protected:
     void SetUp() override { VBUnzBas::PasswordSkip = false; }
-    void Install(const std::wstring& fixture, const std::wstring& archive) {
-        CopyFileW(Fixture(fixture).c_str(), (game.main + archive).c_str(), FALSE);
-    }
-    void Start() {
-        form = std::make_unique<frmMain>();
-        form->Load();
-        SetForegroundWindow(form->hwnd());
-        PumpPending();
-    }
+    void Install(const std::wstring& fixture, const std::wstring& archive) { game.Install(fixture, archive); }
+    void Start() { form = StartMainWindow(); }
     // Clicks a mod and returns what the panel then reads, blank lines dropped.
     std::wstring Select(HWND list, const std::wstring& mod) {
         const auto items = ListItems(list);

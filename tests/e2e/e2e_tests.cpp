@@ -189,6 +189,15 @@ void KeyDown(WORD key, bool up = false) {
     PumpPending();
 }
 
+// Alt+F4 on a window, as a person closes it.
+void CloseWithAltF4(HWND window) {
+    SetForegroundWindow(window);
+    PumpUntil([&] { return GetForegroundWindow() == window; }, 2000);
+    KeyDown(VK_MENU);
+    PressKey(VK_F4);
+    KeyDown(VK_MENU, true);
+}
+
 // Chooses a menu item with the keyboard: F10 to the menu bar, right to the
 // menu, down to open it, down to the item, Enter.
 void ChooseMenu(HWND window, int menuIndex, int itemIndex) {
@@ -233,9 +242,6 @@ Box AnswerMessage(const Tarrow& tarrow) {
     return seen;
 }
 
-void Install(const TestGame& game, const std::wstring& fixture, const std::wstring& archive) {
-    CopyFileW(Fixture(fixture).c_str(), (game.main + archive).c_str(), FALSE);
-}
 
 bool Until(const std::function<bool()>& condition) { return PumpUntil(condition, 10000); }
 
@@ -251,19 +257,16 @@ TEST(EndToEnd, StartsWithoutTheGamesKey) {
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(TextOf(main), L"Tarrow 0.6 Beta");
     EXPECT_TRUE(ListItems(Control(main, frmMain::IdListEnabled)).empty());
-    SetForegroundWindow(main);
-    KeyDown(VK_MENU);
-    PressKey(VK_F4);
-    KeyDown(VK_MENU, true);
+    CloseWithAltF4(main);
     EXPECT_TRUE(tarrow.Exited());
 }
 
 TEST(EndToEnd, SwitchesModsAndShowsTheirInformation) {
     TestGame game;
-    Install(game, L"info_full.zip", L"sniper.pk3");
-    Install(game, L"info_none.zip", L"tanks.dis");
-    Install(game, L"info_none.zip", L"twice.pk3");
-    Install(game, L"info_none.zip", L"twice.dis");
+    game.Install(L"info_full.zip", L"sniper.pk3");
+    game.Install(L"info_none.zip", L"tanks.dis");
+    game.Install(L"info_none.zip", L"twice.pk3");
+    game.Install(L"info_none.zip", L"twice.dis");
     Tarrow tarrow;
     HWND main = tarrow.Window(L"TarrowMain");
     ASSERT_NE(main, nullptr);
@@ -298,9 +301,9 @@ TEST(EndToEnd, SwitchesModsAndShowsTheirInformation) {
 
 TEST(EndToEnd, ChecksCompatibility) {
     TestGame game;
-    Install(game, L"compat_alpha.zip", L"alpha.pk3");
-    Install(game, L"compat_beta.zip", L"beta.pk3");
-    Install(game, L"compat_gamma.zip", L"gamma.pk3");
+    game.Install(L"compat_alpha.zip", L"alpha.pk3");
+    game.Install(L"compat_beta.zip", L"beta.pk3");
+    game.Install(L"compat_gamma.zip", L"gamma.pk3");
     Tarrow tarrow;
     HWND main = tarrow.Window(L"TarrowMain");
     ASSERT_NE(main, nullptr);
@@ -370,11 +373,7 @@ TEST(EndToEnd, OptionsAboutChangesAndExit) {
     EXPECT_EQ(TextOf(GetWindow(changes, GW_CHILD)).substr(0, 30), L"Changes since version 0.5 Beta");
 
     // Closing the main window with the dialogs open ends the program.
-    SetForegroundWindow(main);
-    PumpUntil([&] { return GetForegroundWindow() == main; }, 2000);
-    KeyDown(VK_MENU);
-    PressKey(VK_F4);
-    KeyDown(VK_MENU, true);
+    CloseWithAltF4(main);
     EXPECT_TRUE(tarrow.Exited());
 }
 

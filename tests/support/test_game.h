@@ -22,6 +22,10 @@ public:
     // Writes a file into the main folder.
     void Add(const std::wstring& name, const std::string& bytes = "PK") const { WriteFileBytes(main + name, bytes); }
     bool Has(const std::wstring& name) const { return PathExists(main + name); }
+    // Copies a generated fixture archive into the main folder.
+    void Install(const std::wstring& fixture, const std::wstring& archive) const {
+        CopyFileW(Fixture(fixture).c_str(), (main + archive).c_str(), FALSE);
+    }
 
     TempFolder temp;
     std::wstring folder = temp / L"Call of Duty";
