@@ -4,6 +4,7 @@
 #include <richedit.h>
 
 #include "app/message_loop.h"
+#include "archive/unzip.h"
 #include "core/busy_cursor.h"
 #include "core/errors.h"
 #include "core/file_system.h"
@@ -319,11 +320,13 @@ void frmMain::cmdDisable_Click() {
 }
 
 void frmMain::OnListSelect(HWND list) {
-    if (suppressSelect_) return;
+    if (suppressSelect_ || pressList_) return;
     GetModInfo(CurrentItemText(list), list == c_.listEnabled ? EnabledExtension : DisabledExtension);
 }
 
 void frmMain::GetModInfo(const std::wstring& modName, const std::wstring& extension) {
+    // A prompt of a run in progress is open: that run's view is the one to show.
+    if (!VBUnzBas::Idle()) return;
     BusyCursor busy;
     // A scratch folder of our own: nothing in the game folder is touched.
     ScratchFolder scratch;
@@ -367,20 +370,9 @@ LRESULT frmMain::OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lP
     // The second press of a double click is a press too.
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDBLCLK: {
-        if (dragSource_) return 0;
-        const bool left = message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK;
-        const bool right = message == WM_RBUTTONDOWN || message == WM_RBUTTONDBLCLK;
-        // The press selects first and shows that mod; then a list with a
-        // current item begins a drag.
-        suppressSelect_ = true;
-        const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
-        suppressSelect_ = false;
-        const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, lParam);
-        if (left && HIWORD(hit) == 0) OnListSelect(list);
-        if (!CurrentItemText(list).empty()) BeginDrag(list, left ? WM_LBUTTONUP : right ? WM_RBUTTONUP : WM_MBUTTONUP);
-        return result;
-    }
+    case WM_MBUTTONDBLCLK:
+        if (dragSource_ || pressList_) return 0;
+        return OnListPress(list, message, wParam, lParam);
     case WM_MOUSEMOVE:
         if (dragSource_ == list) {
             SetCursor(dragCursor_);
@@ -396,16 +388,18 @@ LRESULT frmMain::OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lP
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
+        if (pressList_ == list && message == pressRelease_) {
+            // Released while the press was still being handled (a prompt was
+            // open): the list ends its tracking, and the press begins no drag.
+            pressReleased_ = true;
+            return DefWithoutSelect(list, message, wParam, lParam);
+        }
         if (dragSource_ == list && message == dragRelease_) {
             dragSource_ = nullptr;
             POINT at{};
             GetCursorPos(&at);
-            if (message == WM_LBUTTONUP) {
-                // The list ends its own tracking of the press; it selects nothing new.
-                suppressSelect_ = true;
-                DefSubclassProc(list, message, wParam, lParam);
-                suppressSelect_ = false;
-            }
+            // The list ends its own tracking of the press; it selects nothing new.
+            if (message == WM_LBUTTONUP) DefWithoutSelect(list, message, wParam, lParam);
             if (GetCapture() == list) ReleaseCapture();
             SetCursor(LoadCursorW(nullptr, IDC_ARROW));
             HWND target = WindowFromPoint(at);
@@ -427,6 +421,35 @@ LRESULT frmMain::OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lP
         break;
     }
     return DefSubclassProc(list, message, wParam, lParam);
+}
+
+LRESULT frmMain::DefWithoutSelect(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    const bool was = suppressSelect_;
+    suppressSelect_ = true;
+    const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+    suppressSelect_ = was;
+    return result;
+}
+
+LRESULT frmMain::OnListPress(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+    const bool left = message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK;
+    const bool right = message == WM_RBUTTONDOWN || message == WM_RBUTTONDBLCLK;
+    const UINT release = left ? WM_LBUTTONUP : right ? WM_RBUTTONUP : WM_MBUTTONUP;
+    // The press selects first and shows that mod, once; then a list with a
+    // current item begins a drag. The list's own notices of the press and of
+    // its release are not a new selection.
+    pressList_ = list;
+    pressRelease_ = release;
+    pressReleased_ = false;
+    const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
+    const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, lParam);
+    // The second press of a double click selects nothing new.
+    if (message == WM_LBUTTONDOWN && HIWORD(hit) == 0) {
+        GetModInfo(CurrentItemText(list), list == c_.listEnabled ? EnabledExtension : DisabledExtension);
+    }
+    pressList_ = nullptr;
+    if (!pressReleased_ && !CurrentItemText(list).empty()) BeginDrag(list, release);
+    return result;
 }
 
 void frmMain::BeginDrag(HWND list, UINT releaseMessage) {

@@ -88,6 +88,9 @@ private:
     // Dragging a mod from one list to the other.
     static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
     LRESULT OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnListPress(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
+    // The list's own handling of a message, without its selection notice.
+    LRESULT DefWithoutSelect(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
     void BeginDrag(HWND list, UINT releaseMessage);
 
     template <class Dialog>
@@ -105,6 +108,10 @@ private:
     HWND dragSource_ = nullptr;
     UINT dragRelease_ = 0;
     bool suppressSelect_ = false;
+    // The list whose press is being handled, until its handler returns.
+    HWND pressList_ = nullptr;
+    UINT pressRelease_ = 0;
+    bool pressReleased_ = false;
 };
 
 // The text of a list box's current item; empty when none is selected.

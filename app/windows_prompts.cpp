@@ -7,11 +7,11 @@
 namespace {
 
 // Disables every window of the program while a prompt is open, so that no
-// handler can run again in the middle of another, and gives the activation
-// back afterwards.
+// handler can run again in the middle of another, and gives the activation and
+// the keyboard focus back afterwards, as any modal box on Windows does.
 class ProgramModal {
 public:
-    ProgramModal() : active_(GetActiveWindow()) {
+    ProgramModal() : active_(GetActiveWindow()), focus_(GetFocus()) {
         EnumThreadWindows(GetCurrentThreadId(), &ProgramModal::Collect, reinterpret_cast<LPARAM>(this));
     }
     ~ProgramModal() {
@@ -19,6 +19,7 @@ public:
             if (IsWindow(window)) EnableWindow(window, TRUE);
         }
         if (active_ && IsWindow(active_)) SetActiveWindow(active_);
+        if (focus_ && IsWindow(focus_) && IsWindowEnabled(focus_)) SetFocus(focus_);
     }
     ProgramModal(const ProgramModal&) = delete;
     ProgramModal& operator=(const ProgramModal&) = delete;
@@ -35,6 +36,7 @@ private:
     }
 
     HWND active_;
+    HWND focus_;
     std::vector<HWND> disabled_;
 };
 

@@ -24,6 +24,18 @@ std::vector<ListedEntry> Listed;
 
 namespace {
 
+// True while the library runs; its callbacks may open prompts, and a prompt
+// lets messages through that could start another run.
+bool g_running = false;
+
+class RunningGuard {
+public:
+    RunningGuard() { g_running = true; }
+    ~RunningGuard() { g_running = false; }
+    RunningGuard(const RunningGuard&) = delete;
+    RunningGuard& operator=(const RunningGuard&) = delete;
+};
+
 struct Library {
     HMODULE module = nullptr;
     WizSingleEntryUnzipFn unzip = nullptr;
@@ -125,7 +137,14 @@ std::vector<char*> Pointers(std::vector<std::string>& names) {
 
 }  // namespace
 
+bool Idle() { return !g_running; }
+
+void RequireIdle() {
+    if (g_running) throw AppError(BusyError, L"The extraction library is busy with another archive");
+}
+
 void UseCallersSettings(bool listOnly) {
+    RequireIdle();
     Options = UnzipOptions{};
     Options.PromptToOverwrite = 0;
     Options.noflag = 1;
@@ -137,6 +156,7 @@ void UseCallersSettings(bool listOnly) {
 }
 
 int RunUnzip() {
+    RequireIdle();
     const Library& library = LoadLibraryOnce();
     CheckVersion(library);
 
@@ -160,6 +180,7 @@ int RunUnzip() {
     auto excludePointers = Pointers(excludes);
     Listed.clear();
     Listed.reserve(1024);
+    RunningGuard running;
     return library.unzip(static_cast<int>(includes.size()), includePointers.data(), static_cast<int>(excludes.size()),
                          excludePointers.data(), &options, &callbacks);
 }

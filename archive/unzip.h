@@ -52,9 +52,19 @@ extern std::vector<ListedEntry> Listed;
 // folders, no comment, every other option off; extracting, or only listing.
 void UseCallersSettings(bool listOnly);
 
+// The error number of a run refused because another is in progress.
+inline constexpr long BusyError = 10;
+
+// True unless a run is in progress. The settings and lists belong to the run
+// in progress, so a caller checks this before it writes them.
+bool Idle();
+// Throws AppError (BusyError) unless the module is idle.
+void RequireIdle();
+
 // Runs the library once with the current settings and returns its result code.
-// Throws AppError when unzip32.dll cannot be loaded, lacks an entry point, or
-// is not our library.
+// Throws AppError when a run is already in progress (a prompt of that run is
+// open: nothing is touched then), when unzip32.dll cannot be loaded, lacks an
+// entry point, or is not our library.
 int RunUnzip();
 
 }  // namespace VBUnzBas

@@ -207,3 +207,29 @@ TEST(ExtractionLibrary, VersionRecordNamesOurLibrary) {
     EXPECT_STREQ(foreign.library, "");
     FreeLibrary(library);
 }
+
+TEST_F(Extraction, ARunInProgressRefusesAnotherAndStillExtracts) {
+    prompts.inputs = {L"secret"};
+    int refused = 0;
+    // A prompt lets messages through: one of them tries to start a run.
+    prompts.onAsk = [&](const AskedPrompt&) {
+        EXPECT_FALSE(U::Idle());
+        try {
+            U::UseCallersSettings(true);
+        } catch (const AppError& e) {
+            refused += e.Number() == U::BusyError;
+        }
+        try {
+            U::RunUnzip();
+        } catch (const AppError& e) {
+            refused += e.Number() == U::BusyError;
+        }
+        EXPECT_EQ(U::Options.nvflag, 0);
+    };
+    EXPECT_EQ(Run(L"encrypted.zip", temp / L"out", {L"tarrow.ini"}), UnzOk);
+    EXPECT_EQ(refused, 2);
+    EXPECT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(TreeOf(temp / L"out"), Names{L"tarrow.ini"});
+    EXPECT_EQ(ReadFileBytes(temp / L"out\\tarrow.ini").substr(0, 8), "[Tarrow]");
+    EXPECT_TRUE(U::Idle());
+}

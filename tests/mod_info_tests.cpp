@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/main_window.h"
+#include "app/windows_prompts.h"
 #include "archive/unzip.h"
 #include "core/busy_cursor.h"
 #include "modinfo/mod_info.h"
@@ -33,7 +34,15 @@ protected:
         const auto items = ListItems(list);
         const auto at = std::find(items.begin(), items.end(), mod);
         EXPECT_NE(at, items.end()) << mod;
-        ClickListItem(list, static_cast<int>(at - items.begin()));
+        const int index = static_cast<int>(at - items.begin());
+        // Two separate clicks, not a double click: the system's double-click time passes between them.
+        if (list == lastList_ && index == lastIndex_) {
+            PumpUntil([&] { return GetTickCount64() - lastClick_ > GetDoubleClickTime(); }, 2000);
+        }
+        ClickListItem(list, index);
+        lastList_ = list;
+        lastIndex_ = index;
+        lastClick_ = GetTickCount64();
         return Text();
     }
     std::wstring Text() const {
@@ -53,6 +62,9 @@ protected:
     PromptRecorder prompts;
     TestGame game;
     std::unique_ptr<frmMain> form;
+    HWND lastList_ = nullptr;
+    int lastIndex_ = -1;
+    ULONGLONG lastClick_ = 0;
 };
 
 size_t ScratchFoldersLeft() {
@@ -136,6 +148,92 @@ TEST_F(ModInfoPanel, AnEncryptedEntryAsksForItsPassword) {
     EXPECT_EQ(Select(Enabled(), L"locked"), L"No information available for locked.pk3");
     EXPECT_EQ(Select(Enabled(), L"locked"), L"No information available for locked.pk3");
     EXPECT_EQ(prompts.asked.size(), 2u);
+}
+
+TEST_F(ModInfoPanel, OneClickAsksOnceWhenReleasedDuringTheQuestion) {
+    Install(L"encrypted.zip", L"locked.pk3");
+    Install(L"encrypted.zip", L"locked2.pk3");
+    Start();
+    const std::wstring shown = Panel(L"Sniper Pack", L"1.2", L"Ann", L"Better scopes");
+    prompts.inputs = {L"secret", L"secret"};
+    // The button comes up while the question is open, as a person's click does.
+    prompts.onAsk = [&](const AskedPrompt&) {
+        if (prompts.asked.size() == 1) Release();
+    };
+    RECT item{};
+    SendMessageW(Enabled(), LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+    PressAt(Enabled(), (item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    PumpPending();
+    EXPECT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(Text(), shown);
+    EXPECT_EQ(GetCapture(), nullptr);
+    // The next mod still asks: the first answer was right.
+    prompts.onAsk = nullptr;
+    EXPECT_EQ(Select(Enabled(), L"locked2"), shown);
+    EXPECT_EQ(prompts.asked.size(), 2u);
+    // A double click is one selection: one question.
+    prompts.inputs = {L"secret", L"secret"};
+    ClickListItem(Enabled(), 0);
+    ClickListItem(Enabled(), 0);
+    EXPECT_EQ(prompts.asked.size(), 3u);
+    EXPECT_EQ(Text(), shown);
+}
+
+namespace {
+
+// Answers the real input box from a timer of this thread, which its modal loop runs.
+class PasswordTyper {
+public:
+    explicit PasswordTyper(const wchar_t* password) {
+        password_ = password;
+        answered_ = 0;
+        timer_ = SetTimer(nullptr, 0, 50, &PasswordTyper::Tick);
+    }
+    ~PasswordTyper() { KillTimer(nullptr, timer_); }
+    PasswordTyper(const PasswordTyper&) = delete;
+    PasswordTyper& operator=(const PasswordTyper&) = delete;
+    static int answered() { return answered_; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        EnumThreadWindows(GetCurrentThreadId(), &PasswordTyper::Answer, 0);
+    }
+    static BOOL CALLBACK Answer(HWND window, LPARAM) {
+        wchar_t className[16] = {};
+        GetClassNameW(window, className, 16);
+        HWND edit = FindWindowExW(window, nullptr, L"Edit", nullptr);
+        if (std::wstring(className) != L"#32770" || !IsWindowVisible(window) || !edit) return TRUE;
+        SetWindowTextW(edit, password_);
+        ++answered_;
+        PostMessageW(window, WM_COMMAND, IDOK, 0);
+        return FALSE;
+    }
+    static inline const wchar_t* password_ = nullptr;
+    static inline int answered_ = 0;
+    UINT_PTR timer_ = 0;
+};
+
+}  // namespace
+
+TEST(ModInfoFocus, TheKeyboardComesBackToTheListAfterTheQuestion) {
+    WindowsPrompts real;
+    SetPrompts(&real);
+    VBUnzBas::PasswordSkip = false;
+    TestGame game;
+    game.Install(L"encrypted.zip", L"locked.pk3");
+    game.Install(L"info_name_only.zip", L"next.pk3");
+    auto form = StartMainWindow();
+    PasswordTyper typer(L"secret");
+    HWND list = form->controls().listEnabled;
+    ClickListItem(list, 0);
+    EXPECT_EQ(PasswordTyper::answered(), 1);
+    EXPECT_EQ(GetFocus(), list);
+    PressKey(VK_DOWN);
+    EXPECT_TRUE(PumpUntil([&] { return ListSelection(list) == 1; }));
+    EXPECT_EQ(WindowText(form->controls().rtfModInfo).substr(0, 16), L"Name: Only Name\r");
+    EXPECT_EQ(PasswordTyper::answered(), 1);
+    form.reset();
+    SetPrompts(nullptr);
 }
 
 TEST_F(ModInfoPanel, NothingInTheGameFolderChanges) {

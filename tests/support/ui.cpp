@@ -66,13 +66,20 @@ void PumpPending() {
 
 void MoveTo(HWND window, int x, int y) { MoveScreen(ToScreen(window, x, y)); }
 
-void ClickAt(HWND window, int x, int y, Button button) {
+void PressAt(HWND window, int x, int y, Button button) {
     MoveTo(window, x, y);
-    const auto [down, up] = Flags(button);
-    SendMouse(down);
+    SendMouse(Flags(button).first);
     PumpPending();
-    SendMouse(up);
+}
+
+void Release(Button button) {
+    SendMouse(Flags(button).second);
     PumpPending();
+}
+
+void ClickAt(HWND window, int x, int y, Button button) {
+    PressAt(window, x, y, button);
+    Release(button);
 }
 
 void DragTo(HWND from, POINT fromPoint, HWND to, POINT toPoint, Button button) {

@@ -17,6 +17,9 @@ enum class Button { Left, Right, Middle };
 void MoveTo(HWND window, int x, int y);
 // A real click, through SendInput, at a point of a window's client area.
 void ClickAt(HWND window, int x, int y, Button button = Button::Left);
+// A real press at a point, and its release, each on its own.
+void PressAt(HWND window, int x, int y, Button button = Button::Left);
+void Release(Button button = Button::Left);
 // Presses at one point, moves in steps, and releases over another window's point.
 void DragTo(HWND from, POINT fromPoint, HWND to, POINT toPoint, Button button = Button::Left);
 // A real key press and release.
