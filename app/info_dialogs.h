@@ -2,7 +2,7 @@
 // frmAbout shows the version; frmChanges shows the change log.
 #include <windows.h>
 
-#include "app/dialog_base.h"
+#include "core/dialog_base.h"
 
 class frmAbout : public WindowBase<frmAbout> {
 public:

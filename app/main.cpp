@@ -2,8 +2,8 @@
 #include <windows.h>
 
 #include "app/main_window.h"
-#include "app/message_loop.h"
-#include "app/runtime_error.h"
+#include "core/message_loop.h"
+#include "core/runtime_error.h"
 #include "app/windows_prompts.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {

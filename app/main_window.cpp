@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
-#include "app/message_loop.h"
+#include "core/message_loop.h"
 #include "archive/unzip.h"
 #include "core/busy_cursor.h"
 #include "core/errors.h"
@@ -157,6 +157,10 @@ void frmMain::CreateMenus() {
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(file, MF_STRING, mnuFileExit, L"&Exit");
     HMENU tools = CreatePopupMenu();
+    AppendMenuW(tools, MF_STRING, mnuToolsLoadOrder, L"Load Order");
+    AppendMenuW(tools, MF_STRING | MF_GRAYED, mnuToolsInstall, L"Install Mods...");
+    AppendMenuW(tools, MF_STRING | MF_GRAYED, mnuToolsRemove, L"Remove Mod");
+    AppendMenuW(tools, MF_SEPARATOR, 0, nullptr);
     // The item carries no command.
     AppendMenuW(tools, MF_STRING | MF_GRAYED, mnuTools_ModInfoMaker, L"Mod Info Editor");
     HMENU about = CreatePopupMenu();
@@ -217,6 +221,7 @@ void frmMain::OnCommand(int id, int code, HWND from) {
     case mnuFileOptions: Open(options_); return;
     case mnuAboutAbout: Open(about_); return;
     case mnuAboutChanges: Open(changes_); return;
+    case mnuToolsLoadOrder: mnuToolsLoadOrder_Click(); return;
     case IdRefresh: cmdRefreshMods_Click(); return;
     case IdEnable: cmdEnable_Click(); return;
     case IdDisable: cmdDisable_Click(); return;
@@ -254,13 +259,29 @@ void frmMain::Open(std::unique_ptr<Dialog>& dialog) {
     dialog->Load();
 }
 
+void frmMain::mnuToolsLoadOrder_Click() {
+    if (loadOrder_ && loadOrder_->hwnd()) {
+        BringToFront(loadOrder_->hwnd());
+        return;
+    }
+    loadOrder_ = std::make_unique<frmLoadOrder>();
+    loadOrder_->Load(searchPath_);
+}
+
 void frmMain::Form_Unload() {
     if (about_) about_->Unload();
     if (changes_) changes_->Unload();
     if (options_) options_->Unload();
+    if (loadOrder_) loadOrder_->Unload();
 }
 
 void frmMain::FindMods() {
+    ReadMods();
+    // An open Load Order window follows every re-read of the lists.
+    if (loadOrder_ && loadOrder_->hwnd()) loadOrder_->Rebuild(searchPath_);
+}
+
+void frmMain::ReadMods() {
     SendMessageW(c_.listEnabled, LB_RESETCONTENT, 0, 0);
     SendMessageW(c_.listDisabled, LB_RESETCONTENT, 0, 0);
     ModLists lists;

@@ -7,15 +7,25 @@
 #include <string>
 
 #include "app/info_dialogs.h"
-#include "app/layout.h"
+#include "core/layout.h"
 #include "app/options_dialog.h"
 #include "compat/compatibility.h"
-#include "app/window_base.h"
+#include "compat/load_order_window.h"
+#include "core/window_base.h"
 
 class frmMain : public WindowBase<frmMain> {
 public:
     // The menu commands.
-    enum MenuCommand : int { mnuFileOptions = 100, mnuFileExit, mnuTools_ModInfoMaker, mnuAboutAbout, mnuAboutChanges };
+    enum MenuCommand : int {
+        mnuFileOptions = 100,
+        mnuFileExit,
+        mnuTools_ModInfoMaker,
+        mnuAboutAbout,
+        mnuAboutChanges,
+        mnuToolsLoadOrder,
+        mnuToolsInstall,
+        mnuToolsRemove,
+    };
     // The control identifiers, by which the controls can be found from outside.
     enum ControlId : int {
         IdTabStrip = 200,
@@ -64,6 +74,7 @@ public:
     frmOptions* Options() const { return options_.get(); }
     frmAbout* About() const { return about_.get(); }
     frmChanges* Changes() const { return changes_.get(); }
+    frmLoadOrder* LoadOrder() const { return loadOrder_.get(); }
 
 private:
     friend class WindowBase<frmMain>;
@@ -78,6 +89,9 @@ private:
     void CreateMenus();
     void OnCommand(int id, int code, HWND from);
     void TabStrip1_Click();
+    void mnuToolsLoadOrder_Click();
+    // Re-reads the folder's mods into both lists.
+    void ReadMods();
     void cmdRefreshMods_Click();
     void cmdEnable_Click();
     void cmdDisable_Click();
@@ -102,6 +116,7 @@ private:
     std::unique_ptr<frmOptions> options_;
     std::unique_ptr<frmAbout> about_;
     std::unique_ptr<frmChanges> changes_;
+    std::unique_ptr<frmLoadOrder> loadOrder_;
     std::wstring searchPath_;
     int currentTab_ = 1;
     HCURSOR dragCursor_ = nullptr;

@@ -2,7 +2,7 @@
 // frmOptions: sets the game folder, stored in the game's InstallPath value.
 #include <windows.h>
 
-#include "app/dialog_base.h"
+#include "core/dialog_base.h"
 
 class frmOptions : public WindowBase<frmOptions> {
 public:

@@ -1,5 +1,6 @@
 #include "app/windows_prompts.h"
 
+#include <commdlg.h>
 #include <shlobj.h>
 
 #include <vector>
@@ -182,4 +183,21 @@ std::optional<std::wstring> WindowsPrompts::BrowseForFolder(HWND owner, const st
     wchar_t path[MAX_PATH] = {};
     if (!SHGetPathFromIDListW(chosen.get(), path)) return std::nullopt;
     return std::wstring(path);
+}
+
+std::optional<std::wstring> WindowsPrompts::SaveFileName(HWND owner, const std::wstring& defaultName,
+                                                         const std::wstring& filter) {
+    ProgramModal modal;
+    std::wstring file(32768, L'\0');
+    defaultName.copy(file.data(), std::min(defaultName.size(), file.size() - 1));
+    OPENFILENAMEW request{sizeof request};
+    request.hwndOwner = owner;
+    request.lpstrFilter = filter.c_str();
+    request.lpstrFile = file.data();
+    request.nMaxFile = static_cast<DWORD>(file.size());
+    request.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    request.lpstrDefExt = L"txt";
+    if (!GetSaveFileNameW(&request)) return std::nullopt;
+    file.resize(wcslen(file.c_str()));
+    return file;
 }

@@ -9,4 +9,6 @@ public:
     std::wstring Input(const std::wstring& prompt, const std::wstring& title,
                        const std::wstring& defaultText) override;
     std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) override;
+    std::optional<std::wstring> SaveFileName(HWND owner, const std::wstring& defaultName,
+                                             const std::wstring& filter) override;
 };

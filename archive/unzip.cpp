@@ -111,12 +111,13 @@ int UnzipPassword(char* buffer, int size, const char*, const char*) {
 }
 
 void UnzipMessage(unsigned long long, unsigned long long, unsigned, unsigned, unsigned, unsigned, unsigned,
-                  unsigned, char, const char* name, const char*, unsigned long, char) {
+                  unsigned, char, const char*, const char*, unsigned long, char) {}
+
+void UnzipEntry(const UzpEntry* entry) {
     try {
-        std::wstring entry = Utf8ToWide(name);
-        const bool folder = !entry.empty() && entry.back() == L'\\';
-        if (folder) entry.pop_back();
-        Listed.push_back({entry, folder});
+        if (!entry || entry->structlen < sizeof(UzpEntry) || !entry->name || !*entry->name) return;
+        Listed.push_back({Utf8ToWide(entry->name), entry->folder != 0, entry->storedName ? entry->storedName : "",
+                          entry->method, entry->flags, entry->zip64 != 0});
     } catch (...) {
     }
 }
@@ -173,6 +174,7 @@ int RunUnzip() {
     callbacks.password = UnzipPassword;
     callbacks.SendApplicationMessage = UnzipMessage;
     callbacks.ServCallBk = UnzipService;
+    callbacks.EntryInfo = UnzipEntry;
 
     auto includes = Utf8Names(IncludeNames, IncludeCount);
     auto excludes = Utf8Names(ExcludeNames, ExcludeCount);

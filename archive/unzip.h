@@ -40,12 +40,18 @@ extern int ExcludeCount;
 // Once on, password requests are answered "none" without asking.
 extern bool PasswordSkip;
 
-// One entry reported by a list-only run: where extraction would write it.
+// One entry reported by a list-only run: where extraction would write it, and
+// what the archive stores for it.
 struct ListedEntry {
     std::wstring name;  // relative, "\" separators, no trailing "\"
     bool folder = false;
+    std::string storedName;  // UTF-8, as stored, its separators included
+    std::uint16_t method = 0;
+    std::uint16_t flags = 0;
+    bool zip64 = false;  // the entry or the archive's directory needs zip64 records
 };
-// What the last list-only run reported, in the archive's order.
+// What the last list-only run reported, in the archive's order; entries that
+// would be written nowhere (a name of only "..", say) are left out.
 extern std::vector<ListedEntry> Listed;
 
 // The settings both callers use: overwrite without asking, keep the stored

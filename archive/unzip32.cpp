@@ -203,8 +203,14 @@ std::vector<const zip::Entry*> Run::Select(int includeCount, char** includes, in
 }
 
 int Run::List(const std::vector<const zip::Entry*>& selected) {
+    std::string name;
     for (const zip::Entry* e : selected) {
-        std::string name = zip::SafeRelativePath(e->name);
+        name = zip::SafeRelativePath(e->name);
+        if (cb_.EntryInfo) {
+            const UzpEntry info{sizeof(UzpEntry), name.c_str(), e->name.c_str(), e->method, e->flags,
+                                static_cast<std::uint8_t>(e->IsFolder()), static_cast<std::uint8_t>(directory_.zip64)};
+            cb_.EntryInfo(&info);
+        }
         if (name.empty()) continue;
         if (e->IsFolder()) name += '\\';
         if (cb_.ServCallBk && cb_.ServCallBk(name.c_str(), e->size)) return UnzStopped;

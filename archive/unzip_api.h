@@ -43,6 +43,19 @@ typedef void (*DLLMESSAGE)(unsigned long long size, unsigned long long compresse
 // Called before each entry; a non-zero answer stops the run.
 typedef int (*DLLSERVICE)(const char* name, unsigned long long size);
 
+// One entry of a list-only run as the archive stores it (since version 2).
+struct UzpEntry {
+    std::uint32_t structlen;  // sizeof(UzpEntry)
+    const char* name;         // where extraction would write it, as DLLMESSAGE gives it; "" when nowhere
+    const char* storedName;   // the stored path, decoded to UTF-8, its separators as stored
+    std::uint16_t method;     // the compression method number
+    std::uint16_t flags;      // the general-purpose bit flags
+    std::uint8_t folder;      // 1 for a folder entry
+    std::uint8_t zip64;       // 1 when the entry or the archive's directory needs zip64 records
+};
+// Receives every entry of a list-only run, the unsafe ones included.
+typedef void (*DLLENTRY)(const UzpEntry* entry);
+
 struct USERFUNCTIONS {
     DLLPRNT print;
     DLLSND sound;
@@ -55,6 +68,7 @@ struct USERFUNCTIONS {
     unsigned CompFactor;
     unsigned long long NumMembers;
     unsigned short cchComment;
+    DLLENTRY EntryInfo;  // since version 2; may be null
 };
 
 // The version record. The caller sets structlen to its size; the library fills
@@ -75,7 +89,7 @@ typedef void (*UzpVersion2Fn)(UzpVer2* version);
 }
 
 inline constexpr char UnzipLibraryName[] = "TarrowUnzip";
-inline constexpr std::uint32_t UnzipApiVersion = 1;
+inline constexpr std::uint32_t UnzipApiVersion = 2;
 
 // Result codes of Wiz_SingleEntryUnzip.
 enum UnzipResult : int {

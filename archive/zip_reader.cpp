@@ -26,6 +26,7 @@ struct Eocd {
     std::uint64_t cdSize = 0;
     std::uint64_t cdOffset = 0;
     std::uint64_t position = 0;
+    bool zip64 = false;
 };
 
 // The zip64 record, when the classic EOCD marks a field as too large for it.
@@ -60,6 +61,7 @@ Status FindEocd(Source& source, Eocd& eocd) {
         eocd = Eocd{U16(p + 10), U32(p + 12), U32(p + 16), position};
         const bool wide = U16(p + 10) == 0xFFFF || U32(p + 12) == 0xFFFFFFFF || U32(p + 16) == 0xFFFFFFFF;
         if (wide && !ReadZip64Eocd(source, eocd)) return Status::Damaged;
+        eocd.zip64 = wide;
         if (eocd.cdOffset > eocd.position || eocd.cdSize > eocd.position - eocd.cdOffset) continue;
         return Status::Ok;
     }
@@ -291,7 +293,7 @@ Status ReadDirectory(Source& source, Directory& directory) {
     if (eocd.cdSize > (std::uint64_t{1} << 31)) return Status::Damaged;
     std::string cd(static_cast<std::size_t>(eocd.cdSize), '\0');
     if (!source.Read(eocd.cdOffset, cd.data(), cd.size())) return Status::Damaged;
-    directory = Directory{{}, eocd.cdOffset, eocd.cdSize};
+    directory = Directory{{}, eocd.cdOffset, eocd.cdSize, eocd.zip64};
     const auto* p = reinterpret_cast<const unsigned char*>(cd.data());
     std::size_t at = 0;
     // Never trust the count for memory: each entry needs at least 46 bytes.
@@ -312,10 +314,12 @@ Status ReadDirectory(Source& source, Directory& directory) {
         e.localOffset = U32(h + 42);
         e.storedName.assign(reinterpret_cast<const char*>(h + kCentralSize), nameLength);
         e.name = (e.flags & 0x800) ? e.storedName : Cp437ToUtf8(e.storedName);
-        if (!ApplyZip64Extra(h + kCentralSize + nameLength, extraLength, e, e.size == 0xFFFFFFFF,
-                             e.compressedSize == 0xFFFFFFFF, e.localOffset == 0xFFFFFFFF)) {
+        const bool wideSize = e.size == 0xFFFFFFFF, wideComp = e.compressedSize == 0xFFFFFFFF,
+                   wideOffset = e.localOffset == 0xFFFFFFFF;
+        if (!ApplyZip64Extra(h + kCentralSize + nameLength, extraLength, e, wideSize, wideComp, wideOffset)) {
             return Status::Damaged;
         }
+        directory.zip64 = directory.zip64 || wideSize || wideComp || wideOffset;
         directory.entries.push_back(std::move(e));
         at += kCentralSize + nameLength + extraLength + commentLength;
     }

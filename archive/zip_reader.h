@@ -68,6 +68,7 @@ struct Directory {
     std::vector<Entry> entries;
     std::uint64_t offset = 0;  // of the central directory
     std::uint64_t size = 0;
+    bool zip64 = false;        // the directory or an entry needs zip64 records
 };
 
 // Reads the central directory: the EOCD (behind a comment, zip64 too) and every entry.

@@ -3,8 +3,8 @@
 // gets every file that it shares with another enabled mod at the same path.
 #include <windows.h>
 
-#include "app/layout.h"
-#include "app/window_base.h"
+#include "core/layout.h"
+#include "core/window_base.h"
 #include "compat/conflicts.h"
 
 class ctlCompatibility : public WindowBase<ctlCompatibility> {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "archive/unzip.h"
+#include "compat/inventory.h"
 #include "archive/unzip_api.h"
 #include "core/errors.h"
 #include "core/file_system.h"
@@ -82,16 +82,12 @@ bool UnpackMod(const std::wstring& gamePath, const std::wstring& archiveName) {
     const std::wstring modName = archiveName.substr(0, archiveName.size() - std::min<size_t>(4, archiveName.size()));
     const std::wstring workingFolder = main + modName;
     FileSystem::CreateMemoryFolder(workingFolder);
-
-    using namespace VBUnzBas;
     // Listing reads no entry data: no file is inflated, and no password is needed.
-    UseCallersSettings(true);
-    IncludeCount = 0;
-    ZipFileName = main + archiveName;
-    ExtractDir = workingFolder;
-    const int result = RunUnzip();
-    for (const ListedEntry& entry : Listed) FileSystem::AddMemoryEntry(workingFolder, entry.name, entry.folder);
-    return result == UnzOk;
+    const auto listing = ListArchive(main + archiveName);
+    for (const auto& entry : listing->entries) {
+        FileSystem::AddMemoryEntry(workingFolder, listing->Name(entry), entry.folder);
+    }
+    return listing->result == UnzOk;
 }
 
 void FindFiles(WorkLists& lists, const std::wstring& gamePath, bool list, const std::wstring& modfile,

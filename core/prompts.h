@@ -17,6 +17,10 @@ public:
                                const std::wstring& defaultText) = 0;
     // The shell's folder browser; nothing when the user cancels.
     virtual std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) = 0;
+    // The standard Save dialog, with a default file name and a filter of
+    // "description\0pattern\0" pairs; nothing when the user cancels.
+    virtual std::optional<std::wstring> SaveFileName(HWND owner, const std::wstring& defaultName,
+                                                     const std::wstring& filter) = 0;
 };
 
 // The prompts in force. Installing nullptr leaves none, and asking then throws.

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "app/window_base.h"
+#include "core/window_base.h"
 #include "app/windows_prompts.h"
 #include "core/errors.h"
 #include "tests/support/temp_folder.h"

@@ -9,7 +9,7 @@
 #include "core/prompts.h"
 
 struct AskedPrompt {
-    enum Kind { Message, Input, Browse } kind;
+    enum Kind { Message, Input, Browse, Save } kind;
     std::wstring text;
     std::wstring title;
     UINT style = 0;
@@ -36,6 +36,10 @@ public:
         asked.push_back({AskedPrompt::Browse, L"", title, flags});
         return Take(folders, std::optional<std::wstring>());
     }
+    std::optional<std::wstring> SaveFileName(HWND, const std::wstring& defaultName, const std::wstring&) override {
+        asked.push_back({AskedPrompt::Save, defaultName, L"", 0});
+        return Take(files, std::optional<std::wstring>());
+    }
 
     std::vector<std::wstring> MessageTexts() const {
         std::vector<std::wstring> texts;
@@ -51,6 +55,7 @@ public:
     std::deque<int> buttons;
     std::deque<std::wstring> inputs;
     std::deque<std::optional<std::wstring>> folders;
+    std::deque<std::optional<std::wstring>> files;
 
 private:
     template <typename T>

@@ -1,6 +1,6 @@
 #include "tests/support/ui.h"
 
-#include "app/message_loop.h"
+#include "core/message_loop.h"
 
 #include <algorithm>
 

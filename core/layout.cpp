@@ -1,4 +1,4 @@
-#include "app/layout.h"
+#include "core/layout.h"
 
 Layout::~Layout() {
     if (font_) DeleteObject(font_);

@@ -3,9 +3,9 @@
 // laid out from a table, that takes Tab, Enter and Esc like a dialog.
 #include <windows.h>
 
-#include "app/layout.h"
-#include "app/message_loop.h"
-#include "app/window_base.h"
+#include "core/layout.h"
+#include "core/message_loop.h"
+#include "core/window_base.h"
 
 // Creates a dialog window whose client area is width x height at 96 DPI.
 HWND CreateDialogWindow(const wchar_t* className, const wchar_t* caption, int width, int height, void* self);

@@ -1,4 +1,4 @@
-#include "app/dialog_base.h"
+#include "core/dialog_base.h"
 
 #include "core/errors.h"
 

@@ -6,7 +6,7 @@
 
 #include <exception>
 
-#include "app/runtime_error.h"
+#include "core/runtime_error.h"
 
 template <class T>
 class WindowBase {

@@ -1,4 +1,4 @@
-#include "app/message_loop.h"
+#include "core/message_loop.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "app/runtime_error.h"
+#include "core/runtime_error.h"
 
 #include "core/errors.h"
 #include "core/prompts.h"

@@ -1,0 +1,91 @@
+#include "compat/inventory.h"
+
+#include <windows.h>
+
+#include <unordered_map>
+
+#include "archive/unzip.h"
+#include "core/text.h"
+
+namespace {
+
+// The written name that a stored name gives in the usual case: "\" for "/",
+// no trailing separator.
+std::wstring PlainName(std::string_view stored) {
+    std::wstring name = Utf8ToWide(stored);
+    for (wchar_t& c : name) {
+        if (c == L'/') c = L'\\';
+    }
+    while (!name.empty() && name.back() == L'\\') name.pop_back();
+    return name;
+}
+
+struct Kept {
+    ULONGLONG size = 0;
+    ULONGLONG written = 0;
+    std::shared_ptr<const ArchiveListing> listing;
+};
+
+std::unordered_map<std::wstring, Kept>& Kept_() {
+    static std::unordered_map<std::wstring, Kept> kept;
+    return kept;
+}
+
+std::wstring Key(const std::wstring& path) {
+    std::wstring key = path;
+    CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+    return key;
+}
+
+std::shared_ptr<const ArchiveListing> ReadListing(const std::wstring& path) {
+    using namespace VBUnzBas;
+    UseCallersSettings(true);
+    IncludeCount = 0;
+    ZipFileName = path;
+    ExtractDir.clear();
+    auto listing = std::make_shared<ArchiveListing>();
+    listing->result = RunUnzip();
+    listing->entries.reserve(Listed.size());
+    for (const ListedEntry& entry : Listed) {
+        listing->Add(entry.storedName, entry.name, entry.method, entry.flags, entry.folder);
+        listing->zip64 = listing->zip64 || entry.zip64;
+    }
+    Listed.clear();
+    Listed.shrink_to_fit();
+    return listing;
+}
+
+}  // namespace
+
+std::string_view ArchiveListing::Stored(const Entry& entry) const {
+    return std::string_view(text_.data() + entry.stored);
+}
+
+std::wstring ArchiveListing::Name(const Entry& entry) const {
+    return entry.name == kSameName ? PlainName(Stored(entry)) : names_[entry.name];
+}
+
+void ArchiveListing::Add(const std::string& stored, const std::wstring& name, std::uint16_t method,
+                         std::uint16_t flags, bool folder) {
+    Entry entry{static_cast<std::uint32_t>(text_.size()), kSameName, method, flags, folder};
+    text_.append(stored.c_str(), stored.size() + 1);
+    if (PlainName(stored) != name) {
+        entry.name = static_cast<std::uint32_t>(names_.size());
+        names_.push_back(name);
+    }
+    entries.push_back(entry);
+}
+
+std::shared_ptr<const ArchiveListing> ListArchive(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return ReadListing(path);
+    const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    const ULONGLONG written =
+        (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    Kept& kept = Kept_()[Key(path)];
+    if (kept.listing && kept.size == size && kept.written == written) return kept.listing;
+    kept = Kept{size, written, ReadListing(path)};
+    return kept.listing;
+}
+
+void ForgetListings() { Kept_().clear(); }

@@ -1,0 +1,46 @@
+#pragma once
+// The inventory of mod archives that the compatibility check and the load
+// order share: each archive's directory as the extraction library's list-only
+// mode reports it. No entry data is read and nothing is written to disk.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One archive's directory, kept compact: a large game folder holds hundreds
+// of thousands of entries.
+class ArchiveListing {
+public:
+    struct Entry {
+        std::uint32_t stored;  // offset of the stored name in the name text
+        std::uint32_t name;    // offset of the written name, or kSameName
+        std::uint16_t method;
+        std::uint16_t flags;
+        bool folder;
+    };
+
+    int result = 0;      // the library's result code for the run
+    bool zip64 = false;  // the directory needs zip64 records
+    std::vector<Entry> entries;
+
+    // The path as the archive stores it (UTF-8, its own separators).
+    std::string_view Stored(const Entry& entry) const;
+    // Where extraction would write it: relative, "\" separators.
+    std::wstring Name(const Entry& entry) const;
+    void Add(const std::string& stored, const std::wstring& name, std::uint16_t method, std::uint16_t flags,
+             bool folder);
+
+private:
+    static constexpr std::uint32_t kSameName = UINT32_MAX;
+    std::string text_;              // stored names, each ended by a NUL
+    std::vector<std::wstring> names_;  // written names that differ from the stored ones
+};
+
+// The directory of the archive at path. Served from memory while the file's
+// size and modification time are those of the last read. A missing or
+// unreadable archive gives a listing with the library's failure code.
+// Throws AppError when the library cannot be used or a run is in progress.
+std::shared_ptr<const ArchiveListing> ListArchive(const std::wstring& path);
+// Forgets every listing kept in memory.
+void ForgetListings();

@@ -1,0 +1,325 @@
+#include "compat/load_order.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <memory>
+
+#include "archive/unzip_api.h"
+#include "compat/inventory.h"
+#include "core/file_system.h"
+#include "core/text.h"
+#include "mods/mod_library.h"
+
+namespace {
+
+int FoldNameByte(char byte) {
+    int c = static_cast<signed char>(byte);
+    if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
+    if (c == '\\' || c == ':') c = '/';
+    return c;
+}
+
+char FoldPathByte(char byte) {
+    if (byte >= 'A' && byte <= 'Z') return static_cast<char>(byte - 'A' + 'a');
+    return byte == '\\' ? '/' : byte;
+}
+
+std::uint64_t PathHash(std::string_view path) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char c : path) hash = (hash ^ static_cast<unsigned char>(FoldPathByte(c))) * 1099511628211ull;
+    return hash;
+}
+
+bool EqualNoCase(const std::wstring& a, const wchar_t* b) {
+    return CompareStringOrdinal(a.c_str(), -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+bool IsGameArchive(const std::wstring& file) {
+    return EqualNoCase(file, L"pak0.pk3") || EqualNoCase(file, L"localized_english_pak0.pk3");
+}
+
+// Tarrow's own file at the archive's root; the game never reads it.
+bool IsInformationFile(std::string_view stored) { return SamePath(stored, "tarrow.ini"); }
+
+bool GameCanRead(std::uint16_t method, std::uint16_t flags) { return (method == 0 || method == 8) && !(flags & 0x41); }
+
+std::wstring MethodName(std::uint16_t method, std::uint16_t flags) {
+    if (method == 99) return L"AES";
+    if ((method == 0 || method == 8) && (flags & 0x41)) return L"encrypted";
+    switch (method) {
+    case 1: return L"Shrink";
+    case 2: case 3: case 4: case 5: return L"Reduce";
+    case 6: return L"Implode";
+    case 9: return L"Deflate64";
+    case 12: return L"BZip2";
+    case 14: return L"LZMA";
+    case 93: return L"Zstandard";
+    case 95: return L"XZ";
+    case 98: return L"PPMd";
+    default: return L"method " + ToDecimal(method);
+    }
+}
+
+std::wstring Joined(const std::vector<std::wstring>& parts, const wchar_t* between) {
+    std::wstring out;
+    for (const auto& part : parts) {
+        if (!out.empty()) out += between;
+        out += part;
+    }
+    return out;
+}
+
+std::vector<std::wstring> ListNames(const std::wstring& pattern) {
+    constexpr unsigned kFiles =
+        FileSystem::AttrReadOnly | FileSystem::AttrHidden | FileSystem::AttrSystem | FileSystem::AttrArchive;
+    std::vector<std::wstring> names;
+    for (std::wstring name = FileSystem::Dir(pattern, kFiles); !name.empty(); name = FileSystem::Dir()) {
+        names.push_back(name);
+    }
+    return names;
+}
+
+std::wstring OpenFailure(const ArchiveListing& listing) {
+    if (listing.result == UnzNotZip) return L"The game cannot open it: it is not a zip archive.";
+    if (listing.result == UnzDamaged) return L"The game cannot open it: its directory is damaged.";
+    if (listing.result != UnzOk) return L"The game cannot open it (error " + ToDecimal(listing.result) + L").";
+    if (listing.zip64) return L"The game cannot open it: it is a zip64 archive, which the game's reader predates.";
+    return {};
+}
+
+// One file entry of a loaded archive, for the pairing by path.
+struct Occurrence {
+    std::uint64_t hash;
+    std::uint32_t archive;
+    std::uint32_t entry;
+};
+
+class Builder {
+public:
+    explicit Builder(const std::wstring& gameFolder) : main_(MainFolder(gameFolder)) {}
+    LoadOrderReport Build();
+
+private:
+    void Load(const std::wstring& file);
+    void Pair();
+    void PairGroup(std::vector<const Occurrence*>& group);
+    void AddProblems(const std::wstring& file, const std::vector<std::wstring>& disabled);
+    void Problem(const std::wstring& archive, std::wstring text) { report_.problems.push_back({archive, std::move(text)}); }
+
+    std::wstring main_;
+    LoadOrderReport report_;
+    std::vector<std::shared_ptr<const ArchiveListing>> listings_;  // one per loaded archive
+    std::vector<Occurrence> occurrences_;
+    std::vector<int> distinct_, replacedByGame_;
+    // By archive: why the game cannot open it, and which of its entries it cannot read.
+    std::map<std::wstring, std::wstring> failures_, unreadable_;
+};
+
+LoadOrderReport Builder::Build() {
+    std::vector<std::wstring> archives = ListNames(main_ + L"*.pk3");
+    std::stable_sort(archives.begin(), archives.end(), GameLoadsBefore);
+    std::vector<std::wstring> disabled;
+    for (const auto& file : ListNames(main_ + L"*" + DisabledExtension)) disabled.push_back(ModNameOf(file, DisabledExtension));
+    for (const auto& file : archives) Load(file);
+    distinct_.assign(report_.archives.size(), 0);
+    replacedByGame_.assign(report_.archives.size(), 0);
+    Pair();
+    for (size_t i = 0; i < report_.archives.size(); ++i) {
+        LoadOrderArchive& a = report_.archives[i];
+        a.noEffect = !a.game && distinct_[i] > 0 && a.overridden == distinct_[i];
+    }
+    for (const auto& file : archives) AddProblems(file, disabled);
+    return std::move(report_);
+}
+
+void Builder::Load(const std::wstring& file) {
+    auto listing = ListArchive(main_ + file);
+    if (std::wstring failure = OpenFailure(*listing); !failure.empty()) {
+        failures_[file] = std::move(failure);
+        return;
+    }
+    const auto index = static_cast<std::uint32_t>(report_.archives.size());
+    LoadOrderArchive archive{file};
+    archive.game = IsGameArchive(file);
+    int unreadable = 0;
+    std::vector<std::wstring> methods;
+    for (std::uint32_t e = 0; e < listing->entries.size(); ++e) {
+        const auto& entry = listing->entries[e];
+        const std::string_view stored = listing->Stored(entry);
+        if (entry.folder || IsInformationFile(stored)) continue;
+        ++archive.files;
+        occurrences_.push_back({PathHash(stored), index, e});
+        if (GameCanRead(entry.method, entry.flags)) continue;
+        ++unreadable;
+        const std::wstring method = MethodName(entry.method, entry.flags);
+        if (std::find(methods.begin(), methods.end(), method) == methods.end()) methods.push_back(method);
+    }
+    if (unreadable > 0) {
+        unreadable_[file] = ToDecimal(unreadable) + (unreadable == 1 ? L" entry" : L" entries") +
+                            L" the game cannot read: " + Joined(methods, L", ") + L".";
+    }
+    report_.archives.push_back(std::move(archive));
+    listings_.push_back(std::move(listing));
+}
+
+void Builder::Pair() {
+    std::sort(occurrences_.begin(), occurrences_.end(), [](const Occurrence& a, const Occurrence& b) {
+        return a.hash != b.hash ? a.hash < b.hash : a.archive != b.archive ? a.archive < b.archive : a.entry < b.entry;
+    });
+    std::vector<const Occurrence*> run, group;
+    for (size_t i = 0; i < occurrences_.size();) {
+        size_t end = i;
+        while (end < occurrences_.size() && occurrences_[end].hash == occurrences_[i].hash) ++end;
+        run.clear();
+        for (size_t j = i; j < end; ++j) run.push_back(&occurrences_[j]);
+        // Equal hashes are nearly always one path; split them by the real comparison.
+        while (!run.empty()) {
+            const Occurrence* first = run.front();
+            const auto stored = [&](const Occurrence* o) {
+                return listings_[o->archive]->Stored(listings_[o->archive]->entries[o->entry]);
+            };
+            group.clear();
+            std::erase_if(run, [&](const Occurrence* o) {
+                if (!SamePath(stored(o), stored(first))) return false;
+                group.push_back(o);
+                return true;
+            });
+            PairGroup(group);
+        }
+        i = end;
+    }
+    occurrences_.clear();
+    occurrences_.shrink_to_fit();
+    std::stable_sort(report_.shared.begin(), report_.shared.end(), [](const SharedFile& a, const SharedFile& b) {
+        return CompareStringOrdinal(a.path.c_str(), static_cast<int>(a.path.size()), b.path.c_str(),
+                                    static_cast<int>(b.path.size()), TRUE) == CSTR_LESS_THAN;
+    });
+}
+
+void Builder::PairGroup(std::vector<const Occurrence*>& group) {
+    std::vector<std::size_t> holders;
+    for (const Occurrence* o : group) {
+        if (holders.empty() || holders.back() != o->archive) holders.push_back(o->archive);
+    }
+    for (std::size_t h : holders) ++distinct_[h];
+    if (holders.size() < 2) return;
+    const std::size_t winner = holders.back();
+    ++report_.archives[winner].wins;
+    for (std::size_t k = 0; k + 1 < holders.size(); ++k) {
+        ++report_.archives[holders[k]].overridden;
+        if (report_.archives[winner].game && !report_.archives[holders[k]].game) ++replacedByGame_[holders[k]];
+    }
+    // The path as the winning archive spells it: its last entry of the path.
+    const Occurrence* spelt = group.back();
+    std::wstring path = Utf8ToWide(listings_[spelt->archive]->Stored(listings_[spelt->archive]->entries[spelt->entry]));
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    report_.shared.push_back({std::move(path), std::move(holders)});
+}
+
+void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstring>& disabled) {
+    const auto loaded = std::find_if(report_.archives.begin(), report_.archives.end(),
+                                     [&](const LoadOrderArchive& a) { return a.file == file; });
+    const size_t index = static_cast<size_t>(loaded - report_.archives.begin());
+    if (const auto found = failures_.find(file); found != failures_.end()) Problem(file, found->second);
+    if (const auto found = unreadable_.find(file); found != unreadable_.end()) Problem(file, found->second);
+    const bool game = IsGameArchive(file);
+    if (!game) {
+        const std::wstring mod = ModNameOf(file, EnabledExtension);
+        for (const auto& other : disabled) {
+            if (!EqualNoCase(other, mod.c_str())) continue;
+            Problem(file, L"It is also in main as " + other + DisabledExtension +
+                              L". Tarrow cannot switch this mod until one of them is gone.");
+            break;
+        }
+    }
+    if (loaded != report_.archives.end() && replacedByGame_[index] > 0) {
+        const int n = replacedByGame_[index];
+        Problem(file, ToDecimal(n) + (n == 1 ? L" of its files is" : L" of its files are") +
+                          L" replaced by the game's own archives, because its name sorts before theirs. Its name "
+                          L"must sort after pak0.pk3 for them to take effect.");
+    }
+    if (loaded != report_.archives.end() && loaded->noEffect) {
+        Problem(file, L"Every one of its files is replaced by a later archive, so it has no effect.");
+    }
+    if (file.size() >= 4 && file.compare(file.size() - 4, 4, EnabledExtension) != 0) {
+        Problem(file, L"Its extension is not .pk3 in lower case: the game loads it, but the Manager lists it as " +
+                          file + L" and cannot switch it.");
+    }
+    if (std::any_of(file.begin(), file.end(), [](wchar_t c) { return c > 127; })) {
+        Problem(file, L"Its name has characters outside ASCII, so its place in the load order depends on the "
+                      L"game's code page.");
+    }
+}
+
+void AppendRow(std::wstring& text, const std::vector<std::wstring>& cells) {
+    text += Joined(cells, L"\t");
+    text += L"\r\n";
+}
+
+}  // namespace
+
+bool GameLoadsBefore(const std::wstring& a, const std::wstring& b) {
+    const std::string x = WideToAnsi(a), y = WideToAnsi(b);
+    for (size_t i = 0;; ++i) {
+        const int c1 = i < x.size() ? FoldNameByte(x[i]) : 0;
+        const int c2 = i < y.size() ? FoldNameByte(y[i]) : 0;
+        if (c1 != c2) return c1 < c2;
+        if (c1 == 0) return false;
+    }
+}
+
+bool SamePath(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldPathByte(x) == FoldPathByte(y); });
+}
+
+LoadOrderReport BuildLoadOrder(const std::wstring& gameFolder) { return Builder(gameFolder).Build(); }
+
+const std::vector<std::wstring>& ArchiveColumns() {
+    static const std::vector<std::wstring> columns{L"Order", L"Archive", L"Files", L"Wins", L"Overridden", L"Note"};
+    return columns;
+}
+
+const std::vector<std::wstring>& SharedColumns() {
+    static const std::vector<std::wstring> columns{L"File", L"Used from", L"Overridden in"};
+    return columns;
+}
+
+const std::vector<std::wstring>& ProblemColumns() {
+    static const std::vector<std::wstring> columns{L"Archive", L"Problem"};
+    return columns;
+}
+
+std::vector<std::wstring> ArchiveRow(const LoadOrderReport& report, std::size_t index) {
+    const LoadOrderArchive& a = report.archives[index];
+    const wchar_t* note = a.game ? L"game" : a.noEffect ? L"no effect" : L"";
+    return {ToDecimal(static_cast<long long>(index) + 1), a.file, ToDecimal(a.files), ToDecimal(a.wins),
+            ToDecimal(a.overridden), note};
+}
+
+std::vector<std::wstring> SharedRow(const LoadOrderReport& report, std::size_t index) {
+    const SharedFile& shared = report.shared[index];
+    std::vector<std::wstring> others;
+    for (size_t k = 0; k + 1 < shared.holders.size(); ++k) others.push_back(report.archives[shared.holders[k]].file);
+    return {shared.path, report.archives[shared.holders.back()].file, Joined(others, L", ")};
+}
+
+std::vector<std::wstring> ProblemRow(const LoadOrderReport& report, std::size_t index) {
+    return {report.problems[index].archive, report.problems[index].problem};
+}
+
+std::wstring LoadOrderText(const LoadOrderReport& report) {
+    std::wstring text;
+    AppendRow(text, ArchiveColumns());
+    for (size_t i = 0; i < report.archives.size(); ++i) AppendRow(text, ArchiveRow(report, i));
+    text += L"\r\n";
+    AppendRow(text, SharedColumns());
+    for (size_t i = 0; i < report.shared.size(); ++i) AppendRow(text, SharedRow(report, i));
+    text += L"\r\n";
+    AppendRow(text, ProblemColumns());
+    for (size_t i = 0; i < report.problems.size(); ++i) AppendRow(text, ProblemRow(report, i));
+    return text;
+}
