@@ -1,7 +1,10 @@
 // Times the compatibility check's work without a window (inventory, walk,
-// pairing) on synthetic mods, and prints it against the floor and the
-// alternatives. Usage: compat_bench [mods] [files per mod]
+// pairing), the load order and mod discovery on synthetic mods, and prints
+// them against the floor and the alternatives.
+// Usage: compat_bench [mods] [files per mod]
+//        compat_bench --load-order-big   (only the 300 x 2000 load order, for its peak memory)
 #include <windows.h>
+#include <psapi.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -17,6 +20,9 @@
 #include "archive/unzip.h"
 #include "archive/zip_reader.h"
 #include "compat/conflicts.h"
+#include "compat/inventory.h"
+#include "compat/load_order.h"
+#include "mods/mod_library.h"
 #include "core/globals.h"
 #include "core/text.h"
 
@@ -76,20 +82,14 @@ std::string ReadAll(const std::wstring& path) {
     return bytes;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const int mods = argc > 1 ? std::atoi(argv[1]) : 40;
-    const int files = argc > 2 ? std::atoi(argv[2]) : 500;
-
+std::wstring TempFolder() {
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, temp);
-    const std::wstring game = std::wstring(temp) + L"tarrow-bench-" + std::to_wstring(GetCurrentProcessId());
-    const std::wstring main = game + L"\\main\\";
-    CreateDirectoryW(game.c_str(), nullptr);
-    CreateDirectoryW(main.c_str(), nullptr);
+    return temp;
+}
 
-    // About one path in ten is one that every mod shares.
+// A game folder of synthetic mods; about one path in ten is one that every mod shares.
+std::vector<std::wstring> MakeMods(const std::wstring& main, int mods, int files) {
     std::vector<std::wstring> names;
     for (int m = 0; m < mods; ++m) {
         std::vector<std::string> entries;
@@ -102,6 +102,84 @@ int main(int argc, char** argv) {
         names.push_back(L"mod" + std::to_wstring(m));
         std::ofstream((main + names.back() + L".pk3").c_str(), std::ios::binary) << MakeZip(entries);
     }
+    return names;
+}
+
+void RemoveGame(const std::wstring& game) {
+    const std::wstring main = game + L"\\main\\";
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW((main + L"*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do DeleteFileW((main + data.cFileName).c_str());
+        while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(main.c_str());
+    RemoveDirectoryW(game.c_str());
+}
+
+double ReadDirectories(const std::wstring& main, const std::vector<std::wstring>& archives) {
+    return Best(10, [&] {
+        for (const auto& archive : archives) {
+            const std::string bytes = ReadAll(main + archive);
+            zip::MemorySource source(bytes);
+            zip::Directory directory;
+            zip::ReadDirectory(source, directory);
+        }
+    });
+}
+
+// The 300 x 2000 load order alone, so that the peak working set is its own.
+int LoadOrderBig() {
+    const std::wstring game = TempFolder() + L"tarrow-bench-big-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(game.c_str(), nullptr);
+    CreateDirectoryW((game + L"\\main").c_str(), nullptr);
+    MakeMods(game + L"\\main\\", 300, 2000);
+    size_t shared = 0;
+    const double seconds = Seconds([&] { shared = BuildLoadOrder(game).shared.size(); });
+    PROCESS_MEMORY_COUNTERS memory{sizeof memory};
+    GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+    RemoveGame(game);
+    std::printf("load order 300x2000: %.3f s, peak memory %.0f MB (targets <= 2 s, <= 150 MB; %zu shared files)\n",
+                seconds, static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0), shared);
+    return 0;
+}
+
+// The program's own work of a refresh: scan main and fill both sorted lists.
+double Discovery(const std::wstring& game) {
+    const std::wstring main = game + L"\\main\\";
+    for (int i = 0; i < 1000; ++i) {
+        std::ofstream((main + L"archive" + std::to_wstring(i) + (i % 4 ? L".pk3" : L".dis")).c_str()) << "PK";
+    }
+    HWND enabled = CreateWindowExW(0, L"LISTBOX", nullptr, LBS_SORT | LBS_HASSTRINGS, 0, 0, 100, 100, nullptr,
+                                   nullptr, nullptr, nullptr);
+    HWND disabled = CreateWindowExW(0, L"LISTBOX", nullptr, LBS_SORT | LBS_HASSTRINGS, 0, 0, 100, 100, nullptr,
+                                    nullptr, nullptr, nullptr);
+    const double seconds = Best(10, [&] {
+        SendMessageW(enabled, LB_RESETCONTENT, 0, 0);
+        SendMessageW(disabled, LB_RESETCONTENT, 0, 0);
+        const ModLists lists = ScanMods(game);
+        for (const auto& name : lists.enabled) SendMessageW(enabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        for (const auto& name : lists.disabled) SendMessageW(disabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    });
+    DestroyWindow(enabled);
+    DestroyWindow(disabled);
+    return seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "--load-order-big") return LoadOrderBig();
+    const int mods = argc > 1 ? std::atoi(argv[1]) : 40;
+    const int files = argc > 2 ? std::atoi(argv[2]) : 500;
+
+    const std::wstring temp = TempFolder();
+    const std::wstring game = temp + L"tarrow-bench-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring main = game + L"\\main\\";
+    CreateDirectoryW(game.c_str(), nullptr);
+    CreateDirectoryW(main.c_str(), nullptr);
+    const std::vector<std::wstring> names = MakeMods(main, mods, files);
 
     WorkLists lists;
     auto inventory = [&] {
@@ -112,7 +190,13 @@ int main(int argc, char** argv) {
             Globals::RemoveFolder(main + names[static_cast<size_t>(m)]);
         }
     };
+    // Cold: every archive is read again, as after a start or a change.
     const double check = Best(10, [&] {
+        ForgetListings();
+        inventory();
+        PairConflicts(lists);
+    });
+    const double warm = Best(10, [&] {
         inventory();
         PairConflicts(lists);
     });
@@ -127,14 +211,27 @@ int main(int argc, char** argv) {
     });
     const double pairNested = Seconds([&] { PairConflictsNested(nested); });
 
-    const double floor = Best(10, [&] {
-        for (const auto& name : names) {
-            const std::string bytes = ReadAll(main + name + L".pk3");
-            zip::MemorySource source(bytes);
-            zip::Directory directory;
-            zip::ReadDirectory(source, directory);
-        }
+    std::vector<std::wstring> archives;
+    archives.reserve(names.size() + 1);
+    for (const auto& name : names) archives.push_back(name + L".pk3");
+    const double floor = ReadDirectories(main, archives);
+
+    // The load order: the same mods and a pak0.pk3 of 20,000 entries.
+    {
+        std::vector<std::string> entries;
+        entries.reserve(20000 + static_cast<size_t>(files));
+        for (int f = 0; f < 20000; ++f) entries.push_back("base/part" + std::to_string(f % 50) + "/file" + std::to_string(f) + ".dat");
+        for (int f = 0; f < files; f += 10) entries.push_back("maps/shared/map" + std::to_string(f) + ".bsp");
+        std::ofstream((main + L"pak0.pk3").c_str(), std::ios::binary) << MakeZip(entries);
+    }
+    archives.push_back(L"pak0.pk3");
+    const double loadOrder = Best(5, [&] {
+        ForgetListings();
+        BuildLoadOrder(game);
     });
+    const double loadOrderWarm = Best(5, [&] { BuildLoadOrder(game); });
+    const double loadOrderFloor = ReadDirectories(main, archives);
+    DeleteFileW((main + L"pak0.pk3").c_str());
 
     const double disk = Seconds([&] {
         WorkLists onDisk;
@@ -154,14 +251,19 @@ int main(int argc, char** argv) {
     });
 
     for (const auto& name : names) DeleteFileW((main + name + L".pk3").c_str());
-    RemoveDirectoryW(main.c_str());
-    RemoveDirectoryW(game.c_str());
+    const double discovery = Discovery(game);
+    RemoveGame(game);
 
     std::printf("mods %d x %d files, %zu conflict lines, %zu + %zu inventory entries\n", mods, files, conflicts,
                 lists.list1.size(), lists.list2.size());
     std::printf("whole check (inventory, walk, pairing): %.3f s (target <= 0.300 s)\n", check);
     std::printf("floor (read every central directory):   %.3f s; check / floor = %.2f (target <= 3)\n", floor,
                 check / floor);
+    std::printf("the check again, archives unchanged:    %.3f s (%.2f x floor)\n", warm, warm / floor);
+    std::printf("load order 40x500+pak0: %.3f s, %.2f x floor (targets <= 0.150 s, <= 3 x; floor %.3f s)\n",
+                loadOrder, loadOrder / loadOrderFloor, loadOrderFloor);
+    std::printf("the load order again, archives unchanged: %.3f s\n", loadOrderWarm);
+    std::printf("discovery of 1000 archives: %.1f ms (target <= 50 ms)\n", discovery * 1000.0);
     std::printf("pairing: indexed %.4f s, nested loop %.3f s; nested / indexed = %.0f (target >= 100)\n",
                 pairIndexed, pairNested, pairNested / pairIndexed);
     std::printf("for reference, unpacking to a real folder and walking it: %.3f s (%.1f x the check)\n", disk,

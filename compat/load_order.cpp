@@ -15,8 +15,10 @@
 
 namespace {
 
+// The game compares names as signed chars: bytes from 0x80 up come before ASCII.
 int FoldNameByte(char byte) {
-    int c = static_cast<signed char>(byte);
+    int c = static_cast<unsigned char>(byte);
+    if (c >= 0x80) c -= 0x100;
     if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
     if (c == '\\' || c == ':') c = '/';
     return c;

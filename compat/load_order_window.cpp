@@ -11,6 +11,8 @@
 #include "core/prompts.h"
 #include "core/text.h"
 
+using namespace std::string_literals;
+
 namespace {
 
 constexpr wchar_t kClass[] = L"TarrowLoadOrder";
@@ -47,21 +49,30 @@ bool LessNoCase(const std::wstring& a, const std::wstring& b) {
            CSTR_LESS_THAN;
 }
 
+// A block of global memory holding the text, for the clipboard.
+HGLOBAL GlobalText(const std::wstring& text) {
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    void* at = memory ? GlobalLock(memory) : nullptr;
+    if (!at) {
+        if (memory) GlobalFree(memory);
+        return nullptr;
+    }
+    std::memcpy(at, text.c_str(), bytes);
+    GlobalUnlock(memory);
+    return memory;
+}
+
 // Puts Unicode text on the clipboard; false when the clipboard is not to be had.
 bool CopyToClipboard(HWND owner, const std::wstring& text) {
     if (!OpenClipboard(owner)) return false;
     EmptyClipboard();
-    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    bool done = false;
-    if (memory) {
-        if (void* at = GlobalLock(memory)) {
-            std::memcpy(at, text.c_str(), bytes);
-            GlobalUnlock(memory);
-            done = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-        }
-        if (!done) GlobalFree(memory);
-    }
+    HGLOBAL memory = GlobalText(text);
+    // The clipboard owns the memory only when it has taken it; cppcheck's
+    // model of SetClipboardData takes it always.
+    const bool done = memory && SetClipboardData(CF_UNICODETEXT, memory);
+    // cppcheck-suppress doubleFree
+    if (memory && !done) GlobalFree(memory);
     CloseClipboard();
     return done;
 }
@@ -196,7 +207,7 @@ void frmLoadOrder::cmdCopy_Click() {
 
 void frmLoadOrder::cmdSave_Click() {
     const auto path = CurrentPrompts().SaveFileName(
-        hwnd_, L"load-order.txt", std::wstring(L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0", 47));
+        hwnd_, L"load-order.txt", L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0"s);
     if (!path) return;
     try {
         WriteUtf8File(*path, LoadOrderText(report_));

@@ -41,6 +41,10 @@ MODS = {
         "maps/mp_sniper.bsp": b"night",
     },
     "extras.dis": {"readme.txt": b"no information file here"},
+    # Loses every file to voices.pk3, which loads after it.
+    "oldvoices.pk3": {"sound/voices/allies.wav": b"RIFF old", "sound/voices/axis.wav": b"RIFF old"},
+    # Sorts before pak0.pk3, so the game's own default.cfg replaces its copy.
+    "aaa_tweaks.pk3": {"default.cfg": b"// faster menus\n", "ui/fast.menu": b"menu"},
 }
 
 
@@ -49,6 +53,8 @@ def main(folder):
     for base in ("pak0.pk3", "localized_english_pak0.pk3"):
         with zipfile.ZipFile(os.path.join(folder, base), "w") as z:
             z.writestr(zipfile.ZipInfo("default.cfg", STAMP), b"// the game's own\n")
+            if base == "pak0.pk3":
+                z.writestr(zipfile.ZipInfo("maps/mp_sniper.bsp", STAMP), b"BSP")
     for archive, entries in MODS.items():
         with zipfile.ZipFile(os.path.join(folder, archive), "w", zipfile.ZIP_DEFLATED) as z:
             for name, data in entries.items():

@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/options_dialog.h"
 #include "compat/compatibility.h"
+#include "compat/load_order_window.h"
 #include "tests/support/test_game.h"
 #include "tests/support/ui.h"
 
@@ -329,6 +330,45 @@ TEST(EndToEnd, ChecksCompatibility) {
     EXPECT_EQ(TreeOf(game.main), (Names{L"alpha.pk3", L"beta.pk3", L"gamma.pk3"}));
 }
 
+TEST(EndToEnd, ShowsWhatTheGameLoads) {
+    TestGame game;
+    game.Install(L"lo_game.zip", L"pak0.pk3");
+    game.Install(L"lo_one.zip", L"mod_one.pk3");
+    game.Install(L"lo_two.zip", L"zz_two.pk3");
+    Tarrow tarrow;
+    HWND main = tarrow.Window(L"TarrowMain");
+    ASSERT_NE(main, nullptr);
+    ChooseMenu(main, 1, 0);
+    HWND window = tarrow.Window(L"TarrowLoadOrder");
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(TextOf(window), L"Load Order");
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    Click(ControlOfClass(window, frmLoadOrder::IdCopy, L"Button"));
+    std::wstring copied;
+    EXPECT_TRUE(Until([&] {
+        if (!OpenClipboard(nullptr)) return false;
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
+                copied = text;
+                GlobalUnlock(data);
+            }
+        }
+        CloseClipboard();
+        return !copied.empty();
+    }));
+    // The game takes maps\a.bsp from the archive that sorts last.
+    EXPECT_NE(copied.find(L"\r\nmaps\\a.bsp\tzz_two.pk3\tmod_one.pk3, pak0.pk3\r\n"), std::wstring::npos) << copied;
+    SetForegroundWindow(window);
+    PumpUntil([&] { return GetForegroundWindow() == window; }, 2000);
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(Until([&] { return tarrow.Gone(L"TarrowLoadOrder"); }));
+    CloseWithAltF4(main);
+    EXPECT_TRUE(tarrow.Exited());
+}
+
 TEST(EndToEnd, OptionsAboutChangesAndExit) {
     TestGame game;
     game.Add(L"old.pk3");
@@ -407,6 +447,12 @@ TEST(Screenshots, OfTheDemo) {
     EXPECT_TRUE(Until([&] { return !TextOf(output).empty(); }));
     PumpUntil([] { return false; }, 300);
     SaveWindow(main, out + L"\\compatibility.bmp");
+
+    ChooseMenu(main, 1, 0);
+    HWND loadOrder = tarrow.Window(L"TarrowLoadOrder");
+    ASSERT_NE(loadOrder, nullptr);
+    PumpUntil([] { return false; }, 500);
+    SaveWindow(loadOrder, out + L"\\load-order.bmp");
     SendMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(tarrow.Exited());
 }

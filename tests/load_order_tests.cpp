@@ -1,0 +1,197 @@
+// The load order: the game's rules on real archives in a real main folder,
+// and the Load Order window under Xvfb.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/main_window.h"
+#include "compat/inventory.h"
+#include "compat/load_order.h"
+#include "core/text.h"
+#include "tests/support/main_window.h"
+#include "tests/support/recorder.h"
+#include "tests/support/test_game.h"
+#include "tests/support/ui.h"
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+// A main folder with one of every problem, and shared files won and lost.
+void LayOutGame(const TestGame& game) {
+    game.Install(L"info_none.zip", L"\u00fcn\u00ef.pk3");
+    game.Install(L"lo_early.zip", L"aaa.pk3");
+    game.Install(L"zip64.zip", L"big.pk3");
+    game.Install(L"lo_solo.zip", L"both.pk3");
+    game.Install(L"lo_solo.zip", L"both.dis");
+    game.Install(L"notzip.zip", L"broken.pk3");
+    game.Install(L"lo_methods.zip", L"methods.pk3");
+    game.Install(L"lo_dead.zip", L"mod_dead.pk3");
+    game.Install(L"lo_one.zip", L"mod_one.pk3");
+    game.Install(L"lo_game.zip", L"pak0.pk3");
+    game.Install(L"lo_solo.zip", L"Upper.PK3");
+    game.Install(L"lo_two.zip", L"zz_two.pk3");
+    game.Install(L"lo_dead.zip", L"ignored.dis");
+}
+
+const wchar_t kExpected[] =
+    L"Order\tArchive\tFiles\tWins\tOverridden\tNote\r\n"
+    L"1\t\u00fcn\u00ef.pk3\t1\t0\t0\t\r\n"
+    L"2\taaa.pk3\t2\t0\t1\t\r\n"
+    L"3\tboth.pk3\t1\t0\t1\tno effect\r\n"
+    L"4\tmethods.pk3\t3\t0\t0\t\r\n"
+    L"5\tmod_dead.pk3\t1\t0\t1\tno effect\r\n"
+    L"6\tmod_one.pk3\t2\t0\t2\tno effect\r\n"
+    L"7\tpak0.pk3\t2\t1\t1\tgame\r\n"
+    L"8\tUpper.PK3\t1\t1\t0\t\r\n"
+    L"9\tzz_two.pk3\t2\t2\t0\t\r\n"
+    L"\r\n"
+    L"File\tUsed from\tOverridden in\r\n"
+    L"default.cfg\tpak0.pk3\taaa.pk3\r\n"
+    L"maps\\a.bsp\tzz_two.pk3\tmod_one.pk3, pak0.pk3\r\n"
+    L"solo\\only.txt\tUpper.PK3\tboth.pk3\r\n"
+    L"sound\\X.WAV\tzz_two.pk3\tmod_dead.pk3, mod_one.pk3\r\n"
+    L"\r\n"
+    L"Archive\tProblem\r\n"
+    L"\u00fcn\u00ef.pk3\tIts name has characters outside ASCII, so its place in the load order depends on the game's "
+    L"code page.\r\n"
+    L"aaa.pk3\t1 of its files is replaced by the game's own archives, because its name sorts before theirs. Its "
+    L"name must sort after pak0.pk3 for them to take effect.\r\n"
+    L"big.pk3\tThe game cannot open it: it is a zip64 archive, which the game's reader predates.\r\n"
+    L"both.pk3\tIt is also in main as both.dis. Tarrow cannot switch this mod until one of them is gone.\r\n"
+    L"both.pk3\tEvery one of its files is replaced by a later archive, so it has no effect.\r\n"
+    L"broken.pk3\tThe game cannot open it: it is not a zip archive.\r\n"
+    L"methods.pk3\t2 entries the game cannot read: BZip2, LZMA.\r\n"
+    L"mod_dead.pk3\tEvery one of its files is replaced by a later archive, so it has no effect.\r\n"
+    L"mod_one.pk3\tEvery one of its files is replaced by a later archive, so it has no effect.\r\n"
+    L"Upper.PK3\tIts extension is not .pk3 in lower case: the game loads it, but the Manager lists it as "
+    L"Upper.PK3 and cannot switch it.\r\n";
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* at = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = at;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void Command(HWND window, int id) { SendMessageW(window, WM_COMMAND, id, 0); }
+
+}  // namespace
+
+TEST(GameOrder, FollowsTheGamesByteOrder) {
+    struct Case {
+        const wchar_t *first, *second;
+    };
+    // Each first name loads before its second.
+    for (const Case& c : {Case{L"zzz.pk3", L"zz_x.pk3"}, Case{L"z.pk3", L"_a.pk3"}, Case{L"1.pk3", L"a.pk3"},
+                          Case{L"9.pk3", L"A.pk3"}, Case{L"localized_english_pak0.pk3", L"pak0.pk3"},
+                          Case{L"pak0.pk3", L"PAK1.pk3"}, Case{L"ab.pk3", L"ab_c.pk3"}, Case{L"\u00e9.pk3", L"0.pk3"},
+                          Case{L"aaa.pk3", L"pak0.pk3"}}) {
+        EXPECT_TRUE(GameLoadsBefore(c.first, c.second)) << c.first << L" " << c.second;
+        EXPECT_FALSE(GameLoadsBefore(c.second, c.first)) << c.second << L" " << c.first;
+    }
+    // Letter case does not order names.
+    EXPECT_FALSE(GameLoadsBefore(L"Alpha.pk3", L"alpha.PK3"));
+    EXPECT_FALSE(GameLoadsBefore(L"alpha.PK3", L"Alpha.pk3"));
+}
+
+TEST(GameOrder, APathIsOneFileWhateverItsCaseAndSeparators) {
+    EXPECT_TRUE(SamePath("Maps\\A.bsp", "maps/a.bsp"));
+    EXPECT_TRUE(SamePath("SOUND/x.WAV", "sound\\X.wav"));
+    EXPECT_FALSE(SamePath("maps/a.bsp", "maps/a.bsq"));
+    EXPECT_FALSE(SamePath("maps/a.bsp", "maps/a.bsp2"));
+    // Only ASCII letters fold.
+    EXPECT_FALSE(SamePath("\xC3\x89", "\xC3\xA9"));
+}
+
+TEST(LoadOrder, TheWholeReportOfAFolderWithEveryProblem) {
+    TestGame game(false);
+    LayOutGame(game);
+    const LoadOrderReport report = BuildLoadOrder(game.folder);
+    EXPECT_EQ(LoadOrderText(report), kExpected);
+    // An unchanged archive is served from memory; a changed one is read again.
+    game.Install(L"lo_dead.zip", L"zz_two.pk3");
+    const std::wstring text = LoadOrderText(BuildLoadOrder(game.folder));
+    EXPECT_NE(text.find(L"9\tzz_two.pk3\t1\t1\t0\t\r\n"), std::wstring::npos) << text;
+}
+
+class LoadOrderWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LayOutGame(game);
+        form = StartMainWindow();
+        Command(form->hwnd(), frmMain::mnuToolsLoadOrder);
+        PumpPending();
+        ASSERT_NE(form->LoadOrder(), nullptr);
+        window = form->LoadOrder()->hwnd();
+    }
+    void TearDown() override { form.reset(); }
+
+    PromptRecorder prompts;
+    TestGame game;
+    std::unique_ptr<frmMain> form;
+    HWND window = nullptr;
+};
+
+TEST_F(LoadOrderWindow, OpensOnceFollowsTheListsAndClosesWithEsc) {
+    EXPECT_EQ(WindowText(window), L"Load Order");
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(WindowText(form->LoadOrder()->controls().lblFolder), L"Folder: " + game.folder + L"\\main");
+    Command(form->hwnd(), frmMain::mnuToolsLoadOrder);
+    EXPECT_EQ(form->LoadOrder()->hwnd(), window);
+    // A re-read of the Manager's lists rebuilds it.
+    game.Install(L"lo_solo.zip", L"zzz_last.pk3");
+    EXPECT_EQ(form->LoadOrder()->report().archives.size(), 9u);
+    SendMessageW(form->controls().cmdRefreshMods, BM_CLICK, 0, 0);
+    EXPECT_EQ(form->LoadOrder()->report().archives.size(), 10u);
+    SetForegroundWindow(window);
+    PumpPending();
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }));
+    EXPECT_TRUE(prompts.asked.empty());
+}
+
+TEST_F(LoadOrderWindow, CopySelectionAndSort) {
+    const auto& c = form->LoadOrder()->controls();
+    SendMessageW(c.cmdCopy, BM_CLICK, 0, 0);
+    EXPECT_EQ(ClipboardText(), kExpected);
+    // Selecting mod_one (order 6) shows only the paths it holds.
+    LVITEMW select{};
+    select.stateMask = select.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(c.lvArchives, LVM_SETITEMSTATE, 5, reinterpret_cast<LPARAM>(&select));
+    const auto& report = form->LoadOrder()->report();
+    auto shownPaths = [&] {
+        Names paths;
+        for (size_t i : form->LoadOrder()->SharedShown()) paths.push_back(report.shared[i].path);
+        return paths;
+    };
+    EXPECT_EQ(shownPaths(), (Names{L"maps\\a.bsp", L"sound\\X.WAV"}));
+    SendMessageW(c.cmdAll, BM_CLICK, 0, 0);
+    EXPECT_EQ(shownPaths().size(), 4u);
+    // A real click on the "Used from" header sorts by it; the copy keeps its order.
+    HWND header = reinterpret_cast<HWND>(SendMessageW(c.lvShared, LVM_GETHEADER, 0, 0));
+    RECT r{};
+    SendMessageW(header, HDM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r));
+    ClickAt(header, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    EXPECT_EQ(shownPaths(), (Names{L"default.cfg", L"solo\\only.txt", L"maps\\a.bsp", L"sound\\X.WAV"}));
+    SendMessageW(c.cmdCopy, BM_CLICK, 0, 0);
+    EXPECT_EQ(ClipboardText(), kExpected);
+    // Save writes the same text as UTF-8.
+    prompts.files = {game.temp / L"load-order.txt"};
+    SendMessageW(c.cmdSave, BM_CLICK, 0, 0);
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].text, L"load-order.txt");
+    EXPECT_EQ(ReadFileBytes(game.temp / L"load-order.txt"), "\xEF\xBB\xBF" + WideToUtf8(kExpected));
+}
+
+TEST_F(LoadOrderWindow, ClosesWithTheMainWindow) {
+    SendMessageW(form->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+}
