@@ -20,6 +20,19 @@ std::wstring PlainName(std::string_view stored) {
     return name;
 }
 
+// Whether the written name is the stored name's usual form, without making
+// that form for the common case of an ASCII name.
+bool IsPlainName(std::string_view stored, const std::wstring& name) {
+    while (!stored.empty() && (stored.back() == '/' || stored.back() == '\\')) stored.remove_suffix(1);
+    if (stored.size() != name.size()) return PlainName(stored) == name;
+    for (size_t i = 0; i < stored.size(); ++i) {
+        const auto c = static_cast<unsigned char>(stored[i]);
+        if (c >= 0x80) return PlainName(stored) == name;
+        if ((c == '/' ? L'\\' : static_cast<wchar_t>(c)) != name[i]) return false;
+    }
+    return true;
+}
+
 struct Kept {
     ULONGLONG size = 0;
     ULONGLONG written = 0;
@@ -51,7 +64,6 @@ std::shared_ptr<const ArchiveListing> ReadListing(const std::wstring& path) {
         listing->zip64 = listing->zip64 || entry.zip64;
     }
     Listed.clear();
-    Listed.shrink_to_fit();
     return listing;
 }
 
@@ -69,7 +81,7 @@ void ArchiveListing::Add(const std::string& stored, const std::wstring& name, st
                          std::uint16_t flags, bool folder) {
     Entry entry{static_cast<std::uint32_t>(text_.size()), kSameName, method, flags, folder};
     text_.append(stored.c_str(), stored.size() + 1);
-    if (PlainName(stored) != name) {
+    if (!IsPlainName(stored, name)) {
         entry.name = static_cast<std::uint32_t>(names_.size());
         names_.push_back(name);
     }
