@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <richedit.h>
+#include <shellapi.h>
 
 #include "core/message_loop.h"
 #include "archive/unzip.h"
@@ -12,6 +13,7 @@
 #include "core/prompts.h"
 #include "core/registry.h"
 #include "modinfo/mod_info.h"
+#include "mods/installer.h"
 #include "mods/mod_library.h"
 #include "resources/resource.h"
 
@@ -81,7 +83,9 @@ void frmMain::Load(int show) {
     RegisterPageClass();
     RegisterOnce(kMainClass, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TARROW)));
     const SIZE size = OuterSize(625, 290, kMainStyle, WS_EX_CONTROLPARENT, true, DpiOf(nullptr));
-    if (!CreateWindowExW(WS_EX_CONTROLPARENT, kMainClass, L"Tarrow", kMainStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+    // Mods dropped from Explorer are installed.
+    if (!CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, kMainClass, L"Tarrow", kMainStyle, CW_USEDEFAULT,
+                         CW_USEDEFAULT,
                          size.cx, size.cy, nullptr, nullptr, GetModuleHandleW(nullptr), this)) {
         throw Win32Error(GetLastError(), L"Could not create the main window");
     }
@@ -108,6 +112,12 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_DPICHANGED:
         ApplyDpiChange(hwnd_, layout_, wParam, lParam);
+        return 0;
+    case WM_DROPFILES:
+        Form_DropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case WM_INITMENUPOPUP:
+        EnableToolsItems(reinterpret_cast<HMENU>(wParam));
         return 0;
     case WM_CLOSE:
         Form_Unload();
@@ -158,7 +168,8 @@ void frmMain::CreateMenus() {
     AppendMenuW(file, MF_STRING, mnuFileExit, L"&Exit");
     HMENU tools = CreatePopupMenu();
     AppendMenuW(tools, MF_STRING, mnuToolsLoadOrder, L"Load Order");
-    AppendMenuW(tools, MF_STRING | MF_GRAYED, mnuToolsInstall, L"Install Mods...");
+    AppendMenuW(tools, MF_STRING, mnuToolsInstall, L"Install Mods...");
+    // Greyed while the list used last has no mod selected.
     AppendMenuW(tools, MF_STRING | MF_GRAYED, mnuToolsRemove, L"Remove Mod");
     AppendMenuW(tools, MF_SEPARATOR, 0, nullptr);
     // The item carries no command.
@@ -222,11 +233,14 @@ void frmMain::OnCommand(int id, int code, HWND from) {
     case mnuAboutAbout: Open(about_); return;
     case mnuAboutChanges: Open(changes_); return;
     case mnuToolsLoadOrder: mnuToolsLoadOrder_Click(); return;
+    case mnuToolsInstall: mnuToolsInstall_Click(); return;
+    case mnuToolsRemove: RemoveSelected(lastList_); return;
     case IdRefresh: cmdRefreshMods_Click(); return;
     case IdEnable: cmdEnable_Click(); return;
     case IdDisable: cmdDisable_Click(); return;
     case IdListEnabled:
     case IdListDisabled:
+        if (code == LBN_SETFOCUS) lastList_ = from;
         if (code == LBN_SELCHANGE) OnListSelect(from);
         return;
     default: return;
@@ -266,6 +280,59 @@ void frmMain::mnuToolsLoadOrder_Click() {
     }
     loadOrder_ = std::make_unique<frmLoadOrder>();
     loadOrder_->Load(searchPath_);
+}
+
+void frmMain::mnuToolsInstall_Click() {
+    using namespace std::string_literals;
+    Install(CurrentPrompts().OpenFileNames(hwnd_, L"Mods (*.pk3;*.zip)\0*.pk3;*.zip\0All files (*.*)\0*.*\0"s));
+}
+
+void frmMain::Form_DropFiles(HDROP drop) {
+    std::vector<std::wstring> files;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring file(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        file.resize(DragQueryFileW(drop, i, file.data(), static_cast<UINT>(file.size())));
+        files.push_back(file);
+    }
+    DragFinish(drop);
+    Install(files);
+}
+
+void frmMain::Install(const std::vector<std::wstring>& downloads) {
+    if (downloads.empty()) return;
+    if (searchPath_.empty()) {
+        MsgBox(L"Tarrow does not know the game's folder yet. Choose it in File > Options, press Okay, then "
+               L"\"Refresh Program\".",
+               MB_OK | MB_ICONWARNING);
+        return;
+    }
+    const std::vector<std::wstring> installed = InstallMods(searchPath_, downloads);
+    FindMods();
+    if (installed.empty()) return;
+    const std::wstring& file = installed.front();
+    const bool disabled = file.size() > 4 && file.compare(file.size() - 4, 4, DisabledExtension) == 0;
+    HWND list = disabled ? c_.listDisabled : c_.listEnabled;
+    const std::wstring extension = disabled ? DisabledExtension : EnabledExtension;
+    const std::wstring name = ModNameOf(file, extension);
+    const LRESULT index = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(name.c_str()));
+    if (index == LB_ERR) return;
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    lastList_ = list;
+    GetModInfo(name, extension);
+}
+
+void frmMain::RemoveSelected(HWND list) {
+    if (list != c_.listEnabled && list != c_.listDisabled) return;
+    const std::wstring name = CurrentItemText(list);
+    if (name.empty()) return;
+    if (RemoveMod(searchPath_, name + (list == c_.listEnabled ? EnabledExtension : DisabledExtension))) FindMods();
+}
+
+void frmMain::EnableToolsItems(HMENU menu) {
+    const bool selected = lastList_ && !CurrentItemText(lastList_).empty();
+    EnableMenuItem(menu, mnuToolsRemove, MF_BYCOMMAND | (selected ? MF_ENABLED : MF_GRAYED));
 }
 
 void frmMain::Form_Unload() {
@@ -394,6 +461,12 @@ LRESULT frmMain::OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lP
     case WM_MBUTTONDBLCLK:
         if (dragSource_ || pressList_) return 0;
         return OnListPress(list, message, wParam, lParam);
+    case WM_KEYDOWN:
+        if (wParam == VK_DELETE) {
+            RemoveSelected(list);
+            return 0;
+        }
+        break;
     case WM_MOUSEMOVE:
         if (dragSource_ == list) {
             SetCursor(dragCursor_);
@@ -460,6 +533,7 @@ LRESULT frmMain::OnListPress(HWND list, UINT message, WPARAM wParam, LPARAM lPar
     // current item begins a drag. The list's own notices of the press and of
     // its release are not a new selection.
     pressList_ = list;
+    lastList_ = list;
     pressRelease_ = release;
     pressReleased_ = false;
     const LRESULT result = DefSubclassProc(list, message, wParam, lParam);

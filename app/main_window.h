@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/info_dialogs.h"
 #include "core/layout.h"
@@ -90,6 +91,13 @@ private:
     void OnCommand(int id, int code, HWND from);
     void TabStrip1_Click();
     void mnuToolsLoadOrder_Click();
+    void mnuToolsInstall_Click();
+    // Installs downloads, then selects the first installed mod and shows it.
+    void Install(const std::vector<std::wstring>& downloads);
+    void Form_DropFiles(HDROP drop);
+    // Removes the selected mod of a list, after asking.
+    void RemoveSelected(HWND list);
+    void EnableToolsItems(HMENU menu);
     // Re-reads the folder's mods into both lists.
     void ReadMods();
     void cmdRefreshMods_Click();
@@ -125,6 +133,8 @@ private:
     bool suppressSelect_ = false;
     // The list whose press is being handled, until its handler returns.
     HWND pressList_ = nullptr;
+    // The mod list used last, by a click or the keyboard focus.
+    HWND lastList_ = nullptr;
     UINT pressRelease_ = 0;
     bool pressReleased_ = false;
 };

@@ -1,9 +1,12 @@
 #include "app/windows_prompts.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
 
 #include <vector>
+
+#include "core/layout.h"
 
 namespace {
 
@@ -151,6 +154,83 @@ private:
     PIDLIST_ABSOLUTE list_;
 };
 
+// The progress window: a caption, a line of text, a bar and Cancel, modal to
+// the whole program. Update lets the program handle its messages, so that its
+// windows paint and Cancel can be pressed.
+class ProgressWindow : public Progress {
+public:
+    ProgressWindow(const std::wstring& title, const std::wstring& text) {
+        static const ATOM registered = Register();
+        (void)registered;
+        const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        const UINT dpi = DpiOf(nullptr);
+        const SIZE size = OuterSize(360, 96, style, WS_EX_DLGMODALFRAME, false, dpi);
+        const int x = (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2;
+        window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClass, title.c_str(), style, x, y, size.cx,
+                                  size.cy, modal_.owner(), nullptr, GetModuleHandleW(nullptr), this);
+        if (!window_) return;
+        layout_.Add(window_, {100, L"STATIC", text.c_str(), 12, 10, 336, 17, WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS});
+        bar_ = layout_.Add(window_, {101, PROGRESS_CLASSW, nullptr, 12, 34, 336, 17, WS_VISIBLE});
+        SendMessageW(bar_, PBM_SETRANGE32, 0, 1000);
+        HWND cancel = layout_.Add(window_, {IDCANCEL, L"BUTTON", L"Cancel", 268, 62, 80, 23,
+                                            WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON});
+        ShowWindow(window_, SW_SHOWNORMAL);
+        SetFocus(cancel);
+    }
+    ~ProgressWindow() override {
+        if (window_) DestroyWindow(window_);
+    }
+    ProgressWindow(const ProgressWindow&) = delete;
+    ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+    bool Update(std::uint64_t done, std::uint64_t total) override {
+        if (bar_ && total) SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(done * 1000 / total), 0);
+        MSG msg;
+        while (!cancelled_ && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                cancelled_ = true;
+                break;
+            }
+            if (window_ && IsDialogMessageW(window_, &msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        return !cancelled_;
+    }
+
+private:
+    static constexpr wchar_t kClass[] = L"TarrowProgress";
+    static ATOM Register() {
+        WNDCLASSEXW wc{sizeof wc};
+        wc.lpfnWndProc = &ProgressWindow::Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kClass;
+        return RegisterClassExW(&wc);
+    }
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_NCCREATE) {
+            SetWindowLongPtrW(window, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<ProgressWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        const bool cancel = message == WM_CLOSE || (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL);
+        if (self && cancel) {
+            self->cancelled_ = true;
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    ProgramModal modal_;
+    Layout layout_;
+    HWND window_ = nullptr;
+    HWND bar_ = nullptr;
+    bool cancelled_ = false;
+};
+
 }  // namespace
 
 int WindowsPrompts::Message(const std::wstring& text, const std::wstring& title, UINT style) {
@@ -200,4 +280,27 @@ std::optional<std::wstring> WindowsPrompts::SaveFileName(HWND owner, const std::
     if (!GetSaveFileNameW(&request)) return std::nullopt;
     file.resize(wcslen(file.c_str()));
     return file;
+}
+
+std::vector<std::wstring> WindowsPrompts::OpenFileNames(HWND owner, const std::wstring& filter) {
+    ProgramModal modal;
+    std::wstring buffer(65536, L'\0');
+    OPENFILENAMEW request{sizeof request};
+    request.hwndOwner = owner;
+    request.lpstrFilter = filter.c_str();
+    request.lpstrFile = buffer.data();
+    request.nMaxFile = static_cast<DWORD>(buffer.size());
+    request.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameW(&request)) return {};
+    // One file: its full path. Several: the folder, then each name, each ended by a NUL.
+    std::vector<std::wstring> parts;
+    for (const wchar_t* at = buffer.c_str(); *at; at += wcslen(at) + 1) parts.emplace_back(at);
+    if (parts.size() <= 1) return parts;
+    std::vector<std::wstring> files;
+    for (size_t i = 1; i < parts.size(); ++i) files.push_back(parts[0] + L"\\" + parts[i]);
+    return files;
+}
+
+std::unique_ptr<Progress> WindowsPrompts::ShowProgress(const std::wstring& title, const std::wstring& text) {
+    return std::make_unique<ProgressWindow>(title, text);
 }

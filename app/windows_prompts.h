@@ -11,4 +11,6 @@ public:
     std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) override;
     std::optional<std::wstring> SaveFileName(HWND owner, const std::wstring& defaultName,
                                              const std::wstring& filter) override;
+    std::vector<std::wstring> OpenFileNames(HWND owner, const std::wstring& filter) override;
+    std::unique_ptr<Progress> ShowProgress(const std::wstring& title, const std::wstring& text) override;
 };

@@ -4,8 +4,20 @@
 // install a recorder that answers as scripted.
 #include <windows.h>
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+// A modal progress window with a Cancel button, open while the object lives.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    // Shows how far the work has come and lets the program handle its
+    // messages; false once the user has cancelled.
+    virtual bool Update(std::uint64_t done, std::uint64_t total) = 0;
+};
 
 class Prompts {
 public:
@@ -21,6 +33,9 @@ public:
     // "description\0pattern\0" pairs; nothing when the user cancels.
     virtual std::optional<std::wstring> SaveFileName(HWND owner, const std::wstring& defaultName,
                                                      const std::wstring& filter) = 0;
+    // The standard Open dialog, several files allowed; none when the user cancels.
+    virtual std::vector<std::wstring> OpenFileNames(HWND owner, const std::wstring& filter) = 0;
+    virtual std::unique_ptr<Progress> ShowProgress(const std::wstring& title, const std::wstring& text) = 0;
 };
 
 // The prompts in force. Installing nullptr leaves none, and asking then throws.

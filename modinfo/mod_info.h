@@ -3,24 +3,12 @@
 // rich text that the panel shows for it.
 #include <string>
 
+#include "core/scratch_folder.h"
+
 // What the panel shows of one information file. A missing key reads "Default".
 struct ModInformation {
     bool found = false;  // the archive held tarrow.ini at its root
     std::wstring name, version, author, description;
-};
-
-// A fresh folder of Tarrow's own under the user's temporary folder, unique to
-// each use, removed with everything in it when the object goes.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::wstring& path() const { return path_; }
-
-private:
-    std::wstring path_;
 };
 
 // Extracts the single entry tarrow.ini (exact name, archive root) into a folder.

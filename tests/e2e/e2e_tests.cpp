@@ -369,6 +369,35 @@ TEST(EndToEnd, ShowsWhatTheGameLoads) {
     EXPECT_TRUE(tarrow.Exited());
 }
 
+TEST(EndToEnd, InstallsADownloadAndRemovesAMod) {
+    TestGame game;
+    TempFolder downloads;
+    CopyFileW(Fixture(L"inst_nested.zip").c_str(), (downloads / L"pack.zip").c_str(), FALSE);
+    Tarrow tarrow;
+    HWND main = tarrow.Window(L"TarrowMain");
+    ASSERT_NE(main, nullptr);
+    ChooseMenu(main, 1, 1);
+    HWND open = tarrow.Window(L"#32770");
+    ASSERT_NE(open, nullptr);
+    TypeText(downloads / L"pack.zip");
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(Until([&] { return TreeOf(game.main) == Names{L"Beta.pk3", L"alpha.pk3"}; }));
+    HWND enabled = Control(main, frmMain::IdListEnabled);
+    EXPECT_TRUE(Until([&] { return ListItems(enabled) == Names{L"alpha", L"Beta"}; }));
+
+    // Delete on the selected mod, and Yes to the question.
+    ClickItem(enabled, 1);
+    PressKey(VK_DELETE);
+    HWND box = tarrow.Window(L"#32770");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(TextOf(GetDlgItem(box, 0xFFFF)), L"Move Beta.pk3 to the Recycle Bin?");
+    Click(GetDlgItem(box, IDYES));
+    EXPECT_TRUE(Until([&] { return TreeOf(game.main) == Names{L"alpha.pk3"}; }));
+    EXPECT_TRUE(Until([&] { return ListItems(enabled) == Names{L"alpha"}; }));
+    CloseWithAltF4(main);
+    EXPECT_TRUE(tarrow.Exited());
+}
+
 TEST(EndToEnd, OptionsAboutChangesAndExit) {
     TestGame game;
     game.Add(L"old.pk3");

@@ -9,7 +9,7 @@
 #include "core/prompts.h"
 
 struct AskedPrompt {
-    enum Kind { Message, Input, Browse, Save } kind;
+    enum Kind { Message, Input, Browse, Save, Open, ShowProgress } kind;
     std::wstring text;
     std::wstring title;
     UINT style = 0;
@@ -40,6 +40,14 @@ public:
         asked.push_back({AskedPrompt::Save, defaultName, L"", 0});
         return Take(files, std::optional<std::wstring>());
     }
+    std::vector<std::wstring> OpenFileNames(HWND, const std::wstring& filter) override {
+        asked.push_back({AskedPrompt::Open, filter, L"", 0});
+        return Take(opened, std::vector<std::wstring>());
+    }
+    std::unique_ptr<Progress> ShowProgress(const std::wstring& title, const std::wstring& text) override {
+        asked.push_back({AskedPrompt::ShowProgress, text, title, 0});
+        return std::make_unique<RecordedProgress>(*this);
+    }
 
     std::vector<std::wstring> MessageTexts() const {
         std::vector<std::wstring> texts;
@@ -56,8 +64,21 @@ public:
     std::deque<std::wstring> inputs;
     std::deque<std::optional<std::wstring>> folders;
     std::deque<std::optional<std::wstring>> files;
+    std::deque<std::vector<std::wstring>> opened;
+    // The progress window's updates so far; the user cancels at the update numbered cancelAt.
+    int progressUpdates = 0;
+    int cancelAt = -1;
 
 private:
+    class RecordedProgress : public Progress {
+    public:
+        explicit RecordedProgress(PromptRecorder& owner) : owner_(owner) {}
+        bool Update(std::uint64_t, std::uint64_t) override { return ++owner_.progressUpdates != owner_.cancelAt; }
+
+    private:
+        PromptRecorder& owner_;
+    };
+
     template <typename T>
     static T Take(std::deque<T>& queue, T fallback) {
         if (queue.empty()) return fallback;

@@ -1,0 +1,235 @@
+// Installing downloads and removing mods through the main window, on real
+// files, with the trash of the test run (XDG_DATA_HOME under build/).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/main_window.h"
+#include "mods/installer.h"
+#include "tests/support/main_window.h"
+#include "tests/support/recorder.h"
+#include "tests/support/test_game.h"
+#include "tests/support/ui.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+// A drop handle as the shell builds it: DROPFILES, then the wide names, each
+// ended by a NUL, and a last NUL.
+HGLOBAL DropOf(const Names& files) {
+    size_t chars = 1;
+    for (const auto& f : files) chars += f.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* at = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const auto& f : files) {
+        std::memcpy(at, f.c_str(), (f.size() + 1) * sizeof(wchar_t));
+        at += f.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return memory;
+}
+
+// What the test run's trash holds, by name.
+Names Trash() {
+    const wchar_t* folder = _wgetenv(L"TARROW_TRASH");
+    return folder ? TreeOf(folder) : Names{};
+}
+
+// A zip whose one small entry lies behind size bytes of other data.
+void WriteLargeArchive(const std::wstring& path, DWORD size) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    std::string chunk(1 << 20, 'x');
+    DWORD written = 0;
+    for (DWORD at = 0; at < size; at += static_cast<DWORD>(chunk.size())) {
+        WriteFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &written, nullptr);
+    }
+    const DWORD offset = size;
+    std::string tail;
+    auto put = [&](unsigned long v, int bytes) {
+        for (int i = 0; i < bytes; ++i) tail += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    // A stored entry "a.txt" holding "a" (CRC 0xE8B7BE43).
+    put(0x04034b50, 4), put(10, 2), put(0, 2), put(0, 2), put(0, 2), put(0x21, 2), put(0xE8B7BE43, 4), put(1, 4),
+        put(1, 4), put(5, 2), put(0, 2);
+    tail += "a.txta";
+    const size_t central = tail.size();
+    put(0x02014b50, 4), put(20, 2), put(10, 2), put(0, 2), put(0, 2), put(0, 2), put(0x21, 2), put(0xE8B7BE43, 4),
+        put(1, 4), put(1, 4), put(5, 2), put(0, 2), put(0, 2), put(0, 2), put(0, 2), put(0, 4), put(offset, 4);
+    tail += "a.txt";
+    const size_t centralSize = tail.size() - central;
+    put(0x06054b50, 4), put(0, 2), put(0, 2), put(1, 2), put(1, 2), put(static_cast<unsigned long>(centralSize), 4),
+        put(static_cast<unsigned long>(offset + central), 4), put(0, 2);
+    WriteFile(file, tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+class Installing : public ::testing::Test {
+protected:
+    void Start() { form = StartMainWindow(); }
+    void Drop(const Names& files) {
+        SendMessageW(form->hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(files)), 0);
+        PumpPending();
+    }
+    Names Main() const { return TreeOf(game.main); }
+    const frmMain::Controls& c() const { return form->controls(); }
+    void TearDown() override { form.reset(); }
+
+    PromptRecorder prompts;
+    TestGame game;
+    TempFolder downloads;
+    std::unique_ptr<frmMain> form;
+};
+
+}  // namespace
+
+TEST_F(Installing, DroppedDownloadsGoInAndTheFirstIsShown) {
+    Start();
+    EXPECT_TRUE(GetWindowLongPtrW(form->hwnd(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    CopyFileW(Fixture(L"info_full.zip").c_str(), (downloads / L"Sniper.PK3").c_str(), FALSE);
+    CopyFileW(Fixture(L"inst_nested.zip").c_str(), (downloads / L"pack.zip").c_str(), FALSE);
+    CopyFileW(Fixture(L"inst_none.zip").c_str(), (downloads / L"readme.zip").c_str(), FALSE);
+    CopyFileW(Fixture(L"inst_itself.zip").c_str(), (downloads / L"Desert Map.zip").c_str(), FALSE);
+    prompts.buttons = {IDOK, IDYES};
+    Drop({downloads / L"Sniper.PK3", downloads / L"pack.zip", downloads / L"readme.zip", downloads / L"Desert Map.zip"});
+    EXPECT_EQ(prompts.MessageTexts(),
+              (Names{L"readme.zip holds no mod.",
+                     L"Desert Map.zip holds no .pk3 file, but it looks like a mod. Install it as Desert Map.pk3?"}));
+    // Only the last part of a path inside a zip names the archive; the extension is written in lower case.
+    EXPECT_EQ(Main(), (Names{L"Beta.pk3", L"Desert Map.pk3", L"Sniper.pk3", L"alpha.pk3"}));
+    EXPECT_EQ(ReadFileBytes(game.main + L"Sniper.pk3"), ReadFileBytes(Fixture(L"info_full.zip")));
+    EXPECT_EQ(ReadFileBytes(game.main + L"Desert Map.pk3"), ReadFileBytes(Fixture(L"inst_itself.zip")));
+    EXPECT_EQ(ListItems(c().listEnabled), (Names{L"alpha", L"Beta", L"Desert Map", L"Sniper"}));
+    EXPECT_EQ(ListSelection(c().listEnabled), 3);
+    EXPECT_EQ(WindowText(c().rtfModInfo).substr(0, 17), L"Name: Sniper Pack");
+}
+
+TEST_F(Installing, AReplaceAsksAndADisabledModStaysDisabled) {
+    game.Install(L"info_full.zip", L"sniper.dis");
+    game.Install(L"info_none.zip", L"Tanks.pk3");
+    Start();
+    CopyFileW(Fixture(L"inst_new_sniper.zip").c_str(), (downloads / L"sniper.pk3").c_str(), FALSE);
+    CopyFileW(Fixture(L"inst_nested.zip").c_str(), (downloads / L"tanks.pk3").c_str(), FALSE);
+    prompts.buttons = {IDYES, IDNO};
+    const Names trashBefore = Trash();
+    Drop({downloads / L"sniper.pk3", downloads / L"tanks.pk3"});
+    ASSERT_EQ(prompts.asked.size(), 2u);
+    const std::wstring size = std::to_wstring(ReadFileBytes(Fixture(L"info_full.zip")).size());
+    EXPECT_EQ(prompts.asked[0].text.rfind(L"Replace sniper?\r\n\r\nNow in main: sniper.dis, " + size + L" bytes, ", 0), 0u)
+        << prompts.asked[0].text;
+    EXPECT_NE(prompts.asked[0].text.find(L"\r\nNew: sniper.dis, "), std::wstring::npos);
+    EXPECT_EQ(prompts.asked[1].text.rfind(L"Replace tanks?", 0), 0u);
+    // Yes put the new archive in under the .dis name; No kept the old one.
+    EXPECT_EQ(Main(), (Names{L"Tanks.pk3", L"sniper.dis"}));
+    EXPECT_EQ(ReadFileBytes(game.main + L"sniper.dis"), ReadFileBytes(Fixture(L"inst_new_sniper.zip")));
+    EXPECT_EQ(ReadFileBytes(game.main + L"Tanks.pk3"), ReadFileBytes(Fixture(L"info_none.zip")));
+    EXPECT_EQ(Trash().size(), trashBefore.size() + 1);
+    EXPECT_EQ(ListSelection(c().listDisabled), 0);
+    EXPECT_EQ(WindowText(c().rtfModInfo).substr(0, 16), L"Name: New Sniper");
+}
+
+TEST_F(Installing, DamagedArchivesReservedAndGameNamesAreRefused) {
+    Start();
+    CopyFileW(Fixture(L"notzip.zip").c_str(), (downloads / L"broken.pk3").c_str(), FALSE);
+    CopyFileW(Fixture(L"truncated.zip").c_str(), (downloads / L"cut.zip").c_str(), FALSE);
+    CopyFileW(Fixture(L"inst_reserved.zip").c_str(), (downloads / L"names.zip").c_str(), FALSE);
+    CopyFileW(Fixture(L"inst_badinner.zip").c_str(), (downloads / L"inner.zip").c_str(), FALSE);
+    Drop({downloads / L"broken.pk3", downloads / L"cut.zip", downloads / L"names.zip", downloads / L"inner.zip"});
+    EXPECT_EQ(prompts.MessageTexts(),
+              (Names{L"broken.pk3 is damaged: Tarrow cannot read its directory, so it installed nothing from it.",
+                     L"cut.zip is damaged: Tarrow cannot read its directory, so it installed nothing from it.",
+                     L"broken.pk3 in inner.zip is damaged: Tarrow cannot read its directory, so it installed nothing "
+                     L"from it.",
+                     L"con.pk3 is not a name that Windows allows for a file, so Tarrow did not install it.",
+                     L"pak0.pk3 is the game's own archive. Tarrow never replaces it."}));
+    EXPECT_TRUE(Main().empty());
+    EXPECT_TRUE(IsAllowedFileName(L"sniper.pk3"));
+    for (const wchar_t* name : {L"NUL.pk3", L"com1.pk3", L"LPT9", L"a:b.pk3", L"a?.pk3", L"trailing.", L""}) {
+        EXPECT_FALSE(IsAllowedFileName(name)) << name;
+    }
+}
+
+TEST_F(Installing, AReplaceThatCannotTakePlaceLosesNothing) {
+    game.Install(L"info_full.zip", L"sniper.pk3");
+    Start();
+    CopyFileW(Fixture(L"inst_new_sniper.zip").c_str(), (downloads / L"sniper.pk3").c_str(), FALSE);
+    // The game holds the old archive open without sharing delete.
+    HANDLE held = CreateFileW((game.main + L"sniper.pk3").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    prompts.buttons = {IDYES};
+    Drop({downloads / L"sniper.pk3"});
+    CloseHandle(held);
+    ASSERT_EQ(prompts.asked.size(), 2u);
+    EXPECT_EQ(prompts.asked[1].text.rfind(L"Tarrow could not replace sniper.pk3: ", 0), 0u) << prompts.asked[1].text;
+    EXPECT_EQ(Main(), Names{L"sniper.pk3"});
+    EXPECT_EQ(ReadFileBytes(game.main + L"sniper.pk3"), ReadFileBytes(Fixture(L"info_full.zip")));
+}
+
+TEST_F(Installing, ACancelledLargeInstallKeepsWhatWasFinished) {
+    Start();
+    WriteLargeArchive(downloads / L"first.pk3", 55u << 20);
+    WriteLargeArchive(downloads / L"second.pk3", 55u << 20);
+    prompts.cancelAt = 70;  // a megabyte a step: in the middle of the second archive
+    Drop({downloads / L"first.pk3", downloads / L"second.pk3"});
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].kind, AskedPrompt::ShowProgress);
+    EXPECT_EQ(Main(), Names{L"first.pk3"});
+}
+
+TEST_F(Installing, InstallFromTheMenuAndRemoveWithTheDeleteKey) {
+    Start();
+    CopyFileW(Fixture(L"info_full.zip").c_str(), (downloads / L"sniper.pk3").c_str(), FALSE);
+    prompts.opened = {{downloads / L"sniper.pk3"}};
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsInstall, 0);
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].text, L"Mods (*.pk3;*.zip)\0*.pk3;*.zip\0All files (*.*)\0*.*\0"s);
+    EXPECT_EQ(Main(), Names{L"sniper.pk3"});
+
+    // With nothing selected in the list used last, "Remove Mod" is greyed.
+    HMENU tools = GetSubMenu(GetMenu(form->hwnd()), 1);
+    SendMessageW(form->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tools), 1);
+    EXPECT_EQ(GetMenuState(tools, frmMain::mnuToolsRemove, MF_BYCOMMAND) & MF_GRAYED, 0u);  // the install selected it
+    SendMessageW(c().listEnabled, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SendMessageW(form->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tools), 1);
+    EXPECT_NE(GetMenuState(tools, frmMain::mnuToolsRemove, MF_BYCOMMAND) & MF_GRAYED, 0u);
+
+    const Names trashBefore = Trash();
+    ClickListItem(c().listEnabled, 0);
+    prompts.buttons = {IDNO, IDYES};
+    PressKey(VK_DELETE);
+    EXPECT_EQ(Main(), Names{L"sniper.pk3"});
+    PressKey(VK_DELETE);
+    EXPECT_EQ(prompts.MessageTexts(),
+              (Names{L"Move sniper.pk3 to the Recycle Bin?", L"Move sniper.pk3 to the Recycle Bin?"}));
+    EXPECT_TRUE(Main().empty());
+    EXPECT_TRUE(ListItems(c().listEnabled).empty());
+    EXPECT_EQ(Trash().size(), trashBefore.size() + 1);
+}
+
+// Run as a CTest entry of its own, with a trash that cannot be made.
+TEST(NoTrash, ARemovedModStaysWhenTheRecycleBinRefusesIt) {
+    if (!_wgetenv(L"TARROW_NO_TRASH")) GTEST_SKIP() << "runs with a trash that cannot be made";
+    PromptRecorder prompts;
+    TestGame game;
+    game.Install(L"info_full.zip", L"sniper.pk3");
+    auto form = StartMainWindow();
+    ClickListItem(form->controls().listEnabled, 0);
+    prompts.buttons = {IDYES};
+    PressKey(VK_DELETE);
+    ASSERT_EQ(prompts.asked.size(), 2u);
+    EXPECT_EQ(prompts.asked[1].text.rfind(L"Tarrow could not move sniper.pk3 to the Recycle Bin. ", 0), 0u)
+        << prompts.asked[1].text;
+    EXPECT_NE(prompts.asked[1].text.find(game.main + L"sniper.pk3"), std::wstring::npos);
+    EXPECT_EQ(TreeOf(game.main), Names{L"sniper.pk3"});
+    EXPECT_EQ(ReadFileBytes(game.main + L"sniper.pk3"), ReadFileBytes(Fixture(L"info_full.zip")));
+    EXPECT_EQ(ListItems(form->controls().listEnabled), Names{L"sniper"});
+}
