@@ -172,8 +172,7 @@ void frmMain::CreateMenus() {
     // Greyed while the list used last has no mod selected.
     AppendMenuW(tools, MF_STRING | MF_GRAYED, mnuToolsRemove, L"Remove Mod");
     AppendMenuW(tools, MF_SEPARATOR, 0, nullptr);
-    // The item carries no command.
-    AppendMenuW(tools, MF_STRING | MF_GRAYED, mnuTools_ModInfoMaker, L"Mod Info Editor");
+    AppendMenuW(tools, MF_STRING, mnuTools_ModInfoMaker, L"Mod Info Editor");
     HMENU about = CreatePopupMenu();
     AppendMenuW(about, MF_STRING, mnuAboutAbout, L"About");
     AppendMenuW(about, MF_STRING, mnuAboutChanges, L"Changes");
@@ -234,6 +233,7 @@ void frmMain::OnCommand(int id, int code, HWND from) {
     case mnuAboutChanges: Open(changes_); return;
     case mnuToolsLoadOrder: mnuToolsLoadOrder_Click(); return;
     case mnuToolsInstall: mnuToolsInstall_Click(); return;
+    case mnuTools_ModInfoMaker: mnuTools_ModInfoMaker_Click(); return;
     case mnuToolsRemove: RemoveSelected(lastList_); return;
     case IdRefresh: cmdRefreshMods_Click(); return;
     case IdEnable: cmdEnable_Click(); return;
@@ -285,6 +285,27 @@ void frmMain::mnuToolsLoadOrder_Click() {
 void frmMain::mnuToolsInstall_Click() {
     using namespace std::string_literals;
     Install(CurrentPrompts().OpenFileNames(hwnd_, L"Mods (*.pk3;*.zip)\0*.pk3;*.zip\0All files (*.*)\0*.*\0"s));
+}
+
+void frmMain::mnuTools_ModInfoMaker_Click() {
+    const std::wstring name = lastList_ ? CurrentItemText(lastList_) : std::wstring();
+    if (name.empty()) {
+        MsgBox(L"Please select a mod first", MB_OK);
+        return;
+    }
+    const std::wstring archive =
+        MainFolder(searchPath_) + name + (lastList_ == c_.listEnabled ? EnabledExtension : DisabledExtension);
+    if (!editor_) editor_ = std::make_unique<frmModInfoEditor>([this](const std::wstring& path) { InformationSaved(path); });
+    editor_->Edit(archive);
+}
+
+void frmMain::InformationSaved(const std::wstring& archivePath) {
+    if (archivePath == shownArchive_) {
+        const std::wstring file = archivePath.substr(MainFolder(searchPath_).size());
+        const std::wstring extension = file.substr(file.size() - 4);
+        GetModInfo(ModNameOf(file, extension), extension);
+    }
+    if (loadOrder_ && loadOrder_->hwnd()) loadOrder_->Rebuild(searchPath_);
 }
 
 void frmMain::Form_DropFiles(HDROP drop) {
@@ -340,6 +361,13 @@ void frmMain::Form_Unload() {
     if (changes_) changes_->Unload();
     if (options_) options_->Unload();
     if (loadOrder_) loadOrder_->Unload();
+    if (editor_ && editor_->Dirty() &&
+        MsgBox(L"Save the changes to the information of " + editor_->archive().substr(MainFolder(searchPath_).size()) +
+                   L" before Tarrow closes?",
+               MB_YESNO | MB_ICONQUESTION) == IDYES) {
+        editor_->Save();
+    }
+    if (editor_) editor_->Unload();
 }
 
 void frmMain::FindMods() {
@@ -423,7 +451,10 @@ void frmMain::GetModInfo(const std::wstring& modName, const std::wstring& extens
     } catch (const AppError&) {
         // No library, or none of ours: the notice says there is nothing to show.
     }
+    // Many authors save tarrow.ini as UTF-8, which the profile reader would take for ANSI.
+    ReadUtf8AsUnicode(scratch.path() + L"\\tarrow.ini");
     const ModInformation info = ReadInformationFile(scratch.path() + L"\\tarrow.ini");
+    shownArchive_ = MainFolder(searchPath_) + modName + extension;
     SetRichText(c_.rtfModInfo, (info.found ? InformationRtf(info) : NoticeRtf(modName, extension)).c_str());
 }
 

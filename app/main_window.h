@@ -12,6 +12,7 @@
 #include "app/options_dialog.h"
 #include "compat/compatibility.h"
 #include "compat/load_order_window.h"
+#include "modinfo/mod_info_editor.h"
 #include "core/window_base.h"
 
 class frmMain : public WindowBase<frmMain> {
@@ -76,6 +77,7 @@ public:
     frmAbout* About() const { return about_.get(); }
     frmChanges* Changes() const { return changes_.get(); }
     frmLoadOrder* LoadOrder() const { return loadOrder_.get(); }
+    frmModInfoEditor* Editor() const { return editor_.get(); }
 
 private:
     friend class WindowBase<frmMain>;
@@ -92,6 +94,9 @@ private:
     void TabStrip1_Click();
     void mnuToolsLoadOrder_Click();
     void mnuToolsInstall_Click();
+    void mnuTools_ModInfoMaker_Click();
+    // After the editor saved an archive: the panel and Load Order follow.
+    void InformationSaved(const std::wstring& archivePath);
     // Installs downloads, then selects the first installed mod and shows it.
     void Install(const std::vector<std::wstring>& downloads);
     void Form_DropFiles(HDROP drop);
@@ -125,6 +130,9 @@ private:
     std::unique_ptr<frmAbout> about_;
     std::unique_ptr<frmChanges> changes_;
     std::unique_ptr<frmLoadOrder> loadOrder_;
+    std::unique_ptr<frmModInfoEditor> editor_;
+    // The archive whose information the panel shows.
+    std::wstring shownArchive_;
     std::wstring searchPath_;
     int currentTab_ = 1;
     HCURSOR dragCursor_ = nullptr;

@@ -40,6 +40,7 @@ struct Library {
     HMODULE module = nullptr;
     WizSingleEntryUnzipFn unzip = nullptr;
     UzpVersion2Fn version = nullptr;
+    TarrowWriteEntryFn write = nullptr;
 };
 
 // Loaded from the program's own folder on first use, and kept for the run.
@@ -54,6 +55,8 @@ const Library& LoadLibraryOnce() {
         reinterpret_cast<void*>(GetProcAddress(library.module, "Wiz_SingleEntryUnzip")));
     library.version =
         reinterpret_cast<UzpVersion2Fn>(reinterpret_cast<void*>(GetProcAddress(library.module, "UzpVersion2")));
+    library.write = reinterpret_cast<TarrowWriteEntryFn>(
+        reinterpret_cast<void*>(GetProcAddress(library.module, "Tarrow_WriteEntry")));
     if (!library.unzip || !library.version) {
         library.unzip = nullptr;
         throw AppError(453, L"unzip32.dll lacks an entry point");
@@ -154,6 +157,18 @@ void UseCallersSettings(bool listOnly) {
     Options.ndflag = 1;
     ExcludeNames[0].clear();
     ExcludeCount = 0;
+}
+
+int WriteEntry(const std::wstring& zipFile, const std::wstring& outFile, const std::string& name,
+               const std::string& data) {
+    RequireIdle();
+    const Library& library = LoadLibraryOnce();
+    CheckVersion(library);
+    if (!library.write) throw AppError(453, L"unzip32.dll lacks an entry point");
+    const std::string zip = WideToUtf8(zipFile), out = WideToUtf8(outFile);
+    const UzpWriteEntry request{sizeof(UzpWriteEntry), zip.c_str(), out.c_str(), name.c_str(), data.data(), data.size()};
+    RunningGuard running;
+    return library.write(&request);
 }
 
 int RunUnzip() {

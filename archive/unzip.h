@@ -73,4 +73,11 @@ void RequireIdle();
 // entry point, or is not our library.
 int RunUnzip();
 
+// Writes outFile, which must not exist: a copy of zipFile whose root entry
+// name holds data, every other entry kept byte for byte. The library flushes
+// the file and reads it back; on failure it leaves no file. Returns the
+// library's result code; throws AppError as RunUnzip does.
+int WriteEntry(const std::wstring& zipFile, const std::wstring& outFile, const std::string& name,
+               const std::string& data);
+
 }  // namespace VBUnzBas

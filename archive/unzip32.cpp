@@ -10,6 +10,7 @@
 
 #include "archive/unzip_api.h"
 #include "archive/zip_reader.h"
+#include "archive/zip_writer.h"
 #include "core/text.h"
 
 namespace {
@@ -327,6 +328,66 @@ zip::Status Run::WriteEncrypted(const zip::Entry& entry, const std::wstring& tar
 }
 
 }  // namespace
+
+namespace {
+
+int WriteStatusCode(zip::WriteStatus status) {
+    switch (status) {
+    case zip::WriteStatus::Ok: return UnzOk;
+    case zip::WriteStatus::NotZip: return UnzNotZip;
+    case zip::WriteStatus::Damaged: return UnzDamaged;
+    case zip::WriteStatus::Encrypted: return UnzEncrypted;
+    case zip::WriteStatus::Zip64: return UnzZip64;
+    case zip::WriteStatus::Layout: return UnzLayout;
+    default: return UnzWriteFailed;
+    }
+}
+
+// The local date and time, as a zip entry stores them.
+void DosNow(std::uint16_t& time, std::uint16_t& date) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    time = static_cast<std::uint16_t>(now.wHour << 11 | now.wMinute << 5 | now.wSecond / 2);
+    date = static_cast<std::uint16_t>((now.wYear - 1980) << 9 | now.wMonth << 5 | now.wDay);
+}
+
+int WriteEntryFile(const UzpWriteEntry& request) {
+    FileSource source(Utf8ToWide(request.zipFile));
+    if (!source.valid()) return UnzNotZip;
+    const std::wstring out = Utf8ToWide(request.outFile);
+    int result = UnzOk;
+    {
+        File file(CreateFileW(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid()) return UnzWriteFailed;
+        FileSink sink(file.get());
+        std::uint16_t time = 0, date = 0;
+        DosNow(time, date);
+        result = WriteStatusCode(zip::ReplaceEntry(source, request.entryName,
+                                                   std::string_view(request.data, static_cast<size_t>(request.size)),
+                                                   time, date, sink));
+        if (result == UnzOk && !FlushFileBuffers(file.get())) result = UnzWriteFailed;
+    }
+    if (result == UnzOk) {
+        FileSource written(out);
+        if (!written.valid() || zip::VerifyArchive(written) != zip::Status::Ok) result = UnzVerifyFailed;
+    }
+    if (result != UnzOk) DeleteFileW(out.c_str());
+    return result;
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) int Tarrow_WriteEntry(const UzpWriteEntry* request) {
+    if (!request || request->structlen != sizeof(UzpWriteEntry) || !request->zipFile || !request->outFile ||
+        !request->entryName || (!request->data && request->size)) {
+        return UnzBadArguments;
+    }
+    try {
+        return WriteEntryFile(*request);
+    } catch (...) {
+        return UnzWriteFailed;
+    }
+}
 
 extern "C" __declspec(dllexport) int Wiz_SingleEntryUnzip(int includeCount, char** includes, int excludeCount,
                                                           char** excludes, DCL* options, USERFUNCTIONS* callbacks) {

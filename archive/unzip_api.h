@@ -83,13 +83,25 @@ struct UzpVer2 {
 };
 static_assert(sizeof(UzpVer2) == 64);
 
+// Writes a copy of an archive with one root entry put in anew (since version 3).
+struct UzpWriteEntry {
+    std::uint32_t structlen;  // sizeof(UzpWriteEntry)
+    const char* zipFile;      // the archive to copy, UTF-8
+    const char* outFile;      // the new archive, UTF-8; it must not exist yet
+    const char* entryName;    // the entry at the root to replace or add
+    const char* data;         // its new content
+    std::uint64_t size;
+};
+
 typedef int (*WizSingleEntryUnzipFn)(int includeCount, char** includes, int excludeCount, char** excludes,
                                      DCL* options, USERFUNCTIONS* callbacks);
 typedef void (*UzpVersion2Fn)(UzpVer2* version);
+// Writes, flushes and reads back the new archive; on any failure it leaves no file.
+typedef int (*TarrowWriteEntryFn)(const UzpWriteEntry* request);
 }
 
 inline constexpr char UnzipLibraryName[] = "TarrowUnzip";
-inline constexpr std::uint32_t UnzipApiVersion = 2;
+inline constexpr std::uint32_t UnzipApiVersion = 3;
 
 // Result codes of Wiz_SingleEntryUnzip.
 enum UnzipResult : int {
@@ -103,4 +115,9 @@ enum UnzipResult : int {
     UnzNoSpace = 50,      // the selected entries would not fit on the volume
     UnzStopped = 80,      // the service callback stopped the run
     UnzBadPassword = 82,  // an encrypted entry was skipped for want of its password
+    UnzEncrypted = 83,    // writing: the archive holds encrypted entries
+    UnzZip64 = 84,        // writing: a zip64 archive
+    UnzLayout = 85,       // writing: data that a copy would not keep, such as bytes before the first entry
+    UnzWriteFailed = 86,  // writing: the new file could not be written
+    UnzVerifyFailed = 87, // writing: the new file did not read back
 };

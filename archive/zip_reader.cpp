@@ -225,13 +225,6 @@ Status Inflate(DataReader& reader, CheckedOutput& out) {
     return Status::Ok;
 }
 
-// Where an entry's data begins: after its local header, name and extra field.
-bool DataStart(Source& source, const Entry& entry, std::uint64_t& start) {
-    unsigned char local[kLocalSize];
-    if (!source.Read(entry.localOffset, local, sizeof local) || U32(local) != kLocalSig) return false;
-    start = entry.localOffset + kLocalSize + U16(local + 26) + U16(local + 28);
-    return start <= source.Size() && entry.compressedSize <= source.Size() - start;
-}
 
 // The header check byte: the CRC's high byte, or with a data descriptor (bit
 // 3) the high byte of the DOS time.
@@ -281,6 +274,14 @@ std::string SafeComponent(std::string_view component) {
 
 }  // namespace
 
+// Where an entry's data begins: after its local header, name and extra field.
+bool DataStart(Source& source, const Entry& entry, std::uint64_t& start) {
+    unsigned char local[kLocalSize];
+    if (!source.Read(entry.localOffset, local, sizeof local) || U32(local) != kLocalSig) return false;
+    start = entry.localOffset + kLocalSize + U16(local + 26) + U16(local + 28);
+    return start <= source.Size() && entry.compressedSize <= source.Size() - start;
+}
+
 bool MemorySource::Read(std::uint64_t offset, void* out, std::size_t n) {
     if (offset > bytes_.size() || n > bytes_.size() - offset) return false;
     std::memcpy(out, bytes_.data() + offset, n);
@@ -293,7 +294,7 @@ Status ReadDirectory(Source& source, Directory& directory) {
     if (eocd.cdSize > (std::uint64_t{1} << 31)) return Status::Damaged;
     std::string cd(static_cast<std::size_t>(eocd.cdSize), '\0');
     if (!source.Read(eocd.cdOffset, cd.data(), cd.size())) return Status::Damaged;
-    directory = Directory{{}, eocd.cdOffset, eocd.cdSize, eocd.zip64};
+    directory = Directory{{}, eocd.cdOffset, eocd.cdSize, eocd.zip64, eocd.position};
     const auto* p = reinterpret_cast<const unsigned char*>(cd.data());
     std::size_t at = 0;
     // Never trust the count for memory: each entry needs at least 46 bytes.
@@ -312,6 +313,8 @@ Status ReadDirectory(Source& source, Directory& directory) {
         e.compressedSize = U32(h + 20);
         e.size = U32(h + 24);
         e.localOffset = U32(h + 42);
+        e.centralOffset = eocd.cdOffset + at;
+        e.centralLength = static_cast<std::uint32_t>(kCentralSize + nameLength + extraLength + commentLength);
         e.storedName.assign(reinterpret_cast<const char*>(h + kCentralSize), nameLength);
         e.name = (e.flags & 0x800) ? e.storedName : Cp437ToUtf8(e.storedName);
         const bool wideSize = e.size == 0xFFFFFFFF, wideComp = e.compressedSize == 0xFFFFFFFF,

@@ -33,6 +33,8 @@ struct Entry {
     std::uint64_t compressedSize = 0;
     std::uint64_t size = 0;
     std::uint64_t localOffset = 0;
+    std::uint64_t centralOffset = 0;  // of its central record
+    std::uint32_t centralLength = 0;  // of its central record, name, extra and comment included
 
     bool Encrypted() const { return flags & 1; }
     bool IsFolder() const { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
@@ -69,12 +71,15 @@ struct Directory {
     std::uint64_t offset = 0;  // of the central directory
     std::uint64_t size = 0;
     bool zip64 = false;        // the directory or an entry needs zip64 records
+    std::uint64_t endOffset = 0;  // of the end-of-central-directory record
 };
 
 // Reads the central directory: the EOCD (behind a comment, zip64 too) and every entry.
 Status ReadDirectory(Source& source, Directory& directory);
 // Refuses an archive whose entries overlap each other or the central directory.
 Status CheckOverlaps(Source& source, const Directory& directory);
+// Where an entry's data begins: after its local header, name and extra field.
+bool DataStart(Source& source, const Entry& entry, std::uint64_t& start);
 // Inflates one entry into the sink, decrypting with the password's bytes when
 // the entry is encrypted. Never writes more than the declared size.
 Status ExtractEntry(Source& source, const Entry& entry, std::string_view password, Sink& sink);

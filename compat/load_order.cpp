@@ -10,6 +10,7 @@
 #include "archive/unzip_api.h"
 #include "compat/inventory.h"
 #include "core/file_system.h"
+#include "core/globals.h"
 #include "core/text.h"
 #include "mods/mod_library.h"
 
@@ -39,9 +40,7 @@ bool EqualNoCase(const std::wstring& a, const wchar_t* b) {
     return CompareStringOrdinal(a.c_str(), -1, b, -1, TRUE) == CSTR_EQUAL;
 }
 
-bool IsGameArchive(const std::wstring& file) {
-    return EqualNoCase(file, L"pak0.pk3") || EqualNoCase(file, L"localized_english_pak0.pk3");
-}
+using Globals::IsGameArchive;
 
 // Tarrow's own file at the archive's root; the game never reads it.
 bool IsInformationFile(std::string_view stored) { return SamePath(stored, "tarrow.ini"); }

@@ -99,4 +99,11 @@ std::wstring NextToken(const std::wstring& text, const std::wstring& delimiter) 
 
 void RemoveFolder(const std::wstring& path) { FileSystem::DeleteFolder(path); }
 
+bool IsGameArchive(const std::wstring& fileName) {
+    for (const wchar_t* game : {L"pak0.pk3", L"localized_english_pak0.pk3"}) {
+        if (CompareStringOrdinal(fileName.c_str(), -1, game, -1, TRUE) == CSTR_EQUAL) return true;
+    }
+    return false;
+}
+
 }  // namespace Globals

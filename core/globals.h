@@ -26,4 +26,8 @@ std::wstring NextToken(const std::wstring& text, const std::wstring& delimiter);
 // Deletes a folder with its contents; read-only entries are kept. Throws AppError.
 void RemoveFolder(const std::wstring& path);
 
+// The game's own pak0.pk3 and localized_english_pak0.pk3, in any letter case,
+// as the file system sees them. Tarrow never replaces, changes or removes them.
+bool IsGameArchive(const std::wstring& fileName);
+
 }  // namespace Globals

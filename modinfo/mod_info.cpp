@@ -2,10 +2,19 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+#include <vector>
+
 #include "archive/unzip.h"
+#include "archive/unzip_api.h"
 #include "core/errors.h"
 #include "core/file_system.h"
+#include "core/globals.h"
 #include "core/ini_file.h"
+#include "core/safe_files.h"
+#include "core/text.h"
 
 void ExtractInformationFile(const std::wstring& archivePath, const std::wstring& destination) {
     using namespace VBUnzBas;
@@ -54,4 +63,240 @@ std::string NoticeRtf(const std::wstring& modName, const std::wstring& extension
            "\\fcharset0 Microsoft Sans Serif;}{\\f1\\fswiss\\fcharset0 Arial;}}"
            "\\viewkind4\\uc1\\pard\\f0\\fs16 No information available for " +
            RtfText(modName) + RtfText(extension) + "\\f1\\fs20\\par}";
+}
+
+namespace {
+
+// The panel's reader keeps 254 characters of a value.
+constexpr size_t kLongestValue = 254;
+
+bool StartsWith(const std::wstring& s, size_t at, const wchar_t* text) { return s.compare(at, wcslen(text), text) == 0; }
+
+std::wstring Trimmed(const std::wstring& s) {
+    const size_t first = s.find_first_not_of(L" \t");
+    if (first == std::wstring::npos) return {};
+    return s.substr(first, s.find_last_not_of(L" \t") - first + 1);
+}
+
+bool EqualNoCase(const std::wstring& a, const wchar_t* b) {
+    return CompareStringOrdinal(a.c_str(), -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
+std::vector<std::wstring> Lines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    size_t at = !text.empty() && text[0] == 0xFEFF ? 1 : 0;
+    while (at < text.size()) {
+        size_t end = text.find(L'\n', at);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        lines.push_back(line);
+        at = end + 1;
+    }
+    return lines;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file, &size) && size.QuadPart < (1 << 24)) {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) got = 0;
+        bytes.resize(got);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+std::string Utf16File(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>((c >> 8) & 0xFF);
+    }
+    return bytes;
+}
+
+bool IsUtf8WithHighBytes(const std::string& bytes) {
+    const bool high = std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) > 0x7F; });
+    return high && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                                       nullptr, 0) > 0;
+}
+
+std::wstring WriteFailure(int code) {
+    switch (code) {
+    case UnzNotZip: return L"it is not a zip archive.";
+    case UnzDamaged: return L"it is damaged.";
+    case UnzEncrypted: return L"it holds encrypted entries, which Tarrow does not rewrite.";
+    case UnzZip64: return L"it is a zip64 archive, which the game cannot read.";
+    case UnzLayout: return L"it holds data outside its entries that a copy would not keep.";
+    case UnzVerifyFailed: return L"the new archive did not read back.";
+    default: return L"the new archive could not be written. Is the disk full?";
+    }
+}
+
+std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+
+}  // namespace
+
+std::wstring UnescapeValue(const std::wstring& stored) {
+    std::wstring text;
+    for (size_t i = 0; i < stored.size(); ++i) {
+        if (stored[i] == L'\\' && i + 1 < stored.size() && wcschr(L"\\{}", stored[i + 1])) {
+            text += stored[++i];
+        } else if (StartsWith(stored, i, L"\\par") && (i + 4 == stored.size() || !iswalnum(stored[i + 4]))) {
+            text += L"\r\n";
+            i += 3;
+            if (i + 1 < stored.size() && stored[i + 1] == L' ') ++i;
+        } else {
+            text += stored[i];
+        }
+    }
+    return text;
+}
+
+std::wstring EscapeValue(const std::wstring& text) {
+    std::wstring stored;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c == L'\r' || c == L'\n') {
+            if (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
+            // The blank ends the control word; at the very end none is needed.
+            stored += i + 1 < text.size() ? L"\\par " : L"\\par";
+        } else if (c == L'\\' || c == L'{' || c == L'}') {
+            stored += L'\\';
+            stored += c;
+        } else {
+            stored += c;
+        }
+    }
+    return stored;
+}
+
+std::wstring DecodeInformationFile(const std::string& bytes) {
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        std::wstring text;
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+        }
+        return text;
+    }
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return Utf8ToWide(std::string_view(bytes).substr(3));
+    if (IsUtf8WithHighBytes(bytes)) return Utf8ToWide(bytes);
+    return AnsiToWide(bytes);
+}
+
+std::wstring ReadInformationText(const std::wstring& iniPath) { return DecodeInformationFile(ReadBytes(iniPath)); }
+
+void ReadUtf8AsUnicode(const std::wstring& iniPath) {
+    const std::string bytes = ReadBytes(iniPath);
+    if (bytes.rfind("\xEF\xBB\xBF", 0) != 0 && !IsUtf8WithHighBytes(bytes)) return;
+    const std::string unicode = Utf16File(DecodeInformationFile(bytes));
+    HANDLE file = CreateFileW(iniPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, unicode.data(), static_cast<DWORD>(unicode.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+InformationFields ReadFields(const std::wstring& iniPath) {
+    auto read = [&](const wchar_t* key) {
+        wchar_t value[255] = {};
+        GetPrivateProfileStringW(L"Tarrow", key, L"", value, 255, iniPath.c_str());
+        return UnescapeValue(value);
+    };
+    return {read(L"NAME"), read(L"VERSION"), read(L"AUTHOR"), read(L"Description")};
+}
+
+std::wstring TooLongField(const InformationFields& fields) {
+    const std::pair<const wchar_t*, const std::wstring*> named[] = {
+        {L"Name", &fields.name}, {L"Version", &fields.version}, {L"Author", &fields.author},
+        {L"Description", &fields.description}};
+    for (const auto& [caption, value] : named) {
+        if (EscapeValue(*value).size() > kLongestValue) return caption;
+    }
+    return {};
+}
+
+std::string InformationFileBytes(const std::wstring& existingText, const InformationFields& fields) {
+    const std::pair<const wchar_t*, std::wstring> keys[] = {{L"NAME", EscapeValue(fields.name)},
+                                                           {L"VERSION", EscapeValue(fields.version)},
+                                                           {L"AUTHOR", EscapeValue(fields.author)},
+                                                           {L"Description", EscapeValue(fields.description)}};
+    std::vector<std::wstring> lines = Lines(existingText);
+    bool written[4] = {};
+    size_t sectionEnd = std::wstring::npos;  // after the last line of the first [Tarrow]
+    bool inSection = false, seen = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::wstring line = Trimmed(lines[i]);
+        if (!line.empty() && line[0] == L'[') {
+            const size_t close = line.find(L']');
+            inSection = !seen && close != std::wstring::npos && EqualNoCase(Trimmed(line.substr(1, close - 1)), L"Tarrow");
+            seen = seen || inSection;
+            if (inSection) sectionEnd = i + 1;
+            continue;
+        }
+        if (!inSection) continue;
+        if (!line.empty()) sectionEnd = i + 1;
+        const size_t equals = line.find(L'=');
+        if (equals == std::wstring::npos) continue;
+        const std::wstring key = Trimmed(line.substr(0, equals));
+        for (size_t k = 0; k < 4; ++k) {
+            if (written[k] || !EqualNoCase(key, keys[k].first)) continue;
+            lines[i] = std::wstring(keys[k].first) + L"=" + keys[k].second;
+            written[k] = true;
+        }
+    }
+    std::vector<std::wstring> missing;
+    for (size_t k = 0; k < 4; ++k) {
+        if (!written[k]) missing.push_back(std::wstring(keys[k].first) + L"=" + keys[k].second);
+    }
+    if (sectionEnd == std::wstring::npos) {
+        if (!lines.empty() && !Trimmed(lines.back()).empty()) lines.emplace_back();
+        lines.emplace_back(L"[Tarrow]");
+        sectionEnd = lines.size();
+    }
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(sectionEnd), missing.begin(), missing.end());
+    std::wstring text;
+    for (const auto& line : lines) text += line + L"\r\n";
+    if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 128; })) return std::string(text.begin(), text.end());
+    return Utf16File(text);
+}
+
+std::wstring SaveInformation(const std::wstring& archivePath, const std::wstring& existingText,
+                             const InformationFields& fields, std::wstring& warning) {
+    const std::wstring file = FileNameOf(archivePath);
+    const DWORD attributes = GetFileAttributesW(archivePath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return file + L" is no longer in main: it was switched, removed or renamed. Tarrow wrote nothing.";
+    }
+    if (Globals::IsGameArchive(file)) return file + L" is the game's own archive. Tarrow never changes it.";
+    if (attributes & FILE_ATTRIBUTE_READONLY) return file + L" is read-only. Tarrow wrote nothing.";
+    if (const std::wstring field = TooLongField(fields); !field.empty()) {
+        return field + L" is too long: the information panel shows at most 254 characters of it, as it is "
+                       L"written in tarrow.ini. Tarrow wrote nothing.";
+    }
+    const std::wstring temporary = TemporaryNameIn(archivePath.substr(0, archivePath.size() - file.size()));
+    try {
+        const int code = VBUnzBas::WriteEntry(archivePath, temporary, "tarrow.ini", InformationFileBytes(existingText, fields));
+        if (code != UnzOk) {
+            DeleteFileW(temporary.c_str());
+            return L"Tarrow could not write tarrow.ini into " + file + L": " + WriteFailure(code);
+        }
+    } catch (const AppError& error) {
+        return L"Tarrow could not write tarrow.ini into " + file + L": " + error.Description();
+    }
+    const ReplaceOutcome replaced = ReplaceSafely(archivePath, temporary, archivePath);
+    if (replaced.error) {
+        DeleteFileW(temporary.c_str());
+        return L"Tarrow could not replace " + file + L": " + SystemMessage(replaced.error);
+    }
+    if (!replaced.old.recycled) {
+        warning = L"The old " + file + L" could not go to the Recycle Bin. " + replaced.old.reason + L" It is kept as " +
+                  replaced.old.stillAt + L".";
+    }
+    return {};
 }

@@ -22,3 +22,46 @@ ModInformation ReadInformationFile(const std::wstring& iniPath);
 std::string InformationRtf(const ModInformation& info);
 std::string NoticeRtf(const std::wstring& modName, const std::wstring& extension);
 std::string RtfText(const std::wstring& text);
+
+// The four values as an author edits them: plain characters and line breaks.
+struct InformationFields {
+    std::wstring name, version, author, description;
+};
+
+// A stored value as text to edit: "\par" (and the blank that ends it) becomes
+// a line break; "\\", "\{" and "\}" become "\", "{" and "}".
+std::wstring UnescapeValue(const std::wstring& stored);
+// The reverse: the value as the panel's rich text takes it.
+std::wstring EscapeValue(const std::wstring& text);
+
+// The text of an information file: UTF-16 with its byte-order mark; UTF-8
+// with its mark, or valid UTF-8 that holds bytes above 0x7F; otherwise the
+// ANSI code page, as the profile reader takes it.
+std::wstring DecodeInformationFile(const std::string& bytes);
+// The decoded text of an extracted information file; empty when there is none.
+std::wstring ReadInformationText(const std::wstring& iniPath);
+// Rewrites an extracted information file that is UTF-8 as UTF-16 with its
+// mark, which the profile reader reads as Unicode on every code page. Every
+// other file stays exactly as it is.
+void ReadUtf8AsUnicode(const std::wstring& iniPath);
+
+// The fields of an extracted information file as the panel reads them;
+// missing keys are empty.
+InformationFields ReadFields(const std::wstring& iniPath);
+// The caption of the first field whose stored form is longer than the panel's
+// reader keeps (254 characters), or the empty text.
+std::wstring TooLongField(const InformationFields& fields);
+// The new information file: the existing text with NAME, VERSION, AUTHOR and
+// Description of [Tarrow] replaced in place (keys matched without regard to
+// case) and every other line kept. Pure ASCII is written as it is, anything
+// else as UTF-16LE with its byte-order mark.
+std::string InformationFileBytes(const std::wstring& existingText, const InformationFields& fields);
+
+// Writes tarrow.ini into the archive at archivePath: a new archive under a
+// temporary name, read back, then put in place; the old one goes to the
+// Recycle Bin. Returns the message to show when nothing was changed, and the
+// empty text on success; warning gets a note when the old archive could not
+// go to the Recycle Bin.
+std::wstring SaveInformation(const std::wstring& archivePath, const std::wstring& existingText,
+                             const InformationFields& fields, std::wstring& warning);
+

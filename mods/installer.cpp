@@ -11,6 +11,7 @@
 #include "archive/unzip_api.h"
 #include "core/errors.h"
 #include "core/file_system.h"
+#include "core/globals.h"
 #include "core/prompts.h"
 #include "core/safe_files.h"
 #include "core/scratch_folder.h"
@@ -42,9 +43,7 @@ std::wstring LastPart(const std::wstring& path) {
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-bool IsGameArchive(const std::wstring& name) {
-    return EqualNoCase(name, L"pak0.pk3") || EqualNoCase(name, L"localized_english_pak0.pk3");
-}
+using Globals::IsGameArchive;
 
 // A download to put in main as name + ".pk3".
 struct Item {
@@ -188,7 +187,10 @@ void Installer::CollectZip(const std::wstring& download, const std::vector<VBUnz
         scratch_.push_back(std::make_unique<ScratchFolder>());
         const std::wstring extracted = ExtractEntry(download, entry, *scratch_.back());
         if (extracted.empty() || !Lists(extracted)) {
-            RefuseDamaged(inner + L" in " + file);
+            std::wstring what = inner;
+            what += L" in ";
+            what += file;
+            RefuseDamaged(what);
             continue;
         }
         items_.push_back({extracted, inner.substr(0, inner.size() - 4)});
@@ -316,27 +318,15 @@ Installer::Outcome Installer::Place(const Item& item, const std::wstring& existi
         Refuse(L"Tarrow could not install " + placed + L": " + SystemMessage(error));
         return Outcome::Failed;
     }
-    // The old archive steps aside, the new one takes its place, and only then
-    // does the old one go to the Recycle Bin.
-    const std::wstring old = main_ + existing;
-    const std::wstring aside = TemporaryNameIn(main_);
-    if (!MoveFileExW(old.c_str(), aside.c_str(), 0)) {
-        const DWORD error = GetLastError();
+    const ReplaceOutcome replaced = ReplaceSafely(main_ + existing, temporary, target);
+    if (replaced.error) {
         DeleteFileW(temporary.c_str());
-        Refuse(L"Tarrow could not replace " + existing + L": " + SystemMessage(error));
+        Refuse(L"Tarrow could not replace " + existing + L": " + SystemMessage(replaced.error));
         return Outcome::Failed;
     }
-    if (!MoveFileExW(temporary.c_str(), target.c_str(), 0)) {
-        const DWORD error = GetLastError();
-        MoveFileExW(aside.c_str(), old.c_str(), 0);
-        DeleteFileW(temporary.c_str());
-        Refuse(L"Tarrow could not replace " + existing + L": " + SystemMessage(error));
-        return Outcome::Failed;
-    }
-    const RecycleOutcome recycled = SendToRecycleBin(aside);
-    if (!recycled.recycled) {
-        Refuse(L"The old " + existing + L" could not go to the Recycle Bin. " + recycled.reason + L" It is kept as " +
-               recycled.stillAt + L".");
+    if (!replaced.old.recycled) {
+        Refuse(L"The old " + existing + L" could not go to the Recycle Bin. " + replaced.old.reason +
+               L" It is kept as " + replaced.old.stillAt + L".");
     }
     return Outcome::Done;
 }

@@ -144,11 +144,9 @@ TEST_F(Installing, DamagedArchivesReservedAndGameNamesAreRefused) {
     CopyFileW(Fixture(L"inst_reserved.zip").c_str(), (downloads / L"names.zip").c_str(), FALSE);
     CopyFileW(Fixture(L"inst_badinner.zip").c_str(), (downloads / L"inner.zip").c_str(), FALSE);
     Drop({downloads / L"broken.pk3", downloads / L"cut.zip", downloads / L"names.zip", downloads / L"inner.zip"});
+    const std::wstring damaged = L" is damaged: Tarrow cannot read its directory, so it installed nothing from it.";
     EXPECT_EQ(prompts.MessageTexts(),
-              (Names{L"broken.pk3 is damaged: Tarrow cannot read its directory, so it installed nothing from it.",
-                     L"cut.zip is damaged: Tarrow cannot read its directory, so it installed nothing from it.",
-                     L"broken.pk3 in inner.zip is damaged: Tarrow cannot read its directory, so it installed nothing "
-                     L"from it.",
+              (Names{L"broken.pk3" + damaged, L"cut.zip" + damaged, L"broken.pk3 in inner.zip" + damaged,
                      L"con.pk3 is not a name that Windows allows for a file, so Tarrow did not install it.",
                      L"pak0.pk3 is the game's own archive. Tarrow never replaces it."}));
     EXPECT_TRUE(Main().empty());

@@ -16,6 +16,7 @@
 #include "app/options_dialog.h"
 #include "compat/compatibility.h"
 #include "compat/load_order_window.h"
+#include "modinfo/mod_info_editor.h"
 #include "tests/support/test_game.h"
 #include "tests/support/ui.h"
 
@@ -398,6 +399,31 @@ TEST(EndToEnd, InstallsADownloadAndRemovesAMod) {
     EXPECT_TRUE(tarrow.Exited());
 }
 
+TEST(EndToEnd, EditsTheInformationOfAMod) {
+    TestGame game;
+    game.Install(L"info_full.zip", L"sniper.pk3");
+    Tarrow tarrow;
+    HWND main = tarrow.Window(L"TarrowMain");
+    ASSERT_NE(main, nullptr);
+    HWND enabled = Control(main, frmMain::IdListEnabled);
+    HWND info = Control(main, frmMain::IdModInfo);
+    ClickItem(enabled, 0);
+    EXPECT_TRUE(Until([&] { return TextOf(info).rfind(L"Name: Sniper Pack", 0) == 0; }));
+    ChooseMenu(main, 1, 3);
+    HWND editor = tarrow.Window(L"TarrowModInfoEditor");
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(TextOf(editor), L"Mod Info Editor");
+    // The keyboard is in Name, its text selected: typing replaces it.
+    TypeText(L"Sniper Pack Deluxe");
+    Click(ControlOfClass(editor, frmModInfoEditor::IdSave, L"Button"));
+    EXPECT_TRUE(Until([&] { return TextOf(info).rfind(L"Name: Sniper Pack Deluxe", 0) == 0; })) << TextOf(info);
+    Click(ControlOfClass(editor, IDCANCEL, L"Button"));
+    EXPECT_TRUE(Until([&] { return tarrow.Gone(L"TarrowModInfoEditor"); }));
+    EXPECT_EQ(TreeOf(game.main), Names{L"sniper.pk3"});
+    CloseWithAltF4(main);
+    EXPECT_TRUE(tarrow.Exited());
+}
+
 TEST(EndToEnd, OptionsAboutChangesAndExit) {
     TestGame game;
     game.Add(L"old.pk3");
@@ -482,6 +508,15 @@ TEST(Screenshots, OfTheDemo) {
     ASSERT_NE(loadOrder, nullptr);
     PumpUntil([] { return false; }, 500);
     SaveWindow(loadOrder, out + L"\\load-order.bmp");
+    SendMessageW(loadOrder, WM_CLOSE, 0, 0);
+
+    SetForegroundWindow(main);
+    ClickItem(enabled, sniper);
+    ChooseMenu(main, 1, 3);
+    HWND editor = tarrow.Window(L"TarrowModInfoEditor");
+    ASSERT_NE(editor, nullptr);
+    PumpUntil([] { return false; }, 500);
+    SaveWindow(editor, out + L"\\editor.bmp");
     SendMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(tarrow.Exited());
 }

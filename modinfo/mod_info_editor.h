@@ -1,0 +1,59 @@
+#pragma once
+// frmModInfoEditor: mod authors write the tarrow.ini of an archive, with a
+// preview of exactly what the information panel will show. Modeless, once.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "core/dialog_base.h"
+#include "modinfo/mod_info.h"
+
+class frmModInfoEditor : public WindowBase<frmModInfoEditor> {
+public:
+    enum ControlId : int { IdLabel = 100, IdName, IdVersion, IdAuthor, IdDescription, IdPreview, IdSave };
+    struct Controls {
+        HWND lblMod = nullptr, txtName = nullptr, txtVersion = nullptr, txtAuthor = nullptr;
+        HWND txtDescription = nullptr, rtfPreview = nullptr, cmdSave = nullptr, cmdClose = nullptr;
+    };
+    // Told the archive's path after each save.
+    using SavedHandler = std::function<void(const std::wstring& archivePath)>;
+
+    explicit frmModInfoEditor(SavedHandler onSaved) : onSaved_(std::move(onSaved)) {}
+    ~frmModInfoEditor();
+    frmModInfoEditor(const frmModInfoEditor&) = delete;
+    frmModInfoEditor& operator=(const frmModInfoEditor&) = delete;
+
+    // Opens the window on an archive, or brings it to the front and loads the
+    // archive there, asking first about unsaved changes. The keyboard goes to
+    // Name. False when the user kept the changes.
+    bool Edit(const std::wstring& archivePath);
+    // Saves; true when the archive holds the new information.
+    bool Save();
+    // Closes without asking.
+    void Unload();
+    // The fields differ from what the archive holds.
+    bool Dirty() const;
+
+    const Controls& controls() const { return c_; }
+    const std::wstring& archive() const { return archive_; }
+
+private:
+    friend class WindowBase<frmModInfoEditor>;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateControls();
+    void LoadArchive(const std::wstring& archivePath);
+    InformationFields Fields() const;
+    void ShowFields(const InformationFields& fields);
+    void UpdatePreview();
+    // Asks before unsaved changes are dropped; true when they may go.
+    bool MayDropChanges();
+
+    SavedHandler onSaved_;
+    Controls c_;
+    Layout layout_;
+    std::wstring archive_;
+    std::wstring existingText_;  // the archive's tarrow.ini as it is
+    InformationFields saved_;    // its fields
+    bool showing_ = false;       // the fields are being filled: no preview yet
+};
