@@ -51,16 +51,6 @@ int Write(const std::wstring& archive, const std::wstring& out, const std::strin
     return VBUnzBas::WriteEntry(archive, out, "tarrow.ini", data);
 }
 
-std::wstring PanelText(HWND rtf) {
-    std::wstring out;
-    for (wchar_t ch : WindowText(rtf)) {
-        if (ch == L'\n') continue;
-        if (ch == L'\r' && (out.empty() || out.back() == L'\r')) continue;
-        out += ch;
-    }
-    return out;
-}
-
 }  // namespace
 
 TEST(InformationWriter, KeepsEveryOtherEntryByteForByte) {

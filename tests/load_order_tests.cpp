@@ -68,19 +68,6 @@ const wchar_t kExpected[] =
     L"Upper.PK3\tIts extension is not .pk3 in lower case: the game loads it, but the Manager lists it as "
     L"Upper.PK3 and cannot switch it.\r\n";
 
-std::wstring ClipboardText() {
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) return text;
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* at = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = at;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
 void Command(HWND window, int id) { SendMessageW(window, WM_COMMAND, id, 0); }
 
 }  // namespace

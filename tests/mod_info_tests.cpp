@@ -45,16 +45,7 @@ protected:
         lastClick_ = GetTickCount64();
         return Text();
     }
-    std::wstring Text() const {
-        std::wstring text = WindowText(form->controls().rtfModInfo);
-        std::wstring out;
-        for (wchar_t ch : text) {
-            if (ch == L'\n') continue;
-            if (ch == L'\r' && (out.empty() || out.back() == L'\r')) continue;
-            out += ch;
-        }
-        return out;
-    }
+    std::wstring Text() const { return PanelText(form->controls().rtfModInfo); }
     HWND Enabled() const { return form->controls().listEnabled; }
     HWND Disabled() const { return form->controls().listDisabled; }
     void TearDown() override { form.reset(); }

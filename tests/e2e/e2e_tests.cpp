@@ -349,17 +349,7 @@ TEST(EndToEnd, ShowsWhatTheGameLoads) {
     }
     Click(ControlOfClass(window, frmLoadOrder::IdCopy, L"Button"));
     std::wstring copied;
-    EXPECT_TRUE(Until([&] {
-        if (!OpenClipboard(nullptr)) return false;
-        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-            if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
-                copied = text;
-                GlobalUnlock(data);
-            }
-        }
-        CloseClipboard();
-        return !copied.empty();
-    }));
+    EXPECT_TRUE(Until([&] { return !(copied = ClipboardText()).empty(); }));
     // The game takes maps\a.bsp from the archive that sorts last.
     EXPECT_NE(copied.find(L"\r\nmaps\\a.bsp\tzz_two.pk3\tmod_one.pk3, pak0.pk3\r\n"), std::wstring::npos) << copied;
     SetForegroundWindow(window);

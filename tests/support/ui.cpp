@@ -117,6 +117,29 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
+std::wstring PanelText(HWND richText) {
+    std::wstring out;
+    for (wchar_t ch : WindowText(richText)) {
+        if (ch == L'\n') continue;
+        if (ch == L'\r' && (out.empty() || out.back() == L'\r')) continue;
+        out += ch;
+    }
+    return out;
+}
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* at = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = at;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
 std::vector<std::wstring> ListItems(HWND listBox) {
     std::vector<std::wstring> items;
     const LRESULT count = SendMessageW(listBox, LB_GETCOUNT, 0, 0);

@@ -28,6 +28,10 @@ void PressKey(WORD virtualKey);
 POINT CentreOf(HWND window);
 
 std::wstring WindowText(HWND window);
+// A rich-text view's text with its blank lines dropped: "\r" ends each line.
+std::wstring PanelText(HWND richText);
+// The Unicode text on the clipboard; empty when there is none or the clipboard is busy.
+std::wstring ClipboardText();
 std::vector<std::wstring> ListItems(HWND listBox);
 int ListSelection(HWND listBox);
 // Selects an item with a real click on it.
