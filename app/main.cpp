@@ -2,9 +2,9 @@
 #include <windows.h>
 
 #include "app/main_window.h"
+#include "app/windows_prompts.h"
 #include "core/message_loop.h"
 #include "core/runtime_error.h"
-#include "app/windows_prompts.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     WindowsPrompts prompts;

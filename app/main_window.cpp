@@ -4,12 +4,12 @@
 #include <richedit.h>
 #include <shellapi.h>
 
-#include "core/message_loop.h"
 #include "archive/unzip.h"
 #include "core/busy_cursor.h"
 #include "core/errors.h"
 #include "core/file_system.h"
 #include "core/globals.h"
+#include "core/message_loop.h"
 #include "core/prompts.h"
 #include "core/registry.h"
 #include "modinfo/mod_info.h"
@@ -85,8 +85,7 @@ void frmMain::Load(int show) {
     const SIZE size = OuterSize(625, 290, kMainStyle, WS_EX_CONTROLPARENT, true, DpiOf(nullptr));
     // Mods dropped from Explorer are installed.
     if (!CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES, kMainClass, L"Tarrow", kMainStyle, CW_USEDEFAULT,
-                         CW_USEDEFAULT,
-                         size.cx, size.cy, nullptr, nullptr, GetModuleHandleW(nullptr), this)) {
+                         CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr, GetModuleHandleW(nullptr), this)) {
         throw Win32Error(GetLastError(), L"Could not create the main window");
     }
     ShowWindow(hwnd_, show);

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "app/info_dialogs.h"
-#include "core/layout.h"
 #include "app/options_dialog.h"
 #include "compat/compatibility.h"
 #include "compat/load_order_window.h"
-#include "modinfo/mod_info_editor.h"
+#include "core/layout.h"
 #include "core/window_base.h"
+#include "modinfo/mod_info_editor.h"
 
 class frmMain : public WindowBase<frmMain> {
 public:

@@ -22,9 +22,9 @@
 #include "compat/conflicts.h"
 #include "compat/inventory.h"
 #include "compat/load_order.h"
-#include "mods/mod_library.h"
 #include "core/globals.h"
 #include "core/text.h"
+#include "mods/mod_library.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 // gets every file that it shares with another enabled mod at the same path.
 #include <windows.h>
 
+#include "compat/conflicts.h"
 #include "core/layout.h"
 #include "core/window_base.h"
-#include "compat/conflicts.h"
 
 class ctlCompatibility : public WindowBase<ctlCompatibility> {
 public:

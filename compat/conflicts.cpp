@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "compat/inventory.h"
 #include "archive/unzip_api.h"
+#include "compat/inventory.h"
 #include "core/errors.h"
 #include "core/file_system.h"
 #include "core/globals.h"

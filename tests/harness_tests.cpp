@@ -3,9 +3,9 @@
 
 #include <cstdlib>
 
-#include "core/window_base.h"
 #include "app/windows_prompts.h"
 #include "core/errors.h"
+#include "core/window_base.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/ui.h"
 
