@@ -21,6 +21,7 @@ std::array<std::wstring, MaxNames> ExcludeNames;
 int ExcludeCount = 0;
 bool PasswordSkip = false;
 std::vector<ListedEntry> Listed;
+std::function<void(const EntryView&)> ListSink;
 
 namespace {
 
@@ -119,8 +120,13 @@ void UnzipMessage(unsigned long long, unsigned long long, unsigned, unsigned, un
 void UnzipEntry(const UzpEntry* entry) {
     try {
         if (!entry || entry->structlen < sizeof(UzpEntry) || !entry->name || !*entry->name) return;
-        Listed.push_back({Utf8ToWide(entry->name), entry->folder != 0, entry->storedName ? entry->storedName : "",
-                          entry->method, entry->flags, entry->zip64 != 0});
+        const char* stored = entry->storedName ? entry->storedName : "";
+        if (ListSink) {
+            ListSink({entry->name, stored, entry->method, entry->flags, entry->folder != 0, entry->zip64 != 0});
+            return;
+        }
+        Listed.push_back({Utf8ToWide(entry->name), entry->folder != 0, stored, entry->method, entry->flags,
+                          entry->zip64 != 0});
     } catch (...) {
     }
 }

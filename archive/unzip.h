@@ -4,7 +4,9 @@
 // from one run to the next.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace VBUnzBas {
@@ -53,6 +55,19 @@ struct ListedEntry {
 // What the last list-only run reported, in the archive's order; entries that
 // would be written nowhere (a name of only "..", say) are left out.
 extern std::vector<ListedEntry> Listed;
+
+// One listed entry as the library reports it, as UTF-8 views valid during the call.
+struct EntryView {
+    std::string_view name;  // where extraction would write it: "\" separators, no trailing "\"
+    std::string_view storedName;
+    std::uint16_t method;
+    std::uint16_t flags;
+    bool folder;
+    bool zip64;
+};
+// When set, a list-only run hands each entry here instead of adding it to
+// Listed: a caller that keeps its own copy makes no second one.
+extern std::function<void(const EntryView&)> ListSink;
 
 // The settings both callers use: overwrite without asking, keep the stored
 // folders, no comment, every other option off; extracting, or only listing.

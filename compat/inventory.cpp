@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "archive/unzip.h"
@@ -20,18 +21,22 @@ std::wstring PlainName(std::string_view stored) {
     return name;
 }
 
-// Whether the written name is the stored name's usual form, without making
-// that form for the common case of an ASCII name.
-bool IsPlainName(std::string_view stored, const std::wstring& name) {
+// Whether the written name is the stored name's usual form: "\\" for "/",
+// no trailing separator. Both are UTF-8, so no copy is made.
+bool IsPlainName(std::string_view stored, std::string_view name) {
     while (!stored.empty() && (stored.back() == '/' || stored.back() == '\\')) stored.remove_suffix(1);
-    if (stored.size() != name.size()) return PlainName(stored) == name;
-    for (size_t i = 0; i < stored.size(); ++i) {
-        const auto c = static_cast<unsigned char>(stored[i]);
-        if (c >= 0x80) return PlainName(stored) == name;
-        if ((c == '/' ? L'\\' : static_cast<wchar_t>(c)) != name[i]) return false;
-    }
-    return true;
+    return stored.size() == name.size() &&
+           std::equal(stored.begin(), stored.end(), name.begin(), [](char s, char n) { return (s == '/' ? '\\' : s) == n; });
 }
+
+// Sets the module's sink for one run.
+class SinkForRun {
+public:
+    explicit SinkForRun(std::function<void(const VBUnzBas::EntryView&)> sink) { VBUnzBas::ListSink = std::move(sink); }
+    ~SinkForRun() { VBUnzBas::ListSink = nullptr; }
+    SinkForRun(const SinkForRun&) = delete;
+    SinkForRun& operator=(const SinkForRun&) = delete;
+};
 
 struct Kept {
     ULONGLONG size = 0;
@@ -57,13 +62,11 @@ std::shared_ptr<const ArchiveListing> ReadListing(const std::wstring& path) {
     ZipFileName = path;
     ExtractDir.clear();
     auto listing = std::make_shared<ArchiveListing>();
-    listing->result = RunUnzip();
-    listing->entries.reserve(Listed.size());
-    for (const ListedEntry& entry : Listed) {
+    SinkForRun sink([&](const EntryView& entry) {
         listing->Add(entry.storedName, entry.name, entry.method, entry.flags, entry.folder);
         listing->zip64 = listing->zip64 || entry.zip64;
-    }
-    Listed.clear();
+    });
+    listing->result = RunUnzip();
     return listing;
 }
 
@@ -77,13 +80,14 @@ std::wstring ArchiveListing::Name(const Entry& entry) const {
     return entry.name == kSameName ? PlainName(Stored(entry)) : names_[entry.name];
 }
 
-void ArchiveListing::Add(const std::string& stored, const std::wstring& name, std::uint16_t method,
-                         std::uint16_t flags, bool folder) {
+void ArchiveListing::Add(std::string_view stored, std::string_view name, std::uint16_t method, std::uint16_t flags,
+                         bool folder) {
     Entry entry{static_cast<std::uint32_t>(text_.size()), kSameName, method, flags, folder};
-    text_.append(stored.c_str(), stored.size() + 1);
+    text_.append(stored);
+    text_.push_back('\0');
     if (!IsPlainName(stored, name)) {
         entry.name = static_cast<std::uint32_t>(names_.size());
-        names_.push_back(name);
+        names_.push_back(Utf8ToWide(name));
     }
     entries.push_back(entry);
 }

@@ -28,8 +28,8 @@ public:
     std::string_view Stored(const Entry& entry) const;
     // Where extraction would write it: relative, "\" separators.
     std::wstring Name(const Entry& entry) const;
-    void Add(const std::string& stored, const std::wstring& name, std::uint16_t method, std::uint16_t flags,
-             bool folder);
+    // name is where extraction would write the entry, in UTF-8.
+    void Add(std::string_view stored, std::string_view name, std::uint16_t method, std::uint16_t flags, bool folder);
 
 private:
     static constexpr std::uint32_t kSameName = UINT32_MAX;
