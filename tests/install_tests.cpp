@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "app/main_window.h"
+#include "app/windows_prompts.h"
 #include "mods/installer.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
@@ -211,6 +212,25 @@ TEST_F(Installing, InstallFromTheMenuAndRemoveWithTheDeleteKey) {
     EXPECT_TRUE(Main().empty());
     EXPECT_TRUE(ListItems(c().listEnabled).empty());
     EXPECT_EQ(Trash().size(), trashBefore.size() + 1);
+}
+
+TEST_F(Installing, TheRealProgressWindowIsModalAndCancels) {
+    Start();
+    WindowsPrompts real;
+    SetPrompts(&real);
+    {
+        auto progress = real.ShowProgress(L"Tarrow", L"Installing mods...");
+        HWND window = FindWindowW(L"TarrowProgress", L"Tarrow");
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_FALSE(IsWindowEnabled(form->hwnd()));
+        EXPECT_TRUE(progress->Update(50, 100));
+        PostMessageW(FindWindowExW(window, nullptr, L"Button", L"Cancel"), BM_CLICK, 0, 0);
+        EXPECT_FALSE(progress->Update(60, 100));
+    }
+    EXPECT_TRUE(IsWindowEnabled(form->hwnd()));
+    EXPECT_EQ(FindWindowW(L"TarrowProgress", nullptr), nullptr);
+    SetPrompts(&prompts);
 }
 
 // Run as a CTest entry of its own, with a trash that cannot be made.
