@@ -177,6 +177,14 @@ int WriteEntry(const std::wstring& zipFile, const std::wstring& outFile, const s
     return library.write(&request);
 }
 
+int RunListing(const std::wstring& zipFile) {
+    UseCallersSettings(true);
+    IncludeCount = 0;
+    ZipFileName = zipFile;
+    ExtractDir.clear();
+    return RunUnzip();
+}
+
 int RunUnzip() {
     RequireIdle();
     const Library& library = LoadLibraryOnce();

@@ -82,6 +82,10 @@ bool Idle();
 // Throws AppError (BusyError) unless the module is idle.
 void RequireIdle();
 
+// A list-only run over every entry of an archive, with the callers'
+// settings; returns the library's result code. Throws as RunUnzip does.
+int RunListing(const std::wstring& zipFile);
+
 // Runs the library once with the current settings and returns its result code.
 // Throws AppError when a run is already in progress (a prompt of that run is
 // open: nothing is touched then), when unzip32.dll cannot be loaded, lacks an

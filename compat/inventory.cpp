@@ -57,16 +57,12 @@ std::wstring Key(const std::wstring& path) {
 
 std::shared_ptr<const ArchiveListing> ReadListing(const std::wstring& path) {
     using namespace VBUnzBas;
-    UseCallersSettings(true);
-    IncludeCount = 0;
-    ZipFileName = path;
-    ExtractDir.clear();
     auto listing = std::make_shared<ArchiveListing>();
     SinkForRun sink([&](const EntryView& entry) {
         listing->Add(entry.storedName, entry.name, entry.method, entry.flags, entry.folder);
         listing->zip64 = listing->zip64 || entry.zip64;
     });
-    listing->result = RunUnzip();
+    listing->result = RunListing(path);
     return listing;
 }
 

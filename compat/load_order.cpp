@@ -36,10 +36,6 @@ std::uint64_t PathHash(std::string_view path) {
     return hash;
 }
 
-bool EqualNoCase(const std::wstring& a, const wchar_t* b) {
-    return CompareStringOrdinal(a.c_str(), -1, b, -1, TRUE) == CSTR_EQUAL;
-}
-
 using Globals::IsGameArchive;
 
 // Tarrow's own file at the archive's root; the game never reads it.

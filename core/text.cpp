@@ -33,3 +33,10 @@ std::string WideToUtf8(std::wstring_view wide) { return ToCodePage(CP_UTF8, wide
 std::string WideToAnsi(std::wstring_view wide) { return ToCodePage(CP_ACP, wide); }
 std::wstring AnsiToWide(std::string_view ansi) { return FromCodePage(CP_ACP, ansi); }
 std::wstring ToDecimal(long long n) { return std::to_wstring(n); }
+
+bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }

@@ -9,3 +9,7 @@ std::string WideToUtf8(std::wstring_view wide);
 std::string WideToAnsi(std::wstring_view wide);
 std::wstring AnsiToWide(std::string_view ansi);
 std::wstring ToDecimal(long long n);
+// Equal without regard to case, as the file system compares names.
+bool EqualNoCase(std::wstring_view a, std::wstring_view b);
+// The last part of a path, after its last "\\" or "/".
+std::wstring FileNameOf(const std::wstring& path);

@@ -78,10 +78,6 @@ std::wstring Trimmed(const std::wstring& s) {
     return s.substr(first, s.find_last_not_of(L" \t") - first + 1);
 }
 
-bool EqualNoCase(const std::wstring& a, const wchar_t* b) {
-    return CompareStringOrdinal(a.c_str(), -1, b, -1, TRUE) == CSTR_EQUAL;
-}
-
 std::vector<std::wstring> Lines(const std::wstring& text) {
     std::vector<std::wstring> lines;
     size_t at = !text.empty() && text[0] == 0xFEFF ? 1 : 0;
@@ -137,8 +133,6 @@ std::wstring WriteFailure(int code) {
     default: return L"the new archive could not be written. Is the disk full?";
     }
 }
-
-std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
 }  // namespace
 

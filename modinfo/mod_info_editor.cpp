@@ -7,6 +7,7 @@
 #include "core/file_system.h"
 #include "core/prompts.h"
 #include "core/scratch_folder.h"
+#include "core/text.h"
 
 namespace {
 
@@ -20,8 +21,6 @@ std::wstring TextOf(HWND control) {
     text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
     return text;
 }
-
-std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
 bool operator==(const InformationFields& a, const InformationFields& b) {
     return a.name == b.name && a.version == b.version && a.author == b.author && a.description == b.description;

@@ -29,18 +29,8 @@ constexpr std::array<const wchar_t*, 20> kGameFolders{
     L"mp",        L"shaders", L"shock",        L"skins",  L"sound",            L"soundaliases", L"ui",
     L"video",     L"weapons", L"xanim",        L"xmodel", L"xmodelparts",      L"xmodelsurfs"};
 
-bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
-    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
-}
-
 bool EndsWithNoCase(std::wstring_view s, std::wstring_view end) {
     return s.size() >= end.size() && EqualNoCase(s.substr(s.size() - end.size()), end);
-}
-
-std::wstring LastPart(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 using Globals::IsGameArchive;
@@ -53,11 +43,7 @@ struct Item {
 
 std::vector<VBUnzBas::ListedEntry> ListZip(const std::wstring& path, int& result) {
     using namespace VBUnzBas;
-    UseCallersSettings(true);
-    IncludeCount = 0;
-    ZipFileName = path;
-    ExtractDir.clear();
-    result = RunUnzip();
+    result = RunListing(path);
     std::vector<ListedEntry> entries = std::move(Listed);
     Listed.clear();
     return entries;
@@ -131,7 +117,7 @@ std::vector<std::wstring> Installer::Run(const std::vector<std::wstring>& downlo
         try {
             Collect(download);
         } catch (const AppError& error) {
-            Refuse(LastPart(download) + L": " + error.Description());
+            Refuse(FileNameOf(download) + L": " + error.Description());
         }
     }
     struct Accepted {
@@ -161,7 +147,7 @@ std::vector<std::wstring> Installer::Run(const std::vector<std::wstring>& downlo
 }
 
 void Installer::Collect(const std::wstring& download) {
-    const std::wstring file = LastPart(download);
+    const std::wstring file = FileNameOf(download);
     if (EndsWithNoCase(file, EnabledExtension)) {
         if (!Lists(download)) return RefuseDamaged(file);
         items_.push_back({download, file.substr(0, file.size() - 4)});
@@ -178,10 +164,10 @@ void Installer::Collect(const std::wstring& download) {
 }
 
 void Installer::CollectZip(const std::wstring& download, const std::vector<VBUnzBas::ListedEntry>& entries) {
-    const std::wstring file = LastPart(download);
+    const std::wstring file = FileNameOf(download);
     bool anyArchive = false;
     for (const auto& entry : entries) {
-        const std::wstring inner = LastPart(Utf8ToWide(entry.storedName));
+        const std::wstring inner = FileNameOf(Utf8ToWide(entry.storedName));
         if (entry.folder || !EndsWithNoCase(inner, EnabledExtension)) continue;
         anyArchive = true;
         scratch_.push_back(std::make_unique<ScratchFolder>());
