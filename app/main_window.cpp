@@ -278,7 +278,7 @@ void frmMain::mnuToolsLoadOrder_Click() {
         return;
     }
     loadOrder_ = std::make_unique<frmLoadOrder>();
-    loadOrder_->Load(searchPath_);
+    loadOrder_->Load(searchPath_, hwnd_);
 }
 
 void frmMain::mnuToolsInstall_Click() {
@@ -295,7 +295,7 @@ void frmMain::mnuTools_ModInfoMaker_Click() {
     const std::wstring archive =
         MainFolder(searchPath_) + name + (lastList_ == c_.listEnabled ? EnabledExtension : DisabledExtension);
     if (!editor_) editor_ = std::make_unique<frmModInfoEditor>([this](const std::wstring& path) { InformationSaved(path); });
-    editor_->Edit(archive);
+    editor_->Edit(archive, hwnd_);
 }
 
 void frmMain::InformationSaved(const std::wstring& archivePath) {
@@ -475,8 +475,8 @@ LRESULT CALLBACK frmMain::ListProc(HWND list, UINT message, WPARAM wParam, LPARA
                                    DWORD_PTR self) {
     try {
         return reinterpret_cast<frmMain*>(self)->OnListMessage(list, message, wParam, lParam);
-    } catch (const std::exception& error) {
-        ReportRuntimeError(error);
+    } catch (...) {
+        ReportCurrentException();
     }
 }
 
@@ -514,8 +514,7 @@ LRESULT frmMain::OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lP
     case WM_MBUTTONUP:
         if (pressList_ == list && message == pressRelease_) {
             // Released while the press was still being handled (a prompt was
-            // open): the list ends its tracking, and the press begins no drag.
-            pressReleased_ = true;
+            // open): the list ends its tracking without a new selection.
             return DefWithoutSelect(list, message, wParam, lParam);
         }
         if (dragSource_ == list && message == dragRelease_) {
@@ -565,7 +564,6 @@ LRESULT frmMain::OnListPress(HWND list, UINT message, WPARAM wParam, LPARAM lPar
     pressList_ = list;
     lastList_ = list;
     pressRelease_ = release;
-    pressReleased_ = false;
     const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
     const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, lParam);
     // The second press of a double click selects nothing new.
@@ -573,7 +571,10 @@ LRESULT frmMain::OnListPress(HWND list, UINT message, WPARAM wParam, LPARAM lPar
         GetModInfo(CurrentItemText(list), list == c_.listEnabled ? EnabledExtension : DisabledExtension);
     }
     pressList_ = nullptr;
-    if (!pressReleased_ && !CurrentItemText(list).empty()) BeginDrag(list, release);
+    // A prompt opened by the press may have taken its release, which then never
+    // reaches the list: a drag begins only while the button is still down.
+    const int button = left ? VK_LBUTTON : right ? VK_RBUTTON : VK_MBUTTON;
+    if ((GetKeyState(button) & 0x8000) && !CurrentItemText(list).empty()) BeginDrag(list, release);
     return result;
 }
 

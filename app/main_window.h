@@ -144,7 +144,6 @@ private:
     // The mod list used last, by a click or the keyboard focus.
     HWND lastList_ = nullptr;
     UINT pressRelease_ = 0;
-    bool pressReleased_ = false;
 };
 
 // The text of a list box's current item; empty when none is selected.

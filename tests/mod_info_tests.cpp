@@ -187,6 +187,11 @@ public:
 
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        // A person's button is up before they type: the box, not the list, gets the release.
+        if (GetAsyncKeyState(VK_LBUTTON) & 0x8000) {
+            Release();
+            return;
+        }
         EnumThreadWindows(GetCurrentThreadId(), &PasswordTyper::Answer, 0);
     }
     static BOOL CALLBACK Answer(HWND window, LPARAM) {
@@ -225,6 +230,47 @@ TEST(ModInfoFocus, TheKeyboardComesBackToTheListAfterTheQuestion) {
     EXPECT_EQ(PasswordTyper::answered(), 1);
     form.reset();
     SetPrompts(nullptr);
+}
+
+TEST(ModInfoFocus, TheClickAfterTheQuestionSelectsTheNextMod) {
+    WindowsPrompts real;
+    SetPrompts(&real);
+    VBUnzBas::PasswordSkip = false;
+    TestGame game;
+    game.Install(L"encrypted.zip", L"locked.pk3");
+    game.Install(L"encrypted.zip", L"locked2.pk3");
+    game.Install(L"info_name_only.zip", L"plain.pk3");
+    auto form = StartMainWindow();
+    PasswordTyper typer(L"secret");
+    HWND list = form->controls().listEnabled;
+    RECT item{};
+    SendMessageW(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+    PressAt(list, (item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    EXPECT_TRUE(PumpUntil([&] { return PasswordTyper::answered() == 1 && GetCapture() == nullptr; }));
+    EXPECT_EQ(WindowText(form->controls().rtfModInfo).substr(0, 18), L"Name: Sniper Pack\r");
+    // One click on the plain mod selects it and shows it.
+    ClickListItem(list, 2);
+    EXPECT_EQ(ListSelection(list), 2);
+    EXPECT_EQ(WindowText(form->controls().rtfModInfo).substr(0, 16), L"Name: Only Name\r");
+    // One click on the other locked mod asks its question.
+    ClickListItem(list, 1);
+    EXPECT_EQ(ListSelection(list), 1);
+    EXPECT_EQ(PasswordTyper::answered(), 2);
+    form.reset();
+    SetPrompts(nullptr);
+}
+
+TEST_F(ModInfoPanel, AHugeInformationFileIsNotReadAndTheEditorSaysWhy) {
+    Install(L"info_huge.zip", L"huge.pk3");
+    Start();
+    EXPECT_EQ(Select(Enabled(), L"huge"), L"No information available for huge.pk3");
+    EXPECT_EQ(ScratchFoldersLeft(), 0u);
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuTools_ModInfoMaker, 0);
+    EXPECT_TRUE(form->Editor() == nullptr || form->Editor()->hwnd() == nullptr);
+    EXPECT_EQ(prompts.MessageTexts(), std::vector<std::wstring>{L"Tarrow cannot edit the information of huge.pk3: its "
+                                                               L"tarrow.ini is larger than 64 KB. A real one is a few "
+                                                               L"hundred bytes."});
+    EXPECT_EQ(TreeOf(game.main), Names{L"huge.pk3"});
 }
 
 TEST_F(ModInfoPanel, NothingInTheGameFolderChanges) {
