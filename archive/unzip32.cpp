@@ -209,8 +209,9 @@ int Run::List(const std::vector<const zip::Entry*>& selected) {
         name = zip::SafeRelativePath(e->name);
         if (cb_.EntryInfo) {
             const UzpEntry info{sizeof(UzpEntry), name.c_str(), e->name.c_str(), e->method, e->flags,
-                                static_cast<std::uint8_t>(e->IsFolder()), static_cast<std::uint8_t>(directory_.zip64)};
-            cb_.EntryInfo(&info);
+                                static_cast<std::uint8_t>(e->IsFolder()), static_cast<std::uint8_t>(directory_.zip64),
+                                e->size};
+            if (cb_.EntryInfo(&info) != 0) return UnzEntryRefused;
         }
         if (name.empty()) continue;
         if (e->IsFolder()) name += '\\';
@@ -301,8 +302,11 @@ zip::Status Run::WriteEntry(const zip::Entry& entry, const std::wstring& target,
 }
 
 zip::Status Run::WriteEncrypted(const zip::Entry& entry, const std::wstring& target) {
+    // One wrong key in 256 passes the header's check byte and decrypts to
+    // noise, so a failure of the data itself counts as a wrong password too.
     auto wrongPassword = [](zip::Status s) {
-        return s == zip::Status::NeedPassword || s == zip::Status::BadPassword || s == zip::Status::CrcError;
+        return s == zip::Status::NeedPassword || s == zip::Status::BadPassword || s == zip::Status::CrcError ||
+               s == zip::Status::Damaged || s == zip::Status::SizeError;
     };
     zip::Status s = WriteEntry(entry, target, password_);
     // Asked again until the answer is right or there is none; the bound only

@@ -2,6 +2,8 @@
 // folders; prompts answered by the recorder.
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "archive/unzip.h"
 #include "archive/unzip_api.h"
 #include "core/errors.h"
@@ -121,8 +123,11 @@ TEST_F(Extraction, WrongPasswordIsAskedAgainThenEmptyStopsAllQuestions) {
 
 TEST_F(Extraction, PasswordOutsideAsciiTriesBothEncodings) {
     prompts.inputs = {L"pässwörd"};
+    // The fixture's check byte also passes under the ANSI bytes, whose data is noise.
     EXPECT_EQ(Run(L"encrypted_latin.zip", temp / L"out", {L"data.txt"}), UnzOk);
     EXPECT_EQ(TreeOf(temp / L"out"), Names{L"data.txt"});
+    EXPECT_EQ(ReadFileBytes(temp / L"out\\data.txt").substr(0, 12), "secret data ");
+    EXPECT_EQ(prompts.asked.size(), 1u);
 }
 
 TEST_F(Extraction, AnswerLongerThanTheBufferCountsAsWrong) {
@@ -151,6 +156,17 @@ TEST_F(Extraction, ListOnlyWritesNothingAndNeedsNoPassword) {
     EXPECT_FALSE(PathExists(temp / L"out"));
     // The setting stays for the next run until a caller changes it.
     EXPECT_EQ(U::Options.nvflag, 1);
+}
+
+TEST_F(Extraction, AnEntryThatCannotBeTakenFailsTheListing) {
+    U::Options.nvflag = 1;
+    int taken = 0;
+    U::ListSink = [&](const U::EntryView&) {
+        if (++taken == 3) throw std::bad_alloc();
+    };
+    EXPECT_EQ(Run(L"plain.zip", temp / L"out"), UnzEntryRefused);
+    U::ListSink = nullptr;
+    EXPECT_EQ(taken, 3);
 }
 
 TEST_F(Extraction, UnsafeNamesNeverLeaveTheDestination) {
