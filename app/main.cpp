@@ -13,7 +13,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
         frmMain main;
         main.Load(show);
         return RunMessageLoop();
-    } catch (const std::exception& error) {
-        ReportRuntimeError(error);
+    } catch (...) {
+        ReportCurrentException();
     }
 }

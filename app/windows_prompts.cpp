@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/layout.h"
+#include "core/runtime_error.h"
 
 namespace {
 
@@ -110,7 +111,7 @@ struct InputState {
     std::wstring answer;
 };
 
-INT_PTR CALLBACK InputProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR HandleInputMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* state = reinterpret_cast<InputState*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
     case WM_INITDIALOG:
@@ -139,6 +140,14 @@ INT_PTR CALLBACK InputProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         break;
     }
     return FALSE;
+}
+
+INT_PTR CALLBACK InputProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return HandleInputMessage(dialog, message, wParam, lParam);
+    } catch (...) {
+        ReportCurrentException();
+    }
 }
 
 // Owns the item list that the folder browser returns.

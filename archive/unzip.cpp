@@ -117,17 +117,21 @@ int UnzipPassword(char* buffer, int size, const char*, const char*) {
 void UnzipMessage(unsigned long long, unsigned long long, unsigned, unsigned, unsigned, unsigned, unsigned,
                   unsigned, char, const char*, const char*, unsigned long, char) {}
 
-void UnzipEntry(const UzpEntry* entry) {
+// A listing that lacks an entry would look complete: a failure ends the run.
+int UnzipEntry(const UzpEntry* entry) {
     try {
-        if (!entry || entry->structlen < sizeof(UzpEntry) || !entry->name || !*entry->name) return;
+        if (!entry || entry->structlen < sizeof(UzpEntry) || !entry->name || !*entry->name) return 0;
         const char* stored = entry->storedName ? entry->storedName : "";
         if (ListSink) {
-            ListSink({entry->name, stored, entry->method, entry->flags, entry->folder != 0, entry->zip64 != 0});
-            return;
+            ListSink({entry->name, stored, entry->method, entry->flags, entry->folder != 0, entry->zip64 != 0,
+                      entry->size});
+            return 0;
         }
         Listed.push_back({Utf8ToWide(entry->name), entry->folder != 0, stored, entry->method, entry->flags,
-                          entry->zip64 != 0});
+                          entry->zip64 != 0, entry->size});
+        return 0;
     } catch (...) {
+        return 1;
     }
 }
 

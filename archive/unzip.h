@@ -51,6 +51,7 @@ struct ListedEntry {
     std::uint16_t method = 0;
     std::uint16_t flags = 0;
     bool zip64 = false;  // the entry or the archive's directory needs zip64 records
+    std::uint64_t size = 0;  // declared, uncompressed
 };
 // What the last list-only run reported, in the archive's order; entries that
 // would be written nowhere (a name of only "..", say) are left out.
@@ -64,6 +65,7 @@ struct EntryView {
     std::uint16_t flags;
     bool folder;
     bool zip64;
+    std::uint64_t size;
 };
 // When set, a list-only run hands each entry here instead of adding it to
 // Listed: a caller that keeps its own copy makes no second one.

@@ -52,9 +52,12 @@ struct UzpEntry {
     std::uint16_t flags;      // the general-purpose bit flags
     std::uint8_t folder;      // 1 for a folder entry
     std::uint8_t zip64;       // 1 when the entry or the archive's directory needs zip64 records
+    std::uint64_t size;       // the declared uncompressed size (since version 4)
 };
-// Receives every entry of a list-only run, the unsafe ones included.
-typedef void (*DLLENTRY)(const UzpEntry* entry);
+// Receives every entry of a list-only run, the unsafe ones included. Returns 0
+// when it took the entry; anything else ends the run with UnzEntryRefused, so
+// that a listing is never short without a word (since version 4).
+typedef int (*DLLENTRY)(const UzpEntry* entry);
 
 struct USERFUNCTIONS {
     DLLPRNT print;
@@ -101,7 +104,7 @@ typedef int (*TarrowWriteEntryFn)(const UzpWriteEntry* request);
 }
 
 inline constexpr char UnzipLibraryName[] = "TarrowUnzip";
-inline constexpr std::uint32_t UnzipApiVersion = 3;
+inline constexpr std::uint32_t UnzipApiVersion = 4;
 
 // Result codes of Wiz_SingleEntryUnzip.
 enum UnzipResult : int {
@@ -114,6 +117,7 @@ enum UnzipResult : int {
     UnzNoMatch = 11,      // no entry matched the include list
     UnzNoSpace = 50,      // the selected entries would not fit on the volume
     UnzStopped = 80,      // the service callback stopped the run
+    UnzEntryRefused = 81, // listing: the entry callback could not take an entry
     UnzBadPassword = 82,  // an encrypted entry was skipped for want of its password
     UnzEncrypted = 83,    // writing: the archive holds encrypted entries
     UnzZip64 = 84,        // writing: a zip64 archive

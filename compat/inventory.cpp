@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "archive/unzip.h"
+#include "archive/unzip_api.h"
 #include "core/text.h"
 
 namespace {
@@ -96,7 +97,13 @@ std::shared_ptr<const ArchiveListing> ListArchive(const std::wstring& path) {
         (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
     Kept& kept = Kept_()[Key(path)];
     if (kept.listing && kept.size == size && kept.written == written) return kept.listing;
-    kept = Kept{size, written, ReadListing(path)};
+    auto listing = ReadListing(path);
+    // A listing that could not be taken whole is not kept: the next read tries again.
+    if (listing->result == UnzEntryRefused) {
+        Kept_().erase(Key(path));
+        return listing;
+    }
+    kept = Kept{size, written, std::move(listing)};
     return kept.listing;
 }
 

@@ -18,3 +18,18 @@ void ReportRuntimeError(const std::exception& error) noexcept {
     }
     ExitProcess(1);
 }
+
+void ReportCurrentException() noexcept {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        ReportRuntimeError(error);
+    } catch (...) {
+        try {
+            MsgBox(L"Run-time error:\n\nAn unexpected error occurred.", MB_OK | MB_ICONERROR);
+        } catch (...) {
+            MessageBoxW(nullptr, L"Run-time error", AppTitle, MB_OK | MB_ICONERROR | MB_TASKMODAL);
+        }
+        ExitProcess(1);
+    }
+}

@@ -4,3 +4,6 @@
 #include <exception>
 
 [[noreturn]] void ReportRuntimeError(const std::exception& error) noexcept;
+// Reports the exception being handled, whatever its type: called from a
+// catch (...) at each boundary where Windows' own code would be unwound.
+[[noreturn]] void ReportCurrentException() noexcept;

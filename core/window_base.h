@@ -4,8 +4,6 @@
 // exception, and forgets the object at WM_NCDESTROY.
 #include <windows.h>
 
-#include <exception>
-
 #include "core/runtime_error.h"
 
 template <class T>
@@ -27,8 +25,8 @@ protected:
         LRESULT result = 0;
         try {
             result = self->HandleMessage(message, wParam, lParam);
-        } catch (const std::exception& error) {
-            ReportRuntimeError(error);
+        } catch (...) {
+            ReportCurrentException();
         }
         if (message == WM_NCDESTROY) {
             SetWindowLongPtrW(window, GWLP_USERDATA, 0);

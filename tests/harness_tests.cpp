@@ -46,6 +46,8 @@ private:
     friend class WindowBase<Failing>;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_USER) throw AppError(5, L"Invalid procedure call or argument");
+        // Not a std::exception: it must not unwind through Windows either.
+        if (message == WM_USER + 1) throw 42;
         return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
 };
@@ -58,17 +60,20 @@ TEST(InCopy, AnErrorInAHandlerEndsTheProgramWithAReport) {
     SetPrompts(&prompts);
     Failing window;
     ASSERT_TRUE(window.Create());
-    SendMessageW(window.hwnd(), WM_USER, 0, 0);
+    SendMessageW(window.hwnd(), std::wstring(_wgetenv(L"TARROW_RUNTIME_ERROR")) == L"other" ? WM_USER + 1 : WM_USER,
+                 0, 0);
     FAIL() << "the program went on";
 }
 
-TEST(RuntimeError, IsReportedAndEndsTheProgram) {
+namespace {
+
+void ExpectReportAndEnd(const wchar_t* which, const std::wstring& report) {
     TempFolder folder;
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring copy = folder / L"harness_tests.exe";
     ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
-    SetEnvironmentVariableW(L"TARROW_RUNTIME_ERROR", L"1");
+    SetEnvironmentVariableW(L"TARROW_RUNTIME_ERROR", which);
     std::wstring command = L"\"" + copy + L"\" --gtest_filter=InCopy.*";
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
@@ -84,7 +89,7 @@ TEST(RuntimeError, IsReportedAndEndsTheProgram) {
     ASSERT_NE(box, nullptr);
     wchar_t text[256] = {};
     SendMessageW(GetDlgItem(box, 0xFFFF), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
-    EXPECT_EQ(std::wstring(text), L"Run-time error '5':\n\nInvalid procedure call or argument");
+    EXPECT_EQ(std::wstring(text), report);
     SendMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
     DWORD code = 0;
@@ -92,4 +97,17 @@ TEST(RuntimeError, IsReportedAndEndsTheProgram) {
     EXPECT_EQ(code, 1u);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
+}
+
+}  // namespace
+
+TEST(RuntimeError, IsReportedAndEndsTheProgram) {
+    ExpectReportAndEnd(L"app", L"Run-time error '5':\n\nInvalid procedure call or argument");
+    ExpectReportAndEnd(L"other", L"Run-time error:\n\nAn unexpected error occurred.");
+}
+
+// A copy whose test skips (here, for want of its variable) has not passed.
+TEST(Harness, ACopyThatRanNoTestFailsItsParent) {
+    TempFolder folder;
+    EXPECT_EQ(RunInCopy(folder, L"TARROW_NOTHING", L"1"), 995u);
 }

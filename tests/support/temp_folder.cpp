@@ -101,7 +101,8 @@ DWORD RunInCopy(const TempFolder& folder, const std::wstring& variable, const st
     const std::wstring copy = folder / name;
     if (!CopyFileW(self, copy.c_str(), FALSE)) return 997;
     SetEnvironmentVariableW(variable.c_str(), value.c_str());
-    std::wstring command = L"\"" + copy + L"\" --gtest_filter=InCopy.*";
+    const std::wstring report = folder / L"in-copy.xml";
+    std::wstring command = L"\"" + copy + L"\" --gtest_filter=InCopy.* --gtest_output=xml:\"" + report + L"\"";
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
     const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -113,5 +114,10 @@ DWORD RunInCopy(const TempFolder& folder, const std::wstring& variable, const st
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    return code;
+    if (code != 0) return code;
+    // Exit code 0 also comes from a copy whose test skipped, or that ran none.
+    const std::string xml = ReadFileBytes(report);
+    if (xml.find("<testcase ") == std::string::npos) return 996;
+    if (xml.find("result=\"skipped\"") != std::string::npos) return 995;
+    return 0;
 }

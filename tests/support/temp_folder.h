@@ -38,5 +38,6 @@ std::wstring Fixture(const std::wstring& name);
 
 // Runs this test program again from a copy in folder (which lacks whatever the
 // program's own folder holds beside it), with its InCopy tests only and one
-// environment variable set. Returns the copy's exit code.
+// environment variable set. Returns the copy's exit code, or a code of its own
+// (995, 996) when the copy's tests skipped or none ran.
 DWORD RunInCopy(const TempFolder& folder, const std::wstring& variable, const std::wstring& value);
