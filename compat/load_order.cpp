@@ -82,6 +82,7 @@ std::vector<std::wstring> ListNames(const std::wstring& pattern) {
 std::wstring OpenFailure(const ArchiveListing& listing) {
     if (listing.result == UnzNotZip) return L"The game cannot open it: it is not a zip archive.";
     if (listing.result == UnzDamaged) return L"The game cannot open it: its directory is damaged.";
+    if (listing.result == UnzEntryRefused) return L"Tarrow could not take in its directory: it ran out of memory.";
     if (listing.result != UnzOk) return L"The game cannot open it (error " + ToDecimal(listing.result) + L").";
     if (listing.zip64) return L"The game cannot open it: it is a zip64 archive, which the game's reader predates.";
     return {};
@@ -120,7 +121,9 @@ LoadOrderReport Builder::Build() {
     std::stable_sort(archives.begin(), archives.end(), GameLoadsBefore);
     std::vector<std::wstring> disabled;
     for (const auto& file : ListNames(main_ + L"*" + DisabledExtension)) disabled.push_back(ModNameOf(file, DisabledExtension));
-    for (const auto& file : archives) Load(file);
+    for (const auto& file : archives) {
+        if (GameLoadsArchive(file)) Load(file);
+    }
     distinct_.assign(report_.archives.size(), 0);
     replacedByGame_.assign(report_.archives.size(), 0);
     Pair();
@@ -128,6 +131,8 @@ LoadOrderReport Builder::Build() {
         LoadOrderArchive& a = report_.archives[i];
         a.noEffect = !a.game && distinct_[i] > 0 && a.overridden == distinct_[i];
     }
+    // Problems are listed by archive in name order, whatever the tier.
+    std::stable_sort(archives.begin(), archives.end(), GameNameBefore);
     for (const auto& file : archives) AddProblems(file, disabled);
     return std::move(report_);
 }
@@ -207,7 +212,9 @@ void Builder::PairGroup(std::vector<const Occurrence*>& group) {
     ++report_.archives[winner].wins;
     for (std::size_t k = 0; k + 1 < holders.size(); ++k) {
         ++report_.archives[holders[k]].overridden;
-        if (report_.archives[winner].game && !report_.archives[holders[k]].game) ++replacedByGame_[holders[k]];
+        // A mod that sorts after pak0.pk3 takes effect; the game's localized archive, the weakest, beats no such mod.
+        const LoadOrderArchive& won = report_.archives[winner];
+        if (won.game && !IsLocalizedArchive(won.file) && !report_.archives[holders[k]].game) ++replacedByGame_[holders[k]];
     }
     // The path as the winning archive spells it: its last entry of the path.
     const Occurrence* spelt = group.back();
@@ -220,9 +227,17 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
     const auto loaded = std::find_if(report_.archives.begin(), report_.archives.end(),
                                      [&](const LoadOrderArchive& a) { return a.file == file; });
     const size_t index = static_cast<size_t>(loaded - report_.archives.begin());
+    if (!GameLoadsArchive(file)) {
+        Problem(file, std::wstring(L"The game loads localized archives of its own language (") + GameLanguage +
+                          L") only.");
+        return;
+    }
     if (const auto found = failures_.find(file); found != failures_.end()) Problem(file, found->second);
     if (const auto found = unreadable_.find(file); found != unreadable_.end()) Problem(file, found->second);
     const bool game = IsGameArchive(file);
+    if (!game && IsLocalizedArchive(file)) {
+        Problem(file, L"Its name starts with localized_, so the game loads it after every other archive.");
+    }
     if (!game) {
         const std::wstring mod = ModNameOf(file, EnabledExtension);
         for (const auto& other : disabled) {
@@ -258,7 +273,23 @@ void AppendRow(std::wstring& text, const std::vector<std::wstring>& cells) {
 
 }  // namespace
 
+bool IsLocalizedArchive(const std::wstring& file) {
+    constexpr std::wstring_view prefix = L"localized_";
+    return file.size() > prefix.size() && EqualNoCase(std::wstring_view(file).substr(0, prefix.size()), prefix);
+}
+
+bool GameLoadsArchive(const std::wstring& file) {
+    if (!IsLocalizedArchive(file)) return true;
+    const std::wstring_view rest = std::wstring_view(file).substr(std::wstring_view(L"localized_").size());
+    return EqualNoCase(rest.substr(0, rest.find(L'_')), GameLanguage);
+}
+
 bool GameLoadsBefore(const std::wstring& a, const std::wstring& b) {
+    const bool x = IsLocalizedArchive(a), y = IsLocalizedArchive(b);
+    return x != y ? x : GameNameBefore(a, b);
+}
+
+bool GameNameBefore(const std::wstring& a, const std::wstring& b) {
     const std::string x = WideToAnsi(a), y = WideToAnsi(b);
     for (size_t i = 0;; ++i) {
         const int c1 = i < x.size() ? FoldNameByte(x[i]) : 0;

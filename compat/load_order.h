@@ -32,8 +32,18 @@ struct LoadOrderReport {
     std::vector<LoadProblem> problems;       // by archive, in the game's order of names
 };
 
-// The game's order of archive names: byte by byte in the ANSI code page, ASCII
-// letters as capitals, "\" and ":" as "/", bytes compared as signed chars.
+// The game's language: of the localized archives, only its own load.
+inline constexpr wchar_t GameLanguage[] = L"english";
+// An archive named localized_<language>_*.pk3, whatever its letter case.
+bool IsLocalizedArchive(const std::wstring& file);
+// False for a localized archive of another language than the game's.
+bool GameLoadsArchive(const std::wstring& file);
+// The game's order of archive names within a tier: byte by byte in the ANSI
+// code page, ASCII letters as capitals, "\" and ":" as "/", bytes compared as
+// signed chars.
+bool GameNameBefore(const std::wstring& a, const std::wstring& b);
+// The game's load order: the localized archives first (the weakest, below even
+// the loose files), then every other archive, each tier in name order.
 bool GameLoadsBefore(const std::wstring& a, const std::wstring& b);
 // The game's identity of paths inside archives: ASCII case ignored, "/" and "\" alike.
 bool SamePath(std::string_view a, std::string_view b);

@@ -94,9 +94,10 @@ void WriteUtf8File(const std::wstring& path, const std::wstring& text) {
 
 frmLoadOrder::~frmLoadOrder() { Unload(); }
 
-void frmLoadOrder::Load(const std::wstring& gameFolder) {
+void frmLoadOrder::Load(const std::wstring& gameFolder, HWND beside) {
     RegisterOnce(kClass);
     CreateDialogWindow(kClass, L"Load Order", 640, 503, this);
+    PlaceBeside(hwnd_, beside);
     CreateControls();
     Rebuild(gameFolder);
     ShowDialogWindow(hwnd_);
@@ -235,7 +236,10 @@ LRESULT frmLoadOrder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         if (BusyCursor::Apply()) return TRUE;
         break;
     case WM_DPICHANGED: ApplyDpiChange(hwnd_, layout_, wParam, lParam); return 0;
-    case WM_DESTROY: RemoveKeyboardWindow(hwnd_); return 0;
+    case WM_DESTROY:
+        RememberPlace(hwnd_);
+        RemoveKeyboardWindow(hwnd_);
+        return 0;
     default: break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);

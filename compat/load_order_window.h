@@ -22,8 +22,8 @@ public:
     frmLoadOrder(const frmLoadOrder&) = delete;
     frmLoadOrder& operator=(const frmLoadOrder&) = delete;
 
-    // Opens the window on a game folder.
-    void Load(const std::wstring& gameFolder);
+    // Opens the window on a game folder, beside the window it accompanies.
+    void Load(const std::wstring& gameFolder, HWND beside = nullptr);
     void Unload();
     // Reads the game folder again.
     void Rebuild(const std::wstring& gameFolder);

@@ -1,10 +1,45 @@
 #include "core/dialog_base.h"
 
+#include <map>
+#include <string>
+
 #include "core/errors.h"
 
 namespace {
 constexpr DWORD kDialogStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+
+struct Place {
+    POINT placed{};  // where Tarrow put it last
+    POINT left{};    // where the player left it
+    bool moved = false;
+};
+
+// By window class: a run's memory, never stored.
+std::map<std::wstring, Place>& Places() {
+    static std::map<std::wstring, Place> places;
+    return places;
 }
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+int Clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
+
+// The first of right, left and below where the whole window fits in the work area.
+POINT Beside(const RECT& anchor, SIZE size, const RECT& work) {
+    const int top = Clamp(anchor.top, work.top, work.bottom - size.cy);
+    const int left = Clamp(anchor.left, work.left, work.right - size.cx);
+    const bool tallEnough = size.cy <= work.bottom - work.top, wideEnough = size.cx <= work.right - work.left;
+    if (tallEnough && anchor.right + size.cx <= work.right) return {anchor.right, top};
+    if (tallEnough && anchor.left - size.cx >= work.left) return {anchor.left - size.cx, top};
+    if (wideEnough && anchor.bottom + size.cy <= work.bottom) return {left, anchor.bottom};
+    const int caption = GetSystemMetrics(SM_CYCAPTION);
+    return {anchor.left + caption, anchor.top + caption};
+}
+}  // namespace
 
 HWND CreateDialogWindow(const wchar_t* className, const wchar_t* caption, int width, int height, void* self) {
     const SIZE size = OuterSize(width, height, kDialogStyle, WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, false,
@@ -27,4 +62,28 @@ void BringToFront(HWND window) {
     if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
     SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(window);
+}
+
+void PlaceBeside(HWND window, HWND anchor) {
+    if (!anchor) return;
+    Place& place = Places()[ClassOf(window)];
+    RECT own{}, beside{};
+    GetWindowRect(window, &own);
+    GetWindowRect(anchor, &beside);
+    MONITORINFO monitor{sizeof monitor};
+    GetMonitorInfoW(MonitorFromWindow(anchor, MONITOR_DEFAULTTONEAREST), &monitor);
+    const POINT at = place.moved ? place.left
+                                 : Beside(beside, {own.right - own.left, own.bottom - own.top}, monitor.rcWork);
+    SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    place.placed = at;
+}
+
+void RememberPlace(HWND window) {
+    const auto found = Places().find(ClassOf(window));
+    RECT r{};
+    if (found == Places().end() || !GetWindowRect(window, &r)) return;
+    Place& place = found->second;
+    if (r.left == place.placed.x && r.top == place.placed.y) return;
+    place.moved = true;
+    place.left = {r.left, r.top};
 }

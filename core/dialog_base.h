@@ -13,3 +13,10 @@ HWND CreateDialogWindow(const wchar_t* className, const wchar_t* caption, int wi
 void ShowDialogWindow(HWND window);
 // Brings an open dialog to the front.
 void BringToFront(HWND window);
+// Puts a window that accompanies another beside it, on its monitor and inside
+// the work area: right if it fits, else left, else below, else offset by a
+// caption height. Once the player has moved a window of that class, it opens
+// where they left it, for the rest of the run.
+void PlaceBeside(HWND window, HWND anchor);
+// Notes where the player left the window; called as it is destroyed.
+void RememberPlace(HWND window);

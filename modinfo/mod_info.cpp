@@ -16,14 +16,31 @@
 #include "core/safe_files.h"
 #include "core/text.h"
 
-void ExtractInformationFile(const std::wstring& archivePath, const std::wstring& destination) {
+namespace {
+
+// One run of the library over tarrow.ini alone.
+void RunOverInformationFile(const std::wstring& archivePath, const std::wstring& destination, bool listOnly) {
     using namespace VBUnzBas;
-    UseCallersSettings(false);
+    UseCallersSettings(listOnly);
     IncludeNames[0] = L"tarrow.ini";
     IncludeCount = 1;
     ZipFileName = archivePath;
     ExtractDir = destination;
     RunUnzip();
+}
+
+}  // namespace
+
+bool InformationFileTooLarge(const std::wstring& archivePath) {
+    // The listing reads only the directory, whatever the file declares.
+    RunOverInformationFile(archivePath, L"", true);
+    return !VBUnzBas::Listed.empty() && VBUnzBas::Listed.front().size > LargestInformationFile;
+}
+
+bool ExtractInformationFile(const std::wstring& archivePath, const std::wstring& destination) {
+    if (InformationFileTooLarge(archivePath)) return false;
+    RunOverInformationFile(archivePath, destination, false);
+    return true;
 }
 
 ModInformation ReadInformationFile(const std::wstring& iniPath) {

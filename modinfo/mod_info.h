@@ -1,6 +1,7 @@
 #pragma once
 // The mod information file: tarrow.ini at the root of a mod's archive, and the
 // rich text that the panel shows for it.
+#include <cstdint>
 #include <string>
 
 #include "core/scratch_folder.h"
@@ -11,9 +12,15 @@ struct ModInformation {
     std::wstring name, version, author, description;
 };
 
-// Extracts the single entry tarrow.ini (exact name, archive root) into a folder.
-// Throws AppError when the extraction library cannot be used.
-void ExtractInformationFile(const std::wstring& archivePath, const std::wstring& destination);
+// Real information files are a few hundred bytes. A larger one is never
+// extracted: any mod from the internet could declare gigabytes.
+inline constexpr std::uint64_t LargestInformationFile = 64 * 1024;
+// Whether the archive's tarrow.ini declares more than LargestInformationFile.
+bool InformationFileTooLarge(const std::wstring& archivePath);
+// Extracts the single entry tarrow.ini (exact name, archive root) into a
+// folder; false, with nothing written, when it is too large. Throws AppError
+// when the extraction library cannot be used.
+bool ExtractInformationFile(const std::wstring& archivePath, const std::wstring& destination);
 // Reads NAME, VERSION, AUTHOR and Description from section Tarrow.
 ModInformation ReadInformationFile(const std::wstring& iniPath);
 

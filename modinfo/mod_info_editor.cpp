@@ -37,11 +37,26 @@ LRESULT CALLBACK DescriptionProc(HWND edit, UINT message, WPARAM wParam, LPARAM 
     return result;
 }
 
+bool TooLargeToEdit(const std::wstring& archivePath) {
+    try {
+        return InformationFileTooLarge(archivePath);
+    } catch (const AppError&) {
+        // No library: the editor opens, and saving will say why.
+        return false;
+    }
+}
+
 }  // namespace
 
 frmModInfoEditor::~frmModInfoEditor() { Unload(); }
 
-bool frmModInfoEditor::Edit(const std::wstring& archivePath) {
+bool frmModInfoEditor::Edit(const std::wstring& archivePath, HWND beside) {
+    if (TooLargeToEdit(archivePath)) {
+        MsgBox(L"Tarrow cannot edit the information of " + FileNameOf(archivePath) +
+                   L": its tarrow.ini is larger than 64 KB. A real one is a few hundred bytes.",
+               MB_OK | MB_ICONWARNING);
+        return false;
+    }
     if (hwnd_) {
         BringToFront(hwnd_);
         if (!MayDropChanges()) return false;
@@ -49,6 +64,7 @@ bool frmModInfoEditor::Edit(const std::wstring& archivePath) {
         RegisterOnce(kClass);
         LoadRichEdit();
         CreateDialogWindow(kClass, L"Mod Info Editor", 460, 405, this);
+        PlaceBeside(hwnd_, beside);
         CreateControls();
         ShowDialogWindow(hwnd_);
     }
@@ -167,7 +183,10 @@ LRESULT frmModInfoEditor::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
         if (MayDropChanges()) Unload();
         return 0;
     case WM_DPICHANGED: ApplyDpiChange(hwnd_, layout_, wParam, lParam); return 0;
-    case WM_DESTROY: RemoveKeyboardWindow(hwnd_); return 0;
+    case WM_DESTROY:
+        RememberPlace(hwnd_);
+        RemoveKeyboardWindow(hwnd_);
+        return 0;
     default: break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);

@@ -27,7 +27,7 @@ public:
     // Opens the window on an archive, or brings it to the front and loads the
     // archive there, asking first about unsaved changes. The keyboard goes to
     // Name. False when the user kept the changes.
-    bool Edit(const std::wstring& archivePath);
+    bool Edit(const std::wstring& archivePath, HWND beside = nullptr);
     // Saves; true when the archive holds the new information.
     bool Save();
     // Closes without asking.

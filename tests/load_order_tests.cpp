@@ -80,10 +80,18 @@ TEST(GameOrder, FollowsTheGamesByteOrder) {
     for (const Case& c : {Case{L"zzz.pk3", L"zz_x.pk3"}, Case{L"z.pk3", L"_a.pk3"}, Case{L"1.pk3", L"a.pk3"},
                           Case{L"9.pk3", L"A.pk3"}, Case{L"localized_english_pak0.pk3", L"pak0.pk3"},
                           Case{L"pak0.pk3", L"PAK1.pk3"}, Case{L"ab.pk3", L"ab_c.pk3"}, Case{L"\u00e9.pk3", L"0.pk3"},
-                          Case{L"aaa.pk3", L"pak0.pk3"}}) {
+                          Case{L"aaa.pk3", L"pak0.pk3"},
+                          // Localized archives are the weakest tier, whatever their names.
+                          Case{L"localized_english_pak0.pk3", L"aaa.pk3"}, Case{L"Localized_English_zz.pk3", L"0.pk3"},
+                          Case{L"localized_english_a.pk3", L"localized_english_pak0.pk3"},
+                          Case{L"localized_german_z.pk3", L"localizedx.pk3"}}) {
         EXPECT_TRUE(GameLoadsBefore(c.first, c.second)) << c.first << L" " << c.second;
         EXPECT_FALSE(GameLoadsBefore(c.second, c.first)) << c.second << L" " << c.first;
     }
+    EXPECT_TRUE(GameLoadsArchive(L"LOCALIZED_ENGLISH_x.pk3"));
+    EXPECT_TRUE(GameLoadsArchive(L"localizedx.pk3"));
+    EXPECT_FALSE(GameLoadsArchive(L"localized_german_pak0.pk3"));
+    EXPECT_FALSE(GameLoadsArchive(L"localized_englishx.pk3"));
     // Letter case does not order names.
     EXPECT_FALSE(GameLoadsBefore(L"Alpha.pk3", L"alpha.PK3"));
     EXPECT_FALSE(GameLoadsBefore(L"alpha.PK3", L"Alpha.pk3"));
@@ -107,6 +115,30 @@ TEST(LoadOrder, TheWholeReportOfAFolderWithEveryProblem) {
     game.Install(L"lo_dead.zip", L"zz_two.pk3");
     const std::wstring text = LoadOrderText(BuildLoadOrder(game.folder));
     EXPECT_NE(text.find(L"9\tzz_two.pk3\t1\t1\t0\t\r\n"), std::wstring::npos) << text;
+}
+
+TEST(LoadOrder, LocalizedArchivesAreTheWeakestAndOnlyTheGamesLanguageLoads) {
+    TestGame game(false);
+    game.Install(L"lo_game.zip", L"localized_english_pak0.pk3");
+    game.Install(L"lo_two.zip", L"aaa_tweaks.pk3");
+    game.Install(L"lo_dead.zip", L"localized_english_mine.pk3");
+    game.Install(L"lo_solo.zip", L"localized_german_pak0.pk3");
+    EXPECT_EQ(LoadOrderText(BuildLoadOrder(game.folder)),
+              L"Order\tArchive\tFiles\tWins\tOverridden\tNote\r\n"
+              L"1\tlocalized_english_mine.pk3\t1\t0\t1\tno effect\r\n"
+              L"2\tlocalized_english_pak0.pk3\t2\t0\t1\tgame\r\n"
+              L"3\taaa_tweaks.pk3\t2\t2\t0\t\r\n"
+              L"\r\n"
+              L"File\tUsed from\tOverridden in\r\n"
+              L"maps\\a.bsp\taaa_tweaks.pk3\tlocalized_english_pak0.pk3\r\n"
+              L"sound\\X.WAV\taaa_tweaks.pk3\tlocalized_english_mine.pk3\r\n"
+              L"\r\n"
+              L"Archive\tProblem\r\n"
+              L"localized_english_mine.pk3\tIts name starts with localized_, so the game loads it after every other "
+              L"archive.\r\n"
+              L"localized_english_mine.pk3\tEvery one of its files is replaced by a later archive, so it has no "
+              L"effect.\r\n"
+              L"localized_german_pak0.pk3\tThe game loads localized archives of its own language (english) only.\r\n");
 }
 
 class LoadOrderWindow : public ::testing::Test {
@@ -176,6 +208,35 @@ TEST_F(LoadOrderWindow, CopySelectionAndSort) {
     ASSERT_EQ(prompts.asked.size(), 1u);
     EXPECT_EQ(prompts.asked[0].text, L"load-order.txt");
     EXPECT_EQ(ReadFileBytes(game.temp / L"load-order.txt"), "\xEF\xBB\xBF" + WideToUtf8(kExpected));
+}
+
+bool Overlap(HWND a, HWND b) {
+    RECT x{}, y{}, both{};
+    GetWindowRect(a, &x);
+    GetWindowRect(b, &y);
+    return IntersectRect(&both, &x, &y);
+}
+
+// Both windows of ours that accompany the main window open beside it, and where
+// the player moved them once, they open again.
+TEST_F(LoadOrderWindow, OpensBesideTheMainWindowAndStaysWhereMoved) {
+    const auto& c = form->controls();
+    EXPECT_FALSE(Overlap(window, c.listEnabled));
+    EXPECT_FALSE(Overlap(window, c.listDisabled));
+    ClickListItem(c.listEnabled, 0);
+    Command(form->hwnd(), frmMain::mnuTools_ModInfoMaker);
+    PumpPending();
+    ASSERT_NE(form->Editor(), nullptr);
+    HWND editor = form->Editor()->hwnd();
+    EXPECT_FALSE(Overlap(editor, c.listEnabled));
+    EXPECT_FALSE(Overlap(editor, c.listDisabled));
+    SetWindowPos(window, nullptr, 300, 400, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    Command(form->hwnd(), frmMain::mnuToolsLoadOrder);
+    RECT r{};
+    GetWindowRect(form->LoadOrder()->hwnd(), &r);
+    EXPECT_EQ(r.left, 300);
+    EXPECT_EQ(r.top, 400);
 }
 
 TEST_F(LoadOrderWindow, ClosesWithTheMainWindow) {
