@@ -65,7 +65,11 @@ HGLOBAL GlobalText(const std::wstring& text) {
 
 // Puts Unicode text on the clipboard; false when the clipboard is not to be had.
 bool CopyToClipboard(HWND owner, const std::wstring& text) {
-    if (!OpenClipboard(owner)) return false;
+    // Another program may hold the clipboard for a moment (a clipboard viewer
+    // reads every change): try for a while before giving up.
+    bool open = false;
+    for (int attempt = 0; attempt < 50 && !(open = OpenClipboard(owner)); ++attempt) Sleep(10);
+    if (!open) return false;
     EmptyClipboard();
     HGLOBAL memory = GlobalText(text);
     // The clipboard owns the memory only when it has taken it; cppcheck's
