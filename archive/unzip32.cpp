@@ -12,6 +12,7 @@
 #include "archive/zip_reader.h"
 #include "archive/zip_writer.h"
 #include "core/text.h"
+#include "core/version.h"
 
 namespace {
 
@@ -410,7 +411,7 @@ extern "C" __declspec(dllexport) void UzpVersion2(UzpVer2* version) {
         std::memset(field, 0, size);
         std::strncpy(field, text, size - 1);
     };
-    put(version->betalevel, sizeof version->betalevel, "0.6");
+    put(version->betalevel, sizeof version->betalevel, TARROW_VERSION);
     put(version->date, sizeof version->date, "2026-12-07");
     put(version->zlib_ver, sizeof version->zlib_ver, ZLIB_VERSION);
     put(version->library, sizeof version->library, UnzipLibraryName);

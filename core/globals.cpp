@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/file_system.h"
 #include "core/registry.h"
+#include "core/version.h"
 
 namespace Globals {
 
@@ -50,7 +51,7 @@ void InitGlobals() {
         L"Changes since version 0.4 Beta\r\n"
         L"  - Fixed Enable/Disable buttons\r\n"
         L"  - Fixed searching in %CoD%/Main subdirectories for mods\r\n";
-    VersionText = L"Tarrow 0.6 Beta";
+    VersionText = L"Tarrow " TARROW_VERSION_WIDE L" Beta";
     GamePath = GetLongPath(ReadInstallPath());
 }
 
