@@ -211,53 +211,61 @@ private:
 
 }  // namespace
 
-TEST(ModInfoFocus, TheKeyboardComesBackToTheListAfterTheQuestion) {
+// The real input box, answered by the typer, over a game with a locked mod first.
+class ModInfoFocus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetPrompts(&real);
+        VBUnzBas::PasswordSkip = false;
+        game.Install(L"encrypted.zip", L"locked.pk3");
+    }
+    void Start() {
+        form = StartMainWindow();
+        list = form->controls().listEnabled;
+    }
+    std::wstring Panel() const { return WindowText(form->controls().rtfModInfo); }
+    void TearDown() override {
+        form.reset();
+        SetPrompts(nullptr);
+    }
+
     WindowsPrompts real;
-    SetPrompts(&real);
-    VBUnzBas::PasswordSkip = false;
     TestGame game;
-    game.Install(L"encrypted.zip", L"locked.pk3");
+    std::unique_ptr<frmMain> form;
+    HWND list = nullptr;
+};
+
+TEST_F(ModInfoFocus, TheKeyboardComesBackToTheListAfterTheQuestion) {
     game.Install(L"info_name_only.zip", L"next.pk3");
-    auto form = StartMainWindow();
+    Start();
     PasswordTyper typer(L"secret");
-    HWND list = form->controls().listEnabled;
     ClickListItem(list, 0);
     EXPECT_EQ(PasswordTyper::answered(), 1);
     EXPECT_EQ(GetFocus(), list);
     PressKey(VK_DOWN);
     EXPECT_TRUE(PumpUntil([&] { return ListSelection(list) == 1; }));
-    EXPECT_EQ(WindowText(form->controls().rtfModInfo).substr(0, 16), L"Name: Only Name\r");
+    EXPECT_EQ(Panel().substr(0, 16), L"Name: Only Name\r");
     EXPECT_EQ(PasswordTyper::answered(), 1);
-    form.reset();
-    SetPrompts(nullptr);
 }
 
-TEST(ModInfoFocus, TheClickAfterTheQuestionSelectsTheNextMod) {
-    WindowsPrompts real;
-    SetPrompts(&real);
-    VBUnzBas::PasswordSkip = false;
-    TestGame game;
-    game.Install(L"encrypted.zip", L"locked.pk3");
+TEST_F(ModInfoFocus, TheClickAfterTheQuestionSelectsTheNextMod) {
     game.Install(L"encrypted.zip", L"locked2.pk3");
     game.Install(L"info_name_only.zip", L"plain.pk3");
-    auto form = StartMainWindow();
+    Start();
     PasswordTyper typer(L"secret");
-    HWND list = form->controls().listEnabled;
     RECT item{};
     SendMessageW(list, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
     PressAt(list, (item.left + item.right) / 2, (item.top + item.bottom) / 2);
     EXPECT_TRUE(PumpUntil([&] { return PasswordTyper::answered() == 1 && GetCapture() == nullptr; }));
-    EXPECT_EQ(WindowText(form->controls().rtfModInfo).substr(0, 18), L"Name: Sniper Pack\r");
+    EXPECT_EQ(Panel().substr(0, 18), L"Name: Sniper Pack\r");
     // One click on the plain mod selects it and shows it.
     ClickListItem(list, 2);
     EXPECT_EQ(ListSelection(list), 2);
-    EXPECT_EQ(WindowText(form->controls().rtfModInfo).substr(0, 16), L"Name: Only Name\r");
+    EXPECT_EQ(Panel().substr(0, 16), L"Name: Only Name\r");
     // One click on the other locked mod asks its question.
     ClickListItem(list, 1);
     EXPECT_EQ(ListSelection(list), 1);
     EXPECT_EQ(PasswordTyper::answered(), 2);
-    form.reset();
-    SetPrompts(nullptr);
 }
 
 TEST_F(ModInfoPanel, AHugeInformationFileIsNotReadAndTheEditorSaysWhy) {
