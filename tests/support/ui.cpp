@@ -15,10 +15,22 @@ void SendMouse(DWORD flags, LONG x = 0, LONG y = 0) {
     SendInput(1, &input, sizeof input);
 }
 
-void MoveScreen(POINT screen) {
+// Where the pointer was last sent. Under Wine, a motion event from the display
+// that the program reads late can put the pointer back where it was a moment
+// ago, so a press sent without a position may land there: on the list clicked
+// before, as a double click. So every event of ours carries its point, as a real
+// mouse's events do.
+POINT g_pointer{};
+
+void SendAt(DWORD flags, POINT screen) {
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (screen.x * 65535 + w / 2) / (w - 1),
+    SendMouse(flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (screen.x * 65535 + w / 2) / (w - 1),
               (screen.y * 65535 + h / 2) / (h - 1));
+}
+
+void MoveScreen(POINT screen) {
+    g_pointer = screen;
+    SendAt(0, screen);
     PumpUntil([&] {
         POINT now{};
         GetCursorPos(&now);
@@ -68,12 +80,12 @@ void MoveTo(HWND window, int x, int y) { MoveScreen(ToScreen(window, x, y)); }
 
 void PressAt(HWND window, int x, int y, Button button) {
     MoveTo(window, x, y);
-    SendMouse(Flags(button).first);
+    SendAt(Flags(button).first, g_pointer);
     PumpPending();
 }
 
 void Release(Button button) {
-    SendMouse(Flags(button).second);
+    SendAt(Flags(button).second, g_pointer);
     PumpPending();
 }
 
@@ -85,14 +97,14 @@ void ClickAt(HWND window, int x, int y, Button button) {
 void DragTo(HWND from, POINT fromPoint, HWND to, POINT toPoint, Button button) {
     MoveTo(from, fromPoint.x, fromPoint.y);
     const auto [down, up] = Flags(button);
-    SendMouse(down);
+    SendAt(down, g_pointer);
     PumpPending();
     const POINT a = ToScreen(from, fromPoint.x, fromPoint.y);
     const POINT b = ToScreen(to, toPoint.x, toPoint.y);
     for (int step = 1; step <= 6; ++step) {
         MoveScreen({a.x + (b.x - a.x) * step / 6, a.y + (b.y - a.y) * step / 6});
     }
-    SendMouse(up);
+    SendAt(up, g_pointer);
     PumpPending();
 }
 
