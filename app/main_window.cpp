@@ -200,7 +200,7 @@ void frmMain::CreatePages() {
         SetWindowPos(c_.frametab[page], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
     CreateManagerPage();
-    compatibility_.Create(c_.frametab[2], 0, 0, 625, 288, c_.listEnabled);
+    compatibility_.Create(c_.frametab[2], 0, 0, 625, 288);
 }
 
 void frmMain::CreateManagerPage() {
@@ -253,7 +253,7 @@ void frmMain::TabStrip1_Click() {
     ShowWindow(c_.frametab[currentTab_], SW_HIDE);
     currentTab_ = n;
     // The panel's copy of the enabled mods is rebuilt each time its page is entered.
-    if (n == 2) compatibility_.RefreshList();
+    if (n == 2) compatibility_.RefreshList(enabledMods_);
 }
 
 void frmMain::cmdRefreshMods_Click() {
@@ -376,6 +376,7 @@ void frmMain::FindMods() {
 }
 
 void frmMain::ReadMods() {
+    enabledMods_.clear();
     SendMessageW(c_.listEnabled, LB_RESETCONTENT, 0, 0);
     SendMessageW(c_.listDisabled, LB_RESETCONTENT, 0, 0);
     ModLists lists;
@@ -396,6 +397,7 @@ void frmMain::ReadMods() {
     }
     for (const auto& name : lists.enabled) {
         SendMessageW(c_.listEnabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        AddSorted(enabledMods_, name);
     }
     for (const auto& name : lists.disabled) {
         SendMessageW(c_.listDisabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));

@@ -134,6 +134,8 @@ private:
     // The archive whose information the panel shows.
     std::wstring shownArchive_;
     std::wstring searchPath_;
+    // The enabled mods in the order of their list.
+    std::vector<std::wstring> enabledMods_;
     int currentTab_ = 1;
     HCURSOR dragCursor_ = nullptr;
     HWND dragSource_ = nullptr;

@@ -5,8 +5,6 @@
 //        compat_bench --load-order-big   (only the 300 x 2000 load order, for its peak memory)
 #include <windows.h>
 #include <psapi.h>
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +23,7 @@
 #include "core/globals.h"
 #include "core/text.h"
 #include "mods/mod_library.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -41,37 +40,6 @@ double Best(int runs, const std::function<void()>& work) {
     double best = 1e30;
     for (int i = 0; i < runs; ++i) best = std::min(best, Seconds(work));
     return best;
-}
-
-void Put16(std::string& out, unsigned v) { out += static_cast<char>(v & 0xFF), out += static_cast<char>(v >> 8 & 0xFF); }
-void Put32(std::string& out, unsigned long v) {
-    Put16(out, static_cast<unsigned>(v & 0xFFFF));
-    Put16(out, static_cast<unsigned>(v >> 16));
-}
-
-// A stored zip archive of small files.
-std::string MakeZip(const std::vector<std::string>& names) {
-    std::string out, central;
-    for (const auto& name : names) {
-        const std::string data = "data of " + name;
-        const unsigned long crc = crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
-        const unsigned long offset = static_cast<unsigned long>(out.size());
-        Put32(out, 0x04034b50); Put16(out, 20); Put16(out, 0); Put16(out, 0); Put16(out, 0); Put16(out, 0x3021);
-        Put32(out, crc); Put32(out, static_cast<unsigned long>(data.size())); Put32(out, static_cast<unsigned long>(data.size()));
-        Put16(out, static_cast<unsigned>(name.size())); Put16(out, 0);
-        out += name + data;
-        Put32(central, 0x02014b50); Put16(central, 20); Put16(central, 20); Put16(central, 0); Put16(central, 0);
-        Put16(central, 0); Put16(central, 0x3021); Put32(central, crc); Put32(central, static_cast<unsigned long>(data.size()));
-        Put32(central, static_cast<unsigned long>(data.size())); Put16(central, static_cast<unsigned>(name.size()));
-        Put16(central, 0); Put16(central, 0); Put16(central, 0); Put16(central, 0); Put32(central, 0); Put32(central, offset);
-        central += name;
-    }
-    const unsigned long cdOffset = static_cast<unsigned long>(out.size());
-    out += central;
-    Put32(out, 0x06054b50); Put16(out, 0); Put16(out, 0);
-    Put16(out, static_cast<unsigned>(names.size())); Put16(out, static_cast<unsigned>(names.size()));
-    Put32(out, static_cast<unsigned long>(central.size())); Put32(out, cdOffset); Put16(out, 0);
-    return out;
 }
 
 std::string ReadAll(const std::wstring& path) {
@@ -185,9 +153,9 @@ int main(int argc, char** argv) {
     auto inventory = [&] {
         lists = WorkLists{};
         for (int m = 0; m < mods; ++m) {
-            UnpackMod(game, names[static_cast<size_t>(m)] + L".pk3");
-            FindFiles(lists, game, m == 0, names[static_cast<size_t>(m)], main + names[static_cast<size_t>(m)], L"*");
-            Globals::RemoveFolder(main + names[static_cast<size_t>(m)]);
+            ModFolder folder;
+            UnpackMod(main, names[static_cast<size_t>(m)] + L".pk3", folder);
+            FindFiles(lists, m == 0, names[static_cast<size_t>(m)], folder);
         }
     };
     // Cold: every archive is read again, as after a start or a change.
@@ -245,7 +213,7 @@ int main(int argc, char** argv) {
             ZipFileName = main + names[static_cast<size_t>(m)] + L".pk3";
             ExtractDir = folder;
             RunUnzip();
-            FindFiles(onDisk, game, m == 0, names[static_cast<size_t>(m)], folder, L"*");
+            FindFilesInFolder(onDisk, game, m == 0, names[static_cast<size_t>(m)], folder, L"*");
             Globals::RemoveFolder(folder);
         }
     });

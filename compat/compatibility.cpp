@@ -21,8 +21,7 @@ std::wstring Join(const std::vector<std::wstring>& lines, const std::wstring& af
 
 }  // namespace
 
-void ctlCompatibility::Create(HWND page, int left, int top, int width, int height, HWND mainList) {
-    mainList_ = mainList;
+void ctlCompatibility::Create(HWND page, int left, int top, int width, int height) {
     RegisterOnce(kClass);
     const UINT dpi = DpiOf(page);
     if (!CreateWindowExW(WS_EX_CONTROLPARENT, kClass, nullptr, WS_CHILD | WS_VISIBLE, Layout::Scale(left, dpi),
@@ -66,21 +65,11 @@ std::wstring ctlCompatibility::ItemText(int index) const {
     return text;
 }
 
-void ctlCompatibility::RefreshList() {
+void ctlCompatibility::RefreshList(const std::vector<std::wstring>& enabledMods) {
     SendMessageW(c_.listEnabled, LB_RESETCONTENT, 0, 0);
-    const LRESULT n = SendMessageW(mainList_, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < n; ++i) {
-        std::wstring item(static_cast<size_t>(SendMessageW(mainList_, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-        const LRESULT length = SendMessageW(mainList_, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-        if (length == LB_ERR) continue;
-        item.resize(static_cast<size_t>(length));
-        SendMessageW(c_.listEnabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    for (const auto& name : enabledMods) {
+        SendMessageW(c_.listEnabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     }
-}
-
-void ctlCompatibility::FindFiles(bool list, const std::wstring& modfile, const std::wstring& path,
-                                 const std::wstring& SearchStr) {
-    ::FindFiles(lists_, Globals::GamePath, list, modfile, path, SearchStr);
 }
 
 void ctlCompatibility::cmdCheck_Click() {
@@ -110,23 +99,18 @@ void ctlCompatibility::Check(int count, int selected) {
         SendMessageW(c_.ProgressBar1, PBM_SETRANGE32, 0, maximum);
         ShowWindow(c_.ProgressBar1, SW_SHOW);
         SendMessageW(c_.ProgressBar1, PBM_SETPOS, 0, 0);
+        const std::wstring main = Globals::GamePath + L"\\main\\";
         for (int i = 0; i <= maximum; ++i) {
             const std::wstring name = ItemText(i);
-            std::wstring workingFolder = Globals::GamePath + L"\\main\\";
-            workingFolder += name;
+            ModFolder folder;
             bool readable = false;
             try {
-                readable = UnpackMod(Globals::GamePath, name + L".pk3");
+                readable = UnpackMod(main, name + L".pk3", folder);
             } catch (const AppError&) {
-                // No usable library: the mod walks as an empty folder.
+                // No usable library: the mod has no files to compare.
             }
             if (!readable) unreadable.push_back(name);
-            FindFiles(i == selected, name, workingFolder, L"*");
-            try {
-                Globals::RemoveFolder(workingFolder);
-            } catch (const AppError&) {
-                // Nothing to remove: the working folder was never laid out.
-            }
+            FindFiles(lists_, i == selected, name, folder);
             SendMessageW(c_.ProgressBar1, PBM_SETPOS, i, 0);
             UpdateWindow(c_.ProgressBar1);
         }

@@ -19,14 +19,13 @@ public:
     ctlCompatibility(const ctlCompatibility&) = delete;
     ctlCompatibility& operator=(const ctlCompatibility&) = delete;
 
-    // Creates the panel inside a page; it copies its mods from mainList.
-    void Create(HWND page, int left, int top, int width, int height, HWND mainList);
+    // Creates the panel inside a page.
+    void Create(HWND page, int left, int top, int width, int height);
     const Controls& controls() const { return c_; }
     const WorkLists& lists() const { return lists_; }
 
-    // Copies the main window's enabled mods; no item is selected afterwards.
-    void RefreshList();
-    void FindFiles(bool list, const std::wstring& modfile, const std::wstring& path, const std::wstring& SearchStr);
+    // Shows the main window's enabled mods, in its order; no item is selected afterwards.
+    void RefreshList(const std::vector<std::wstring>& enabledMods);
 
 private:
     friend class WindowBase<ctlCompatibility>;
@@ -38,5 +37,4 @@ private:
     Controls c_;
     Layout layout_;
     WorkLists lists_;
-    HWND mainList_ = nullptr;
 };

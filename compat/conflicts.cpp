@@ -75,9 +75,94 @@ std::string SortKey(const std::wstring& s) {
     return key;
 }
 
+
+// Names as Windows compares them: without regard to case.
+wchar_t FoldChar(wchar_t c) {
+    if (c < 0x80) return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
+    CharUpperBuffW(&c, 1);
+    return c;
+}
+
+std::wstring Fold(std::wstring_view s) {
+    std::wstring out(s);
+    for (wchar_t& c : out) c = FoldChar(c);
+    return out;
+}
+
 }  // namespace
 
-bool UnpackMod(const std::wstring& gamePath, const std::wstring& archiveName) {
+ModFolder::ModFolder() { nodes_.emplace_back(); }
+
+size_t ModFolder::Make(std::wstring_view relative, std::wstring_view folded, bool folder) {
+    if (folded.empty()) return folder ? 0 : SIZE_MAX;
+    if (const auto it = paths_.find(std::wstring(folded)); it != paths_.end()) {
+        return nodes_[it->second].folder == folder ? it->second : SIZE_MAX;
+    }
+    const size_t slash = folded.find_last_of(L'\\');
+    const size_t parentLength = slash == std::wstring_view::npos ? 0 : slash;
+    const size_t parent = Make(relative.substr(0, parentLength), folded.substr(0, parentLength), true);
+    if (parent == SIZE_MAX) return SIZE_MAX;
+    const size_t start = slash == std::wstring_view::npos ? 0 : slash + 1;
+    const size_t index = nodes_.size();
+    nodes_.push_back(Node{std::wstring(relative.substr(start)), std::wstring(folded.substr(start)), folder, {}});
+    nodes_[parent].children.push_back(index);
+    paths_.emplace(std::wstring(folded), index);
+    return index;
+}
+
+bool ModFolder::Add(std::wstring_view relative, bool folder) {
+    while (!relative.empty() && relative.back() == L'\\') relative.remove_suffix(1);
+    while (!relative.empty() && relative.front() == L'\\') relative.remove_prefix(1);
+    if (relative.empty()) return false;
+    return Make(relative, Fold(relative), folder) != SIZE_MAX;
+}
+
+std::vector<std::wstring> ModFolder::Files() const {
+    std::vector<std::wstring> files;
+    std::wstring prefix;
+    Walk(0, prefix, files);
+    return files;
+}
+
+void ModFolder::Walk(size_t node, std::wstring& prefix, std::vector<std::wstring>& files) const {
+    std::vector<size_t> sorted = nodes_[node].children;
+    std::sort(sorted.begin(), sorted.end(), [&](size_t a, size_t b) { return nodes_[a].folded < nodes_[b].folded; });
+    const size_t length = prefix.size();
+    for (const size_t child : sorted) {
+        if (!nodes_[child].folder) files.push_back(prefix + nodes_[child].name);
+    }
+    for (const size_t child : sorted) {
+        if (!nodes_[child].folder) continue;
+        prefix += nodes_[child].name;
+        prefix += L'\\';
+        Walk(child, prefix, files);
+        prefix.resize(length);
+    }
+}
+
+bool UnpackMod(const std::wstring& mainFolder, const std::wstring& archiveName, ModFolder& folder) {
+    // Listing reads no entry data: no file is inflated, and no password is needed.
+    const auto listing = ListArchive(mainFolder + archiveName);
+    for (const auto& entry : listing->entries) folder.Add(listing->Name(entry), entry.folder);
+    return listing->result == UnzOk;
+}
+
+void FindFiles(WorkLists& lists, bool list, const std::wstring& modfile, const ModFolder& folder) {
+    for (const auto& file : folder.Files()) {
+        std::wstring relative = AfterPrefix(file, 0);
+        if (relative.find(L"tarrow.ini") != std::wstring::npos) continue;
+        if (list) {
+            lists.list1.push_back(std::move(relative));
+        } else {
+            lists.list2.push_back(AfterPrefix(modfile + L"\\" + file, 0));
+        }
+    }
+}
+
+namespace {
+}  // namespace
+
+bool UnpackModInMemory(const std::wstring& gamePath, const std::wstring& archiveName) {
     const std::wstring main = gamePath + L"\\main\\";
     const std::wstring modName = archiveName.substr(0, archiveName.size() - std::min<size_t>(4, archiveName.size()));
     const std::wstring workingFolder = main + modName;
@@ -90,7 +175,7 @@ bool UnpackMod(const std::wstring& gamePath, const std::wstring& archiveName) {
     return listing->result == UnzOk;
 }
 
-void FindFiles(WorkLists& lists, const std::wstring& gamePath, bool list, const std::wstring& modfile,
+void FindFilesInFolder(WorkLists& lists, const std::wstring& gamePath, bool list, const std::wstring& modfile,
                std::wstring path, const std::wstring& SearchStr) {
     if (path.empty() || path.back() != L'\\') path += L"\\";
     const std::wstring main = gamePath + L"\\main\\";
@@ -128,7 +213,7 @@ void FindFiles(WorkLists& lists, const std::wstring& gamePath, bool list, const 
         ReportWalkError(error);
         return;
     }
-    for (const auto& folder : subfolders) FindFiles(lists, gamePath, list, modfile, path + folder + L"\\", SearchStr);
+    for (const auto& folder : subfolders) FindFilesInFolder(lists, gamePath, list, modfile, path + folder + L"\\", SearchStr);
 }
 
 void AddSorted(std::vector<std::wstring>& sorted, const std::wstring& line) {

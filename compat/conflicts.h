@@ -2,6 +2,8 @@
 // The compatibility checker's work, without a window: the inventory of each
 // mod's files, and the pairing of the selected mod's files with the others'.
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // The work lists of one check.
@@ -11,18 +13,51 @@ struct WorkLists {
     std::vector<std::wstring> List3;  // conflict lines, kept sorted
 };
 
-// Lays out a mod's archive (main folder + archiveName) as its working folder,
-// main folder + mod name, held in memory: the names the extraction would write,
-// with no file data read. The working folder is created empty first, so a mod
-// whose archive cannot be read walks as an empty folder. Returns false when the
-// archive could not be read; throws AppError when the library cannot be used.
-bool UnpackMod(const std::wstring& gamePath, const std::wstring& archiveName);
+// A mod's files as the extraction would lay them out in its working folder on
+// a Windows disk, held in memory: nothing is written, and no file data is read.
+class ModFolder {
+public:
+    ModFolder();
+    // Adds a file or a folder at a relative path ("\" separators), with the
+    // folders above it. As on a Windows disk, names match without regard to
+    // case and the first spelling stays. False when a file stands where a
+    // folder is needed, or the reverse: the extraction could not write it.
+    bool Add(std::wstring_view relative, bool folder);
+    // Every file's relative path in the order of a walk of the folder on disk:
+    // a folder's own files before those of its subfolders, subfolders depth
+    // first, and each folder's entries in the order an NTFS folder keeps them.
+    std::vector<std::wstring> Files() const;
 
-// Records every file below path into list1 (list true: relative paths) or
-// list2 (mod-qualified paths), leaving out information files. Reports its own
-// errors ("Unexpected Error") and gives up the folder it was walking.
-void FindFiles(WorkLists& lists, const std::wstring& gamePath, bool list, const std::wstring& modfile,
-               std::wstring path, const std::wstring& SearchStr);
+private:
+    struct Node {
+        std::wstring name;    // the first spelling
+        std::wstring folded;  // the name as names are compared
+        bool folder = true;
+        std::vector<size_t> children;
+    };
+    size_t Make(std::wstring_view relative, std::wstring_view folded, bool folder);
+    void Walk(size_t node, std::wstring& prefix, std::vector<std::wstring>& files) const;
+
+    std::vector<Node> nodes_;                        // the root first
+    std::unordered_map<std::wstring, size_t> paths_;  // folded relative path to node
+};
+
+// Lays out the archive main folder + archiveName, as its whole extraction
+// would. Returns false when the archive could not be read (what was listed
+// stays laid out); throws AppError when the library cannot be used.
+bool UnpackMod(const std::wstring& mainFolder, const std::wstring& archiveName, ModFolder& folder);
+
+// Records every file of a mod's folder into list1 (list true: relative paths)
+// or list2 (mod-qualified paths), in the order of the walk. ";" separates in
+// the check, so a path is cut into its pieces at each ";" and joined again up
+// to the first empty piece. A path that contains "tarrow.ini" is an
+// information file and stays out.
+void FindFiles(WorkLists& lists, bool list, const std::wstring& modfile, const ModFolder& folder);
+
+// Today's walk, through a memory folder served by the file-system layer.
+bool UnpackModInMemory(const std::wstring& gamePath, const std::wstring& archiveName);
+void FindFilesInFolder(WorkLists& lists, const std::wstring& gamePath, bool list, const std::wstring& modfile,
+                       std::wstring path, const std::wstring& SearchStr);
 
 // Adds a line to a list kept in the order of a sorted list box: alphabetical
 // without regard to case, a new line after the lines equal to it.

@@ -19,6 +19,7 @@
 #include "tests/support/recorder.h"
 #include "tests/support/test_game.h"
 #include "tests/support/ui.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -33,9 +34,9 @@ Names Sorted(Names names) {
 Names MemoryInventory(const TestGame& game, const std::wstring& fixture, const std::wstring& mod) {
     CopyFileW(Fixture(fixture).c_str(), (game.main + mod + L".pk3").c_str(), FALSE);
     WorkLists lists;
-    UnpackMod(game.folder, mod + L".pk3");
-    FindFiles(lists, game.folder, true, mod, game.main + mod, L"*");
-    Globals::RemoveFolder(game.main + mod);
+    ModFolder folder;
+    UnpackMod(game.main, mod + L".pk3", folder);
+    FindFiles(lists, true, mod, folder);
     return lists.list1;
 }
 
@@ -50,7 +51,7 @@ Names DiskInventory(const TestGame& game, const std::wstring& fixture, const std
     ExtractDir = game.main + mod;
     RunUnzip();
     WorkLists lists;
-    FindFiles(lists, game.folder, true, mod, game.main + mod, L"*");
+    FindFilesInFolder(lists, game.folder, true, mod, game.main + mod, L"*");
     RemoveTree(game.main + mod);
     return lists.list1;
 }
@@ -216,8 +217,9 @@ TEST(Inventory, RecordsWhatExtractionWouldWrite) {
     EXPECT_TRUE(prompts.asked.empty());
     // A missing archive: nothing, and no message.
     WorkLists lists;
-    EXPECT_FALSE(UnpackMod(game.folder, L"missing.pk3"));
-    FindFiles(lists, game.folder, false, L"missing", game.main + L"missing", L"*");
+    ModFolder folder;
+    EXPECT_FALSE(UnpackMod(game.main, L"missing.pk3", folder));
+    FindFiles(lists, false, L"missing", folder);
     EXPECT_TRUE(lists.list2.empty());
     EXPECT_TRUE(prompts.asked.empty());
 }
@@ -236,12 +238,50 @@ TEST(Inventory, AFolderThatCannotBeReadIsReported) {
     PromptRecorder prompts;
     TestGame game(false);
     WorkLists lists;
-    FindFiles(lists, game.folder, true, L"bad|name", game.main + L"bad|name", L"*");
+    FindFilesInFolder(lists, game.folder, true, L"bad|name", game.main + L"bad|name", L"*");
     ASSERT_EQ(prompts.asked.size(), 1u);
     EXPECT_EQ(prompts.asked[0].title, L"Unexpected Error");
     EXPECT_EQ(prompts.asked[0].style, static_cast<UINT>(MB_OK));
     EXPECT_EQ(prompts.asked[0].text.rfind(L"Error: 123 - ", 0), 0u);
     EXPECT_TRUE(lists.list1.empty());
+}
+
+// Random mods of ugly names, checked both ways: from the listing, and through
+// a memory folder walked by the file-system layer.
+TEST(Inventory, TheListingWalkGivesTheFolderWalk) {
+    PromptRecorder prompts;
+    TestGame game(false);
+    std::mt19937 random(19);
+    const std::vector<std::string> pool = {
+        "maps/a.bsp", "Maps/A.bsp", "MAPS/a.BSP", "maps\\b.bsp", "maps/", "Maps/sub/", "tarrow.ini",
+        "docs/tarrow.ini", "docs/TARROW.INI", "x/tarrow.ini.bak", "a;b.cfg", "ab.cfg", "x;;y.cfg", ";lead.cfg",
+        "maps", "sound/b.wav", "Sound/B.WAV", "deep/er/file.txt", "/abs.cfg", "../up.cfg", "c:/drive.cfg",
+        "a/./b.cfg", "con.cfg", "z", "\xc3\xbc/n.txt", "q/r/", "q"};
+    const Names mods = {L"alpha", L"Beta", L"gamma.two", L"semi;colon", L"zeta"};
+    for (int round = 0; round < 300; ++round) {
+        const size_t count = 2 + random() % 4;
+        const size_t selected = random() % count;
+        WorkLists viaFolder, viaListing;
+        for (size_t m = 0; m < count; ++m) {
+            std::vector<std::string> names;
+            for (size_t n = random() % 12; n > 0; --n) names.push_back(pool[random() % pool.size()]);
+            std::string bytes = MakeZip(names);
+            if (random() % 8 == 0) bytes.resize(bytes.size() / 2);  // unreadable
+            WriteFileBytes(game.main + mods[m] + L".pk3", bytes);
+            const bool before = UnpackModInMemory(game.folder, mods[m] + L".pk3");
+            FindFilesInFolder(viaFolder, game.folder, m == selected, mods[m], game.main + mods[m], L"*");
+            Globals::RemoveFolder(game.main + mods[m]);
+            ModFolder folder;
+            ASSERT_EQ(UnpackMod(game.main, mods[m] + L".pk3", folder), before) << round;
+            FindFiles(viaListing, m == selected, mods[m], folder);
+        }
+        ASSERT_EQ(viaListing.list1, viaFolder.list1) << "round " << round;
+        ASSERT_EQ(viaListing.list2, viaFolder.list2) << "round " << round;
+        PairConflicts(viaFolder);
+        PairConflicts(viaListing);
+        ASSERT_EQ(viaListing.List3, viaFolder.List3) << "round " << round;
+    }
+    EXPECT_TRUE(prompts.asked.empty());
 }
 
 TEST(Pairing, TheIndexGivesTheNestedLoopsOrder) {
