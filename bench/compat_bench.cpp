@@ -23,6 +23,7 @@
 #include "core/globals.h"
 #include "core/text.h"
 #include "mods/mod_library.h"
+#include "tests/support/disk_folder.h"
 #include "tests/support/zip_builder.h"
 
 namespace {
@@ -71,6 +72,12 @@ std::vector<std::wstring> MakeMods(const std::wstring& main, int mods, int files
         std::ofstream((main + names.back() + L".pk3").c_str(), std::ios::binary) << MakeZip(entries);
     }
     return names;
+}
+
+void WalkExtracted(WorkLists& lists, bool list, const std::wstring& mod, const std::wstring& root) {
+    ModFolder folder;
+    AddFromDisk(folder, root, L"");
+    FindFiles(lists, list, mod, folder);
 }
 
 void RemoveGame(const std::wstring& game) {
@@ -169,7 +176,6 @@ int main(int argc, char** argv) {
         PairConflicts(lists);
     });
     const size_t conflicts = lists.List3.size();
-
     WorkLists nested = lists;
     nested.List3.clear();
     WorkLists indexed = nested;
@@ -213,7 +219,7 @@ int main(int argc, char** argv) {
             ZipFileName = main + names[static_cast<size_t>(m)] + L".pk3";
             ExtractDir = folder;
             RunUnzip();
-            FindFilesInFolder(onDisk, game, m == 0, names[static_cast<size_t>(m)], folder, L"*");
+            WalkExtracted(onDisk, m == 0, names[static_cast<size_t>(m)], folder);
             Globals::RemoveFolder(folder);
         }
     });
@@ -225,7 +231,7 @@ int main(int argc, char** argv) {
     std::printf("mods %d x %d files, %zu conflict lines, %zu + %zu inventory entries\n", mods, files, conflicts,
                 lists.list1.size(), lists.list2.size());
     std::printf("whole check (inventory, walk, pairing): %.3f s (target <= 0.300 s)\n", check);
-    std::printf("floor (read every central directory):   %.3f s; check / floor = %.2f (target <= 3)\n", floor,
+    std::printf("floor (read every central directory):   %.3f s; check / floor = %.2f (target <= 2)\n", floor,
                 check / floor);
     std::printf("the check again, archives unchanged:    %.3f s (%.2f x floor)\n", warm, warm / floor);
     std::printf("load order 40x500+pak0: %.3f s, %.2f x floor (targets <= 0.150 s, <= 3 x; floor %.3f s)\n",

@@ -7,23 +7,17 @@
 
 #include "archive/unzip_api.h"
 #include "compat/inventory.h"
-#include "core/errors.h"
-#include "core/file_system.h"
 #include "core/globals.h"
-#include "core/prompts.h"
-#include "core/text.h"
 
 using Globals::NextToken;
 
 namespace {
 
-// The text of a path after its prefix, with ";" taken as a separator: the
-// pieces are joined again up to the first empty one. This is what cutting the
-// prefix and then the pieces with NextToken gives, without copying the rest
-// once for every piece.
-std::wstring AfterPrefix(const std::wstring& path, size_t prefixLength) {
+// A path with ";" taken as a separator: the pieces are joined again up to the
+// first empty one, as cutting them with NextToken gives.
+std::wstring Normalised(const std::wstring& path) {
     std::wstring out;
-    size_t at = prefixLength;
+    size_t at = 0;
     while (at < path.size()) {
         size_t end = path.find(L';', at);
         if (end == std::wstring::npos) end = path.size();
@@ -32,14 +26,6 @@ std::wstring AfterPrefix(const std::wstring& path, size_t prefixLength) {
         at = end + 1;
     }
     return out;
-}
-
-bool EndsWith(const std::wstring& s, const std::wstring& end) {
-    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
-}
-
-void ReportWalkError(const AppError& error) {
-    MsgBox(L"Error: " + ToDecimal(error.Number()) + L" - " + error.Description(), MB_OK, L"Unexpected Error");
 }
 
 // The two halves of a mod-qualified path, as NextToken splits it: the mod
@@ -75,18 +61,16 @@ std::string SortKey(const std::wstring& s) {
     return key;
 }
 
-
-// Names as Windows compares them: without regard to case.
-wchar_t FoldChar(wchar_t c) {
-    if (c < 0x80) return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - 32) : c;
-    CharUpperBuffW(&c, 1);
-    return c;
-}
-
-std::wstring Fold(std::wstring_view s) {
-    std::wstring out(s);
-    for (wchar_t& c : out) c = FoldChar(c);
-    return out;
+// Folds a name as Windows compares names: without regard to case.
+void FoldInto(std::wstring_view s, std::wstring& out) {
+    out.assign(s);
+    for (wchar_t& c : out) {
+        if (c < 0x80) {
+            if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
+        } else {
+            CharUpperBuffW(&c, 1);
+        }
+    }
 }
 
 }  // namespace
@@ -95,7 +79,7 @@ ModFolder::ModFolder() { nodes_.emplace_back(); }
 
 size_t ModFolder::Make(std::wstring_view relative, std::wstring_view folded, bool folder) {
     if (folded.empty()) return folder ? 0 : SIZE_MAX;
-    if (const auto it = paths_.find(std::wstring(folded)); it != paths_.end()) {
+    if (const auto it = paths_.find(folded); it != paths_.end()) {
         return nodes_[it->second].folder == folder ? it->second : SIZE_MAX;
     }
     const size_t slash = folded.find_last_of(L'\\');
@@ -114,107 +98,66 @@ bool ModFolder::Add(std::wstring_view relative, bool folder) {
     while (!relative.empty() && relative.back() == L'\\') relative.remove_suffix(1);
     while (!relative.empty() && relative.front() == L'\\') relative.remove_prefix(1);
     if (relative.empty()) return false;
-    return Make(relative, Fold(relative), folder) != SIZE_MAX;
+    FoldInto(relative, folded_);
+    return Make(relative, folded_, folder) != SIZE_MAX;
 }
 
-std::vector<std::wstring> ModFolder::Files() const {
-    std::vector<std::wstring> files;
-    std::wstring prefix;
-    Walk(0, prefix, files);
-    return files;
+void ModFolder::Reserve(size_t entries) {
+    nodes_.reserve(entries + entries / 4);
+    paths_.reserve(entries + entries / 4);
 }
 
-void ModFolder::Walk(size_t node, std::wstring& prefix, std::vector<std::wstring>& files) const {
+void ModFolder::ForEachFile(const std::function<void(const std::wstring& path)>& visit) const {
+    std::wstring path;
+    Walk(0, path, visit);
+}
+
+void ModFolder::Walk(size_t node, std::wstring& path, const std::function<void(const std::wstring&)>& visit) const {
     std::vector<size_t> sorted = nodes_[node].children;
     std::sort(sorted.begin(), sorted.end(), [&](size_t a, size_t b) { return nodes_[a].folded < nodes_[b].folded; });
-    const size_t length = prefix.size();
+    const size_t length = path.size();
     for (const size_t child : sorted) {
-        if (!nodes_[child].folder) files.push_back(prefix + nodes_[child].name);
+        if (nodes_[child].folder) continue;
+        path += nodes_[child].name;
+        visit(path);
+        path.resize(length);
     }
     for (const size_t child : sorted) {
         if (!nodes_[child].folder) continue;
-        prefix += nodes_[child].name;
-        prefix += L'\\';
-        Walk(child, prefix, files);
-        prefix.resize(length);
+        path += nodes_[child].name;
+        path += L'\\';
+        Walk(child, path, visit);
+        path.resize(length);
     }
 }
 
 bool UnpackMod(const std::wstring& mainFolder, const std::wstring& archiveName, ModFolder& folder) {
     // Listing reads no entry data: no file is inflated, and no password is needed.
     const auto listing = ListArchive(mainFolder + archiveName);
+    folder.Reserve(listing->entries.size());
     for (const auto& entry : listing->entries) folder.Add(listing->Name(entry), entry.folder);
     return listing->result == UnzOk;
 }
 
 void FindFiles(WorkLists& lists, bool list, const std::wstring& modfile, const ModFolder& folder) {
-    for (const auto& file : folder.Files()) {
-        std::wstring relative = AfterPrefix(file, 0);
-        if (relative.find(L"tarrow.ini") != std::wstring::npos) continue;
+    const bool plainMod = modfile.find(L';') == std::wstring::npos;
+    std::wstring qualified = modfile + L"\\";
+    folder.ForEachFile([&](const std::wstring& file) {
+        // Most paths hold no ";": they are their own normal form.
+        const bool plain = file.find(L';') == std::wstring::npos;
+        if ((plain ? file : Normalised(file)).find(L"tarrow.ini") != std::wstring::npos) return;
         if (list) {
-            lists.list1.push_back(std::move(relative));
-        } else {
-            lists.list2.push_back(AfterPrefix(modfile + L"\\" + file, 0));
+            lists.list1.push_back(plain ? file : Normalised(file));
+            return;
         }
-    }
+        qualified.resize(modfile.size() + 1);
+        qualified += file;
+        lists.list2.push_back(plain && plainMod ? qualified : Normalised(qualified));
+    });
 }
 
 namespace {
 }  // namespace
-
-bool UnpackModInMemory(const std::wstring& gamePath, const std::wstring& archiveName) {
-    const std::wstring main = gamePath + L"\\main\\";
-    const std::wstring modName = archiveName.substr(0, archiveName.size() - std::min<size_t>(4, archiveName.size()));
-    const std::wstring workingFolder = main + modName;
-    FileSystem::CreateMemoryFolder(workingFolder);
-    // Listing reads no entry data: no file is inflated, and no password is needed.
-    const auto listing = ListArchive(main + archiveName);
-    for (const auto& entry : listing->entries) {
-        FileSystem::AddMemoryEntry(workingFolder, listing->Name(entry), entry.folder);
-    }
-    return listing->result == UnzOk;
-}
-
-void FindFilesInFolder(WorkLists& lists, const std::wstring& gamePath, bool list, const std::wstring& modfile,
-               std::wstring path, const std::wstring& SearchStr) {
-    if (path.empty() || path.back() != L'\\') path += L"\\";
-    const std::wstring main = gamePath + L"\\main\\";
-    std::vector<std::wstring> subfolders;
-    std::wstring name;
-    std::wstring full = path;  // path + name, reused for every entry
-    try {
-        // The listings run one after the other: there is one for the whole program.
-        for (name = FileSystem::Dir(path, FileSystem::AttrDirectory | FileSystem::AttrHidden); !name.empty();
-             name = FileSystem::Dir()) {
-            if (name == L"." || name == L"..") continue;
-            full.resize(path.size());
-            full += name;
-            try {
-                if (FileSystem::GetAttr(full) & FileSystem::AttrDirectory) subfolders.push_back(name);
-            } catch (const AppError&) {
-                // Entries such as pagefile.sys cannot be looked at; they are no folders.
-                if (!EndsWith(name, L".sys")) throw;
-            }
-        }
-        const unsigned files = FileSystem::AttrReadOnly | FileSystem::AttrHidden | FileSystem::AttrSystem;
-        for (name = FileSystem::Dir(path + SearchStr, files); !name.empty(); name = FileSystem::Dir()) {
-            // The walk starts in the working folder, so the path begins with both prefixes.
-            full.resize(path.size());
-            full += name;
-            std::wstring relative = AfterPrefix(full, main.size() + modfile.size() + 1);
-            if (relative.find(L"tarrow.ini") != std::wstring::npos) continue;
-            if (list) {
-                lists.list1.push_back(std::move(relative));
-            } else {
-                lists.list2.push_back(AfterPrefix(full, main.size()));
-            }
-        }
-    } catch (const AppError& error) {
-        ReportWalkError(error);
-        return;
-    }
-    for (const auto& folder : subfolders) FindFilesInFolder(lists, gamePath, list, modfile, path + folder + L"\\", SearchStr);
-}
 
 void AddSorted(std::vector<std::wstring>& sorted, const std::wstring& line) {
     sorted.insert(std::upper_bound(sorted.begin(), sorted.end(), line, SortedBefore), line);

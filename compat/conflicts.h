@@ -1,6 +1,7 @@
 #pragma once
 // The compatibility checker's work, without a window: the inventory of each
 // mod's files, and the pairing of the selected mod's files with the others'.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -23,10 +24,12 @@ public:
     // case and the first spelling stays. False when a file stands where a
     // folder is needed, or the reverse: the extraction could not write it.
     bool Add(std::wstring_view relative, bool folder);
-    // Every file's relative path in the order of a walk of the folder on disk:
-    // a folder's own files before those of its subfolders, subfolders depth
-    // first, and each folder's entries in the order an NTFS folder keeps them.
-    std::vector<std::wstring> Files() const;
+    // Makes room for about this many entries.
+    void Reserve(size_t entries);
+    // Gives every file's relative path in the order of a walk of the folder on
+    // disk: a folder's own files before those of its subfolders, subfolders
+    // depth first, and each folder's entries in the order an NTFS folder keeps them.
+    void ForEachFile(const std::function<void(const std::wstring& path)>& visit) const;
 
 private:
     struct Node {
@@ -35,11 +38,17 @@ private:
         bool folder = true;
         std::vector<size_t> children;
     };
+    // Lets the paths be looked up by a view, without making a string.
+    struct ViewHash {
+        using is_transparent = void;
+        size_t operator()(std::wstring_view s) const { return std::hash<std::wstring_view>{}(s); }
+    };
     size_t Make(std::wstring_view relative, std::wstring_view folded, bool folder);
-    void Walk(size_t node, std::wstring& prefix, std::vector<std::wstring>& files) const;
+    void Walk(size_t node, std::wstring& path, const std::function<void(const std::wstring&)>& visit) const;
 
-    std::vector<Node> nodes_;                        // the root first
-    std::unordered_map<std::wstring, size_t> paths_;  // folded relative path to node
+    std::vector<Node> nodes_;  // the root first
+    std::unordered_map<std::wstring, size_t, ViewHash, std::equal_to<>> paths_;  // folded relative path to node
+    std::wstring folded_;      // reused by Add
 };
 
 // Lays out the archive main folder + archiveName, as its whole extraction
@@ -53,11 +62,6 @@ bool UnpackMod(const std::wstring& mainFolder, const std::wstring& archiveName, 
 // to the first empty piece. A path that contains "tarrow.ini" is an
 // information file and stays out.
 void FindFiles(WorkLists& lists, bool list, const std::wstring& modfile, const ModFolder& folder);
-
-// Today's walk, through a memory folder served by the file-system layer.
-bool UnpackModInMemory(const std::wstring& gamePath, const std::wstring& archiveName);
-void FindFilesInFolder(WorkLists& lists, const std::wstring& gamePath, bool list, const std::wstring& modfile,
-                       std::wstring path, const std::wstring& SearchStr);
 
 // Adds a line to a list kept in the order of a sorted list box: alphabetical
 // without regard to case, a new line after the lines equal to it.

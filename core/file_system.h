@@ -1,7 +1,6 @@
 #pragma once
 // The program's file-system layer: the one program-wide directory listing,
-// entry attributes and folder removal. Every caller goes through here, so that
-// a folder can also be served from memory (see MemoryFolder).
+// the test for a file, and folder removal.
 #include <string>
 
 namespace FileSystem {
@@ -24,24 +23,11 @@ std::wstring Dir(const std::wstring& pattern, unsigned mask);
 // The next name of the listing in progress; the empty text once it is exhausted.
 std::wstring Dir();
 
-// Attributes of an entry; throws AppError when it cannot be read.
-unsigned GetAttr(const std::wstring& path);
 // True exactly when path names an existing file (not a folder).
 bool FileExists(const std::wstring& path);
 // Deletes a folder with its contents. Read-only entries are kept and make the
 // call fail, as does a missing folder; failures throw AppError.
 void DeleteFolder(const std::wstring& path);
-
-// A folder tree held in memory and served at a path in place of the disk, for
-// that path and everything below it, until DeleteFolder removes it. Nothing
-// under that path is read from or written to disk meanwhile. Creating one
-// replaces an earlier one at the same path.
-void CreateMemoryFolder(const std::wstring& path);
-// Adds a file, or a folder, at a relative path ("\" separators) below a memory
-// folder, making the folders above it. As on a Windows disk, names match
-// without regard to case and the first spelling stays. False when a file
-// stands where a folder is needed.
-bool AddMemoryEntry(const std::wstring& root, const std::wstring& relative, bool folder);
 
 // The folder of the running program, without a trailing backslash.
 std::wstring ProgramFolder();
