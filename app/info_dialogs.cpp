@@ -22,7 +22,6 @@ bool IsCloseCommand(UINT message, WPARAM wParam) {
 
 frmAbout::~frmAbout() {
     Unload();
-    if (signature_) DeleteObject(signature_);
 }
 
 void frmAbout::Load() {
@@ -38,9 +37,9 @@ void frmAbout::Load() {
     // Starts left of the client area and runs past its edges; the window clips it.
     c_.picSig = layout_.Add(hwnd_, {IdPicture, L"STATIC", nullptr, -32, 144, 553, 201,
                                     WS_VISIBLE | SS_BITMAP | SS_REALSIZECONTROL});
-    signature_ = static_cast<HBITMAP>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_SIGNATURE), IMAGE_BITMAP, 0, 0, 0));
-    SendMessageW(c_.picSig, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(signature_));
+    signature_.Reset(static_cast<HBITMAP>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_SIGNATURE), IMAGE_BITMAP, 0, 0, 0)));
+    SendMessageW(c_.picSig, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(signature_.get()));
     c_.Command1 = layout_.Add(hwnd_, {IDOK, L"BUTTON", L"Okay", 336, 24, 113, 25, kButton});
     SetWindowTextW(c_.lblVersion, Globals::VersionText.c_str());
     ShowDialogWindow(hwnd_);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/dialog_base.h"
+#include "core/handles.h"
 
 class frmAbout : public WindowBase<frmAbout> {
 public:
@@ -26,7 +27,7 @@ private:
 
     Controls c_;
     Layout layout_;
-    HBITMAP signature_ = nullptr;
+    BitmapHandle signature_;
 };
 
 class frmChanges : public WindowBase<frmChanges> {

@@ -11,31 +11,11 @@
 #include "archive/unzip_api.h"
 #include "archive/zip_reader.h"
 #include "archive/zip_writer.h"
+#include "core/handles.h"
 #include "core/text.h"
 #include "core/version.h"
 
 namespace {
-
-// Owns a Win32 file handle.
-class File {
-public:
-    File() = default;
-    explicit File(HANDLE handle) : handle_(handle) {}
-    ~File() {
-        if (valid()) CloseHandle(handle_);
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    void Close() {
-        if (valid()) CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
 
 class FileSource : public zip::Source {
 public:
@@ -65,7 +45,7 @@ public:
     }
 
 private:
-    File file_;
+    FileHandle file_;
     std::uint64_t size_ = 0;
 };
 
@@ -221,7 +201,7 @@ int Run::List(const std::vector<const zip::Entry*>& selected) {
         const unsigned factor = e->size ? static_cast<unsigned>(100 - 100 * std::min(e->compressedSize, e->size) / e->size) : 0;
         cb_.SendApplicationMessage(e->size, e->compressedSize, factor, (e->modDate >> 5) & 15, e->modDate & 31,
                                    1980 + (e->modDate >> 9), e->modTime >> 11, (e->modTime >> 5) & 63,
-                                   e->IsFolder() ? 'd' : ' ', name.c_str(), e->method == 8 ? "Defl:N" : "Stored",
+                                   e->IsFolder() ? 'd' : ' ', name.c_str(), e->method == zip::format::kDeflated ? "Defl:N" : "Stored",
                                    e->crc, e->Encrypted() ? 'E' : ' ');
     }
     return UnzOk;
@@ -289,12 +269,12 @@ bool Run::MayWrite(const std::wstring&, const std::string& name) {
 zip::Status Run::WriteEntry(const zip::Entry& entry, const std::wstring& target, std::string_view password) {
     const std::wstring part = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
                               std::to_wstring(++parts_) + L".part";
-    File file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return zip::Status::WriteError;
     FileSink sink(file.get());
     zip::Status s = zip::ExtractEntry(*source_, entry, password, sink);
     if (s == zip::Status::Ok) SetDosTime(file.get(), entry);
-    file.Close();
+    file.Reset();
     if (s == zip::Status::Ok && !MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         s = zip::Status::WriteError;
     }
@@ -362,7 +342,7 @@ int WriteEntryFile(const UzpWriteEntry& request) {
     const std::wstring out = Utf8ToWide(request.outFile);
     int result = UnzOk;
     {
-        File file(CreateFileW(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileHandle file(CreateFileW(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) return UnzWriteFailed;
         FileSink sink(file.get());
         std::uint16_t time = 0, date = 0;

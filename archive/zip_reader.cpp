@@ -6,12 +6,13 @@
 #include <array>
 #include <cstring>
 
+#include "archive/zip_format.h"
+#include "core/handles.h"
+
 namespace zip {
 namespace {
 
-constexpr std::uint32_t kEocdSig = 0x06054b50, kZip64EocdSig = 0x06064b50, kZip64LocatorSig = 0x07064b50;
-constexpr std::uint32_t kCentralSig = 0x02014b50, kLocalSig = 0x04034b50;
-constexpr std::size_t kEocdSize = 22, kCentralSize = 46, kLocalSize = 30;
+using namespace format;
 constexpr std::size_t kChunk = std::size_t{64} * 1024;
 
 std::uint16_t U16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
@@ -33,10 +34,10 @@ struct Eocd {
 bool ReadZip64Eocd(Source& source, Eocd& eocd) {
     if (eocd.position < 20) return false;
     unsigned char locator[20];
-    if (!source.Read(eocd.position - 20, locator, sizeof locator) || U32(locator) != kZip64LocatorSig) return false;
+    if (!source.Read(eocd.position - 20, locator, sizeof locator) || U32(locator) != kZip64LocatorSignature) return false;
     const std::uint64_t at = U64(locator + 8);
     unsigned char record[56];
-    if (at > eocd.position || !source.Read(at, record, sizeof record) || U32(record) != kZip64EocdSig) return false;
+    if (at > eocd.position || !source.Read(at, record, sizeof record) || U32(record) != kZip64EndSignature) return false;
     eocd.entries = U64(record + 32);
     eocd.cdSize = U64(record + 40);
     eocd.cdOffset = U64(record + 48);
@@ -48,16 +49,16 @@ bool ReadZip64Eocd(Source& source, Eocd& eocd) {
 // signature, so a candidate must also fit the file.
 Status FindEocd(Source& source, Eocd& eocd) {
     const std::uint64_t size = source.Size();
-    if (size < kEocdSize) return Status::NotZip;
-    const std::uint64_t span = std::min<std::uint64_t>(size, kEocdSize + 0xFFFF);
+    if (size < kEndSize) return Status::NotZip;
+    const std::uint64_t span = std::min<std::uint64_t>(size, kEndSize + 0xFFFF);
     std::string tail(static_cast<std::size_t>(span), '\0');
     if (!source.Read(size - span, tail.data(), tail.size())) return Status::Damaged;
     const auto* bytes = reinterpret_cast<const unsigned char*>(tail.data());
-    for (std::size_t i = tail.size() - kEocdSize + 1; i-- > 0;) {
+    for (std::size_t i = tail.size() - kEndSize + 1; i-- > 0;) {
         const unsigned char* p = bytes + i;
-        if (U32(p) != kEocdSig) continue;
+        if (U32(p) != kEndSignature) continue;
         const std::uint64_t position = size - span + i;
-        if (position + kEocdSize + U16(p + 20) != size) continue;
+        if (position + kEndSize + U16(p + 20) != size) continue;
         eocd = Eocd{U16(p + 10), U32(p + 12), U32(p + 16), position};
         const bool wide = U16(p + 10) == 0xFFFF || U32(p + 12) == 0xFFFFFFFF || U32(p + 16) == 0xFFFFFFFF;
         if (wide && !ReadZip64Eocd(source, eocd)) return Status::Damaged;
@@ -75,7 +76,7 @@ bool ApplyZip64Extra(const unsigned char* extra, std::size_t length, Entry& entr
     while (at + 4 <= length) {
         const std::uint16_t id = U16(extra + at), blockSize = U16(extra + at + 2);
         if (at + 4 + blockSize > length) return false;
-        if (id == 0x0001) {
+        if (id == kZip64Extra) {
             const unsigned char* p = extra + at + 4;
             std::size_t left = blockSize;
             auto take = [&](std::uint64_t& field) {
@@ -185,26 +186,10 @@ Status CopyStored(DataReader& reader, CheckedOutput& out) {
     }
 }
 
-class Inflater {
-public:
-    Inflater() { ok_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK; }
-    ~Inflater() {
-        if (ok_) inflateEnd(&stream_);
-    }
-    Inflater(const Inflater&) = delete;
-    Inflater& operator=(const Inflater&) = delete;
-    bool ok() const { return ok_; }
-    z_stream& stream() { return stream_; }
-
-private:
-    z_stream stream_{};
-    bool ok_ = false;
-};
-
 Status Inflate(DataReader& reader, CheckedOutput& out) {
-    Inflater inflater;
+    ZStream inflater(ZStream::Mode::Inflate);
     if (!inflater.ok()) return Status::Damaged;
-    z_stream& z = inflater.stream();
+    z_stream& z = inflater.get();
     std::string chunk;
     std::string buffer(kChunk, '\0');
     int result = Z_OK;
@@ -229,7 +214,7 @@ Status Inflate(DataReader& reader, CheckedOutput& out) {
 // The header check byte: the CRC's high byte, or with a data descriptor (bit
 // 3) the high byte of the DOS time.
 unsigned char CheckByte(const Entry& entry) {
-    return static_cast<unsigned char>((entry.flags & 8) ? entry.modTime >> 8 : entry.crc >> 24);
+    return static_cast<unsigned char>((entry.flags & kFlagDescriptor) ? entry.modTime >> 8 : entry.crc >> 24);
 }
 
 bool IsDeviceName(std::string_view component) {
@@ -277,7 +262,7 @@ std::string SafeComponent(std::string_view component) {
 // Where an entry's data begins: after its local header, name and extra field.
 bool DataStart(Source& source, const Entry& entry, std::uint64_t& start) {
     unsigned char local[kLocalSize];
-    if (!source.Read(entry.localOffset, local, sizeof local) || U32(local) != kLocalSig) return false;
+    if (!source.Read(entry.localOffset, local, sizeof local) || U32(local) != kLocalSignature) return false;
     start = entry.localOffset + kLocalSize + U16(local + 26) + U16(local + 28);
     return start <= source.Size() && entry.compressedSize <= source.Size() - start;
 }
@@ -300,7 +285,7 @@ Status ReadDirectory(Source& source, Directory& directory) {
     // Never trust the count for memory: each entry needs at least 46 bytes.
     directory.entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(eocd.entries, cd.size() / kCentralSize)));
     for (std::uint64_t i = 0; i < eocd.entries; ++i) {
-        if (cd.size() - at < kCentralSize || U32(p + at) != kCentralSig) return Status::Damaged;
+        if (cd.size() - at < kCentralSize || U32(p + at) != kCentralSignature) return Status::Damaged;
         const unsigned char* h = p + at;
         const std::size_t nameLength = U16(h + 28), extraLength = U16(h + 30), commentLength = U16(h + 32);
         if (cd.size() - at - kCentralSize < nameLength + extraLength + commentLength) return Status::Damaged;
@@ -312,11 +297,11 @@ Status ReadDirectory(Source& source, Directory& directory) {
         e.crc = U32(h + 16);
         e.compressedSize = U32(h + 20);
         e.size = U32(h + 24);
-        e.localOffset = U32(h + 42);
+        e.localOffset = U32(h + kCentralLocalOffset);
         e.centralOffset = eocd.cdOffset + at;
         e.centralLength = static_cast<std::uint32_t>(kCentralSize + nameLength + extraLength + commentLength);
         e.storedName.assign(reinterpret_cast<const char*>(h + kCentralSize), nameLength);
-        e.name = (e.flags & 0x800) ? e.storedName : Cp437ToUtf8(e.storedName);
+        e.name = (e.flags & kFlagUtf8) ? e.storedName : Cp437ToUtf8(e.storedName);
         const bool wideSize = e.size == 0xFFFFFFFF, wideComp = e.compressedSize == 0xFFFFFFFF,
                    wideOffset = e.localOffset == 0xFFFFFFFF;
         if (!ApplyZip64Extra(h + kCentralSize + nameLength, extraLength, e, wideSize, wideComp, wideOffset)) {
@@ -347,7 +332,9 @@ Status CheckOverlaps(Source& source, const Directory& directory) {
 }
 
 Status ExtractEntry(Source& source, const Entry& entry, std::string_view password, Sink& sink) {
-    if (entry.flags & 0x40 || entry.flags & 0x2000 || entry.method == 99) return Status::Unsupported;
+    if (entry.flags & kFlagStrongEncryption || entry.flags & kFlagMaskedHeaders || entry.method == kAes) {
+        return Status::Unsupported;
+    }
     if (entry.method != 0 && entry.method != 8) return Status::Unsupported;
     std::uint64_t start = 0;
     if (!DataStart(source, entry, start)) return Status::Damaged;
@@ -365,10 +352,10 @@ Status ExtractEntry(Source& source, const Entry& entry, std::string_view passwor
         length -= sizeof header;
         decrypt = &cipher;
     }
-    if (entry.method == 0 && length != entry.size) return Status::SizeError;
+    if (entry.method == kStored && length != entry.size) return Status::SizeError;
     DataReader reader(source, start, length, decrypt);
     CheckedOutput out(sink, entry.size);
-    const Status s = entry.method == 0 ? CopyStored(reader, out) : Inflate(reader, out);
+    const Status s = entry.method == kStored ? CopyStored(reader, out) : Inflate(reader, out);
     return s == Status::Ok ? out.Finish(entry) : s;
 }
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/zip_format.h"
+
 namespace zip {
 
 enum class Status {
@@ -36,7 +38,7 @@ struct Entry {
     std::uint64_t centralOffset = 0;  // of its central record
     std::uint32_t centralLength = 0;  // of its central record, name, extra and comment included
 
-    bool Encrypted() const { return flags & 1; }
+    bool Encrypted() const { return flags & format::kFlagEncrypted; }
     bool IsFolder() const { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
 };
 

@@ -6,10 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "archive/zip_format.h"
+#include "core/handles.h"
+
 namespace zip {
 namespace {
 
-constexpr std::uint32_t kDescriptorSig = 0x08074b50;
+using namespace format;
+
 constexpr std::size_t kChunk = std::size_t{64} * 1024;
 
 void Put16(std::string& out, std::uint32_t v) {
@@ -34,11 +38,11 @@ bool EntryEnd(Source& source, const Entry& e, std::uint64_t& end) {
     std::uint64_t start = 0;
     if (!DataStart(source, e, start)) return false;
     end = start + e.compressedSize;
-    if (!(e.flags & 8)) return true;
+    if (!(e.flags & kFlagDescriptor)) return true;
     unsigned char sig[4] = {};
     if (!source.Read(end, sig, sizeof sig)) return false;
     const std::uint32_t value = sig[0] | sig[1] << 8 | sig[2] << 16 | static_cast<std::uint32_t>(sig[3]) << 24;
-    end += value == kDescriptorSig ? 16 : 12;
+    end += value == kDescriptorSignature ? 16 : 12;
     return end <= source.Size();
 }
 
@@ -52,18 +56,20 @@ bool Copy(Source& source, std::uint64_t begin, std::uint64_t end, Sink& out) {
     return true;
 }
 
-std::string Deflate(std::string_view data) {
-    z_stream z{};
-    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
+// The data deflated at the best level; false when zlib fails.
+bool Deflate(std::string_view data, std::string& out) {
+    ZStream deflater(ZStream::Mode::Deflate, Z_BEST_COMPRESSION);
+    if (!deflater.ok()) return false;
+    z_stream& z = deflater.get();
+    out.assign(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     z.avail_in = static_cast<uInt>(data.size());
     z.next_out = reinterpret_cast<Bytef*>(out.data());
     z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
+    // The bound holds the whole output, so one call finishes the stream.
+    if (deflate(&z, Z_FINISH) != Z_STREAM_END) return false;
     out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
+    return true;
 }
 
 class NullSink : public Sink {
@@ -77,7 +83,7 @@ WriteStatus KeptSpans(Source& source, const Directory& directory, std::string_vi
                       std::uint64_t& removedBytes) {
     std::vector<Span> all;
     for (const Entry& e : directory.entries) {
-        if (e.Encrypted() || (e.flags & 0x40) || e.method == 99) return WriteStatus::Encrypted;
+        if (e.Encrypted() || (e.flags & kFlagStrongEncryption) || e.method == kAes) return WriteStatus::Encrypted;
         std::uint64_t end = 0;
         if (!EntryEnd(source, e, end)) return WriteStatus::Damaged;
         all.push_back({&e, e.localOffset, end});
@@ -124,13 +130,14 @@ WriteStatus ReplaceEntry(Source& source, std::string_view name, std::string_view
         written += span.end - span.begin;
     }
     // The new entry after them.
-    const std::string packed = Deflate(data);
+    std::string packed;
+    if (!Deflate(data, packed)) return WriteStatus::DeflateError;
     const auto crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()),
                                                       static_cast<uInt>(data.size())));
     const std::uint64_t newOffset = written;
     if (newOffset + packed.size() > 0xFFFFFFFFull - 0xFFFF) return WriteStatus::Zip64;
     std::string local;
-    Put32(local, 0x04034b50), Put16(local, 20), Put16(local, 0), Put16(local, 8), Put16(local, dosTime),
+    Put32(local, kLocalSignature), Put16(local, kVersion20), Put16(local, 0), Put16(local, kDeflated), Put16(local, dosTime),
         Put16(local, dosDate), Put32(local, crc), Put32(local, static_cast<std::uint32_t>(packed.size())),
         Put32(local, static_cast<std::uint32_t>(data.size())), Put16(local, static_cast<std::uint32_t>(name.size())),
         Put16(local, 0);
@@ -150,10 +157,11 @@ WriteStatus ReplaceEntry(Source& source, std::string_view name, std::string_view
         if (!source.Read(e.centralOffset, record.data(), record.size())) return WriteStatus::Damaged;
         std::string offset;
         Put32(offset, static_cast<std::uint32_t>(spanOf[i]->newOffset));
-        record.replace(42, 4, offset);
+        record.replace(kCentralLocalOffset, 4, offset);
         central += record;
     }
-    Put32(central, 0x02014b50), Put16(central, 20), Put16(central, 20), Put16(central, 0), Put16(central, 8),
+    Put32(central, kCentralSignature), Put16(central, kVersion20), Put16(central, kVersion20), Put16(central, 0),
+        Put16(central, kDeflated),
         Put16(central, dosTime), Put16(central, dosDate), Put32(central, crc),
         Put32(central, static_cast<std::uint32_t>(packed.size())), Put32(central, static_cast<std::uint32_t>(data.size())),
         Put16(central, static_cast<std::uint32_t>(name.size())), Put16(central, 0), Put16(central, 0), Put16(central, 0),
@@ -161,14 +169,14 @@ WriteStatus ReplaceEntry(Source& source, std::string_view name, std::string_view
     central += name;
 
     // The end record, with the archive's comment.
-    unsigned char end[22] = {};
+    unsigned char end[kEndSize] = {};
     if (!source.Read(directory.endOffset, end, sizeof end)) return WriteStatus::Damaged;
     const std::uint32_t commentLength = end[20] | end[21] << 8;
     std::string comment(commentLength, '\0');
     if (!source.Read(directory.endOffset + sizeof end, comment.data(), comment.size())) return WriteStatus::Damaged;
     const auto count = static_cast<std::uint32_t>(kept.size() + 1);
     const auto centralSize = static_cast<std::uint32_t>(central.size());
-    Put32(central, 0x06054b50), Put16(central, 0), Put16(central, 0), Put16(central, count), Put16(central, count),
+    Put32(central, kEndSignature), Put16(central, 0), Put16(central, 0), Put16(central, count), Put16(central, count),
         Put32(central, centralSize), Put32(central, static_cast<std::uint32_t>(written)), Put16(central, commentLength);
     central += comment;
     return out.Write(central.data(), central.size()) ? WriteStatus::Ok : WriteStatus::WriteError;

@@ -18,6 +18,7 @@ enum class WriteStatus {
     Zip64,       // the game cannot read such an archive, and the writer keeps no zip64 records
     Layout,      // data before, between or after the entries that a copy would not keep
     WriteError,  // the sink refused the bytes
+    DeflateError,  // zlib could not compress the new entry
 };
 
 // Writes to out the archive of source with the entry stored exactly as name

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "archive/unzip_api.h"
+#include "archive/zip_format.h"
 #include "compat/inventory.h"
 #include "core/file_system.h"
 #include "core/globals.h"
@@ -41,11 +42,14 @@ using Globals::IsGameArchive;
 // Tarrow's own file at the archive's root; the game never reads it.
 bool IsInformationFile(std::string_view stored) { return SamePath(stored, "tarrow.ini"); }
 
-bool GameCanRead(std::uint16_t method, std::uint16_t flags) { return (method == 0 || method == 8) && !(flags & 0x41); }
+// The game reads stored and deflated entries, and no encrypted ones.
+constexpr std::uint16_t kAnyEncryption = zip::format::kFlagEncrypted | zip::format::kFlagStrongEncryption;
+bool PlainMethod(std::uint16_t method) { return method == zip::format::kStored || method == zip::format::kDeflated; }
+bool GameCanRead(std::uint16_t method, std::uint16_t flags) { return PlainMethod(method) && !(flags & kAnyEncryption); }
 
 std::wstring MethodName(std::uint16_t method, std::uint16_t flags) {
-    if (method == 99) return L"AES";
-    if ((method == 0 || method == 8) && (flags & 0x41)) return L"encrypted";
+    if (method == zip::format::kAes) return L"AES";
+    if (PlainMethod(method) && (flags & kAnyEncryption)) return L"encrypted";
     switch (method) {
     case 1: return L"Shrink";
     case 2: case 3: case 4: case 5: return L"Reduce";
@@ -72,11 +76,7 @@ std::wstring Joined(const std::vector<std::wstring>& parts, const wchar_t* betwe
 std::vector<std::wstring> ListNames(const std::wstring& pattern) {
     constexpr unsigned kFiles =
         FileSystem::AttrReadOnly | FileSystem::AttrHidden | FileSystem::AttrSystem | FileSystem::AttrArchive;
-    std::vector<std::wstring> names;
-    for (std::wstring name = FileSystem::Dir(pattern, kFiles); !name.empty(); name = FileSystem::Dir()) {
-        names.push_back(name);
-    }
-    return names;
+    return FileSystem::List(pattern, kFiles);
 }
 
 std::wstring OpenFailure(const ArchiveListing& listing) {

@@ -8,6 +8,7 @@
 
 #include "core/busy_cursor.h"
 #include "core/errors.h"
+#include "core/handles.h"
 #include "core/prompts.h"
 #include "core/text.h"
 
@@ -50,16 +51,13 @@ bool LessNoCase(const std::wstring& a, const std::wstring& b) {
 }
 
 // A block of global memory holding the text, for the clipboard.
-HGLOBAL GlobalText(const std::wstring& text) {
+GlobalMemory GlobalText(const std::wstring& text) {
     const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    void* at = memory ? GlobalLock(memory) : nullptr;
-    if (!at) {
-        if (memory) GlobalFree(memory);
-        return nullptr;
-    }
+    GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    void* at = memory.valid() ? GlobalLock(memory.get()) : nullptr;
+    if (!at) return GlobalMemory();
     std::memcpy(at, text.c_str(), bytes);
-    GlobalUnlock(memory);
+    GlobalUnlock(memory.get());
     return memory;
 }
 
@@ -71,12 +69,10 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
     for (int attempt = 0; attempt < 50 && !(open = OpenClipboard(owner)); ++attempt) Sleep(10);
     if (!open) return false;
     EmptyClipboard();
-    HGLOBAL memory = GlobalText(text);
-    // The clipboard owns the memory only when it has taken it; cppcheck's
-    // model of SetClipboardData takes it always.
-    const bool done = memory && SetClipboardData(CF_UNICODETEXT, memory);
-    // cppcheck-suppress doubleFree
-    if (memory && !done) GlobalFree(memory);
+    GlobalMemory memory = GlobalText(text);
+    // The clipboard owns the memory only once it has taken it.
+    const bool done = memory.valid() && SetClipboardData(CF_UNICODETEXT, memory.get());
+    if (done) memory.Release();
     CloseClipboard();
     return done;
 }
@@ -84,13 +80,13 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
 // Writes the text as UTF-8, with the signature that Windows tools look for.
 void WriteUtf8File(const std::wstring& path, const std::wstring& text) {
     const std::string bytes = "\xEF\xBB\xBF" + WideToUtf8(text);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw Win32Error(GetLastError(), L"Tarrow could not save " + path);
+    const FileHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) throw Win32Error(GetLastError(), L"Tarrow could not save " + path);
     DWORD written = 0;
-    const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size() && FlushFileBuffers(file);
+    const bool ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size() && FlushFileBuffers(file.get());
     const DWORD error = GetLastError();
-    CloseHandle(file);
     if (!ok) throw Win32Error(error, L"Tarrow could not save " + path);
 }
 

@@ -5,26 +5,15 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/handles.h"
 
 namespace FileSystem {
 namespace {
 
-// Owns a FindFirstFileW handle.
-class FindHandle {
-public:
-    FindHandle(const std::wstring& pattern, WIN32_FIND_DATAW& data)
-        : handle_(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0)) {}
-    ~FindHandle() {
-        if (valid()) FindClose(handle_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool next(WIN32_FIND_DATAW& data) { return FindNextFileW(handle_, &data) != 0; }
-
-private:
-    HANDLE handle_;
-};
+// Begins a listing of basic entry data, the fastest the platform has.
+FindHandle FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
+    return FindHandle(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+}
 
 // The one listing in progress: its names, taken in full when it starts.
 struct Listing {
@@ -48,7 +37,7 @@ std::wstring NamePart(const std::wstring& path) {
 std::vector<std::wstring> ListDisk(const std::wstring& pattern, unsigned mask) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW data{};
-    FindHandle find(pattern, data);
+    const FindHandle find = FindFirst(pattern, data);
     if (!find.valid()) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES) {
@@ -65,7 +54,7 @@ std::vector<std::wstring> ListDisk(const std::wstring& pattern, unsigned mask) {
         if (Accepts(data.dwFileAttributes, mask) && (!wild || MatchesPattern(data.cFileName, namePattern))) {
             names.emplace_back(data.cFileName);
         }
-    } while (find.next(data));
+    } while (FindNextFileW(find.get(), &data));
     return names;
 }
 
@@ -73,12 +62,12 @@ void DeleteContents(const std::wstring& folder, bool& keptSome) {
     WIN32_FIND_DATAW data{};
     std::vector<std::pair<std::wstring, DWORD>> entries;
     {
-        FindHandle find(folder + L"\\*", data);
+        const FindHandle find = FindFirst(folder + L"\\*", data);
         if (!find.valid()) return;
         do {
             const std::wstring name = data.cFileName;
             if (name != L"." && name != L"..") entries.emplace_back(name, data.dwFileAttributes);
-        } while (find.next(data));
+        } while (FindNextFileW(find.get(), &data));
     }
     for (const auto& [name, attributes] : entries) {
         std::wstring path = folder;
@@ -100,14 +89,18 @@ void DeleteContents(const std::wstring& folder, bool& keptSome) {
 
 }  // namespace
 
-std::wstring Dir(const std::wstring& pattern, unsigned mask) {
+std::vector<std::wstring> List(const std::wstring& pattern, unsigned mask) {
     // The platform sees a path only up to its first NUL (registry text can end in one).
     std::wstring clean = pattern.substr(0, pattern.find(L'\0'));
     // A folder given with its trailing backslash lists all it holds.
     if (!clean.empty() && clean.back() == L'\\') clean += L"*";
-    g_listing = Listing{};
     if (clean.empty()) return {};
-    g_listing.names = ListDisk(clean, mask);
+    return ListDisk(clean, mask);
+}
+
+std::wstring Dir(const std::wstring& pattern, unsigned mask) {
+    g_listing = Listing{};
+    g_listing.names = List(pattern, mask);
     return Dir();
 }
 

@@ -2,6 +2,7 @@
 // The program's file-system layer: the one program-wide directory listing,
 // the test for a file, and folder removal.
 #include <string>
+#include <vector>
 
 namespace FileSystem {
 
@@ -22,6 +23,9 @@ enum Attr : unsigned {
 std::wstring Dir(const std::wstring& pattern, unsigned mask);
 // The next name of the listing in progress; the empty text once it is exhausted.
 std::wstring Dir();
+// Every name that Dir would give for the pattern, in one call that leaves the
+// listing in progress alone.
+std::vector<std::wstring> List(const std::wstring& pattern, unsigned mask);
 
 // True exactly when path names an existing file (not a folder).
 bool FileExists(const std::wstring& path);

@@ -6,6 +6,7 @@
 
 #include "core/errors.h"
 #include "core/file_system.h"
+#include "core/handles.h"
 #include "core/registry.h"
 #include "core/version.h"
 
@@ -32,13 +33,16 @@ size_t FirstComponent(const std::wstring& s) {
 }
 
 // The stored name of one entry; empty when there is none, or when the
-// platform cannot look the path up at all (a name it does not accept).
+// platform cannot look the path up at all (a name it does not accept). The
+// lookup has a find handle of its own, so that a listing in progress goes on.
 std::wstring LookUp(const std::wstring& path) {
-    try {
-        return FileSystem::Dir(path, FileSystem::AttrHidden | FileSystem::AttrSystem | FileSystem::AttrDirectory);
-    } catch (const AppError&) {
-        return {};
-    }
+    // The platform sees a path only up to its first NUL (registry text can end in one).
+    const std::wstring clean = path.substr(0, path.find(L'\0'));
+    // A wildcard would name some other entry that matches it.
+    if (clean.empty() || clean.find_first_of(L"*?") != std::wstring::npos) return {};
+    WIN32_FIND_DATAW data{};
+    const FindHandle find(FindFirstFileExW(clean.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+    return find.valid() ? std::wstring(data.cFileName) : std::wstring();
 }
 
 }  // namespace

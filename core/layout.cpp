@@ -1,16 +1,11 @@
 #include "core/layout.h"
 
-Layout::~Layout() {
-    if (font_) DeleteObject(font_);
-}
-
 void Layout::EnsureFont(UINT dpi) {
-    if (font_ && dpi == dpi_) return;
-    if (font_) DeleteObject(font_);
+    if (font_.valid() && dpi == dpi_) return;
     // MS Sans Serif 8 of the classic forms; MS Shell Dlg maps to the system's dialog face.
-    font_ = CreateFontW(-MulDiv(8, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+    font_.Reset(CreateFontW(-MulDiv(8, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                         DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                        DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg");
+                        DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg"));
     dpi_ = dpi;
 }
 
@@ -22,17 +17,19 @@ HWND Layout::Add(HWND parent, const ControlSpec& control) {
                                   Scale(control.height, dpi), parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), GetModuleHandleW(nullptr),
                                   nullptr);
-    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     placed_.push_back({window, control});
     return window;
 }
 
 void Layout::Rescale(UINT dpi) {
+    // The old font is deleted only once no control uses it.
+    const FontHandle previous = std::move(font_);
     EnsureFont(dpi);
     for (const Placed& p : placed_) {
         SetWindowPos(p.window, nullptr, Scale(p.control.left, dpi), Scale(p.control.top, dpi), Scale(p.control.width, dpi),
                      Scale(p.control.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageW(p.window, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+        SendMessageW(p.window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     }
 }
 

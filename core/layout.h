@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "core/handles.h"
+
 struct ControlSpec {
     int id;
     const wchar_t* className;
@@ -17,7 +19,6 @@ struct ControlSpec {
 class Layout {
 public:
     Layout() = default;
-    ~Layout();
     Layout(const Layout&) = delete;
     Layout& operator=(const Layout&) = delete;
 
@@ -34,7 +35,7 @@ private:
         ControlSpec control;
     };
     std::vector<Placed> placed_;
-    HFONT font_ = nullptr;
+    FontHandle font_;
     UINT dpi_ = 0;
 };
 

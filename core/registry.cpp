@@ -3,28 +3,16 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/handles.h"
+
 namespace {
 
-// Owns an open registry key.
-class RegKey {
-public:
-    RegKey(HKEY root, const std::wstring& path, REGSAM access)
-        : result_(RegOpenKeyExW(root, path.c_str(), 0, access | KEY_WOW64_32KEY, &key_)) {
-        if (result_ != ERROR_SUCCESS) key_ = nullptr;
-    }
-    ~RegKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-
-    HKEY get() const { return key_; }
-    LONG result() const { return result_; }
-
-private:
-    HKEY key_ = nullptr;
-    LONG result_;
-};
+// Opens a key of the 32-bit view, where the game's installer writes.
+RegKeyHandle OpenKey(HKEY root, const std::wstring& path, REGSAM access, LONG& result) {
+    HKEY key = nullptr;
+    result = RegOpenKeyExW(root, path.c_str(), 0, access | KEY_WOW64_32KEY, &key);
+    return RegKeyHandle(result == ERROR_SUCCESS ? key : nullptr);
+}
 
 }  // namespace
 
@@ -86,16 +74,18 @@ LONG SetRegistryValue(HKEY root, const std::wstring& keyPath, const std::wstring
                       DWORD type) {
     // Writing needs no more than KEY_SET_VALUE; asking for more would be refused
     // to a program that is not elevated.
-    RegKey key(root, keyPath, KEY_SET_VALUE);
-    if (!key.get()) return key.result();
+    LONG result = ERROR_SUCCESS;
+    const RegKeyHandle key = OpenKey(root, keyPath, KEY_SET_VALUE, result);
+    if (!key.valid()) return result;
     return RegWriteValue(key.get(), name, type, value);
 }
 
 RegValue GetRegistryValue(HKEY root, const std::wstring& keyPath, const std::wstring& name) {
     // Reading asks for KEY_QUERY_VALUE only, which every user is granted under HKLM.
-    RegKey key(root, keyPath, KEY_QUERY_VALUE);
+    LONG result = ERROR_SUCCESS;
+    const RegKeyHandle key = OpenKey(root, keyPath, KEY_QUERY_VALUE, result);
     RegValue value;
-    if (key.get()) RegReadValue(key.get(), name, value);
+    if (key.valid()) RegReadValue(key.get(), name, value);
     return value;
 }
 

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "core/errors.h"
+#include "core/handles.h"
 
 namespace {
 
@@ -11,13 +12,12 @@ bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 
 // The number of names the file has, or 0 when it cannot be read.
 DWORD LinkCount(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
+    const FileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+    if (!file.valid()) return 0;
     BY_HANDLE_FILE_INFORMATION info{};
-    const DWORD links = GetFileInformationByHandle(file, &info) ? info.nNumberOfLinks : 0;
-    CloseHandle(file);
-    return links;
+    return GetFileInformationByHandle(file.get(), &info) ? info.nNumberOfLinks : 0;
 }
 
 // The shell's delete with undo: to the Recycle Bin, without questions or its own error boxes.

@@ -3,14 +3,15 @@
 #include <windows.h>
 
 #include "core/errors.h"
+#include "core/handles.h"
 
 namespace {
 
 // Removes a folder tree of our own, read-only entries included.
 void RemoveOwnTree(const std::wstring& folder) {
     WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
+    const FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (find.valid()) {
         do {
             const std::wstring name = data.cFileName;
             if (name == L"." || name == L"..") continue;
@@ -21,8 +22,7 @@ void RemoveOwnTree(const std::wstring& folder) {
             } else {
                 DeleteFileW(child.c_str());
             }
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+        } while (FindNextFileW(find.get(), &data));
     }
     RemoveDirectoryW(folder.c_str());
 }

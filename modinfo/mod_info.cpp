@@ -12,6 +12,7 @@
 #include "core/errors.h"
 #include "core/file_system.h"
 #include "core/globals.h"
+#include "core/handles.h"
 #include "core/ini_file.h"
 #include "core/safe_files.h"
 #include "core/text.h"
@@ -111,16 +112,15 @@ std::vector<std::wstring> Lines(const std::wstring& text) {
 
 std::string ReadBytes(const std::wstring& path) {
     std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
+    const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.valid()) return bytes;
     LARGE_INTEGER size{};
-    if (GetFileSizeEx(file, &size) && size.QuadPart < (1 << 24)) {
+    if (GetFileSizeEx(file.get(), &size) && size.QuadPart < (1 << 24)) {
         bytes.resize(static_cast<size_t>(size.QuadPart));
         DWORD got = 0;
-        if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) got = 0;
+        if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) got = 0;
         bytes.resize(got);
     }
-    CloseHandle(file);
     return bytes;
 }
 
@@ -206,11 +206,17 @@ void ReadUtf8AsUnicode(const std::wstring& iniPath) {
     const std::string bytes = ReadBytes(iniPath);
     if (bytes.rfind("\xEF\xBB\xBF", 0) != 0 && !IsUtf8WithHighBytes(bytes)) return;
     const std::string unicode = Utf16File(DecodeInformationFile(bytes));
-    HANDLE file = CreateFileW(iniPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(file, unicode.data(), static_cast<DWORD>(unicode.size()), &written, nullptr);
-    CloseHandle(file);
+    // Written beside it and put in place whole: a failed write leaves the file as it was.
+    const std::wstring part = iniPath + L".utf16";
+    bool written = false;
+    {
+        const FileHandle file(
+            CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD count = 0;
+        written = file.valid() && WriteFile(file.get(), unicode.data(), static_cast<DWORD>(unicode.size()), &count, nullptr) &&
+                  count == unicode.size();
+    }
+    if (!written || !MoveFileExW(part.c_str(), iniPath.c_str(), MOVEFILE_REPLACE_EXISTING)) DeleteFileW(part.c_str());
 }
 
 InformationFields ReadFields(const std::wstring& iniPath) {

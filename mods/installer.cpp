@@ -12,6 +12,7 @@
 #include "core/errors.h"
 #include "core/file_system.h"
 #include "core/globals.h"
+#include "core/handles.h"
 #include "core/prompts.h"
 #include "core/safe_files.h"
 #include "core/scratch_folder.h"
@@ -197,9 +198,7 @@ void Installer::CollectZip(const std::wstring& download, const std::vector<VBUnz
 std::wstring Installer::Existing(const std::wstring& name) const {
     for (const wchar_t* extension : {EnabledExtension, DisabledExtension}) {
         WIN32_FIND_DATAW data{};
-        HANDLE find = FindFirstFileW((main_ + name + extension).c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) continue;
-        FindClose(find);
+        if (!FindHandle(FindFirstFileW((main_ + name + extension).c_str(), &data)).valid()) continue;
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return data.cFileName;
     }
     return {};
@@ -241,16 +240,15 @@ bool Installer::Accept(const Item& item, std::wstring& existing, std::wstring& p
 }
 
 Installer::Outcome Installer::Copy(const std::wstring& source, const std::wstring& target, const std::wstring& shown) {
-    HANDLE in = CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (in == INVALID_HANDLE_VALUE) {
+    const FileHandle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.valid()) {
         Refuse(L"Tarrow could not read " + source + L": " + SystemMessage(GetLastError()));
         return Outcome::Failed;
     }
-    HANDLE out = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE) {
+    FileHandle out(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid()) {
         const DWORD error = GetLastError();
-        CloseHandle(in);
         Refuse(L"Tarrow could not install " + shown + L": " + SystemMessage(error));
         return Outcome::Failed;
     }
@@ -259,12 +257,12 @@ Installer::Outcome Installer::Copy(const std::wstring& source, const std::wstrin
     bool cancelled = false;
     for (;;) {
         DWORD got = 0, written = 0;
-        if (!ReadFile(in, buffer.data(), kChunk, &got, nullptr)) {
+        if (!ReadFile(in.get(), buffer.data(), kChunk, &got, nullptr)) {
             error = GetLastError();
             break;
         }
         if (got == 0) break;
-        if (!WriteFile(out, buffer.data(), got, &written, nullptr) || written != got) {
+        if (!WriteFile(out.get(), buffer.data(), got, &written, nullptr) || written != got) {
             error = GetLastError();
             if (!error) error = ERROR_DISK_FULL;
             break;
@@ -276,10 +274,12 @@ Installer::Outcome Installer::Copy(const std::wstring& source, const std::wstrin
         }
     }
     FILETIME stamp{};
-    if (!error && !cancelled && GetFileTime(in, nullptr, nullptr, &stamp)) SetFileTime(out, nullptr, nullptr, &stamp);
-    if (!error && !cancelled && !FlushFileBuffers(out)) error = GetLastError();
-    CloseHandle(out);
-    CloseHandle(in);
+    if (!error && !cancelled && GetFileTime(in.get(), nullptr, nullptr, &stamp)) {
+        SetFileTime(out.get(), nullptr, nullptr, &stamp);
+    }
+    if (!error && !cancelled && !FlushFileBuffers(out.get())) error = GetLastError();
+    // Closed before the file is deleted or placed.
+    out.Reset();
     if (!error && !cancelled) return Outcome::Done;
     DeleteFileW(target.c_str());
     if (cancelled) return Outcome::Cancelled;

@@ -93,6 +93,19 @@ TEST(GetLongPath, EdgeCases) {
     MakeFolder(temp / L"Hidden");
     SetFileAttributesW((temp / L"Hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(GetLongPath(temp / L"hidden"), temp / L"Hidden");
+    // A wildcard names no folder, though one matches it.
+    EXPECT_EQ(GetLongPath(temp / L"Ga*"), L"");
+}
+
+TEST(GetLongPath, LeavesAListingInProgressAlone) {
+    TempFolder temp;
+    MakeFolder(temp / L"Game");
+    for (const wchar_t* name : {L"a.pk3", L"b.pk3"}) WriteFileBytes(temp / name, "PK");
+    Names listed{FileSystem::Dir(temp / L"*.pk3", 0)};
+    EXPECT_EQ(GetLongPath(temp / L"game"), temp / L"Game");
+    for (std::wstring name = FileSystem::Dir(); !name.empty(); name = FileSystem::Dir()) listed.push_back(name);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (Names{L"a.pk3", L"b.pk3"}));
 }
 
 TEST(GetShortPath, MissingPathGivesEmpty) {

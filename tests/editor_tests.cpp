@@ -40,10 +40,10 @@ std::map<std::string, RawEntry> RawEntries(const std::string& bytes, std::string
         const auto* e = byOffset[i];
         const uint64_t end = i + 1 < byOffset.size() ? byOffset[i + 1]->localOffset : directory.offset;
         std::string central = bytes.substr(e->centralOffset, e->centralLength);
-        central.replace(42, 4, 4, '\0');
+        central.replace(zip::format::kCentralLocalOffset, 4, 4, '\0');
         raw[e->storedName] = {bytes.substr(e->localOffset, end - e->localOffset), central};
     }
-    comment = bytes.substr(directory.endOffset + 22);
+    comment = bytes.substr(directory.endOffset + zip::format::kEndSize);
     return raw;
 }
 

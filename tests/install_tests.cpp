@@ -10,6 +10,7 @@
 
 #include "app/main_window.h"
 #include "app/windows_prompts.h"
+#include "archive/zip_format.h"
 #include "mods/installer.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
@@ -60,15 +61,15 @@ void WriteLargeArchive(const std::wstring& path, DWORD size) {
         for (int i = 0; i < bytes; ++i) tail += static_cast<char>((v >> (8 * i)) & 0xFF);
     };
     // A stored entry "a.txt" holding "a" (CRC 0xE8B7BE43).
-    put(0x04034b50, 4), put(10, 2), put(0, 2), put(0, 2), put(0, 2), put(0x21, 2), put(0xE8B7BE43, 4), put(1, 4),
+    put(zip::format::kLocalSignature, 4), put(10, 2), put(0, 2), put(0, 2), put(0, 2), put(0x21, 2), put(0xE8B7BE43, 4), put(1, 4),
         put(1, 4), put(5, 2), put(0, 2);
     tail += "a.txta";
     const size_t central = tail.size();
-    put(0x02014b50, 4), put(20, 2), put(10, 2), put(0, 2), put(0, 2), put(0, 2), put(0x21, 2), put(0xE8B7BE43, 4),
+    put(zip::format::kCentralSignature, 4), put(20, 2), put(10, 2), put(0, 2), put(0, 2), put(0, 2), put(0x21, 2), put(0xE8B7BE43, 4),
         put(1, 4), put(1, 4), put(5, 2), put(0, 2), put(0, 2), put(0, 2), put(0, 2), put(0, 4), put(offset, 4);
     tail += "a.txt";
     const size_t centralSize = tail.size() - central;
-    put(0x06054b50, 4), put(0, 2), put(0, 2), put(1, 2), put(1, 2), put(static_cast<unsigned long>(centralSize), 4),
+    put(zip::format::kEndSignature, 4), put(0, 2), put(0, 2), put(1, 2), put(1, 2), put(static_cast<unsigned long>(centralSize), 4),
         put(static_cast<unsigned long>(offset + central), 4), put(0, 2);
     WriteFile(file, tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr);
     CloseHandle(file);
