@@ -12,12 +12,6 @@ namespace {
 constexpr wchar_t kClass[] = L"TarrowOptions";
 constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
-std::wstring TextOf(HWND control) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 bool IsFolder(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -80,7 +74,7 @@ void frmOptions::cmdSelectInstall_Click() {
 }
 
 bool frmOptions::SetOptions() {
-    const std::wstring folder = TextOf(c_.txtLocation);
+    const std::wstring folder = WindowText(c_.txtLocation);
     // The short form of a folder that is not there is empty; storing it would
     // wipe the game's own install path.
     if (!IsFolder(folder)) {

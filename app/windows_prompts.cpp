@@ -8,6 +8,7 @@
 
 #include "core/layout.h"
 #include "core/runtime_error.h"
+#include "core/window_base.h"
 
 namespace {
 
@@ -123,10 +124,7 @@ INT_PTR HandleInputMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
-            const HWND edit = GetDlgItem(dialog, kEditId);
-            std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
-            text.resize(static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
-            state->answer = text;
+            state->answer = WindowText(GetDlgItem(dialog, kEditId));
             EndDialog(dialog, IDOK);
             return TRUE;
         }

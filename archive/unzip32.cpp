@@ -81,8 +81,7 @@ std::wstring FullPath(const std::wstring& path) {
     if (n == 0) return {};
     std::wstring out(n, L'\0');
     out.resize(GetFullPathNameW(path.c_str(), n, out.data(), nullptr));
-    while (out.size() > 3 && out.back() == L'\\') out.pop_back();
-    return out;
+    return std::wstring(WithoutTrailingBackslashes(out, 3));
 }
 
 bool StartsWithFolder(const std::wstring& path, const std::wstring& folder) {

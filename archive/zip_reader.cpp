@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "archive/zip_format.h"
+#include "core/device_names.h"
 #include "core/handles.h"
 
 namespace zip {
@@ -217,23 +218,6 @@ unsigned char CheckByte(const Entry& entry) {
     return static_cast<unsigned char>((entry.flags & kFlagDescriptor) ? entry.modTime >> 8 : entry.crc >> 24);
 }
 
-bool IsDeviceName(std::string_view component) {
-    std::string_view stem = component.substr(0, component.find('.'));
-    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
-    if (stem.size() < 3 || stem.size() > 7) return false;
-    char upper[8] = {};
-    for (std::size_t i = 0; i < stem.size(); ++i) {
-        const char c = stem[i];
-        upper[i] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-    }
-    const std::string_view u(upper, stem.size());
-    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char* d : kDevices) {
-        if (u == d) return true;
-    }
-    return u.size() == 4 && (u.substr(0, 3) == "COM" || u.substr(0, 3) == "LPT") && u[3] >= '0' && u[3] <= '9';
-}
-
 // A component that needs no mapping: no character Windows refuses, no
 // trailing dot or blank, no "." or "..", no device name.
 bool PlainComponent(std::string_view component) {
@@ -253,7 +237,7 @@ std::string SafeComponent(std::string_view component) {
     // Windows drops trailing dots and blanks, which would let "..." or "a. "
     // name something else than it says.
     while (!out.empty() && (out.back() == '.' || out.back() == ' ')) out.back() = '_';
-    if (IsDeviceName(out)) out.insert(0, 1, '_');
+    if (IsDeviceName(std::string_view(out))) out.insert(0, 1, '_');
     return out;
 }
 

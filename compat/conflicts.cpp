@@ -8,6 +8,7 @@
 #include "archive/unzip_api.h"
 #include "compat/inventory.h"
 #include "core/globals.h"
+#include "core/text.h"
 
 using Globals::NextToken;
 
@@ -95,7 +96,7 @@ size_t ModFolder::Make(std::wstring_view relative, std::wstring_view folded, boo
 }
 
 bool ModFolder::Add(std::wstring_view relative, bool folder) {
-    while (!relative.empty() && relative.back() == L'\\') relative.remove_suffix(1);
+    relative = WithoutTrailingBackslashes(relative);
     while (!relative.empty() && relative.front() == L'\\') relative.remove_prefix(1);
     if (relative.empty()) return false;
     FoldInto(relative, folded_);

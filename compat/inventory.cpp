@@ -18,7 +18,7 @@ std::wstring PlainName(std::string_view stored) {
     for (wchar_t& c : name) {
         if (c == L'/') c = L'\\';
     }
-    while (!name.empty() && name.back() == L'\\') name.pop_back();
+    name.resize(WithoutTrailingBackslashes(name).size());
     return name;
 }
 

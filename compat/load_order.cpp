@@ -37,7 +37,7 @@ std::uint64_t PathHash(std::string_view path) {
     return hash;
 }
 
-using Globals::IsGameArchive;
+using Globals::IsGameArchiveFile;
 
 // Tarrow's own file at the archive's root; the game never reads it.
 bool IsInformationFile(std::string_view stored) { return SamePath(stored, "tarrow.ini"); }
@@ -145,7 +145,7 @@ void Builder::Load(const std::wstring& file) {
     }
     const auto index = static_cast<std::uint32_t>(report_.archives.size());
     LoadOrderArchive archive{file};
-    archive.game = IsGameArchive(file);
+    archive.game = IsGameArchiveFile(file);
     int unreadable = 0;
     std::vector<std::wstring> methods;
     for (std::uint32_t e = 0; e < listing->entries.size(); ++e) {
@@ -234,7 +234,7 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
     }
     if (const auto found = failures_.find(file); found != failures_.end()) Problem(file, found->second);
     if (const auto found = unreadable_.find(file); found != unreadable_.end()) Problem(file, found->second);
-    const bool game = IsGameArchive(file);
+    const bool game = IsGameArchiveFile(file);
     if (!game && IsLocalizedArchive(file)) {
         Problem(file, L"Its name starts with localized_, so the game loads it after every other archive.");
     }

@@ -8,6 +8,7 @@
 #include "core/file_system.h"
 #include "core/handles.h"
 #include "core/registry.h"
+#include "core/text.h"
 #include "core/version.h"
 
 namespace Globals {
@@ -62,9 +63,7 @@ void InitGlobals() {
 std::wstring GetLongPath(const std::wstring& path) {
     // A trailing backslash (a drive root, say) would make the lookups name a
     // folder's contents rather than the folder; the result has none anyway.
-    std::wstring trimmed = path;
-    while (trimmed.size() > 2 && trimmed.back() == L'\\') trimmed.pop_back();
-    const std::wstring s = trimmed + L"\\";
+    const std::wstring s = std::wstring(WithoutTrailingBackslashes(path, 2)) + L"\\";
     const size_t first = FirstComponent(s);
     const bool network = first > 3;
     std::wstring acc = network ? s.substr(2, first - 3) : L"";
@@ -104,8 +103,19 @@ std::wstring NextToken(const std::wstring& text, const std::wstring& delimiter) 
 
 void RemoveFolder(const std::wstring& path) { FileSystem::DeleteFolder(path); }
 
-bool IsGameArchive(const std::wstring& fileName) {
-    for (const wchar_t* game : {L"pak0.pk3", L"localized_english_pak0.pk3"}) {
+namespace {
+constexpr const wchar_t* kGameArchives[] = {L"pak0.pk3", L"localized_english_pak0.pk3"};
+}  // namespace
+
+bool IsGameArchiveName(const std::wstring& fileName) {
+    for (const wchar_t* game : kGameArchives) {
+        if (fileName == game) return true;
+    }
+    return false;
+}
+
+bool IsGameArchiveFile(const std::wstring& fileName) {
+    for (const wchar_t* game : kGameArchives) {
         if (CompareStringOrdinal(fileName.c_str(), -1, game, -1, TRUE) == CSTR_EQUAL) return true;
     }
     return false;

@@ -40,3 +40,13 @@ bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
 }
 
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
+
+std::wstring WithoutExtension(const std::wstring& fileName) {
+    const size_t n = fileName.size();
+    return n >= 4 && fileName[n - 4] == L'.' ? fileName.substr(0, n - 4) : fileName;
+}
+
+std::wstring_view WithoutTrailingBackslashes(std::wstring_view path, size_t keep) {
+    while (path.size() > keep && path.back() == L'\\') path.remove_suffix(1);
+    return path;
+}

@@ -13,3 +13,8 @@ std::wstring ToDecimal(long long n);
 bool EqualNoCase(std::wstring_view a, std::wstring_view b);
 // The last part of a path, after its last "\\" or "/".
 std::wstring FileNameOf(const std::wstring& path);
+// A file name without its extension of a dot and three letters (".pk3").
+std::wstring WithoutExtension(const std::wstring& fileName);
+// A path without its trailing backslashes, keeping at least its first keep
+// characters ("C:\\" keeps 3).
+std::wstring_view WithoutTrailingBackslashes(std::wstring_view path, size_t keep = 0);

@@ -4,7 +4,16 @@
 // exception, and forgets the object at WM_NCDESTROY.
 #include <windows.h>
 
+#include <string>
+
 #include "core/runtime_error.h"
+
+// A window's text, whole.
+inline std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
 
 template <class T>
 class WindowBase {

@@ -220,11 +220,7 @@ void ReadUtf8AsUnicode(const std::wstring& iniPath) {
 }
 
 InformationFields ReadFields(const std::wstring& iniPath) {
-    auto read = [&](const wchar_t* key) {
-        wchar_t value[255] = {};
-        GetPrivateProfileStringW(L"Tarrow", key, L"", value, 255, iniPath.c_str());
-        return UnescapeValue(value);
-    };
+    auto read = [&](const wchar_t* key) { return UnescapeValue(GetINIFileOrEmpty(L"Tarrow", key, iniPath)); };
     return {read(L"NAME"), read(L"VERSION"), read(L"AUTHOR"), read(L"Description")};
 }
 
@@ -290,7 +286,7 @@ std::wstring SaveInformation(const std::wstring& archivePath, const std::wstring
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return file + L" is no longer in main: it was switched, removed or renamed. Tarrow wrote nothing.";
     }
-    if (Globals::IsGameArchive(file)) return file + L" is the game's own archive. Tarrow never changes it.";
+    if (Globals::IsGameArchiveFile(file)) return file + L" is the game's own archive. Tarrow never changes it.";
     if (attributes & FILE_ATTRIBUTE_READONLY) return file + L" is read-only. Tarrow wrote nothing.";
     if (const std::wstring field = TooLongField(fields); !field.empty()) {
         return field + L" is too long: the information panel shows at most 254 characters of it, as it is "

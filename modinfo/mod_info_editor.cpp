@@ -16,12 +16,6 @@ constexpr DWORD kLabel = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kLine = WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
 constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
-std::wstring TextOf(HWND control) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 bool operator==(const InformationFields& a, const InformationFields& b) {
     return a.name == b.name && a.version == b.version && a.author == b.author && a.description == b.description;
 }
@@ -125,7 +119,7 @@ void frmModInfoEditor::ShowFields(const InformationFields& fields) {
 }
 
 InformationFields frmModInfoEditor::Fields() const {
-    return {TextOf(c_.txtName), TextOf(c_.txtVersion), TextOf(c_.txtAuthor), TextOf(c_.txtDescription)};
+    return {WindowText(c_.txtName), WindowText(c_.txtVersion), WindowText(c_.txtAuthor), WindowText(c_.txtDescription)};
 }
 
 bool frmModInfoEditor::Dirty() const { return hwnd_ && !(Fields() == saved_); }

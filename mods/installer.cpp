@@ -9,6 +9,7 @@
 
 #include "archive/unzip.h"
 #include "archive/unzip_api.h"
+#include "core/device_names.h"
 #include "core/errors.h"
 #include "core/file_system.h"
 #include "core/globals.h"
@@ -34,7 +35,7 @@ bool EndsWithNoCase(std::wstring_view s, std::wstring_view end) {
     return s.size() >= end.size() && EqualNoCase(s.substr(s.size() - end.size()), end);
 }
 
-using Globals::IsGameArchive;
+using Globals::IsGameArchiveFile;
 
 // A download to put in main as name + ".pk3".
 struct Item {
@@ -151,7 +152,7 @@ void Installer::Collect(const std::wstring& download) {
     const std::wstring file = FileNameOf(download);
     if (EndsWithNoCase(file, EnabledExtension)) {
         if (!Lists(download)) return RefuseDamaged(file);
-        items_.push_back({download, file.substr(0, file.size() - 4)});
+        items_.push_back({download, WithoutExtension(file)});
         return;
     }
     int result = 0;
@@ -180,7 +181,7 @@ void Installer::CollectZip(const std::wstring& download, const std::vector<VBUnz
             RefuseDamaged(what);
             continue;
         }
-        items_.push_back({extracted, inner.substr(0, inner.size() - 4)});
+        items_.push_back({extracted, WithoutExtension(inner)});
     }
     if (anyArchive) return;
     if (!LooksLikeAMod(entries)) {
@@ -225,7 +226,7 @@ bool Installer::Accept(const Item& item, std::wstring& existing, std::wstring& p
         Refuse(placed + L" is not a name that Windows allows for a file, so Tarrow did not install it.");
         return false;
     }
-    if (IsGameArchive(placed)) {
+    if (IsGameArchiveFile(placed)) {
         Refuse(placed + L" is the game's own archive. Tarrow never replaces it.");
         return false;
     }
@@ -323,16 +324,7 @@ bool IsAllowedFileName(const std::wstring& name) {
     if (name.empty() || name.back() == L'.' || name.back() == L' ') return false;
     if (name.find_first_of(L"<>:\"/\\|?*") != std::wstring::npos) return false;
     if (std::any_of(name.begin(), name.end(), [](wchar_t c) { return c < 32; })) return false;
-    const std::wstring base = name.substr(0, name.find(L'.'));
-    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
-        if (EqualNoCase(base, device)) return false;
-    }
-    for (const wchar_t* prefix : {L"COM", L"LPT"}) {
-        if (base.size() == 4 && EqualNoCase(base.substr(0, 3), prefix) && base[3] >= L'1' && base[3] <= L'9') {
-            return false;
-        }
-    }
-    return true;
+    return !IsDeviceName(std::wstring_view(name));
 }
 
 std::vector<std::wstring> InstallMods(const std::wstring& gameFolder, const std::vector<std::wstring>& downloads) {
@@ -340,7 +332,7 @@ std::vector<std::wstring> InstallMods(const std::wstring& gameFolder, const std:
 }
 
 bool RemoveMod(const std::wstring& gameFolder, const std::wstring& fileName) {
-    if (IsGameArchive(fileName)) {
+    if (IsGameArchiveFile(fileName)) {
         Refuse(fileName + L" is the game's own archive. Tarrow never removes it.");
         return false;
     }

@@ -10,17 +10,13 @@ namespace {
 // Ordinary, read-only, hidden and archive files; no system files, no folders.
 constexpr unsigned kModMask = FileSystem::AttrReadOnly | FileSystem::AttrHidden | FileSystem::AttrArchive;
 
-bool IsBaseArchive(const std::wstring& fileName) {
-    return fileName == L"pak0.pk3" || fileName == L"localized_english_pak0.pk3";
-}
-
 std::vector<std::wstring> Scan(const std::wstring& mainFolder, const std::wstring& extension, bool skipBase) {
     std::vector<std::wstring> names;
     std::wstring pattern = mainFolder + L"*";
     pattern += extension;
     for (std::wstring file = FileSystem::Dir(pattern, kModMask); !file.empty();
          file = FileSystem::Dir()) {
-        if (skipBase && IsBaseArchive(file)) continue;
+        if (skipBase && Globals::IsGameArchiveName(file)) continue;
         names.push_back(ModNameOf(file, extension));
     }
     return names;

@@ -153,7 +153,9 @@ TEST_F(Installing, DamagedArchivesReservedAndGameNamesAreRefused) {
                      L"pak0.pk3 is the game's own archive. Tarrow never replaces it."}));
     EXPECT_TRUE(Main().empty());
     EXPECT_TRUE(IsAllowedFileName(L"sniper.pk3"));
-    for (const wchar_t* name : {L"NUL.pk3", L"com1.pk3", L"LPT9", L"a:b.pk3", L"a?.pk3", L"trailing.", L""}) {
+    // The same devices as the archive reader keeps apart, blanks before the dot included.
+    for (const wchar_t* name : {L"NUL.pk3", L"com1.pk3", L"LPT9", L"a:b.pk3", L"a?.pk3", L"trailing.", L"",
+                                L"com0.pk3", L"CONIN$.pk3", L"con .pk3"}) {
         EXPECT_FALSE(IsAllowedFileName(name)) << name;
     }
 }

@@ -123,12 +123,6 @@ POINT CentreOf(HWND window) {
     return {r.right / 2, r.bottom / 2};
 }
 
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 std::wstring PanelText(HWND richText) {
     std::wstring out;
     for (wchar_t ch : WindowText(richText)) {

@@ -2,6 +2,8 @@
 // Real input and message pumping for window tests under Xvfb.
 #include <windows.h>
 
+#include "core/window_base.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,7 +29,6 @@ void PressKey(WORD virtualKey);
 // Centre of a window, in its own client coordinates.
 POINT CentreOf(HWND window);
 
-std::wstring WindowText(HWND window);
 // A rich-text view's text with its blank lines dropped: "\r" ends each line.
 std::wstring PanelText(HWND richText);
 // The Unicode text on the clipboard; empty when there is none or the clipboard is busy.
