@@ -107,6 +107,28 @@ WriteStatus KeptSpans(Source& source, const Directory& directory, std::string_vi
     return WriteStatus::Ok;
 }
 
+// The archive's comment, after its end record.
+bool ReadComment(Source& source, const Directory& directory, std::string& comment) {
+    unsigned char end[kEndSize] = {};
+    if (!source.Read(directory.endOffset, end, sizeof end)) return false;
+    comment.assign(end[20] | end[21] << 8, '\0');
+    return source.Read(directory.endOffset + sizeof end, comment.data(), comment.size());
+}
+
+// Whether the comment holds what a reader could take for the end record: it
+// looks from the end of the file for a signature whose record and comment end
+// there. Such a record was refused in the archive as it is only by where its
+// directory would lie, and that changes once the entries before it move.
+bool CommentHoldsEndRecord(std::string_view comment) {
+    constexpr std::string_view signature("PK\x05\x06", 4);
+    for (std::size_t at = comment.find(signature); at != std::string_view::npos; at = comment.find(signature, at + 1)) {
+        if (at + kEndSize > comment.size()) break;
+        const auto* length = reinterpret_cast<const unsigned char*>(comment.data() + at + 20);
+        if (at + kEndSize + (length[0] | length[1] << 8) == comment.size()) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 WriteStatus ReplaceEntry(Source& source, std::string_view name, std::string_view data, std::uint16_t dosTime,
@@ -122,6 +144,9 @@ WriteStatus ReplaceEntry(Source& source, std::string_view name, std::string_view
     std::uint64_t removed = 0;
     if (const WriteStatus s = KeptSpans(source, directory, name, kept, removed); s != WriteStatus::Ok) return s;
     if (kept.size() + 1 > 0xFFFF) return WriteStatus::Zip64;
+    std::string comment;
+    if (!ReadComment(source, directory, comment)) return WriteStatus::Damaged;
+    if (CommentHoldsEndRecord(comment)) return WriteStatus::Layout;
 
     // The kept entries, in their order in the file.
     std::uint64_t written = 0;
@@ -169,15 +194,10 @@ WriteStatus ReplaceEntry(Source& source, std::string_view name, std::string_view
     central += name;
 
     // The end record, with the archive's comment.
-    unsigned char end[kEndSize] = {};
-    if (!source.Read(directory.endOffset, end, sizeof end)) return WriteStatus::Damaged;
-    const std::uint32_t commentLength = end[20] | end[21] << 8;
-    std::string comment(commentLength, '\0');
-    if (!source.Read(directory.endOffset + sizeof end, comment.data(), comment.size())) return WriteStatus::Damaged;
     const auto count = static_cast<std::uint32_t>(kept.size() + 1);
     const auto centralSize = static_cast<std::uint32_t>(central.size());
     Put32(central, kEndSignature), Put16(central, 0), Put16(central, 0), Put16(central, count), Put16(central, count),
-        Put32(central, centralSize), Put32(central, static_cast<std::uint32_t>(written)), Put16(central, commentLength);
+        Put32(central, centralSize), Put32(central, static_cast<std::uint32_t>(written)), Put16(central, static_cast<std::uint32_t>(comment.size()));
     central += comment;
     return out.Write(central.data(), central.size()) ? WriteStatus::Ok : WriteStatus::WriteError;
 }
