@@ -6,18 +6,11 @@
 #include "core/errors.h"
 #include "core/globals.h"
 #include "core/prompts.h"
-#include "core/text.h"
 
 namespace {
 
 constexpr wchar_t kClass[] = L"TarrowCompatibility";
 constexpr DWORD kLabel = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
-
-std::wstring Join(const std::vector<std::wstring>& lines, const std::wstring& after) {
-    std::wstring text;
-    for (const auto& line : lines) text += line + after;
-    return text;
-}
 
 }  // namespace
 
@@ -102,27 +95,14 @@ void ctlCompatibility::Check(int count, int selected) {
         const std::wstring main = Globals::GamePath + L"\\main\\";
         for (int i = 0; i <= maximum; ++i) {
             const std::wstring name = ItemText(i);
-            ModFolder folder;
-            bool readable = false;
-            try {
-                readable = UnpackMod(main, name + L".pk3", folder);
-            } catch (const AppError&) {
-                // No usable library: the mod has no files to compare.
-            }
-            if (!readable) unreadable.push_back(name);
-            FindFiles(lists_, i == selected, name, folder);
+            if (!TakeInventory(lists_, main, name, i == selected)) unreadable.push_back(name);
             SendMessageW(c_.ProgressBar1, PBM_SETPOS, i, 0);
             UpdateWindow(c_.ProgressBar1);
         }
         PairConflicts(lists_);
-        SetWindowTextW(c_.txtOutput, Join(lists_.List3, L"\r\n").c_str());
-        SetWindowTextW(c_.lblConflicts, (L"Conflicts Found: " + ToDecimal(static_cast<long long>(lists_.List3.size()))).c_str());
+        SetWindowTextW(c_.txtOutput, ConflictReport(lists_).c_str());
+        SetWindowTextW(c_.lblConflicts, ConflictCount(lists_).c_str());
     }
     EnableWindow(c_.listEnabled, TRUE);
-    // A mod that could not be read must not pass for one without conflicts.
-    if (!unreadable.empty()) {
-        MsgBox(L"Tarrow could not read the archives of these mods, so their files are not in the report:\r\n\r\n" +
-                   Join(unreadable, L"\r\n"),
-               MB_OK | MB_ICONWARNING);
-    }
+    if (!unreadable.empty()) MsgBox(UnreadableMessage(unreadable), MB_OK | MB_ICONWARNING);
 }

@@ -7,6 +7,7 @@
 
 #include "archive/unzip_api.h"
 #include "compat/inventory.h"
+#include "core/errors.h"
 #include "core/globals.h"
 #include "core/text.h"
 
@@ -159,6 +160,35 @@ void FindFiles(WorkLists& lists, bool list, const std::wstring& modfile, const M
 
 namespace {
 }  // namespace
+
+bool TakeInventory(WorkLists& lists, const std::wstring& mainFolder, const std::wstring& mod, bool selected) {
+    ModFolder folder;
+    bool readable = false;
+    try {
+        readable = UnpackMod(mainFolder, mod + L".pk3", folder);
+    } catch (const AppError&) {
+        // No usable library: the mod has no files to compare.
+    }
+    FindFiles(lists, selected, mod, folder);
+    return readable;
+}
+
+std::wstring ConflictReport(const WorkLists& lists) {
+    std::wstring report;
+    for (const auto& line : lists.List3) report += line + L"\r\n";
+    return report;
+}
+
+std::wstring ConflictCount(const WorkLists& lists) {
+    return L"Conflicts Found: " + ToDecimal(static_cast<long long>(lists.List3.size()));
+}
+
+std::wstring UnreadableMessage(const std::vector<std::wstring>& mods) {
+    if (mods.empty()) return {};
+    std::wstring text = L"Tarrow could not read the archives of these mods, so their files are not in the report:\r\n";
+    for (const auto& mod : mods) text += L"\r\n" + mod;
+    return text;
+}
 
 void AddSorted(std::vector<std::wstring>& sorted, const std::wstring& line) {
     sorted.insert(std::upper_bound(sorted.begin(), sorted.end(), line, SortedBefore), line);

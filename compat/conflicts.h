@@ -63,6 +63,17 @@ bool UnpackMod(const std::wstring& mainFolder, const std::wstring& archiveName, 
 // information file and stays out.
 void FindFiles(WorkLists& lists, bool list, const std::wstring& modfile, const ModFolder& folder);
 
+// One mod's part of a check: UnpackMod and FindFiles on main folder + mod +
+// ".pk3". False when its archive could not be read, or no library can read it.
+bool TakeInventory(WorkLists& lists, const std::wstring& mainFolder, const std::wstring& mod, bool selected);
+// The report: every line of List3, each followed by "\r\n".
+std::wstring ConflictReport(const WorkLists& lists);
+// "Conflicts Found: " and the number of lines of List3.
+std::wstring ConflictCount(const WorkLists& lists);
+// What the player is told of mods whose archives could not be read, so that
+// they do not pass for mods without conflicts; empty when every one was read.
+std::wstring UnreadableMessage(const std::vector<std::wstring>& mods);
+
 // Adds a line to a list kept in the order of a sorted list box: alphabetical
 // without regard to case, a new line after the lines equal to it.
 void AddSorted(std::vector<std::wstring>& sorted, const std::wstring& line);
