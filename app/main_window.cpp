@@ -12,6 +12,7 @@
 #include "core/message_loop.h"
 #include "core/prompts.h"
 #include "core/registry.h"
+#include "core/transaction.h"
 #include "modinfo/mod_info.h"
 #include "mods/installer.h"
 #include "mods/mod_library.h"
@@ -149,10 +150,17 @@ void frmMain::CheckDLLs() {
     }
 }
 
+void frmMain::RecoverAbandonedChange() {
+    const RecoveryOutcome outcome = RecoverChange(MainFolder(searchPath_));
+    const std::wstring message = RecoveryMessage(outcome);
+    if (!message.empty()) MsgBox(message, MB_OK | (outcome.stuck.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+}
+
 void frmMain::InstallTest() {
     // The test is made on the raw registry text, not on GamePath.
     if (!ReadInstallPath().empty()) {
         searchPath_ = Globals::GamePath;
+        RecoverAbandonedChange();
         FindMods();
     } else {
         MsgBox(L"Tarrow did not detect CoD, please make sure it's installed correctly.", MB_OK | MB_ICONWARNING);
@@ -415,8 +423,14 @@ bool frmMain::ModRename(const std::wstring& modName, const std::wstring& fromExt
     const std::wstring source = MainFolder(searchPath_) + modName + fromExtension;
     const std::wstring destination = MainFolder(searchPath_) + modName + toExtension;
     if (ModExists(destination)) return false;
-    const MoveOutcome outcome = MoveArchive(source, destination);
-    if (outcome.result == MoveResult::Failed) {
+    const std::wstring what = (toExtension == std::wstring(DisabledExtension) ? L"disabling " : L"enabling ") + modName;
+    const ChangeOutcome outcome =
+        RunChange(MainFolder(searchPath_), {what, {{modName + fromExtension, modName + toExtension}}});
+    if (outcome.result == ChangeResult::Busy) {
+        MsgBox(L"Another Tarrow is changing this folder.", MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    if (outcome.result == ChangeResult::Failed) {
         MsgBox(L"Error: could not rename " + source + L" to " + modName + toExtension + L": " +
                    SystemMessage(outcome.error),
                MB_OK | MB_ICONWARNING);

@@ -87,6 +87,8 @@ private:
     void Form_Unload();
     void CheckDLLs();
     void InstallTest();
+    // Puts right a change to main that a stopped Tarrow left, and says so.
+    void RecoverAbandonedChange();
     void CreatePages();
     void CreateManagerPage();
     void CreateMenus();

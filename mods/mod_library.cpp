@@ -37,12 +37,3 @@ ModLists ScanMods(const std::wstring& gameFolder) {
     lists.disabled = Scan(main, DisabledExtension, false);
     return lists;
 }
-
-MoveOutcome MoveArchive(const std::wstring& source, const std::wstring& destination) {
-    // A rename, not a copy: no second copy of the archive on disk, and no
-    // half-written archive for the game to load if something fails.
-    if (MoveFileExW(source.c_str(), destination.c_str(), 0)) return {MoveResult::Moved};
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND && !FileSystem::FileExists(source)) return {MoveResult::NoSource};
-    return {MoveResult::Failed, error};
-}

@@ -22,12 +22,3 @@ std::wstring ModNameOf(const std::wstring& fileName, const std::wstring& extensi
 // leaving out the game's own base archives. Throws AppError when the folder
 // cannot be listed; a missing folder gives empty lists.
 ModLists ScanMods(const std::wstring& gameFolder);
-
-// Moving one archive to its other extension, in one atomic rename that never
-// replaces an existing file.
-enum class MoveResult { Moved, NoSource, Failed };
-struct MoveOutcome {
-    MoveResult result;
-    unsigned long error = 0;  // the system's error code when Failed
-};
-MoveOutcome MoveArchive(const std::wstring& source, const std::wstring& destination);

@@ -12,6 +12,7 @@
 #include "core/busy_cursor.h"
 #include "core/file_system.h"
 #include "core/globals.h"
+#include "core/transaction.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
 #include "tests/support/test_game.h"
@@ -70,6 +71,19 @@ TEST_F(MainWindow, StartsWithTheGamesModsListed) {
     RECT client{};
     GetClientRect(form->hwnd(), &client);
     EXPECT_EQ(client.right, MulDiv(625, static_cast<int>(GetDpiForWindow(form->hwnd())), 96));
+}
+
+// A mod-set switch stopped after its first rename: the start puts it back
+// before the lists are filled, and says so once.
+TEST_F(MainWindow, TheStartPutsRightAChangeThatWasStopped) {
+    game->Add(L"a.dis");
+    game->Add(L"b.dis");
+    game->Add(JournalName, "what switching mods\nrename a.pk3\ta.dis\nrename b.dis\tb.pk3\nbegin\ndone 0\n");
+    Start();
+    EXPECT_EQ(prompts.MessageTexts(), Names{L"Tarrow was stopped while switching mods. The folder is as it was before."});
+    EXPECT_EQ(Enabled(), Names{L"a"});
+    EXPECT_EQ(Disabled(), Names{L"b"});
+    EXPECT_FALSE(game->Has(JournalName));
 }
 
 TEST_F(MainWindow, WarnsWhenTheGameIsNotInstalled) {
