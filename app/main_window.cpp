@@ -154,6 +154,14 @@ void frmMain::RecoverAbandonedChange() {
     const RecoveryOutcome outcome = RecoverChange(MainFolder(searchPath_));
     const std::wstring message = RecoveryMessage(outcome);
     if (!message.empty()) MsgBox(message, MB_OK | (outcome.stuck.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+    if (!outcome.stuck.empty()) return;
+    const std::vector<LeftFile> left = LeftTemporaryFiles(MainFolder(searchPath_));
+    if (left.empty() || MsgBox(LeftFilesQuestion(left), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    const std::vector<std::wstring> stayed = RecycleLeftFiles(MainFolder(searchPath_), left);
+    if (stayed.empty()) return;
+    std::wstring text = L"These files stay in main:\r\n";
+    for (const auto& line : stayed) text += L"\r\n" + line;
+    MsgBox(text, MB_OK | MB_ICONWARNING);
 }
 
 void frmMain::InstallTest() {

@@ -87,7 +87,8 @@ private:
     void Form_Unload();
     void CheckDLLs();
     void InstallTest();
-    // Puts right a change to main that a stopped Tarrow left, and says so.
+    // Puts right a change to main that a stopped Tarrow left, and says so;
+    // then offers the partial copies that one left to the Recycle Bin.
     void RecoverAbandonedChange();
     void CreatePages();
     void CreateManagerPage();

@@ -56,6 +56,13 @@ struct FindTraits {
     static Handle None() { return INVALID_HANDLE_VALUE; }
     static void Close(Handle handle) { FindClose(handle); }
 };
+struct ProcessTraits {
+    using Handle = HANDLE;
+    static Handle None() { return nullptr; }
+    static void Close(Handle handle) { CloseHandle(handle); }
+};
+using ProcessHandle = Owned<ProcessTraits>;
+
 // A listing begun with FindFirstFileW: each caller owns its own.
 using FindHandle = Owned<FindTraits>;
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/handles.h"
+#include "core/safe_files.h"
 #include "core/text.h"
 
 namespace {
@@ -95,7 +96,55 @@ std::string ReadAll(const FileHandle& file) {
     return bytes;
 }
 
+// The process that a temporary name carries runs still: its file may be a copy in progress.
+bool WriterRuns(const std::wstring& name) {
+    const size_t start = std::wstring(L"~tarrow-").size(), dash = name.find(L'-', start);
+    if (dash == std::wstring::npos || dash == start) return false;
+    DWORD pid = 0;
+    for (size_t i = start; i < dash; ++i) {
+        if (name[i] < L'0' || name[i] > L'9') return false;
+        pid = pid * 10 + static_cast<DWORD>(name[i] - L'0');
+    }
+    if (pid == GetCurrentProcessId()) return true;
+    const ProcessHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    DWORD code = 0;
+    return process.valid() && GetExitCodeProcess(process.get(), &code) && code == STILL_ACTIVE;
+}
+
 }  // namespace
+
+std::vector<LeftFile> LeftTemporaryFiles(const std::wstring& folder) {
+    std::vector<LeftFile> left;
+    WIN32_FIND_DATAW data{};
+    const FindHandle find(FindFirstFileW(InFolder(folder, L"~tarrow-*.tmp").c_str(), &data));
+    if (!find.valid()) return left;
+    do {
+        const std::wstring name = data.cFileName;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        // The platform matches short names too; only our own long names count.
+        if (name.rfind(L"~tarrow-", 0) != 0 || name.size() < 12 || name.compare(name.size() - 4, 4, L".tmp") != 0) {
+            continue;
+        }
+        if (WriterRuns(name)) continue;
+        left.push_back({name, (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
+    } while (FindNextFileW(find.get(), &data));
+    return left;
+}
+
+std::wstring LeftFilesQuestion(const std::vector<LeftFile>& files) {
+    std::wstring text = L"A Tarrow that was stopped halfway left these partial copies in main:\r\n";
+    for (const LeftFile& file : files) text += L"\r\n" + file.name + L", " + ToDecimal(static_cast<long long>(file.size)) + L" bytes";
+    return text + L"\r\n\r\nThey are worth nothing. Send them to the Recycle Bin?";
+}
+
+std::vector<std::wstring> RecycleLeftFiles(const std::wstring& folder, const std::vector<LeftFile>& files) {
+    std::vector<std::wstring> stayed;
+    for (const LeftFile& file : files) {
+        const RecycleOutcome outcome = SendToRecycleBin(InFolder(folder, file.name));
+        if (!outcome.recycled) stayed.push_back(file.name + L": " + outcome.reason);
+    }
+    return stayed;
+}
 
 void SetStopPointForTests(int point) { g_stopPoint = point; }
 

@@ -54,6 +54,19 @@ RecoveryOutcome RecoverChange(const std::wstring& folder);
 // The message for the player, or the empty text when there was nothing to put right.
 std::wstring RecoveryMessage(const RecoveryOutcome& outcome);
 
+// A temporary file of ours (~tarrow-<pid>-<n>.tmp) whose Tarrow no longer
+// runs: a partial copy that a Tarrow stopped halfway left behind.
+struct LeftFile {
+    std::wstring name;
+    unsigned long long size = 0;
+};
+std::vector<LeftFile> LeftTemporaryFiles(const std::wstring& folder);
+// The question that names them with their sizes; Yes sends them to the Recycle Bin.
+std::wstring LeftFilesQuestion(const std::vector<LeftFile>& files);
+// Sends them to the Recycle Bin, never deleting one for good; for each one
+// that stays, a line with its name and why.
+std::vector<std::wstring> RecycleLeftFiles(const std::wstring& folder, const std::vector<LeftFile>& files);
+
 // For the tests of a stopped Tarrow: the process ends at once, without
 // unwinding, at a point of the next plan. Point 2k is before step k, point
 // 2k + 1 after step k but before its mark, and point 2n, for n steps, after

@@ -160,6 +160,24 @@ TEST_F(Installing, DamagedArchivesReservedAndGameNamesAreRefused) {
     }
 }
 
+// A Tarrow killed while it copied an install left its partial copy; one still
+// running (this one) is copying into its own.
+TEST_F(Installing, PartialCopiesOfAStoppedTarrowAreOfferedToTheRecycleBin) {
+    const std::wstring stopped = L"~tarrow-999999-1.tmp";
+    const std::wstring running = L"~tarrow-" + std::to_wstring(GetCurrentProcessId()) + L"-7.tmp";
+    game.Add(stopped, std::string(1234, 'x'));
+    game.Add(running, "in progress");
+    game.Add(L"sniper.pk3");
+    prompts.buttons = {IDYES};
+    Start();
+    EXPECT_EQ(prompts.MessageTexts(),
+              Names{L"A Tarrow that was stopped halfway left these partial copies in main:\r\n\r\n" + stopped +
+                    L", 1234 bytes\r\n\r\nThey are worth nothing. Send them to the Recycle Bin?"});
+    EXPECT_EQ(Main(), (Names{L"sniper.pk3", running}));
+    const Names trash = Trash();
+    EXPECT_NE(std::find(trash.begin(), trash.end(), stopped), trash.end());
+}
+
 TEST_F(Installing, AReplaceThatCannotTakePlaceLosesNothing) {
     game.Install(L"info_full.zip", L"sniper.pk3");
     Start();
