@@ -132,9 +132,11 @@ std::vector<LeftFile> LeftTemporaryFiles(const std::wstring& folder) {
 }
 
 std::wstring LeftFilesQuestion(const std::vector<LeftFile>& files) {
-    std::wstring text = L"A Tarrow that was stopped halfway left these partial copies in main:\r\n";
+    // Most are partial copies, but one may be an archive that a replace had
+    // set aside: the Recycle Bin keeps it, where the player can still find it.
+    std::wstring text = L"A Tarrow that was stopped halfway left these temporary files in main:\r\n";
     for (const LeftFile& file : files) text += L"\r\n" + file.name + L", " + ToDecimal(static_cast<long long>(file.size)) + L" bytes";
-    return text + L"\r\n\r\nThey are worth nothing. Send them to the Recycle Bin?";
+    return text + L"\r\n\r\nSend them to the Recycle Bin?";
 }
 
 std::vector<std::wstring> RecycleLeftFiles(const std::wstring& folder, const std::vector<LeftFile>& files) {

@@ -55,7 +55,7 @@ RecoveryOutcome RecoverChange(const std::wstring& folder);
 std::wstring RecoveryMessage(const RecoveryOutcome& outcome);
 
 // A temporary file of ours (~tarrow-<pid>-<n>.tmp) whose Tarrow no longer
-// runs: a partial copy that a Tarrow stopped halfway left behind.
+// runs, left by a Tarrow stopped halfway: mostly a partial copy.
 struct LeftFile {
     std::wstring name;
     unsigned long long size = 0;

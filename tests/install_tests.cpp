@@ -171,8 +171,8 @@ TEST_F(Installing, PartialCopiesOfAStoppedTarrowAreOfferedToTheRecycleBin) {
     prompts.buttons = {IDYES};
     Start();
     EXPECT_EQ(prompts.MessageTexts(),
-              Names{L"A Tarrow that was stopped halfway left these partial copies in main:\r\n\r\n" + stopped +
-                    L", 1234 bytes\r\n\r\nThey are worth nothing. Send them to the Recycle Bin?"});
+              Names{L"A Tarrow that was stopped halfway left these temporary files in main:\r\n\r\n" + stopped +
+                    L", 1234 bytes\r\n\r\nSend them to the Recycle Bin?"});
     EXPECT_EQ(Main(), (Names{L"sniper.pk3", running}));
     const Names trash = Trash();
     EXPECT_NE(std::find(trash.begin(), trash.end(), stopped), trash.end());
