@@ -12,6 +12,7 @@
 #include "core/message_loop.h"
 #include "core/prompts.h"
 #include "core/registry.h"
+#include "core/text.h"
 #include "core/transaction.h"
 #include "modinfo/mod_info.h"
 #include "mods/installer.h"
@@ -28,6 +29,9 @@ constexpr DWORD kListStyle = WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | 
                              LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT;
 constexpr DWORD kButtonStyle = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD kLabelStyle = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
+// The re-read after a change from outside waits for the folder to settle over one tick.
+constexpr UINT_PTR kOutsideTimer = 1;
+constexpr UINT kOutsideTick = 300;
 
 // The rich text that rtfModInfo holds until a mod is selected.
 constexpr char kNotSelectedRtf[] =
@@ -117,13 +121,17 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Form_DropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_INITMENUPOPUP:
-        EnableToolsItems(reinterpret_cast<HMENU>(wParam));
+        UpdateMenuItems(reinterpret_cast<HMENU>(wParam));
+        return 0;
+    case WM_TIMER:
+        if (wParam == kOutsideTimer) OutsideTimer_Tick();
         return 0;
     case WM_CLOSE:
         Form_Unload();
         DestroyWindow(hwnd_);
         return 0;
     case WM_DESTROY:
+        if (watch_.valid()) UnwatchHandle(watch_.get());
         RemoveKeyboardWindow(hwnd_);
         PostQuitMessage(0);
         return 0;
@@ -141,6 +149,8 @@ void frmMain::Form_Load() {
     CreatePages();
     SetWindowTextW(hwnd_, Globals::VersionText.c_str());
     AddKeyboardWindow(hwnd_);
+    AddCommandKey('Z', hwnd_, mnuEditUndo);
+    AddCommandKey('Y', hwnd_, mnuEditRedo);
     InstallTest();
 }
 
@@ -181,6 +191,9 @@ void frmMain::CreateMenus() {
     AppendMenuW(file, MF_STRING, mnuFileOptions, L"Options");
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(file, MF_STRING, mnuFileExit, L"&Exit");
+    HMENU edit = CreatePopupMenu();
+    AppendMenuW(edit, MF_STRING | MF_GRAYED, mnuEditUndo, L"&Undo\tCtrl+Z");
+    AppendMenuW(edit, MF_STRING | MF_GRAYED, mnuEditRedo, L"&Redo\tCtrl+Y");
     HMENU tools = CreatePopupMenu();
     AppendMenuW(tools, MF_STRING, mnuToolsLoadOrder, L"Load Order");
     AppendMenuW(tools, MF_STRING, mnuToolsInstall, L"Install Mods...");
@@ -192,6 +205,7 @@ void frmMain::CreateMenus() {
     AppendMenuW(about, MF_STRING, mnuAboutAbout, L"About");
     AppendMenuW(about, MF_STRING, mnuAboutChanges, L"Changes");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"&File");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), L"&Edit");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), L"Tools");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(about), L"About");
     SetMenu(hwnd_, bar);
@@ -250,6 +264,8 @@ void frmMain::OnCommand(int id, int code, HWND from) {
     case mnuToolsInstall: mnuToolsInstall_Click(); return;
     case mnuTools_ModInfoMaker: mnuTools_ModInfoMaker_Click(); return;
     case mnuToolsRemove: RemoveSelected(lastList_); return;
+    case mnuEditUndo: mnuEditUndo_Click(); return;
+    case mnuEditRedo: mnuEditRedo_Click(); return;
     case IdRefresh: cmdRefreshMods_Click(); return;
     case IdEnable: cmdEnable_Click(); return;
     case IdDisable: cmdDisable_Click(); return;
@@ -321,6 +337,9 @@ void frmMain::InformationSaved(const std::wstring& archivePath) {
         GetModInfo(ModNameOf(file, extension), extension);
     }
     if (loadOrder_ && loadOrder_->hwnd()) loadOrder_->Rebuild(searchPath_);
+    history_.RecordFixed(L"Save", L"the old archive is in the Recycle Bin");
+    // Our own change: no re-read for it.
+    stamps_ = StampArchives(searchPath_);
 }
 
 void frmMain::Form_DropFiles(HDROP drop) {
@@ -343,10 +362,17 @@ void frmMain::Install(const std::vector<std::wstring>& downloads) {
                MB_OK | MB_ICONWARNING);
         return;
     }
-    const std::vector<std::wstring> installed = InstallMods(searchPath_, downloads);
+    const std::vector<InstalledMod> installed = InstallMods(searchPath_, downloads);
+    for (const InstalledMod& mod : installed) {
+        if (mod.replaced) {
+            history_.RecordFixed(L"Replace", L"the old archive is in the Recycle Bin");
+        } else {
+            history_.RecordInstall(mod);
+        }
+    }
     FindMods();
     if (installed.empty()) return;
-    const std::wstring& file = installed.front();
+    const std::wstring& file = installed.front().file;
     const bool disabled = file.size() > 4 && file.compare(file.size() - 4, 4, DisabledExtension) == 0;
     HWND list = disabled ? c_.listDisabled : c_.listEnabled;
     const std::wstring extension = disabled ? DisabledExtension : EnabledExtension;
@@ -363,12 +389,82 @@ void frmMain::RemoveSelected(HWND list) {
     if (list != c_.listEnabled && list != c_.listDisabled) return;
     const std::wstring name = CurrentItemText(list);
     if (name.empty()) return;
-    if (RemoveMod(searchPath_, name + (list == c_.listEnabled ? EnabledExtension : DisabledExtension))) FindMods();
+    if (!RemoveMod(searchPath_, name + (list == c_.listEnabled ? EnabledExtension : DisabledExtension))) return;
+    history_.RecordFixed(L"Remove", L"the archive is in the Recycle Bin");
+    FindMods();
 }
 
-void frmMain::EnableToolsItems(HMENU menu) {
+void frmMain::UpdateMenuItems(HMENU menu) {
     const bool selected = lastList_ && !CurrentItemText(lastList_).empty();
     EnableMenuItem(menu, mnuToolsRemove, MF_BYCOMMAND | (selected ? MF_ENABLED : MF_GRAYED));
+    const std::pair<int, ChangeHistory::MenuItem> items[] = {{mnuEditUndo, history_.UndoItem()},
+                                                             {mnuEditRedo, history_.RedoItem()}};
+    for (const auto& [id, item] : items) {
+        if (GetMenuState(menu, static_cast<UINT>(id), MF_BYCOMMAND) == static_cast<UINT>(-1)) continue;
+        ModifyMenuW(menu, static_cast<UINT>(id), MF_BYCOMMAND | MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED),
+                    static_cast<UINT_PTR>(id), item.text.c_str());
+    }
+}
+
+void frmMain::mnuEditUndo_Click() {
+    if (history_.Undo(searchPath_)) FindMods();
+}
+
+void frmMain::mnuEditRedo_Click() {
+    if (history_.Redo(searchPath_)) FindMods();
+}
+
+void frmMain::WatchMain() {
+    const std::wstring main = MainFolder(searchPath_);
+    if (watch_.valid() && main == watched_) return;
+    if (watch_.valid()) UnwatchHandle(watch_.get());
+    watched_ = main;
+    watch_ = ChangeNotificationHandle(FindFirstChangeNotificationW(
+        std::wstring(WithoutTrailingBackslashes(main, 3)).c_str(), FALSE,
+        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE));
+    if (watch_.valid()) WatchHandle(watch_.get(), [this] { MainChanged(); });
+}
+
+void frmMain::MainChanged() {
+    SetTimer(hwnd_, kOutsideTimer, kOutsideTick, nullptr);
+    if (FindNextChangeNotification(watch_.get())) return;
+    // The folder itself has gone: the watch would stay signalled. The next read of the lists watches again.
+    UnwatchHandle(watch_.get());
+    watch_.Reset();
+}
+
+void frmMain::OutsideTimer_Tick() {
+    // A prompt, a drag, a press or a change of ours is under way: the next tick tries again.
+    if (!IsWindowEnabled(hwnd_) || dragSource_ || pressList_ || ChangeRunning() || !VBUnzBas::Idle()) return;
+    std::vector<ArchiveStamp> stamps = StampArchives(searchPath_);
+    if (stamps == stamps_) {
+        KillTimer(hwnd_, kOutsideTimer);
+        settling_.clear();
+        return;
+    }
+    // Still being written, as a copy or a download is: one more tick.
+    if (stamps != settling_) {
+        settling_ = std::move(stamps);
+        return;
+    }
+    KillTimer(hwnd_, kOutsideTimer);
+    settling_.clear();
+    ReadModsKeepingSelection();
+}
+
+void frmMain::ReadModsKeepingSelection() {
+    const std::wstring enabled = CurrentItemText(c_.listEnabled), disabled = CurrentItemText(c_.listDisabled);
+    FindMods();
+    for (const auto& [list, name] : {std::pair{c_.listEnabled, enabled}, std::pair{c_.listDisabled, disabled}}) {
+        if (name.empty()) continue;
+        const LRESULT index =
+            SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+        if (index != LB_ERR) SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+    if (!shownArchive_.empty() && !FileSystem::FileExists(shownArchive_)) {
+        shownArchive_.clear();
+        SetRichText(c_.rtfModInfo, kNotSelectedRtf);
+    }
 }
 
 void frmMain::Form_Unload() {
@@ -387,12 +483,15 @@ void frmMain::Form_Unload() {
 
 void frmMain::FindMods() {
     ReadMods();
+    WatchMain();
     // An open Load Order window follows every re-read of the lists.
     if (loadOrder_ && loadOrder_->hwnd()) loadOrder_->Rebuild(searchPath_);
 }
 
 void frmMain::ReadMods() {
     enabledMods_.clear();
+    // Taken first: a change made while the lists are read is seen as one from outside.
+    stamps_ = StampArchives(searchPath_);
     SendMessageW(c_.listEnabled, LB_RESETCONTENT, 0, 0);
     SendMessageW(c_.listDisabled, LB_RESETCONTENT, 0, 0);
     ModLists lists;
@@ -431,11 +530,12 @@ bool frmMain::ModRename(const std::wstring& modName, const std::wstring& fromExt
     const std::wstring source = MainFolder(searchPath_) + modName + fromExtension;
     const std::wstring destination = MainFolder(searchPath_) + modName + toExtension;
     if (ModExists(destination)) return false;
-    const std::wstring what = (toExtension == std::wstring(DisabledExtension) ? L"disabling " : L"enabling ") + modName;
+    const bool disabling = toExtension == std::wstring(DisabledExtension);
+    const std::vector<ChangeStep> renames{{modName + fromExtension, modName + toExtension}};
     const ChangeOutcome outcome =
-        RunChange(MainFolder(searchPath_), {what, {{modName + fromExtension, modName + toExtension}}});
+        RunChange(MainFolder(searchPath_), {(disabling ? L"disabling " : L"enabling ") + modName, renames});
     if (outcome.result == ChangeResult::Busy) {
-        MsgBox(L"Another Tarrow is changing this folder.", MB_OK | MB_ICONWARNING);
+        MsgBox(BusyMessage, MB_OK | MB_ICONWARNING);
         return false;
     }
     if (outcome.result == ChangeResult::Failed) {
@@ -444,6 +544,7 @@ bool frmMain::ModRename(const std::wstring& modName, const std::wstring& fromExt
                MB_OK | MB_ICONWARNING);
         return false;
     }
+    if (outcome.result == ChangeResult::Done) history_.RecordRenames((disabling ? L"Disable " : L"Enable ") + modName, renames);
     // A source that is not there (no selection, or a name listed in full) has nothing to move.
     return true;
 }

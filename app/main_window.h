@@ -11,9 +11,12 @@
 #include "app/options_dialog.h"
 #include "compat/compatibility.h"
 #include "compat/load_order_window.h"
+#include "core/handles.h"
 #include "core/layout.h"
 #include "core/window_base.h"
 #include "modinfo/mod_info_editor.h"
+#include "mods/history.h"
+#include "mods/mod_library.h"
 
 class frmMain : public WindowBase<frmMain> {
 public:
@@ -27,6 +30,8 @@ public:
         mnuToolsLoadOrder,
         mnuToolsInstall,
         mnuToolsRemove,
+        mnuEditUndo,
+        mnuEditRedo,
     };
     // The control identifiers, by which the controls can be found from outside.
     enum ControlId : int {
@@ -105,7 +110,17 @@ private:
     void Form_DropFiles(HDROP drop);
     // Removes the selected mod of a list, after asking.
     void RemoveSelected(HWND list);
-    void EnableToolsItems(HMENU menu);
+    void UpdateMenuItems(HMENU menu);
+    void mnuEditUndo_Click();
+    void mnuEditRedo_Click();
+    // Watches main for changes from outside (Explorer, a download, the game's patcher).
+    void WatchMain();
+    void MainChanged();
+    // A tick after a change from outside: the lists are read again once the
+    // folder has settled and nothing of the player's is under way.
+    void OutsideTimer_Tick();
+    // Reads the lists again and keeps the selections whose mods are still there.
+    void ReadModsKeepingSelection();
     // Re-reads the folder's mods into both lists.
     void ReadMods();
     void cmdRefreshMods_Click();
@@ -139,6 +154,11 @@ private:
     std::wstring searchPath_;
     // The enabled mods in the order of their list.
     std::vector<std::wstring> enabledMods_;
+    ChangeHistory history_;
+    ChangeNotificationHandle watch_;
+    std::wstring watched_;
+    // The archives as the lists were read last, and as a change from outside was seen last.
+    std::vector<ArchiveStamp> stamps_, settling_;
     int currentTab_ = 1;
     HCURSOR dragCursor_ = nullptr;
     HWND dragSource_ = nullptr;

@@ -66,6 +66,14 @@ using ProcessHandle = Owned<ProcessTraits>;
 // A listing begun with FindFirstFileW: each caller owns its own.
 using FindHandle = Owned<FindTraits>;
 
+struct ChangeNotificationTraits {
+    using Handle = HANDLE;
+    static Handle None() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle handle) { FindCloseChangeNotification(handle); }
+};
+// A watch on a folder begun with FindFirstChangeNotificationW.
+using ChangeNotificationHandle = Owned<ChangeNotificationTraits>;
+
 struct RegKeyTraits {
     using Handle = HKEY;
     static Handle None() { return nullptr; }

@@ -73,14 +73,3 @@ RecycleOutcome SendToRecycleBin(const std::wstring& path) {
     }
     return {false, L"The Recycle Bin did not take it.", keep};
 }
-
-ReplaceOutcome ReplaceSafely(const std::wstring& old, const std::wstring& replacement, const std::wstring& destination) {
-    const std::wstring aside = TemporaryNameIn(FolderOf(old));
-    if (!MoveFileExW(old.c_str(), aside.c_str(), 0)) return {GetLastError()};
-    if (!MoveFileExW(replacement.c_str(), destination.c_str(), 0)) {
-        const DWORD error = GetLastError();
-        MoveFileExW(aside.c_str(), old.c_str(), 0);
-        return {error};
-    }
-    return {0, SendToRecycleBin(aside)};
-}

@@ -20,14 +20,3 @@ struct RecycleOutcome {
 // name of the file is kept meanwhile, so that the file is put back then. The
 // file is never lost.
 RecycleOutcome SendToRecycleBin(const std::wstring& path);
-
-struct ReplaceOutcome {
-    unsigned long error = 0;  // the system's error code when nothing was replaced
-    RecycleOutcome old;       // what became of the old file after a replace
-};
-
-// Puts replacement in place of old, as destination (in old's folder): old
-// steps aside under a temporary name, replacement takes the name, and only
-// then does old go to the Recycle Bin. When a step fails, both files are as
-// they were and the error is given.
-ReplaceOutcome ReplaceSafely(const std::wstring& old, const std::wstring& replacement, const std::wstring& destination);

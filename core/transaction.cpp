@@ -11,6 +11,14 @@
 namespace {
 
 int g_stopPoint = -1;
+int g_running = 0;
+
+struct Running {
+    Running() { ++g_running; }
+    ~Running() { --g_running; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+};
 
 void StopHereForTests(int point) {
     if (point == g_stopPoint) TerminateProcess(GetCurrentProcess(), 99);
@@ -34,22 +42,50 @@ FileHandle OpenExclusive(const std::wstring& path, DWORD access, DWORD dispositi
     return FileHandle(CreateFileW(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+const wchar_t* KindWord(StepKind kind) {
+    switch (kind) {
+    case StepKind::Write: return L"write";
+    case StepKind::Check: return L"check";
+    case StepKind::Recycle: return L"recycle";
+    default: return L"rename";
+    }
+}
+
 // The plan as the journal keeps it: what, the steps, then "begin" once they
 // are all on the disk, and "done k" as each step is done.
 bool WritePlan(const FileHandle& journal, const ChangePlan& plan) {
     std::wstring text = L"what " + plan.what;
-    for (const RenameStep& step : plan.steps) text += L"\nrename " + step.from + L"\t" + step.to;
+    for (const ChangeStep& step : plan.steps) {
+        text += L"\n" + std::wstring(KindWord(step.kind)) + L" " + step.from + L"\t" + step.to;
+    }
     return WriteLine(journal, text + L"\nbegin");
 }
 
-// Gives the steps before count their old names back, the last first; the
-// name of a file that could not be put back, or the empty text.
-std::wstring Undo(const std::wstring& folder, const std::vector<RenameStep>& steps, size_t count) {
+// What becomes of a temporary file that a change wrote when the change is undone.
+using Discard = bool (*)(const std::wstring& path);
+bool DeleteOwn(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
+bool RecycleOwn(const std::wstring& path) { return SendToRecycleBin(path).recycled; }
+
+// Gives the steps before count their old names back, the last first, and
+// discards what the Write steps among them, and a Write at count that had
+// begun, wrote. The name of a file that could not be put back, or the empty
+// text. A file that could not be discarded stays: it is one of ours, offered
+// to the Recycle Bin at the next start, and every archive is as it was.
+std::wstring Undo(const std::wstring& folder, const std::vector<ChangeStep>& steps, size_t count, Discard discard) {
+    if (count < steps.size() && steps[count].kind == StepKind::Write && Exists(InFolder(folder, steps[count].to))) {
+        discard(InFolder(folder, steps[count].to));
+    }
     while (count-- > 0) {
-        const std::wstring from = InFolder(folder, steps[count].from), to = InFolder(folder, steps[count].to);
+        const ChangeStep& step = steps[count];
+        const std::wstring from = InFolder(folder, step.from), to = InFolder(folder, step.to);
+        if (step.kind == StepKind::Write) {
+            if (Exists(to)) discard(to);
+            continue;
+        }
+        if (step.kind != StepKind::Rename) continue;
         // Put back already, by an earlier recovery that could not finish.
         if (!Exists(to) && Exists(from)) continue;
-        if (!MoveFileExW(to.c_str(), from.c_str(), 0)) return steps[count].to;
+        if (!MoveFileExW(to.c_str(), from.c_str(), 0)) return step.to;
     }
     return {};
 }
@@ -65,6 +101,18 @@ struct Journal {
     size_t done = 0;
 };
 
+bool ParseStep(const std::wstring& line, ChangeStep& step) {
+    for (const StepKind kind : {StepKind::Rename, StepKind::Write, StepKind::Check, StepKind::Recycle}) {
+        const std::wstring word = std::wstring(KindWord(kind)) + L" ";
+        if (line.rfind(word, 0) != 0) continue;
+        const size_t tab = line.find(L'\t', word.size());
+        if (tab == std::wstring::npos) return false;
+        step = {line.substr(word.size(), tab - word.size()), line.substr(tab + 1), kind, {}};
+        return true;
+    }
+    return false;
+}
+
 Journal ParseJournal(const std::string& bytes) {
     Journal journal;
     size_t at = 0;
@@ -74,18 +122,27 @@ Journal ParseJournal(const std::string& bytes) {
         if (end == std::string::npos) break;
         const std::wstring line = Utf8ToWide(std::string_view(bytes).substr(at, end - at));
         at = end + 1;
+        ChangeStep step;
         if (line.rfind(L"what ", 0) == 0) {
             journal.plan.what = line.substr(5);
-        } else if (line.rfind(L"rename ", 0) == 0 && !journal.begun) {
-            const size_t tab = line.find(L'\t');
-            if (tab != std::wstring::npos) journal.plan.steps.push_back({line.substr(7, tab - 7), line.substr(tab + 1)});
         } else if (line == L"begin") {
             journal.begun = true;
         } else if (journal.begun && line == L"done " + std::to_wstring(journal.done)) {
             ++journal.done;
+        } else if (!journal.begun && ParseStep(line, step)) {
+            journal.plan.steps.push_back(std::move(step));
         }
     }
     return journal;
+}
+
+// A step that ran but whose mark did not reach the disk, as the names show it.
+bool RanUnmarked(const std::wstring& folder, const ChangeStep& step) {
+    switch (step.kind) {
+    case StepKind::Rename: return Exists(InFolder(folder, step.to)) && !Exists(InFolder(folder, step.from));
+    case StepKind::Recycle: return !Exists(InFolder(folder, step.from));
+    default: return false;  // a written file may be partial; a check changes nothing
+    }
 }
 
 std::string ReadAll(const FileHandle& file) {
@@ -94,6 +151,34 @@ std::string ReadAll(const FileHandle& file) {
     DWORD got = 0;
     while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
     return bytes;
+}
+
+// Copies source into path, a name that is free, in large pieces; the copy
+// keeps the source's time and is on the disk before it counts as written.
+DWORD CopyInto(const std::wstring& source, const std::wstring& path,
+               const std::function<bool(unsigned long long)>& progress) {
+    constexpr DWORD kChunk = 1u << 20;
+    const FileHandle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in.valid()) return GetLastError();
+    const FileHandle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.valid()) return GetLastError();
+    std::string buffer(kChunk, '\0');
+    unsigned long long copied = 0;
+    for (;;) {
+        DWORD got = 0, written = 0;
+        if (!ReadFile(in.get(), buffer.data(), kChunk, &got, nullptr)) return GetLastError();
+        if (got == 0) break;
+        if (!WriteFile(out.get(), buffer.data(), got, &written, nullptr) || written != got) {
+            const DWORD error = GetLastError();
+            return error ? error : ERROR_DISK_FULL;
+        }
+        copied += got;
+        if (progress && !progress(copied)) return ERROR_CANCELLED;
+    }
+    FILETIME stamp{};
+    if (GetFileTime(in.get(), nullptr, nullptr, &stamp)) SetFileTime(out.get(), nullptr, nullptr, &stamp);
+    return FlushFileBuffers(out.get()) ? 0 : GetLastError();
 }
 
 // The process that a temporary name carries runs still: its file may be a copy in progress.
@@ -150,7 +235,85 @@ std::vector<std::wstring> RecycleLeftFiles(const std::wstring& folder, const std
 
 void SetStopPointForTests(int point) { g_stopPoint = point; }
 
+ChangeStep WriteStep(const std::wstring& temporary, FileWork work) {
+    return {{}, temporary, StepKind::Write, std::move(work)};
+}
+
+ChangeStep CheckStep(const std::wstring& temporary, FileWork check) {
+    return {{}, temporary, StepKind::Check, std::move(check)};
+}
+
+ChangeStep RecycleStep(const std::wstring& name) { return {name, {}, StepKind::Recycle, {}}; }
+
+ChangeStep CopyStep(const std::wstring& source, const std::wstring& temporary,
+                    std::function<bool(unsigned long long)> progress) {
+    return WriteStep(temporary, [source, progress = std::move(progress)](const std::wstring& path) {
+        return CopyInto(source, path, progress);
+    });
+}
+
+std::wstring TemporaryNameOf(const std::wstring& folder) {
+    const std::wstring path = TemporaryNameIn(folder);
+    return path.substr(path.find_last_of(L'\\') + 1);
+}
+
+namespace {
+
+// Runs one step; 0, or the system's error code.
+DWORD RunStep(const std::wstring& folder, const ChangeStep& step, ChangeOutcome& outcome) {
+    const std::wstring from = InFolder(folder, step.from), to = InFolder(folder, step.to);
+    switch (step.kind) {
+    case StepKind::Rename: return MoveFileExW(from.c_str(), to.c_str(), 0) ? 0 : GetLastError();
+    case StepKind::Write:
+    case StepKind::Check: return step.work ? step.work(to) : 0;
+    case StepKind::Recycle: {
+        if (!Exists(from)) return ERROR_FILE_NOT_FOUND;
+        RecycleOutcome recycled = SendToRecycleBin(from);
+        if (!recycled.recycled) outcome.kept = std::move(recycled);
+        return 0;
+    }
+    }
+    return 0;
+}
+
+ChangeOutcome RunSteps(const std::wstring& folder, const ChangePlan& plan, const FileHandle& journal) {
+    ChangeOutcome outcome;
+    const int steps = static_cast<int>(plan.steps.size());
+    for (int k = 0; k < steps; ++k) {
+        StopHereForTests(2 * k);
+        const ChangeStep& step = plan.steps[static_cast<size_t>(k)];
+        DWORD error = 0;
+        try {
+            error = RunStep(folder, step, outcome);
+        } catch (...) {
+            Undo(folder, plan.steps, static_cast<size_t>(k), DeleteOwn);
+            throw;
+        }
+        if (error) {
+            const bool noSource = k == 0 && error == ERROR_FILE_NOT_FOUND && !step.from.empty() &&
+                                  !Exists(InFolder(folder, step.from));
+            Undo(folder, plan.steps, static_cast<size_t>(k), DeleteOwn);
+            outcome.result = noSource               ? ChangeResult::NoSource
+                             : error == ERROR_CANCELLED ? ChangeResult::Cancelled
+                                                        : ChangeResult::Failed;
+            outcome.error = error;
+            outcome.step = static_cast<size_t>(k);
+            return outcome;
+        }
+        StopHereForTests(2 * k + 1);
+        // A mark that did not reach the disk is found again from the names.
+        WriteLine(journal, L"done " + std::to_wstring(k));
+    }
+    StopHereForTests(2 * steps);
+    return outcome;
+}
+
+}  // namespace
+
+bool ChangeRunning() { return g_running > 0; }
+
 ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) {
+    const Running running;
     const std::wstring path = InFolder(folder, JournalName);
     FileHandle journal = OpenExclusive(path, GENERIC_WRITE, CREATE_NEW);
     if (!journal.valid() && GetLastError() == ERROR_FILE_EXISTS) {
@@ -169,25 +332,16 @@ ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) {
         RemoveJournal(journal, path);
         return {ChangeResult::Failed, error};
     }
-    const int steps = static_cast<int>(plan.steps.size());
-    for (int k = 0; k < steps; ++k) {
-        StopHereForTests(2 * k);
-        const RenameStep& step = plan.steps[static_cast<size_t>(k)];
-        const std::wstring from = InFolder(folder, step.from);
-        if (!MoveFileExW(from.c_str(), InFolder(folder, step.to).c_str(), 0)) {
-            const DWORD error = GetLastError();
-            const bool noSource = k == 0 && error == ERROR_FILE_NOT_FOUND && !Exists(from);
-            Undo(folder, plan.steps, static_cast<size_t>(k));
-            RemoveJournal(journal, path);
-            return {noSource ? ChangeResult::NoSource : ChangeResult::Failed, error};
-        }
-        StopHereForTests(2 * k + 1);
-        // A mark that did not reach the disk is found again from the names.
-        WriteLine(journal, L"done " + std::to_wstring(k));
+    ChangeOutcome outcome;
+    try {
+        outcome = RunSteps(folder, plan, journal);
+    } catch (...) {
+        // Its steps were undone: the folder is as it was.
+        RemoveJournal(journal, path);
+        throw;
     }
-    StopHereForTests(2 * steps);
     RemoveJournal(journal, path);
-    return {};
+    return outcome;
 }
 
 RecoveryOutcome RecoverChange(const std::wstring& folder) {
@@ -198,17 +352,13 @@ RecoveryOutcome RecoverChange(const std::wstring& folder) {
     if (!file.valid()) return {};
     Journal journal = ParseJournal(ReadAll(file));
     RecoveryOutcome outcome{true, false, journal.plan.what, {}};
-    const std::vector<RenameStep>& steps = journal.plan.steps;
+    const std::vector<ChangeStep>& steps = journal.plan.steps;
     size_t done = journal.begun ? journal.done : 0;
-    // A step that ran but whose mark did not: its file has the new name only.
-    if (journal.begun && done < steps.size() && Exists(InFolder(folder, steps[done].to)) &&
-        !Exists(InFolder(folder, steps[done].from))) {
-        ++done;
-    }
+    if (journal.begun && done < steps.size() && RanUnmarked(folder, steps[done])) ++done;
     if (journal.begun && done == steps.size()) {
         outcome.completed = true;
     } else {
-        outcome.stuck = Undo(folder, steps, done);
+        outcome.stuck = Undo(folder, steps, done, RecycleOwn);
         if (!outcome.stuck.empty()) return outcome;
     }
     RemoveJournal(file, path);

@@ -5,39 +5,79 @@
 // finishes a change whose last step had run. While a plan runs, its Tarrow
 // holds the journal open without sharing; a journal that can be opened
 // belongs to no running Tarrow.
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "core/safe_files.h"
 
 // The journal's name: the game ignores it, and neither it nor its 8.3 short
 // name matches *.pk3.
 inline constexpr wchar_t JournalName[] = L"~tarrow-journal.txt";
 
-// A rename of one file of the folder to a name that is free; names are
-// relative to the folder.
-struct RenameStep {
-    std::wstring from, to;
+// What a second Tarrow says when it finds the folder held.
+inline constexpr wchar_t BusyMessage[] = L"Another Tarrow is changing this folder.";
+
+enum class StepKind {
+    Rename,   // from -> to, a name that is free
+    Write,    // fills the temporary file to, which does not exist yet
+    Check,    // reads the file to back; changes nothing
+    Recycle,  // sends from to the Recycle Bin: steps of this kind come last,
+              // since what the bin took is not brought back
 };
+
+// The work of a Write or a Check on the file at path: 0 when it went well,
+// or the system's error code (ERROR_CANCELLED when the player cancelled).
+using FileWork = std::function<unsigned long(const std::wstring& path)>;
+
+// One step of a change; names are relative to the folder. A rename is
+// written {from, to}.
+struct ChangeStep {
+    std::wstring from, to;
+    StepKind kind = StepKind::Rename;
+    FileWork work;
+};
+
+ChangeStep WriteStep(const std::wstring& temporary, FileWork work);
+ChangeStep CheckStep(const std::wstring& temporary, FileWork check);
+ChangeStep RecycleStep(const std::wstring& name);
+// A Write that copies source, flushed and with its time kept; progress hears
+// the bytes copied so far and cancels the copy by answering false.
+ChangeStep CopyStep(const std::wstring& source, const std::wstring& temporary,
+                    std::function<bool(unsigned long long)> progress = {});
+// A free temporary name in the folder, relative to it: one that the game ignores.
+std::wstring TemporaryNameOf(const std::wstring& folder);
 
 struct ChangePlan {
     std::wstring what;  // what the change does, for the player: "disabling sniper"
-    std::vector<RenameStep> steps;
+    std::vector<ChangeStep> steps;
 };
 
 enum class ChangeResult {
     Done,
-    Busy,     // another Tarrow is changing the folder
-    NoSource, // the first step's file is not there: nothing was changed
-    Failed,   // a step failed; the steps before it were undone
+    Busy,       // another Tarrow is changing the folder
+    NoSource,   // the first step's file is not there: nothing was changed
+    Failed,     // a step failed; the steps before it were undone
+    Cancelled,  // the player cancelled a copy; the steps before it were undone
 };
 struct ChangeOutcome {
     ChangeResult result = ChangeResult::Done;
     unsigned long error = 0;  // the system's error code when Failed
+    size_t step = 0;          // the step that failed
+    // A Recycle step whose file the bin did not take: where the file is kept.
+    std::optional<RecycleOutcome> kept;
 };
 
 // Runs the plan: the journal first, flushed; then each step, each marked done
 // in the journal as it is; the journal goes at the end. A step that fails
-// undoes the ones before it.
+// undoes the ones before it; a temporary file that the change wrote goes
+// with them, since it never held anything of the player's.
 ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan);
+
+// True while a change of this process runs (a copy's progress window lets
+// messages through meanwhile).
+bool ChangeRunning();
 
 // What the start found of a change that a stopped Tarrow left.
 struct RecoveryOutcome {
@@ -48,7 +88,8 @@ struct RecoveryOutcome {
 };
 
 // Puts right a change that no running Tarrow holds: every renamed file gets
-// its old name back, unless the last step had already run. Changes nothing
+// its old name back and what the change wrote goes to the Recycle Bin, unless
+// the last step had already run. Changes nothing
 // when another Tarrow holds the journal.
 RecoveryOutcome RecoverChange(const std::wstring& folder);
 // The message for the player, or the empty text when there was nothing to put right.

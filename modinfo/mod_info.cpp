@@ -14,8 +14,8 @@
 #include "core/globals.h"
 #include "core/handles.h"
 #include "core/ini_file.h"
-#include "core/safe_files.h"
 #include "core/text.h"
+#include "core/transaction.h"
 
 namespace {
 
@@ -292,24 +292,38 @@ std::wstring SaveInformation(const std::wstring& archivePath, const std::wstring
         return field + L" is too long: the information panel shows at most 254 characters of it, as it is "
                        L"written in tarrow.ini. Tarrow wrote nothing.";
     }
-    const std::wstring temporary = TemporaryNameIn(archivePath.substr(0, archivePath.size() - file.size()));
-    try {
-        const int code = VBUnzBas::WriteEntry(archivePath, temporary, "tarrow.ini", InformationFileBytes(existingText, fields));
-        if (code != UnzOk) {
-            DeleteFileW(temporary.c_str());
-            return L"Tarrow could not write tarrow.ini into " + file + L": " + WriteFailure(code);
-        }
-    } catch (const AppError& error) {
-        return L"Tarrow could not write tarrow.ini into " + file + L": " + error.Description();
+    std::wstring failure;
+    const std::wstring folder = archivePath.substr(0, archivePath.size() - file.size());
+    const ChangeOutcome outcome =
+        RunChange(folder, SaveInformationPlan(archivePath, InformationFileBytes(existingText, fields), &failure));
+    if (outcome.result == ChangeResult::Busy) return BusyMessage;
+    if (outcome.result != ChangeResult::Done && outcome.step == 0) {
+        return L"Tarrow could not write tarrow.ini into " + file + L": " +
+               (failure.empty() ? SystemMessage(outcome.error) : failure);
     }
-    const ReplaceOutcome replaced = ReplaceSafely(archivePath, temporary, archivePath);
-    if (replaced.error) {
-        DeleteFileW(temporary.c_str());
-        return L"Tarrow could not replace " + file + L": " + SystemMessage(replaced.error);
-    }
-    if (!replaced.old.recycled) {
-        warning = L"The old " + file + L" could not go to the Recycle Bin. " + replaced.old.reason + L" It is kept as " +
-                  replaced.old.stillAt + L".";
+    if (outcome.result != ChangeResult::Done) return L"Tarrow could not replace " + file + L": " + SystemMessage(outcome.error);
+    if (outcome.kept) {
+        warning = L"The old " + file + L" could not go to the Recycle Bin. " + outcome.kept->reason + L" It is kept as " +
+                  outcome.kept->stillAt + L".";
     }
     return {};
+}
+
+ChangePlan SaveInformationPlan(const std::wstring& archivePath, const std::string& iniBytes, std::wstring* failure) {
+    const std::wstring file = FileNameOf(archivePath);
+    const std::wstring folder = archivePath.substr(0, archivePath.size() - file.size());
+    const std::wstring temporary = TemporaryNameOf(folder), aside = TemporaryNameOf(folder);
+    // The writer reads the new archive back before it counts as written.
+    auto write = [archivePath, iniBytes, failure](const std::wstring& path) -> unsigned long {
+        try {
+            const int code = VBUnzBas::WriteEntry(archivePath, path, "tarrow.ini", iniBytes);
+            if (code == UnzOk) return 0;
+            if (failure) *failure = WriteFailure(code);
+        } catch (const AppError& error) {
+            if (failure) *failure = error.Description();
+        }
+        return ERROR_WRITE_FAULT;
+    };
+    return {L"saving the information of " + file,
+            {WriteStep(temporary, write), {file, aside}, {temporary, file}, RecycleStep(aside)}};
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/scratch_folder.h"
+#include "core/transaction.h"
 
 // What the panel shows of one information file. A missing key reads "Default".
 struct ModInformation {
@@ -71,4 +72,8 @@ std::string InformationFileBytes(const std::wstring& existingText, const Informa
 // go to the Recycle Bin.
 std::wstring SaveInformation(const std::wstring& archivePath, const std::wstring& existingText,
                              const InformationFields& fields, std::wstring& warning);
+// The change that a save makes: the new archive under a temporary name, then
+// the old one steps aside, the new one takes its name, and the old one goes to
+// the Recycle Bin. failure, when given, hears why the writer refused.
+ChangePlan SaveInformationPlan(const std::wstring& archivePath, const std::string& iniBytes, std::wstring* failure);
 

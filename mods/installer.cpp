@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "archive/unzip.h"
@@ -18,12 +19,12 @@
 #include "core/safe_files.h"
 #include "core/scratch_folder.h"
 #include "core/text.h"
+#include "core/transaction.h"
 #include "mods/mod_library.h"
 
 namespace {
 
 constexpr std::uint64_t kProgressFrom = 100ull * 1024 * 1024;
-constexpr DWORD kChunk = 1u << 20;
 
 // The game's own folders: a zip with one of them at its root is a mod itself.
 constexpr std::array<const wchar_t*, 20> kGameFolders{
@@ -41,6 +42,7 @@ using Globals::IsGameArchiveFile;
 struct Item {
     std::wstring source;  // the archive to copy
     std::wstring name;    // the mod name
+    std::wstring download, entry;  // where it came from, as InstalledMod keeps it
 };
 
 std::vector<VBUnzBas::ListedEntry> ListZip(const std::wstring& path, int& result) {
@@ -96,7 +98,8 @@ std::wstring ExtractEntry(const std::wstring& zip, const VBUnzBas::ListedEntry& 
 class Installer {
 public:
     explicit Installer(const std::wstring& gameFolder) : main_(MainFolder(gameFolder)) {}
-    std::vector<std::wstring> Run(const std::vector<std::wstring>& downloads);
+    std::vector<InstalledMod> Run(const std::vector<std::wstring>& downloads);
+    bool Again(const InstalledMod& mod);
 
 private:
     void Collect(const std::wstring& download);
@@ -104,7 +107,7 @@ private:
     bool Accept(const Item& item, std::wstring& existing, std::wstring& placed);
     enum class Outcome { Done, Failed, Cancelled };
     Outcome Place(const Item& item, const std::wstring& existing, const std::wstring& placed);
-    Outcome Copy(const std::wstring& source, const std::wstring& target, const std::wstring& shown);
+    void RefuseFailed(const ChangeOutcome& outcome, const std::wstring& existing, const std::wstring& placed);
     std::wstring Existing(const std::wstring& name) const;
 
     std::wstring main_;
@@ -114,7 +117,7 @@ private:
     std::uint64_t done_ = 0, total_ = 0;
 };
 
-std::vector<std::wstring> Installer::Run(const std::vector<std::wstring>& downloads) {
+std::vector<InstalledMod> Installer::Run(const std::vector<std::wstring>& downloads) {
     for (const auto& download : downloads) {
         try {
             Collect(download);
@@ -138,10 +141,10 @@ std::vector<std::wstring> Installer::Run(const std::vector<std::wstring>& downlo
         }
     }
     if (total_ > kProgressFrom) progress_ = CurrentPrompts().ShowProgress(AppTitle, L"Installing mods...");
-    std::vector<std::wstring> installed;
+    std::vector<InstalledMod> installed;
     for (const auto& a : accepted) {
         const Outcome outcome = Place(*a.item, a.existing, a.placed);
-        if (outcome == Outcome::Done) installed.push_back(a.placed);
+        if (outcome == Outcome::Done) installed.push_back({a.placed, a.item->download, a.item->entry, !a.existing.empty()});
         if (outcome == Outcome::Cancelled) break;
     }
     progress_.reset();
@@ -152,7 +155,7 @@ void Installer::Collect(const std::wstring& download) {
     const std::wstring file = FileNameOf(download);
     if (EndsWithNoCase(file, EnabledExtension)) {
         if (!Lists(download)) return RefuseDamaged(file);
-        items_.push_back({download, WithoutExtension(file)});
+        items_.push_back({download, WithoutExtension(file), download, {}});
         return;
     }
     int result = 0;
@@ -181,7 +184,7 @@ void Installer::CollectZip(const std::wstring& download, const std::vector<VBUnz
             RefuseDamaged(what);
             continue;
         }
-        items_.push_back({extracted, WithoutExtension(inner)});
+        items_.push_back({extracted, WithoutExtension(inner), download, Utf8ToWide(entry.storedName)});
     }
     if (anyArchive) return;
     if (!LooksLikeAMod(entries)) {
@@ -191,7 +194,7 @@ void Installer::CollectZip(const std::wstring& download, const std::vector<VBUnz
     const std::wstring name = file.substr(0, file.find_last_of(L'.'));
     if (MsgBox(file + L" holds no .pk3 file, but it looks like a mod. Install it as " + name + L".pk3?",
                MB_YESNO | MB_ICONQUESTION) == IDYES) {
-        items_.push_back({download, name});
+        items_.push_back({download, name, download, {}});
     }
 }
 
@@ -240,82 +243,72 @@ bool Installer::Accept(const Item& item, std::wstring& existing, std::wstring& p
     return MsgBox(question, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-Installer::Outcome Installer::Copy(const std::wstring& source, const std::wstring& target, const std::wstring& shown) {
-    const FileHandle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!in.valid()) {
-        Refuse(L"Tarrow could not read " + source + L": " + SystemMessage(GetLastError()));
-        return Outcome::Failed;
-    }
-    FileHandle out(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out.valid()) {
-        const DWORD error = GetLastError();
-        Refuse(L"Tarrow could not install " + shown + L": " + SystemMessage(error));
-        return Outcome::Failed;
-    }
-    std::string buffer(kChunk, '\0');
-    DWORD error = 0;
-    bool cancelled = false;
-    for (;;) {
-        DWORD got = 0, written = 0;
-        if (!ReadFile(in.get(), buffer.data(), kChunk, &got, nullptr)) {
-            error = GetLastError();
-            break;
-        }
-        if (got == 0) break;
-        if (!WriteFile(out.get(), buffer.data(), got, &written, nullptr) || written != got) {
-            error = GetLastError();
-            if (!error) error = ERROR_DISK_FULL;
-            break;
-        }
-        done_ += got;
-        if (progress_ && !progress_->Update(done_, total_)) {
-            cancelled = true;
-            break;
-        }
-    }
-    FILETIME stamp{};
-    if (!error && !cancelled && GetFileTime(in.get(), nullptr, nullptr, &stamp)) {
-        SetFileTime(out.get(), nullptr, nullptr, &stamp);
-    }
-    if (!error && !cancelled && !FlushFileBuffers(out.get())) error = GetLastError();
-    // Closed before the file is deleted or placed.
-    out.Reset();
-    if (!error && !cancelled) return Outcome::Done;
-    DeleteFileW(target.c_str());
-    if (cancelled) return Outcome::Cancelled;
-    Refuse(L"Tarrow could not install " + shown + L": " + SystemMessage(error));
-    return Outcome::Failed;
-}
-
 Installer::Outcome Installer::Place(const Item& item, const std::wstring& existing, const std::wstring& placed) {
-    const std::wstring temporary = TemporaryNameIn(main_);
-    const Outcome copied = Copy(item.source, temporary, placed);
-    if (copied != Outcome::Done) return copied;
-    if (!Lists(temporary)) {
-        DeleteFileW(temporary.c_str());
-        Refuse(L"Tarrow could not install " + placed + L": the copy in main does not read back.");
+    if (!FileHandle(CreateFileW(item.source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr))
+             .valid()) {
+        Refuse(L"Tarrow could not read " + item.source + L": " + SystemMessage(GetLastError()));
         return Outcome::Failed;
     }
-    const std::wstring target = main_ + placed;
-    if (existing.empty()) {
-        if (MoveFileExW(temporary.c_str(), target.c_str(), 0)) return Outcome::Done;
-        const DWORD error = GetLastError();
-        DeleteFileW(temporary.c_str());
-        Refuse(L"Tarrow could not install " + placed + L": " + SystemMessage(error));
-        return Outcome::Failed;
+    std::function<bool(unsigned long long)> progress;
+    if (progress_) {
+        progress = [this, before = done_](unsigned long long copied) {
+            done_ = before + copied;
+            return progress_->Update(done_, total_);
+        };
     }
-    const ReplaceOutcome replaced = ReplaceSafely(main_ + existing, temporary, target);
-    if (replaced.error) {
-        DeleteFileW(temporary.c_str());
-        Refuse(L"Tarrow could not replace " + existing + L": " + SystemMessage(replaced.error));
-        return Outcome::Failed;
+    const ChangeOutcome outcome = RunChange(main_, PlaceModPlan(main_, item.source, existing, placed, progress));
+    if (outcome.result == ChangeResult::Cancelled) return Outcome::Cancelled;
+    if (outcome.result != ChangeResult::Done) {
+        RefuseFailed(outcome, existing, placed);
+        // Another Tarrow holds the folder: the other mods would meet it too.
+        return outcome.result == ChangeResult::Busy ? Outcome::Cancelled : Outcome::Failed;
     }
-    if (!replaced.old.recycled) {
-        Refuse(L"The old " + existing + L" could not go to the Recycle Bin. " + replaced.old.reason +
-               L" It is kept as " + replaced.old.stillAt + L".");
+    if (outcome.kept) {
+        Refuse(L"The old " + existing + L" could not go to the Recycle Bin. " + outcome.kept->reason +
+               L" It is kept as " + outcome.kept->stillAt + L".");
     }
     return Outcome::Done;
+}
+
+void Installer::RefuseFailed(const ChangeOutcome& outcome, const std::wstring& existing, const std::wstring& placed) {
+    if (outcome.result == ChangeResult::Busy) return Refuse(BusyMessage);
+    // The steps: the copy, its check, then the renames.
+    if (outcome.step == 1) {
+        return Refuse(L"Tarrow could not install " + placed + L": the copy in main does not read back.");
+    }
+    if (outcome.step >= 2 && !existing.empty()) {
+        return Refuse(L"Tarrow could not replace " + existing + L": " + SystemMessage(outcome.error));
+    }
+    Refuse(L"Tarrow could not install " + placed + L": " + SystemMessage(outcome.error));
+}
+
+bool Installer::Again(const InstalledMod& mod) {
+    const std::wstring name = WithoutExtension(mod.file);
+    if (!Existing(name).empty()) {
+        Refuse(mod.file + L" is in main again, so Tarrow did not install it again.");
+        return false;
+    }
+    Item item{mod.download, name, mod.download, mod.entry};
+    if (!mod.entry.empty()) {
+        // The .pk3 is taken out of its zip again.
+        item.source.clear();
+        int result = 0;
+        for (const auto& entry : ListZip(mod.download, result)) {
+            if (Utf8ToWide(entry.storedName) != mod.entry) continue;
+            scratch_.push_back(std::make_unique<ScratchFolder>());
+            item.source = ExtractEntry(mod.download, entry, *scratch_.back());
+        }
+    }
+    if (item.source.empty() || !FileSystem::FileExists(item.source)) {
+        Refuse(L"Tarrow could not install " + mod.file + L" again: " + mod.download + L" is no longer there.");
+        return false;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (GetFileAttributesExW(item.source.c_str(), GetFileExInfoStandard, &data)) {
+        total_ = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    if (total_ > kProgressFrom) progress_ = CurrentPrompts().ShowProgress(AppTitle, L"Installing mods...");
+    return Place(item, {}, mod.file) == Outcome::Done;
 }
 
 }  // namespace
@@ -327,21 +320,50 @@ bool IsAllowedFileName(const std::wstring& name) {
     return !IsDeviceName(std::wstring_view(name));
 }
 
-std::vector<std::wstring> InstallMods(const std::wstring& gameFolder, const std::vector<std::wstring>& downloads) {
+std::vector<InstalledMod> InstallMods(const std::wstring& gameFolder, const std::vector<std::wstring>& downloads) {
     return Installer(gameFolder).Run(downloads);
 }
+
+bool InstallAgain(const std::wstring& gameFolder, const InstalledMod& mod) { return Installer(gameFolder).Again(mod); }
+
+ChangePlan PlaceModPlan(const std::wstring& mainFolder, const std::wstring& source, const std::wstring& existing,
+                        const std::wstring& placed, std::function<bool(unsigned long long)> progress) {
+    const std::wstring temporary = TemporaryNameOf(mainFolder);
+    ChangePlan plan{(existing.empty() ? L"installing " : L"replacing ") + placed,
+                    {CopyStep(source, temporary, std::move(progress)),
+                     CheckStep(temporary, [](const std::wstring& path) -> unsigned long {
+                         return Lists(path) ? 0 : ERROR_FILE_CORRUPT;
+                     })}};
+    if (existing.empty()) {
+        plan.steps.push_back({temporary, placed});
+        return plan;
+    }
+    // The old archive steps aside, the new one takes the name, and only then does the old one go to the bin.
+    const std::wstring aside = TemporaryNameOf(mainFolder);
+    plan.steps.push_back({existing, aside});
+    plan.steps.push_back({temporary, placed});
+    plan.steps.push_back(RecycleStep(aside));
+    return plan;
+}
+
+ChangePlan RemoveModPlan(const std::wstring& fileName) { return {L"removing " + fileName, {RecycleStep(fileName)}}; }
 
 bool RemoveMod(const std::wstring& gameFolder, const std::wstring& fileName) {
     if (IsGameArchiveFile(fileName)) {
         Refuse(fileName + L" is the game's own archive. Tarrow never removes it.");
         return false;
     }
-    const std::wstring path = MainFolder(gameFolder) + fileName;
+    const std::wstring main = MainFolder(gameFolder), path = main + fileName;
     if (!FileSystem::FileExists(path)) return false;
     if (MsgBox(L"Move " + fileName + L" to the Recycle Bin?", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
-    const RecycleOutcome recycled = SendToRecycleBin(path);
-    if (recycled.recycled) return true;
-    Refuse(L"Tarrow could not move " + fileName + L" to the Recycle Bin. " + recycled.reason + L" It is still at " +
-           recycled.stillAt + L".");
+    const ChangeOutcome outcome = RunChange(main, RemoveModPlan(fileName));
+    if (outcome.result == ChangeResult::Busy) {
+        Refuse(BusyMessage);
+        return false;
+    }
+    if (outcome.result == ChangeResult::Done && !outcome.kept) return true;
+    const std::wstring reason = outcome.kept ? outcome.kept->reason + L" It is still at " + outcome.kept->stillAt + L"."
+                                             : SystemMessage(outcome.error);
+    Refuse(L"Tarrow could not move " + fileName + L" to the Recycle Bin. " + reason);
     return !FileSystem::FileExists(path);
 }

@@ -2,8 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "core/file_system.h"
 #include "core/globals.h"
+#include "core/handles.h"
+#include "core/text.h"
 
 namespace {
 
@@ -36,4 +40,23 @@ ModLists ScanMods(const std::wstring& gameFolder) {
     lists.enabled = Scan(main, EnabledExtension, true);
     lists.disabled = Scan(main, DisabledExtension, false);
     return lists;
+}
+
+std::vector<ArchiveStamp> StampArchives(const std::wstring& gameFolder) {
+    std::vector<ArchiveStamp> stamps;
+    WIN32_FIND_DATAW data{};
+    const FindHandle find(FindFirstFileW((MainFolder(gameFolder) + L"*").c_str(), &data));
+    if (!find.valid()) return stamps;
+    do {
+        const std::wstring_view name = data.cFileName;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name.size() < 4) continue;
+        const std::wstring_view extension = name.substr(name.size() - 4);
+        if (!EqualNoCase(extension, EnabledExtension) && !EqualNoCase(extension, DisabledExtension)) continue;
+        stamps.push_back({std::wstring(name),
+                          (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                          (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                              data.ftLastWriteTime.dwLowDateTime});
+    } while (FindNextFileW(find.get(), &data));
+    std::sort(stamps.begin(), stamps.end(), [](const ArchiveStamp& a, const ArchiveStamp& b) { return a.name < b.name; });
+    return stamps;
 }

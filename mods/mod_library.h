@@ -22,3 +22,12 @@ std::wstring ModNameOf(const std::wstring& fileName, const std::wstring& extensi
 // leaving out the game's own base archives. Throws AppError when the folder
 // cannot be listed; a missing folder gives empty lists.
 ModLists ScanMods(const std::wstring& gameFolder);
+
+// An archive of main as a change from outside would show: name, size, time.
+struct ArchiveStamp {
+    std::wstring name;
+    unsigned long long size = 0, written = 0;
+    bool operator==(const ArchiveStamp&) const = default;
+};
+// The .pk3 and .dis files of the main folder, by name; none when it cannot be listed.
+std::vector<ArchiveStamp> StampArchives(const std::wstring& gameFolder);

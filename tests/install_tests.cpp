@@ -215,7 +215,7 @@ TEST_F(Installing, InstallFromTheMenuAndRemoveWithTheDeleteKey) {
     EXPECT_EQ(Main(), Names{L"sniper.pk3"});
 
     // With nothing selected in the list used last, "Remove Mod" is greyed.
-    HMENU tools = GetSubMenu(GetMenu(form->hwnd()), 1);
+    HMENU tools = GetSubMenu(GetMenu(form->hwnd()), 2);
     SendMessageW(form->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(tools), 1);
     EXPECT_EQ(GetMenuState(tools, frmMain::mnuToolsRemove, MF_BYCOMMAND) & MF_GRAYED, 0u);  // the install selected it
     SendMessageW(c().listEnabled, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
@@ -233,6 +233,37 @@ TEST_F(Installing, InstallFromTheMenuAndRemoveWithTheDeleteKey) {
     EXPECT_TRUE(Main().empty());
     EXPECT_TRUE(ListItems(c().listEnabled).empty());
     EXPECT_EQ(Trash().size(), trashBefore.size() + 1);
+
+    HMENU edit = GetSubMenu(GetMenu(form->hwnd()), 1);
+    SendMessageW(form->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(edit), 1);
+    wchar_t undo[128] = {};
+    GetMenuStringW(edit, frmMain::mnuEditUndo, undo, 128, MF_BYCOMMAND);
+    EXPECT_STREQ(undo, L"Can't Undo Remove: the archive is in the Recycle Bin");
+    EXPECT_NE(GetMenuState(edit, frmMain::mnuEditUndo, MF_BYCOMMAND) & MF_GRAYED, 0u);
+}
+
+// Undoing an install asks, then sends the archive to the Recycle Bin; a redo
+// installs it again from its download, a .pk3 inside a zip included.
+TEST_F(Installing, AnInstallIsUndoneAfterAQuestionAndRedone) {
+    Start();
+    CopyFileW(Fixture(L"inst_nested.zip").c_str(), (downloads / L"pack.zip").c_str(), FALSE);
+    Drop({downloads / L"pack.zip"});
+    ASSERT_EQ(Main(), (Names{L"Beta.pk3", L"alpha.pk3"}));
+    const std::string installed = ReadFileBytes(game.main + L"Beta.pk3");
+    const Names trashBefore = Trash();
+    prompts.buttons = {IDNO, IDYES};
+    ClickListItem(c().listEnabled, 0);
+    PressCtrlKey('Z');
+    EXPECT_EQ(Main(), (Names{L"Beta.pk3", L"alpha.pk3"}));
+    PressCtrlKey('Z');
+    EXPECT_EQ(prompts.MessageTexts(), (Names{L"Move Beta.pk3 to the Recycle Bin?", L"Move Beta.pk3 to the Recycle Bin?"}));
+    EXPECT_EQ(Main(), Names{L"alpha.pk3"});
+    EXPECT_EQ(Trash().size(), trashBefore.size() + 1);
+    EXPECT_EQ(ListItems(c().listEnabled), Names{L"alpha"});
+    PressCtrlKey('Y');
+    EXPECT_EQ(Main(), (Names{L"Beta.pk3", L"alpha.pk3"}));
+    EXPECT_EQ(ReadFileBytes(game.main + L"Beta.pk3"), installed);
+    EXPECT_EQ(prompts.asked.size(), 2u);
 }
 
 TEST_F(Installing, TheRealProgressWindowIsModalAndCancels) {

@@ -38,6 +38,14 @@ protected:
         return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
     void ClickTab(int index) { ::ClickTab(c().TabStrip1, index); }
+    // The Edit menu's item, as the menu shows it when it opens, and whether it can be chosen.
+    std::pair<std::wstring, bool> EditItem(int id) {
+        HMENU edit = GetSubMenu(GetMenu(form->hwnd()), 1);
+        SendMessageW(form->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(edit), 1);
+        wchar_t text[128] = {};
+        GetMenuStringW(edit, static_cast<UINT>(id), text, 128, MF_BYCOMMAND);
+        return {text, !(GetMenuState(edit, static_cast<UINT>(id), MF_BYCOMMAND) & MF_GRAYED)};
+    }
     void TearDown() override {
         form.reset();
         MSG msg;
@@ -190,6 +198,48 @@ TEST_F(MainWindow, ButtonsSwitchTheSelectedMod) {
     Click(c().cmdEnable);
     EXPECT_EQ(ReadFileBytes(game->main + L"tanks.pk3"), "tank bytes");
     EXPECT_EQ(Enabled(), Names{L"tanks"});
+    EXPECT_TRUE(prompts.asked.empty());
+}
+
+// Ctrl+Z and Ctrl+Y, pressed on the lists, take a switch back and make it
+// again; once the mod has gone from outside, the undo says so and changes nothing.
+TEST_F(MainWindow, ASwitchIsUndoneAndRedoneFromTheKeyboard) {
+    game->Add(L"sniper.pk3", "sniper bytes");
+    Start();
+    EXPECT_EQ(EditItem(frmMain::mnuEditUndo), std::pair(std::wstring(L"&Undo\tCtrl+Z"), false));
+    ClickListItem(c().listEnabled, 0);
+    Click(c().cmdDisable);
+    EXPECT_EQ(EditItem(frmMain::mnuEditUndo), std::pair(std::wstring(L"&Undo Disable sniper\tCtrl+Z"), true));
+    ClickListItem(c().listDisabled, 0);
+    PressCtrlKey('Z');
+    EXPECT_TRUE(PumpUntil([&] { return game->Has(L"sniper.pk3"); }));
+    EXPECT_EQ(ReadFileBytes(game->main + L"sniper.pk3"), "sniper bytes");
+    EXPECT_EQ(Enabled(), Names{L"sniper"});
+    EXPECT_EQ(EditItem(frmMain::mnuEditRedo), std::pair(std::wstring(L"&Redo Disable sniper\tCtrl+Y"), true));
+    PressCtrlKey('Y');
+    EXPECT_TRUE(PumpUntil([&] { return game->Has(L"sniper.dis"); }));
+    EXPECT_EQ(Disabled(), Names{L"sniper"});
+
+    MoveFileW((game->main + L"sniper.dis").c_str(), (game->main + L"elsewhere.dis").c_str());
+    PressCtrlKey('Z');
+    EXPECT_TRUE(PumpUntil([&] { return !prompts.asked.empty(); }));
+    EXPECT_EQ(prompts.MessageTexts(),
+              Names{L"Tarrow could not undo Disable sniper: sniper.dis is no longer in main. Nothing was changed."});
+    EXPECT_FALSE(game->Has(L"sniper.pk3"));
+    EXPECT_TRUE(game->Has(L"elsewhere.dis"));
+    EXPECT_EQ(EditItem(frmMain::mnuEditUndo).second, false);
+}
+
+// An archive copied into main by someone else shows without Refresh, and the
+// selection stays on its mod.
+TEST_F(MainWindow, AChangeFromOutsideShowsInTheLists) {
+    game->Add(L"sniper.pk3");
+    Start();
+    ClickListItem(c().listEnabled, 0);
+    CopyFileW((game->main + L"sniper.pk3").c_str(), (game->main + L"armour.pk3").c_str(), FALSE);
+    EXPECT_TRUE(PumpUntil([&] { return Enabled().size() == 2; }, 3000));
+    EXPECT_EQ(Enabled(), (Names{L"armour", L"sniper"}));
+    EXPECT_EQ(ListSelection(c().listEnabled), 1);
     EXPECT_TRUE(prompts.asked.empty());
 }
 

@@ -7,15 +7,20 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <map>
 #include <vector>
 
 #include "core/handles.h"
 #include "core/transaction.h"
+#include "modinfo/mod_info.h"
+#include "mods/installer.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
 using Names = std::vector<std::wstring>;
+using Folder = std::map<std::wstring, std::string>;  // name -> bytes
 
 // A mod-set switch of three renames; a single switch is its first step alone.
 const Names kBefore = {L"a.pk3", L"b.dis", L"c.pk3"};
@@ -25,6 +30,35 @@ ChangePlan SwitchPlan(size_t steps) {
     ChangePlan plan{L"switching mods", {}};
     for (size_t i = 0; i < steps; ++i) plan.steps.push_back({kBefore[i], kAfter[i]});
     return plan;
+}
+
+const std::string kOld = MakeZip({"maps/old.bsp"}), kNew = MakeZip({"maps/new.bsp", "sound/new.wav"});
+
+// One kind of change to main: the folder before it, the plan, and the folder after it.
+struct Kind {
+    const wchar_t* name;
+    Folder before;
+    Folder after;  // a bytes text of "*" stands for an archive that the change wrote anew
+    const wchar_t* what;
+};
+
+const Kind kKinds[] = {
+    {L"switch", {{L"a.pk3", "a"}, {L"b.dis", "b"}, {L"c.pk3", "c"}}, {{L"a.dis", "a"}, {L"b.pk3", "b"}, {L"c.dis", "c"}},
+     L"switching mods"},
+    {L"install", {{L"a.pk3", kOld}}, {{L"a.pk3", kOld}, {L"new.pk3", kNew}}, L"installing new.pk3"},
+    {L"replace", {{L"a.pk3", kOld}}, {{L"a.pk3", kNew}}, L"replacing a.pk3"},
+    {L"remove", {{L"a.pk3", kOld}, {L"b.pk3", kNew}}, {{L"b.pk3", kNew}}, L"removing a.pk3"},
+    {L"save", {{L"a.pk3", kOld}}, {{L"a.pk3", "*"}}, L"saving the information of a.pk3"},
+};
+
+// The plan of a kind, in the main folder of root; new.pk3 beside main is the download.
+ChangePlan PlanOf(const std::wstring& kind, const std::wstring& root) {
+    const std::wstring main = root + L"\\main\\";
+    if (kind == L"switch") return SwitchPlan(3);
+    if (kind == L"install") return PlaceModPlan(main, root + L"\\new.pk3", {}, L"new.pk3");
+    if (kind == L"replace") return PlaceModPlan(main, root + L"\\new.pk3", L"a.pk3", L"a.pk3");
+    if (kind == L"remove") return RemoveModPlan(L"a.pk3");
+    return SaveInformationPlan(main + L"a.pk3", "[Tarrow]\r\nNAME=Old\r\n", nullptr);
 }
 
 Names Files(const std::wstring& folder) {
@@ -39,41 +73,68 @@ Names Files(const std::wstring& folder) {
     return names;
 }
 
+Folder Contents(const std::wstring& folder) {
+    Folder contents;
+    for (const auto& name : Files(folder)) {
+        std::wstring path = folder;
+        path += L"\\";
+        contents[name] = ReadFileBytes(path += name);
+    }
+    return contents;
+}
+
+bool Matches(const Folder& found, const Folder& expected, const Folder& before) {
+    if (found.size() != expected.size()) return false;
+    for (const auto& [name, bytes] : expected) {
+        const auto at = found.find(name);
+        if (at == found.end()) return false;
+        if (bytes == "*" ? at->second == before.at(name) || at->second.rfind("PK", 0) != 0 : at->second != bytes) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-// The stopped Tarrow: TARROW_STOP is "<folder>|<stop point>|<steps>".
+// The stopped Tarrow: TARROW_STOP is "<kind>|<root>|<stop point>".
 TEST(InCopy, RunsAChangeThatIsStopped) {
     const wchar_t* stop = _wgetenv(L"TARROW_STOP");
     if (!stop) GTEST_SKIP() << "runs only in a copy";
     const std::wstring text = stop;
     const size_t first = text.find(L'|'), second = text.find(L'|', first + 1);
-    SetStopPointForTests(std::stoi(text.substr(first + 1, second - first - 1)));
-    RunChange(text.substr(0, first), SwitchPlan(std::stoul(text.substr(second + 1))));
+    const std::wstring kind = text.substr(0, first), root = text.substr(first + 1, second - first - 1);
+    SetStopPointForTests(std::stoi(text.substr(second + 1)));
+    RunChange(root + L"\\main", PlanOf(kind, root));
     FAIL() << "the change was not stopped";
 }
 
+// Every kind of change, stopped at every point as by Task Manager, then a fresh
+// start: every archive is as before, or as after when the last step had run,
+// nothing else is left in main, and the start says so once.
 TEST(Journal, AChangeStoppedAtAnyPointIsUndoneOrCompleted) {
-    for (const size_t steps : {size_t{1}, size_t{3}}) {
+    for (const Kind& kind : kKinds) {
+        TempFolder probe;
+        const size_t steps = PlanOf(kind.name, probe.path()).steps.size();
         for (int point = 0; point <= static_cast<int>(2 * steps); ++point) {
-            TempFolder copy, game;
-            for (const auto& name : kBefore) WriteFileBytes(game / name, "PK " + std::string(name.begin(), name.end()));
-            const std::wstring stop = game.path() + L"|" + std::to_wstring(point) + L"|" + std::to_wstring(steps);
-            ASSERT_EQ(RunInCopy(copy, L"TARROW_STOP", stop), 99u) << point;
-            const RecoveryOutcome outcome = RecoverChange(game.path());
-            EXPECT_TRUE(outcome.found);
-            // Stopped after the last rename: the change stands, and every other stop puts the folder back.
+            TempFolder copy, root;
+            const std::wstring main = root / L"main";
+            for (const auto& [name, bytes] : kind.before) WriteFileBytes(root / (L"main\\" + name), bytes);
+            WriteFileBytes(root / L"new.pk3", kNew);
+            CopyFileW((ProgramFolder() + L"\\unzip32.dll").c_str(), (copy / L"unzip32.dll").c_str(), FALSE);
+            const std::wstring stop = std::wstring(kind.name) + L"|" + root.path() + L"|" + std::to_wstring(point);
+            const std::wstring where = std::wstring(kind.name) + L", point " + std::to_wstring(point);
+            ASSERT_EQ(RunInCopy(copy, L"TARROW_STOP", stop), 99u) << where;
+            const RecoveryOutcome outcome = RecoverChange(main);
+            EXPECT_TRUE(outcome.found) << where;
             const bool lastRan = point >= static_cast<int>(2 * steps - 1);
-            EXPECT_EQ(outcome.completed, lastRan) << steps << " steps, point " << point;
-            Names expected = kBefore;
-            if (lastRan) std::copy(kAfter.begin(), kAfter.begin() + static_cast<long>(steps), expected.begin());
-            std::sort(expected.begin(), expected.end());
-            EXPECT_EQ(Files(game.path()), expected) << steps << " steps, point " << point;
-            EXPECT_EQ(RecoveryMessage(outcome),
-                      lastRan ? L"Tarrow was stopped while switching mods. The change had been made, and it stands."
-                              : L"Tarrow was stopped while switching mods. The folder is as it was before.");
-            EXPECT_EQ(ReadFileBytes(game / (lastRan ? kAfter[0] : kBefore[0])), "PK a.pk3");
-            // Said once: the journal is gone.
-            EXPECT_FALSE(RecoverChange(game.path()).found);
+            EXPECT_EQ(outcome.completed, lastRan) << where;
+            EXPECT_TRUE(Matches(Contents(main), lastRan ? kind.after : kind.before, kind.before)) << where;
+            EXPECT_EQ(RecoveryMessage(outcome), L"Tarrow was stopped while " + std::wstring(kind.what) +
+                                                    (lastRan ? L". The change had been made, and it stands."
+                                                             : L". The folder is as it was before."))
+                << where;
+            // Said once: the journal is gone, and no temporary file is left to ask about.
+            EXPECT_FALSE(RecoverChange(main).found) << where;
+            EXPECT_TRUE(LeftTemporaryFiles(main).empty()) << where;
         }
     }
 }

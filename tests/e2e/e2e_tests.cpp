@@ -371,7 +371,7 @@ TEST(EndToEnd, ShowsWhatTheGameLoads) {
     Tarrow tarrow;
     HWND main = tarrow.Window(L"TarrowMain");
     ASSERT_NE(main, nullptr);
-    ChooseMenu(main, 1, 0);
+    ChooseMenu(main, 2, 0);
     HWND window = tarrow.Window(L"TarrowLoadOrder");
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(TextOf(window), L"Load Order");
@@ -401,7 +401,7 @@ TEST(EndToEnd, InstallsADownloadAndRemovesAMod) {
     Tarrow tarrow;
     HWND main = tarrow.Window(L"TarrowMain");
     ASSERT_NE(main, nullptr);
-    ChooseMenu(main, 1, 1);
+    ChooseMenu(main, 2, 1);
     HWND open = tarrow.Window(L"#32770");
     ASSERT_NE(open, nullptr);
     Ready(open);
@@ -434,7 +434,7 @@ TEST(EndToEnd, EditsTheInformationOfAMod) {
     HWND info = Control(main, frmMain::IdModInfo);
     ClickItem(enabled, 0);
     EXPECT_TRUE(Until([&] { return TextOf(info).rfind(L"Name: Sniper Pack", 0) == 0; }));
-    ChooseMenu(main, 1, 3);
+    ChooseMenu(main, 2, 3);
     HWND editor = tarrow.Window(L"TarrowModInfoEditor");
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(TextOf(editor), L"Mod Info Editor");
@@ -478,7 +478,7 @@ TEST(EndToEnd, OptionsAboutChangesAndExit) {
     Click(Control(main, frmMain::IdRefresh));
     EXPECT_TRUE(Until([&] { return ListItems(enabled) == Names{L"new"}; }));
 
-    ChooseMenu(main, 2, 0);
+    ChooseMenu(main, 3, 0);
     HWND about = tarrow.Window(L"TarrowAbout");
     ASSERT_NE(about, nullptr);
     bool version = false;
@@ -490,7 +490,7 @@ TEST(EndToEnd, OptionsAboutChangesAndExit) {
         },
         reinterpret_cast<LPARAM>(&version));
     EXPECT_TRUE(version);
-    ChooseMenu(main, 2, 1);
+    ChooseMenu(main, 3, 1);
     HWND changes = tarrow.Window(L"TarrowChanges");
     ASSERT_NE(changes, nullptr);
     EXPECT_EQ(TextOf(GetWindow(changes, GW_CHILD)).substr(0, 30), L"Changes since version 0.5 Beta");
@@ -531,7 +531,7 @@ TEST(Screenshots, OfTheDemo) {
     PumpUntil([] { return false; }, 300);
     SaveWindow(main, out + L"\\compatibility.bmp");
 
-    ChooseMenu(main, 1, 0);
+    ChooseMenu(main, 2, 0);
     HWND loadOrder = tarrow.Window(L"TarrowLoadOrder");
     ASSERT_NE(loadOrder, nullptr);
     PumpUntil([] { return false; }, 500);
@@ -540,7 +540,7 @@ TEST(Screenshots, OfTheDemo) {
 
     SetForegroundWindow(main);
     ClickItem(enabled, sniper);
-    ChooseMenu(main, 1, 3);
+    ChooseMenu(main, 2, 3);
     HWND editor = tarrow.Window(L"TarrowModInfoEditor");
     ASSERT_NE(editor, nullptr);
     PumpUntil([] { return false; }, 500);

@@ -68,12 +68,9 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 }
 
 void PumpPending() {
+    ServiceWatchedHandles();
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (DispatchToKeyboardWindows(msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) HandleLoopMessage(msg);
 }
 
 void MoveTo(HWND window, int x, int y) { MoveScreen(ToScreen(window, x, y)); }
@@ -114,6 +111,16 @@ void PressKey(WORD virtualKey) {
     inputs[0].ki.wVk = inputs[1].ki.wVk = virtualKey;
     inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, inputs, sizeof(INPUT));
+    PumpPending();
+}
+
+void PressCtrlKey(WORD virtualKey) {
+    INPUT inputs[4]{};
+    for (INPUT& input : inputs) input.type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = inputs[3].ki.wVk = VK_CONTROL;
+    inputs[1].ki.wVk = inputs[2].ki.wVk = virtualKey;
+    inputs[2].ki.dwFlags = inputs[3].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(4, inputs, sizeof(INPUT));
     PumpPending();
 }
 

@@ -26,6 +26,8 @@ void Release(Button button = Button::Left);
 void DragTo(HWND from, POINT fromPoint, HWND to, POINT toPoint, Button button = Button::Left);
 // A real key press and release.
 void PressKey(WORD virtualKey);
+// A real key pressed and released while Ctrl is held.
+void PressCtrlKey(WORD virtualKey);
 // Centre of a window, in its own client coordinates.
 POINT CentreOf(HWND window);
 
