@@ -129,6 +129,7 @@ LoadOrderReport Builder::Build() {
     Pair();
     for (size_t i = 0; i < report_.archives.size(); ++i) {
         LoadOrderArchive& a = report_.archives[i];
+        a.distinct = distinct_[i];
         a.noEffect = !a.game && distinct_[i] > 0 && a.overridden == distinct_[i];
     }
     // Problems are listed by archive in name order, whatever the tier.

@@ -14,6 +14,7 @@ struct LoadOrderArchive {
     int overridden = 0;  // its files that a later archive replaces
     bool game = false;   // one of the game's own two archives
     bool noEffect = false;
+    int distinct = 0;    // its files, each path once
 };
 
 struct SharedFile {

@@ -60,3 +60,20 @@ std::vector<ArchiveStamp> StampArchives(const std::wstring& gameFolder) {
     std::sort(stamps.begin(), stamps.end(), [](const ArchiveStamp& a, const ArchiveStamp& b) { return a.name < b.name; });
     return stamps;
 }
+
+bool IsTarrowKeyChar(wchar_t c) {
+    return c >= L'!' && c <= L'~' && !(c >= L'a' && c <= L'z') && c != PrefixMark &&
+           std::wstring_view(L"<>:\"/\\|?*").find(c) == std::wstring_view::npos;
+}
+
+size_t TarrowPrefixLength(const std::wstring& file) {
+    constexpr size_t kLongest = 12;
+    for (size_t i = 0; i < file.size() && i <= kLongest; ++i) {
+        const wchar_t c = file[i];
+        if (c == PrefixMark) return i > 0 ? i + 1 : 0;
+        if (!IsTarrowKeyChar(c)) return 0;
+    }
+    return 0;
+}
+
+std::wstring WithoutTarrowPrefix(const std::wstring& file) { return file.substr(TarrowPrefixLength(file)); }

@@ -31,3 +31,17 @@ struct ArchiveStamp {
 };
 // The .pk3 and .dis files of the main folder, by name; none when it cannot be listed.
 std::vector<ArchiveStamp> StampArchives(const std::wstring& gameFolder);
+
+// Tarrow's own prefix, which a reorder puts before a mod's name to place it in
+// the load order: a key of one to twelve characters, then "^", as in
+// "SO^armour.pk3". A key has no small letters (the game does not tell them
+// from capitals) and only characters that Windows allows in a name. Authors'
+// own prefixes ("zz_", "z_") never end in "^", so the name alone tells which
+// part Tarrow added.
+inline constexpr wchar_t PrefixMark = L'^';
+// A character that a key may hold: "!" to "~", but no small letter, no "^",
+// and none of < > : " / \ | ? *.
+bool IsTarrowKeyChar(wchar_t c);
+// The length of Tarrow's prefix at the start of a file name, "^" included; 0 when it has none.
+size_t TarrowPrefixLength(const std::wstring& file);
+std::wstring WithoutTarrowPrefix(const std::wstring& file);
