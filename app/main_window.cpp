@@ -309,7 +309,10 @@ void frmMain::mnuToolsLoadOrder_Click() {
         BringToFront(loadOrder_->hwnd());
         return;
     }
-    loadOrder_ = std::make_unique<frmLoadOrder>();
+    loadOrder_ = std::make_unique<frmLoadOrder>(
+        [this](const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo) {
+            return RunForLoadOrder(plan, historyName, cannotUndo);
+        });
     loadOrder_->Load(searchPath_, hwnd_);
 }
 
@@ -450,6 +453,47 @@ void frmMain::OutsideTimer_Tick() {
     KillTimer(hwnd_, kOutsideTimer);
     settling_.clear();
     ReadModsKeepingSelection();
+}
+
+bool frmMain::RunForLoadOrder(const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo) {
+    const std::wstring main = MainFolder(searchPath_);
+    const ChangeOutcome outcome = RunChange(main, plan);
+    if (outcome.result == ChangeResult::Busy) {
+        MsgBox(BusyMessage, MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    if (outcome.result != ChangeResult::Done) {
+        MsgBox(L"Tarrow could not finish " + plan.what + L": " + SystemMessage(outcome.error) + L" Nothing was changed.",
+               MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    if (outcome.kept) {
+        MsgBox(L"The Recycle Bin did not take the archive. " + outcome.kept->reason + L" It is still at " +
+                   outcome.kept->stillAt + L".",
+               MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    if (cannotUndo.empty()) {
+        history_.RecordRenames(historyName, plan.steps);
+    } else {
+        history_.RecordFixed(historyName, cannotUndo);
+    }
+    // The selections and the panel go with their archives' new names.
+    std::wstring enabled = CurrentItemText(c_.listEnabled);
+    for (const ChangeStep& step : plan.steps) {
+        if (step.kind != StepKind::Rename) continue;
+        if (shownArchive_ == main + step.from) shownArchive_ = main + step.to;
+        if (!enabled.empty() && enabled + EnabledExtension == step.from) enabled = ModNameOf(step.to, EnabledExtension);
+    }
+    const std::wstring disabled = CurrentItemText(c_.listDisabled);
+    FindMods();
+    for (const auto& [list, name] : {std::pair{c_.listEnabled, enabled}, std::pair{c_.listDisabled, disabled}}) {
+        const LRESULT index =
+            SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+        if (!name.empty() && index != LB_ERR) SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+    if (currentTab_ == 2) compatibility_.RefreshList(enabledMods_);
+    return true;
 }
 
 void frmMain::ReadModsKeepingSelection() {

@@ -121,6 +121,9 @@ private:
     void OutsideTimer_Tick();
     // Reads the lists again and keeps the selections whose mods are still there.
     void ReadModsKeepingSelection();
+    // A change that the Load Order window asks for; the selections and the
+    // panel follow the renamed archives.
+    bool RunForLoadOrder(const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo);
     // Re-reads the folder's mods into both lists.
     void ReadMods();
     void cmdRefreshMods_Click();

@@ -105,7 +105,9 @@ private:
     void Pair();
     void PairGroup(std::vector<const Occurrence*>& group);
     void AddProblems(const std::wstring& file, const std::vector<std::wstring>& disabled);
-    void Problem(const std::wstring& archive, std::wstring text) { report_.problems.push_back({archive, std::move(text)}); }
+    void Problem(const std::wstring& archive, std::wstring text, ProblemKind kind = ProblemKind::Other) {
+        report_.problems.push_back({archive, std::move(text), kind});
+    }
 
     std::wstring main_;
     LoadOrderReport report_;
@@ -243,8 +245,10 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
         const std::wstring mod = ModNameOf(file, EnabledExtension);
         for (const auto& other : disabled) {
             if (!EqualNoCase(other, mod.c_str())) continue;
-            Problem(file, L"It is also in main as " + other + DisabledExtension +
-                              L". Tarrow cannot switch this mod until one of them is gone.");
+            Problem(file,
+                    L"It is also in main as " + other + DisabledExtension +
+                        L". Tarrow cannot switch this mod until one of them is gone.",
+                    ProblemKind::Duplicate);
             break;
         }
     }
@@ -252,14 +256,16 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
         const int n = replacedByGame_[index];
         Problem(file, ToDecimal(n) + (n == 1 ? L" of its files is" : L" of its files are") +
                           L" replaced by the game's own archives, because its name sorts before theirs. Its name "
-                          L"must sort after pak0.pk3 for them to take effect.");
+                          L"must sort after pak0.pk3 for them to take effect.",
+                ProblemKind::BeforeGame);
     }
     if (loaded != report_.archives.end() && loaded->noEffect) {
-        Problem(file, L"Every one of its files is replaced by a later archive, so it has no effect.");
+        Problem(file, L"Every one of its files is replaced by a later archive, so it has no effect.", ProblemKind::NoEffect);
     }
     if (file.size() >= 4 && file.compare(file.size() - 4, 4, EnabledExtension) != 0) {
         Problem(file, L"Its extension is not .pk3 in lower case: the game loads it, but the Manager lists it as " +
-                          file + L" and cannot switch it.");
+                          file + L" and cannot switch it.",
+                ProblemKind::Extension);
     }
     if (std::any_of(file.begin(), file.end(), [](wchar_t c) { return c > 127; })) {
         Problem(file, L"Its name has characters outside ASCII, so its place in the load order depends on the "

@@ -22,9 +22,13 @@ struct SharedFile {
     std::vector<std::size_t> holders;  // the archives that hold it, in load order: the last one wins
 };
 
+// The problems that have one fix in the Load Order window.
+enum class ProblemKind { Other, BeforeGame, Extension, NoEffect, Duplicate };
+
 struct LoadProblem {
     std::wstring archive;
     std::wstring problem;
+    ProblemKind kind = ProblemKind::Other;
 };
 
 struct LoadOrderReport {

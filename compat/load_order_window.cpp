@@ -1,6 +1,7 @@
 #include "compat/load_order_window.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstring>
@@ -9,8 +10,11 @@
 #include "core/busy_cursor.h"
 #include "core/errors.h"
 #include "core/handles.h"
+#include "core/message_loop.h"
 #include "core/prompts.h"
 #include "core/text.h"
+#include "mods/installer.h"
+#include "mods/mod_library.h"
 
 using namespace std::string_literals;
 
@@ -96,7 +100,7 @@ frmLoadOrder::~frmLoadOrder() { Unload(); }
 
 void frmLoadOrder::Load(const std::wstring& gameFolder, HWND beside) {
     RegisterOnce(kClass);
-    CreateDialogWindow(kClass, L"Load Order", 640, 503, this);
+    CreateDialogWindow(kClass, L"Load Order", 736, 535, this);
     PlaceBeside(hwnd_, beside);
     CreateControls();
     Rebuild(gameFolder);
@@ -111,33 +115,139 @@ void frmLoadOrder::CreateControls() {
     c_.lblFolder = layout_.Add(hwnd_, {IdLabel, L"STATIC", nullptr, 8, 8, 624, 17, kLabel});
     layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Archives, in the order the game loads them:", 8, 30, 400, 17, kLabel});
     c_.lvArchives = layout_.Add(hwnd_, {IdArchives, WC_LISTVIEWW, nullptr, 8, 48, 624, 150, kList});
+    // Beside the archives: a plan of moves, shown at once and written only by Apply.
+    c_.cmdMoveUp = layout_.Add(hwnd_, {IdMoveUp, L"BUTTON", L"Move Up", 640, 48, 88, 23, kButton});
+    c_.cmdMoveDown = layout_.Add(hwnd_, {IdMoveDown, L"BUTTON", L"Move Down", 640, 75, 88, 23, kButton});
+    c_.cmdOriginal = layout_.Add(hwnd_, {IdOriginal, L"BUTTON", L"Original Names", 640, 110, 88, 23, kButton});
+    c_.cmdApply = layout_.Add(hwnd_, {IdApply, L"BUTTON", L"Apply", 640, 148, 88, 23, kButton | WS_DISABLED});
+    c_.cmdDiscard = layout_.Add(hwnd_, {IdDiscard, L"BUTTON", L"Discard", 640, 175, 88, 23, kButton | WS_DISABLED});
     layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Shared files: the game uses the copy in the last archive.", 8, 206, 400,
                         17, kLabel});
     c_.cmdAll = layout_.Add(hwnd_, {IdAll, L"BUTTON", L"All", 552, 202, 80, 21, kButton});
     c_.lvShared = layout_.Add(hwnd_, {IdShared, WC_LISTVIEWW, nullptr, 8, 226, 624, 140, kList});
     layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Problems:", 8, 374, 400, 17, kLabel});
     c_.lvProblems = layout_.Add(hwnd_, {IdProblems, WC_LISTVIEWW, nullptr, 8, 392, 624, 72, kList});
-    c_.cmdCopy = layout_.Add(hwnd_, {IdCopy, L"BUTTON", L"Copy", 8, 472, 90, 23, kButton});
-    c_.cmdSave = layout_.Add(hwnd_, {IdSave, L"BUTTON", L"Save...", 104, 472, 90, 23, kButton});
-    c_.cmdClose = layout_.Add(hwnd_, {IDCANCEL, L"BUTTON", L"Close", 542, 472, 90, 23, kButton});
+    // The selected problem's whole sentence, which its column may cut.
+    c_.lblProblem = layout_.Add(hwnd_, {IdProblemText, L"STATIC", nullptr, 8, 468, 624, 30, WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
+    c_.cmdFix = layout_.Add(hwnd_, {IdFix, L"BUTTON", L"Fix", 640, 468, 88, 23, kButton | WS_DISABLED});
+    c_.cmdCopy = layout_.Add(hwnd_, {IdCopy, L"BUTTON", L"Copy", 8, 504, 90, 23, kButton});
+    c_.cmdSave = layout_.Add(hwnd_, {IdSave, L"BUTTON", L"Save...", 104, 504, 90, 23, kButton});
+    c_.cmdClose = layout_.Add(hwnd_, {IDCANCEL, L"BUTTON", L"Close", 638, 504, 90, 23, kButton});
     const UINT dpi = DpiOf(hwnd_);
     AddColumns(c_.lvArchives, ArchiveColumns(), {50, 250, 70, 70, 80, 80}, dpi);
     AddColumns(c_.lvShared, SharedColumns(), {290, 150, 160}, dpi);
     AddColumns(c_.lvProblems, ProblemColumns(), {160, 440}, dpi);
+    SendMessageW(c_.lvProblems, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
+    SetWindowSubclass(c_.lvArchives, &frmLoadOrder::ArchivesProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
 void frmLoadOrder::Rebuild(const std::wstring& gameFolder) {
+    gameFolder_ = gameFolder;
     SetWindowTextW(c_.lblFolder, (L"Folder: " + gameFolder + L"\\main").c_str());
     {
         BusyCursor busy;
         try {
-            report_ = BuildLoadOrder(gameFolder);
+            disk_ = BuildLoadOrder(gameFolder);
         } catch (const AppError& error) {
-            report_ = LoadOrderReport{};
-            report_.problems.push_back({L"main", error.Description()});
+            disk_ = LoadOrderReport{};
+            disk_.problems.push_back({L"main", error.Description()});
         }
     }
+    // What was planned and not applied is for the folder as it was: it goes.
+    order_.resize(disk_.archives.size());
+    std::iota(order_.begin(), order_.end(), std::size_t{0});
+    report_ = disk_;
+    EnablePlanButtons();
     Fill();
+    ShowProblem();
+}
+
+void frmLoadOrder::EnablePlanButtons() {
+    // A button that goes grey with the focus on it would leave the window without one.
+    HWND focus = GetFocus();
+    if (!Planned() && (focus == c_.cmdApply || focus == c_.cmdDiscard)) SetFocus(c_.lvArchives);
+    EnableWindow(c_.cmdApply, Planned());
+    EnableWindow(c_.cmdDiscard, Planned());
+}
+
+bool frmLoadOrder::Planned() const {
+    for (std::size_t i = 0; i < order_.size(); ++i) {
+        if (order_[i] != i) return true;
+    }
+    return false;
+}
+
+int frmLoadOrder::SelectedArchive() const {
+    return static_cast<int>(SendMessageW(c_.lvArchives, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void frmLoadOrder::Replan(int select) {
+    report_ = PlannedReport(disk_, order_);
+    EnablePlanButtons();
+    DeselectAll(c_.lvArchives);
+    SetCount(c_.lvArchives, report_.archives.size());
+    if (select >= 0) {
+        LVITEMW item{};
+        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(c_.lvArchives, LVM_SETITEMSTATE, static_cast<WPARAM>(select), reinterpret_cast<LPARAM>(&item));
+        SendMessageW(c_.lvArchives, LVM_ENSUREVISIBLE, static_cast<WPARAM>(select), FALSE);
+    } else {
+        ShowShared(-1);
+    }
+}
+
+void frmLoadOrder::Move(int delta) {
+    const int at = SelectedArchive();
+    if (at < 0) return;
+    const int to = at + delta;
+    if (to < 0 || to >= static_cast<int>(order_.size())) return;
+    MoveTo(static_cast<std::size_t>(at), static_cast<std::size_t>(to));
+}
+
+void frmLoadOrder::MoveTo(std::size_t from, std::size_t to) {
+    // The game's own archives never move; a mod moves past them.
+    if (from == to || from >= order_.size() || to >= order_.size() || disk_.archives[order_[from]].game) return;
+    const std::size_t archive = order_[from];
+    order_.erase(order_.begin() + static_cast<std::ptrdiff_t>(from));
+    order_.insert(order_.begin() + static_cast<std::ptrdiff_t>(to), archive);
+    Replan(static_cast<int>(to));
+}
+
+std::vector<std::wstring> frmLoadOrder::TakenNames() const {
+    std::vector<std::wstring> taken;
+    for (const ArchiveStamp& stamp : StampArchives(gameFolder_)) taken.push_back(stamp.name);
+    return taken;
+}
+
+void frmLoadOrder::Preview(const ReorderPlan& plan, const LoadOrderReport& after, const std::wstring& historyName) {
+    if (!plan.failure.empty()) {
+        MsgBox(plan.failure, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (plan.renames.empty()) {
+        MsgBox(L"The archives' names already give this order: there is nothing to rename.", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (MsgBox(PreviewText(plan, disk_, after), MB_OKCANCEL | MB_ICONQUESTION) != IDOK || !run_) return;
+    run_({L"reordering mods", plan.renames}, historyName, {});
+}
+
+void frmLoadOrder::cmdApply_Click() {
+    std::vector<std::wstring> wanted;
+    for (const LoadOrderArchive& archive : report_.archives) wanted.push_back(archive.file);
+    Preview(PlanReorder(wanted, TakenNames()), report_, L"Reorder");
+}
+
+void frmLoadOrder::cmdOriginal_Click() {
+    std::vector<std::wstring> names;
+    for (const LoadOrderArchive& archive : disk_.archives) names.push_back(archive.file);
+    const ReorderPlan plan = PlanOriginalNames(names, TakenNames());
+    if (plan.failure.empty() && plan.renames.empty()) {
+        MsgBox(L"No archive carries a prefix of Tarrow's.", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    for (const ChangeStep& step : plan.renames) std::replace(names.begin(), names.end(), step.from, step.to);
+    Preview(plan, PlannedReport(disk_, OrderOfNames(disk_, names)), L"Original Names");
 }
 
 void frmLoadOrder::Fill() {
@@ -189,6 +299,36 @@ LRESULT frmLoadOrder::OnNotify(const NMHDR& header) {
         if ((change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_SELECTED)) ShowShared(change.iItem);
         return 0;
     }
+    if (header.code == LVN_ITEMCHANGED && header.idFrom == IdProblems) {
+        ShowProblem();
+        return 0;
+    }
+    if (header.code == LVN_GETINFOTIPW && header.idFrom == IdProblems) {
+        auto& tip = const_cast<NMLVGETINFOTIPW&>(reinterpret_cast<const NMLVGETINFOTIPW&>(header));
+        const auto row = static_cast<std::size_t>(tip.iItem);
+        if (row < report_.problems.size() && tip.pszText && tip.cchTextMax > 0) {
+            const std::wstring& text = report_.problems[row].problem;
+            const std::size_t n = std::min(text.size(), static_cast<std::size_t>(tip.cchTextMax - 1));
+            text.copy(tip.pszText, n);
+            tip.pszText[n] = L'\0';
+        }
+        return 0;
+    }
+    if (header.code == LVN_BEGINDRAG && header.idFrom == IdArchives) {
+        const int row = reinterpret_cast<const NMLISTVIEW&>(header).iItem;
+        if (row >= 0 && !report_.archives[static_cast<std::size_t>(row)].game) {
+            dragFrom_ = row;
+            SetCapture(hwnd_);
+        }
+        return 0;
+    }
+    if (header.code == NM_RCLICK && header.idFrom == IdShared) {
+        const auto& click = reinterpret_cast<const NMITEMACTIVATE&>(header);
+        POINT at = click.ptAction;
+        ClientToScreen(c_.lvShared, &at);
+        ShowCopies(click.iItem, at);
+        return 0;
+    }
     if (header.code == LVN_COLUMNCLICK && header.idFrom == IdShared) {
         // A second click on the same header turns the order round.
         const int column = reinterpret_cast<const NMLISTVIEW&>(header).iSubItem;
@@ -198,6 +338,83 @@ LRESULT frmLoadOrder::OnNotify(const NMHDR& header) {
         return 0;
     }
     return 0;
+}
+
+void frmLoadOrder::cmdFix_Click() {
+    const int row = static_cast<int>(SendMessageW(c_.lvProblems, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (row < 0 || static_cast<std::size_t>(row) >= report_.problems.size()) return;
+    const LoadProblem problem = report_.problems[static_cast<std::size_t>(row)];
+    if (problem.kind == ProblemKind::Duplicate) return KeepOneOf(problem);
+    if (problem.kind == ProblemKind::Extension) {
+        // Through a temporary name: a rename that changes only the letter case may leave it as it was.
+        const std::wstring temporary = TemporaryNameOf(MainFolder(gameFolder_));
+        const ReorderPlan plan{
+            {{problem.archive, temporary}, {temporary, WithoutExtension(problem.archive) + EnabledExtension}}, {}};
+        return Preview(plan, report_, L"Rename " + problem.archive);
+    }
+    const auto found = std::find_if(report_.archives.begin(), report_.archives.end(),
+                                    [&](const LoadOrderArchive& a) { return a.file == problem.archive; });
+    if (found == report_.archives.end()) return;
+    const auto at = static_cast<std::size_t>(found - report_.archives.begin());
+    std::size_t to = report_.archives.size() - 1;  // a mod with no effect goes last, the strongest
+    if (problem.kind == ProblemKind::BeforeGame) {
+        // Just after the last of the game's archives that are not localized.
+        for (std::size_t i = 0; i < report_.archives.size(); ++i) {
+            if (report_.archives[i].game && !IsLocalizedArchive(report_.archives[i].file)) to = i;
+        }
+    }
+    MoveTo(at, to);
+    cmdApply_Click();
+}
+
+void frmLoadOrder::KeepOneOf(const LoadProblem& problem) {
+    const std::wstring main = MainFolder(gameFolder_);
+    WIN32_FIND_DATAW data{};
+    const std::wstring mod = ModNameOf(problem.archive, EnabledExtension);
+    if (!FindHandle(FindFirstFileW((main + mod + DisabledExtension).c_str(), &data)).valid()) return;
+    const std::wstring disabled = data.cFileName;
+    const int answer = MsgBox(mod + L" is in main twice. Which one should stay?\r\n\r\nYes keeps " +
+                                  DescribeArchive(problem.archive, main + problem.archive) + L"\r\nNo keeps " +
+                                  DescribeArchive(disabled, main + disabled) +
+                                  L"\r\n\r\nThe other goes to the Recycle Bin.",
+                              MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDCANCEL || !run_) return;
+    const std::wstring other = answer == IDYES ? disabled : problem.archive;
+    run_(RemoveModPlan(other), L"Remove", L"the archive is in the Recycle Bin");
+}
+
+void frmLoadOrder::ShowProblem() {
+    const int row = static_cast<int>(SendMessageW(c_.lvProblems, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    const bool some = row >= 0 && static_cast<std::size_t>(row) < report_.problems.size();
+    SetWindowTextW(c_.lblProblem, some ? report_.problems[static_cast<std::size_t>(row)].problem.c_str() : L"");
+    EnableWindow(c_.cmdFix, some && report_.problems[static_cast<std::size_t>(row)].kind != ProblemKind::Other);
+}
+
+void frmLoadOrder::ShowCopies(int row, POINT at) {
+    if (row < 0 || static_cast<std::size_t>(row) >= sharedShown_.size()) return;
+    const SharedFile& shared = report_.shared[sharedShown_[static_cast<std::size_t>(row)]];
+    MenuHandle menu(CreatePopupMenu());
+    for (std::size_t k = 0; k + 1 < shared.holders.size(); ++k) {
+        const LoadOrderArchive& archive = report_.archives[shared.holders[k]];
+        AppendMenuW(menu.get(), MF_STRING | (archive.game ? MF_GRAYED : 0), IdUseCopy + k,
+                    (L"Use the copy in " + archive.file).c_str());
+    }
+    const int chosen = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+    if (chosen < IdUseCopy) return;
+    // Just after the present winner: the archive that holds the chosen copy then loads last of them.
+    const std::size_t holder = shared.holders[static_cast<std::size_t>(chosen - IdUseCopy)];
+    MoveTo(holder, shared.holders.back());
+}
+
+LRESULT CALLBACK frmLoadOrder::ArchivesProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                            DWORD_PTR self) {
+    // Alt+Up and Alt+Down move the selected archive.
+    if (message == WM_SYSKEYDOWN && (wParam == VK_UP || wParam == VK_DOWN)) {
+        reinterpret_cast<frmLoadOrder*>(self)->Move(wParam == VK_UP ? -1 : 1);
+        return 0;
+    }
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(list, &frmLoadOrder::ArchivesProc, 1);
+    return DefSubclassProc(list, message, wParam, lParam);
 }
 
 void frmLoadOrder::cmdCopy_Click() {
@@ -228,8 +445,47 @@ LRESULT frmLoadOrder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             return 0;
         case IdCopy: cmdCopy_Click(); return 0;
         case IdSave: cmdSave_Click(); return 0;
+        case IdMoveUp: Move(-1); return 0;
+        case IdMoveDown: Move(1); return 0;
+        case IdApply: cmdApply_Click(); return 0;
+        case IdDiscard:
+            std::iota(order_.begin(), order_.end(), std::size_t{0});
+            Replan(-1);
+            return 0;
+        case IdOriginal: cmdOriginal_Click(); return 0;
+        case IdFix: cmdFix_Click(); return 0;
+        case IDOK:
+            // Enter on a shared file offers its other copies.
+            if (GetFocus() == c_.lvShared) {
+                const int row = static_cast<int>(SendMessageW(c_.lvShared, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+                RECT r{LVIR_BOUNDS};
+                SendMessageW(c_.lvShared, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
+                POINT at{r.left + 20, r.bottom};
+                ClientToScreen(c_.lvShared, &at);
+                ShowCopies(row, at);
+            }
+            return 0;
         default: return 0;
         }
+    case WM_LBUTTONUP:
+        if (dragFrom_ >= 0) {
+            const int from = dragFrom_;
+            dragFrom_ = -1;
+            ReleaseCapture();
+            POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            MapWindowPoints(hwnd_, c_.lvArchives, &at, 1);
+            LVHITTESTINFO hit{at};
+            int to = static_cast<int>(SendMessageW(c_.lvArchives, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+            RECT client{};
+            GetClientRect(c_.lvArchives, &client);
+            // Below the last row: the archive goes last.
+            if (to < 0 && at.y > 0 && at.x >= 0 && at.x < client.right) to = static_cast<int>(report_.archives.size()) - 1;
+            if (to >= 0) MoveTo(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
+        }
+        return 0;
+    case WM_CAPTURECHANGED:
+        dragFrom_ = -1;
+        return 0;
     case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
     case WM_CLOSE: Unload(); return 0;
     case WM_SETCURSOR:

@@ -3,21 +3,36 @@
 // every shared file, and what is broken. Modeless, once, like About.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "compat/load_order.h"
+#include "compat/reorder.h"
 #include "core/dialog_base.h"
+#include "core/transaction.h"
 
 class frmLoadOrder : public WindowBase<frmLoadOrder> {
 public:
-    enum ControlId : int { IdLabel = 100, IdArchives, IdShared, IdProblems, IdAll, IdCopy, IdSave };
+    enum ControlId : int {
+        IdLabel = 100, IdArchives, IdShared, IdProblems, IdAll, IdCopy, IdSave,
+        IdMoveUp, IdMoveDown, IdOriginal, IdApply, IdDiscard, IdFix, IdProblemText,
+        IdUseCopy = 1000,  // the context menu's items: one per archive that holds the file
+    };
     struct Controls {
         HWND lblFolder = nullptr, lvArchives = nullptr, lvShared = nullptr, lvProblems = nullptr;
         HWND cmdAll = nullptr, cmdCopy = nullptr, cmdSave = nullptr, cmdClose = nullptr;
+        HWND cmdMoveUp = nullptr, cmdMoveDown = nullptr, cmdOriginal = nullptr, cmdApply = nullptr,
+             cmdDiscard = nullptr, cmdFix = nullptr, lblProblem = nullptr;
     };
+    // Runs a change to main for the window, as the main window runs its own:
+    // under the journal, kept for Undo under historyName (or, when cannotUndo
+    // is given, as a change that cannot be undone), and the lists re-read.
+    // True when it was made.
+    using ChangeRunner =
+        std::function<bool(const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo)>;
 
-    frmLoadOrder() = default;
+    explicit frmLoadOrder(ChangeRunner run = {}) : run_(std::move(run)) {}
     ~frmLoadOrder();
     frmLoadOrder(const frmLoadOrder&) = delete;
     frmLoadOrder& operator=(const frmLoadOrder&) = delete;
@@ -29,7 +44,9 @@ public:
     void Rebuild(const std::wstring& gameFolder);
 
     const Controls& controls() const { return c_; }
+    // The report as the list shows it: the planned order while there is a plan.
     const LoadOrderReport& report() const { return report_; }
+    bool Planned() const;
     // The shared files on screen, as indexes into the report, in their order.
     const std::vector<std::size_t>& SharedShown() const { return sharedShown_; }
 
@@ -43,10 +60,32 @@ private:
     void Fill();
     void cmdCopy_Click();
     void cmdSave_Click();
+    // Moves the selected archive one place earlier (-1) or later (+1) in the plan.
+    void Move(int delta);
+    // Moves the archive at a place of the planned order to another place.
+    void MoveTo(std::size_t from, std::size_t to);
+    void Replan(int select);
+    void EnablePlanButtons();
+    int SelectedArchive() const;
+    std::vector<std::wstring> TakenNames() const;
+    // Shows the preview of a plan; OK runs its renames as one change.
+    void Preview(const ReorderPlan& plan, const LoadOrderReport& after, const std::wstring& historyName);
+    void cmdApply_Click();
+    void cmdOriginal_Click();
+    void cmdFix_Click();
+    void KeepOneOf(const LoadProblem& problem);
+    void ShowProblem();
+    void ShowCopies(int row, POINT at);
+    static LRESULT CALLBACK ArchivesProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
 
+    ChangeRunner run_;
     Controls c_;
     Layout layout_;
-    LoadOrderReport report_;
+    std::wstring gameFolder_;
+    LoadOrderReport disk_;    // as main is now
+    std::vector<std::size_t> order_;  // the planned order, as indexes into disk_.archives
+    LoadOrderReport report_;  // disk_ in the planned order
+    int dragFrom_ = -1;       // the row being dragged, or -1
     std::vector<std::size_t> sharedShown_;
     int sortColumn_ = -1;
     bool sortDescending_ = false;

@@ -244,13 +244,23 @@ std::vector<std::size_t> OrderOfNames(const LoadOrderReport& report, const std::
 }
 
 std::wstring PreviewText(const ReorderPlan& plan, const LoadOrderReport& before, const LoadOrderReport& after) {
+    // A rename by way of a temporary name shows as the one rename it makes.
+    std::vector<ChangeStep> shown;
+    std::wstring through;
+    for (const ChangeStep& step : plan.renames) {
+        if (IsTemporaryName(step.to)) {
+            through = step.from;
+            continue;
+        }
+        shown.push_back({IsTemporaryName(step.from) ? through : step.from, step.to});
+    }
     std::wstring text = L"Tarrow will rename these archives:\r\n";
-    for (std::size_t i = 0; i < plan.renames.size(); ++i) {
+    for (std::size_t i = 0; i < shown.size(); ++i) {
         if (i == kShownLines) {
-            text += L"\r\n\u2026 and " + ToDecimal(static_cast<long long>(plan.renames.size() - i)) + L" more";
+            text += L"\r\n\u2026 and " + ToDecimal(static_cast<long long>(shown.size() - i)) + L" more";
             break;
         }
-        const ChangeStep& step = plan.renames[i];
+        const ChangeStep& step = shown[i];
         text += L"\r\n" + step.from + L" \u2192 " + step.to;
         if (Localized(step.from) && !Localized(step.to)) text += L" (it leaves the localized archives, which load last)";
     }

@@ -74,6 +74,14 @@ struct ChangeNotificationTraits {
 // A watch on a folder begun with FindFirstChangeNotificationW.
 using ChangeNotificationHandle = Owned<ChangeNotificationTraits>;
 
+struct MenuTraits {
+    using Handle = HMENU;
+    static Handle None() { return nullptr; }
+    static void Close(Handle handle) { DestroyMenu(handle); }
+};
+// A menu of our own that no window holds, such as a context menu.
+using MenuHandle = Owned<MenuTraits>;
+
 struct RegKeyTraits {
     using Handle = HKEY;
     static Handle None() { return nullptr; }

@@ -207,9 +207,7 @@ std::vector<LeftFile> LeftTemporaryFiles(const std::wstring& folder) {
         const std::wstring name = data.cFileName;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         // The platform matches short names too; only our own long names count.
-        if (name.rfind(L"~tarrow-", 0) != 0 || name.size() < 12 || name.compare(name.size() - 4, 4, L".tmp") != 0) {
-            continue;
-        }
+        if (!IsTemporaryName(name)) continue;
         if (WriterRuns(name)) continue;
         left.push_back({name, (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
     } while (FindNextFileW(find.get(), &data));
@@ -255,6 +253,10 @@ ChangeStep CopyStep(const std::wstring& source, const std::wstring& temporary,
 std::wstring TemporaryNameOf(const std::wstring& folder) {
     const std::wstring path = TemporaryNameIn(folder);
     return path.substr(path.find_last_of(L'\\') + 1);
+}
+
+bool IsTemporaryName(const std::wstring& name) {
+    return name.rfind(L"~tarrow-", 0) == 0 && name.size() >= 12 && name.compare(name.size() - 4, 4, L".tmp") == 0;
 }
 
 namespace {

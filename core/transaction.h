@@ -48,6 +48,8 @@ ChangeStep CopyStep(const std::wstring& source, const std::wstring& temporary,
                     std::function<bool(unsigned long long)> progress = {});
 // A free temporary name in the folder, relative to it: one that the game ignores.
 std::wstring TemporaryNameOf(const std::wstring& folder);
+// A name of the form that TemporaryNameOf gives: ~tarrow-<pid>-<n>.tmp.
+bool IsTemporaryName(const std::wstring& name);
 
 struct ChangePlan {
     std::wstring what;  // what the change does, for the player: "disabling sniper"

@@ -39,7 +39,8 @@ std::wstring Obstacle(const std::wstring& main, const std::vector<ChangeStep>& r
     };
     for (const ChangeStep& step : renames) {
         if (!exists(step.from)) return step.from + L" is no longer in main.";
-        if (exists(step.to)) return step.to + L" is in main again.";
+        // A rename that changes only the letter case meets its own file.
+        if (!EqualNoCase(step.from, step.to) && exists(step.to)) return step.to + L" is in main again.";
         set(step.from, false);
         set(step.to, true);
     }

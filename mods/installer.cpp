@@ -198,29 +198,25 @@ void Installer::CollectZip(const std::wstring& download, const std::vector<VBUnz
     }
 }
 
-// The name of the archive in main that is this mod, enabled first; empty when none is.
+// The name of the archive in main that is this mod, enabled first; empty when
+// none is. A mod that a reorder placed carries a prefix of Tarrow's, and is
+// the same mod.
 std::wstring Installer::Existing(const std::wstring& name) const {
     for (const wchar_t* extension : {EnabledExtension, DisabledExtension}) {
-        WIN32_FIND_DATAW data{};
-        if (!FindHandle(FindFirstFileW((main_ + name + extension).c_str(), &data)).valid()) continue;
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return data.cFileName;
+        for (const std::wstring& pattern : {name + extension, L"*" + std::wstring(1, PrefixMark) + name + extension}) {
+            WIN32_FIND_DATAW data{};
+            const FindHandle find(FindFirstFileW((main_ + pattern).c_str(), &data));
+            if (!find.valid()) continue;
+            do {
+                const std::wstring found = data.cFileName;
+                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                    EqualNoCase(WithoutTarrowPrefix(found), name + extension)) {
+                    return found;
+                }
+            } while (FindNextFileW(find.get(), &data));
+        }
     }
     return {};
-}
-
-// "name.pk3, 1234 bytes, 07/12/2026 10:30": a line of the replace question.
-std::wstring Described(const std::wstring& shownName, const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return shownName;
-    const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    FILETIME local{};
-    SYSTEMTIME when{};
-    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
-    FileTimeToSystemTime(&local, &when);
-    wchar_t date[128] = {}, time[128] = {};
-    GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &when, nullptr, date, 128, nullptr);
-    GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, &when, nullptr, time, 128);
-    return shownName + L", " + ToDecimal(static_cast<long long>(size)) + L" bytes, " + date + L" " + time;
 }
 
 bool Installer::Accept(const Item& item, std::wstring& existing, std::wstring& placed) {
@@ -235,11 +231,11 @@ bool Installer::Accept(const Item& item, std::wstring& existing, std::wstring& p
     }
     existing = Existing(item.name);
     if (existing.empty()) return true;
-    // A disabled mod stays disabled: the new archive takes its name.
-    if (EndsWithNoCase(existing, DisabledExtension)) placed = existing;
+    // A disabled mod stays disabled, and a placed one keeps its place: the new archive takes its name.
+    if (EndsWithNoCase(existing, DisabledExtension) || TarrowPrefixLength(existing) > 0) placed = existing;
     const std::wstring question = L"Replace " + item.name + L"?\r\n\r\nNow in main: " +
-                                  Described(existing, main_ + existing) + L"\r\nNew: " +
-                                  Described(placed, item.source);
+                                  DescribeArchive(existing, main_ + existing) + L"\r\nNew: " +
+                                  DescribeArchive(placed, item.source);
     return MsgBox(question, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
@@ -312,6 +308,20 @@ bool Installer::Again(const InstalledMod& mod) {
 }
 
 }  // namespace
+
+std::wstring DescribeArchive(const std::wstring& shownName, const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return shownName;
+    const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    FILETIME local{};
+    SYSTEMTIME when{};
+    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+    FileTimeToSystemTime(&local, &when);
+    wchar_t date[128] = {}, time[128] = {};
+    GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &when, nullptr, date, 128, nullptr);
+    GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, &when, nullptr, time, 128);
+    return shownName + L", " + ToDecimal(static_cast<long long>(size)) + L" bytes, " + date + L" " + time;
+}
 
 bool IsAllowedFileName(const std::wstring& name) {
     if (name.empty() || name.back() == L'.' || name.back() == L' ') return false;

@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "compat/inventory.h"
 #include "compat/load_order.h"
+#include "core/file_system.h"
 #include "core/text.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
@@ -208,6 +209,87 @@ TEST_F(LoadOrderWindow, CopySelectionAndSort) {
     ASSERT_EQ(prompts.asked.size(), 1u);
     EXPECT_EQ(prompts.asked[0].text, L"load-order.txt");
     EXPECT_EQ(ReadFileBytes(game.temp / L"load-order.txt"), "\xEF\xBB\xBF" + WideToUtf8(kExpected));
+}
+
+// A mod moved with Alt+Down, the button and a drag: the list shows the plan at
+// once, Apply previews the rename and the winners it changes, OK writes it,
+// and Undo takes it back.
+TEST_F(LoadOrderWindow, AModIsMovedAppliedAndUndone) {
+    const auto& c = form->LoadOrder()->controls();
+    auto files = [&] {
+        Names names;
+        for (const auto& a : form->LoadOrder()->report().archives) names.push_back(a.file);
+        return names;
+    };
+    auto row = [&](int index) {
+        RECT r{LVIR_BOUNDS};
+        SendMessageW(c.lvArchives, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
+        return POINT{120, (r.top + r.bottom) / 2};
+    };
+    const POINT modOne = row(5);
+    ClickAt(c.lvArchives, modOne.x, modOne.y);
+    PressWithKey(VK_MENU, VK_DOWN);
+    EXPECT_TRUE(PumpUntil([&] { return files()[6] == L"mod_one.pk3"; }));
+    EXPECT_TRUE(IsWindowEnabled(c.cmdApply));
+    ClickAt(c.cmdMoveDown, 20, 10);
+    EXPECT_EQ(files()[7], L"mod_one.pk3");
+    // Dragged below the last row, it goes last; the game's pak0 never moved.
+    const POINT last = row(8);
+    DragTo(c.lvArchives, row(7), c.lvArchives, {last.x, last.y + 16});
+    EXPECT_TRUE(PumpUntil([&] { return files()[8] == L"mod_one.pk3"; }));
+    EXPECT_EQ(files()[5], L"pak0.pk3");
+    EXPECT_TRUE(game.Has(L"mod_one.pk3"));
+
+    prompts.buttons = {IDOK};
+    ClickAt(c.cmdApply, 20, 10);
+    EXPECT_EQ(prompts.MessageTexts(),
+              Names{L"Tarrow will rename these archives:\r\n\r\nmod_one.pk3 \u2192 ~^mod_one.pk3\r\n\r\n"
+                    L"These shared files will be used from another archive:\r\n\r\n"
+                    L"maps\\a.bsp: zz_two.pk3 \u2192 mod_one.pk3\r\nsound\\X.WAV: zz_two.pk3 \u2192 mod_one.pk3"});
+    EXPECT_TRUE(game.Has(L"~^mod_one.pk3"));
+    EXPECT_FALSE(game.Has(L"mod_one.pk3"));
+    EXPECT_EQ(files().back(), L"~^mod_one.pk3");
+    EXPECT_FALSE(IsWindowEnabled(c.cmdApply));
+    const Names enabled = ListItems(form->controls().listEnabled);
+    EXPECT_NE(std::find(enabled.begin(), enabled.end(), L"~^mod_one"), enabled.end());
+
+    SetForegroundWindow(window);
+    PressCtrlKey('Z');
+    EXPECT_TRUE(PumpUntil([&] { return game.Has(L"mod_one.pk3"); }));
+    EXPECT_FALSE(game.Has(L"~^mod_one.pk3"));
+    EXPECT_EQ(files()[5], L"mod_one.pk3");
+}
+
+// The fixes: a mod before the game's archives goes just after them, through
+// the same preview; a capital extension becomes .pk3; the selected problem's
+// whole sentence stands under the list.
+TEST_F(LoadOrderWindow, ProblemsAreFixedThroughThePreview) {
+    const auto& c = form->LoadOrder()->controls();
+    const auto& problems = form->LoadOrder()->report().problems;
+    auto select = [&](ProblemKind kind) {
+        const auto at = std::find_if(problems.begin(), problems.end(), [&](const LoadProblem& p) { return p.kind == kind; });
+        LVITEMW item{};
+        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(c.lvProblems, LVM_SETITEMSTATE, static_cast<WPARAM>(at - problems.begin()), reinterpret_cast<LPARAM>(&item));
+        return at->problem;
+    };
+    EXPECT_FALSE(IsWindowEnabled(c.cmdFix));
+    const std::wstring sentence = select(ProblemKind::BeforeGame);
+    EXPECT_EQ(WindowText(c.lblProblem), sentence);
+    EXPECT_TRUE(IsWindowEnabled(c.cmdFix));
+    prompts.buttons = {IDOK};
+    ClickAt(c.cmdFix, 20, 10);
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].text.substr(0, 57), L"Tarrow will rename these archives:\r\n\r\naaa.pk3 \u2192 Q^aaa.pk3");
+    EXPECT_TRUE(game.Has(L"Q^aaa.pk3"));
+
+    select(ProblemKind::Extension);
+    prompts.buttons = {IDOK};
+    ClickAt(c.cmdFix, 20, 10);
+    EXPECT_EQ(FileSystem::Dir(game.main + L"Upper.*", FileSystem::AttrArchive), L"Upper.pk3");
+    EXPECT_TRUE(std::none_of(problems.begin(), problems.end(), [](const LoadProblem& p) {
+        return p.kind == ProblemKind::Extension || p.kind == ProblemKind::BeforeGame;
+    }));
 }
 
 bool Overlap(HWND a, HWND b) {

@@ -12,6 +12,7 @@
 
 #include "core/handles.h"
 #include "core/transaction.h"
+#include "compat/reorder.h"
 #include "modinfo/mod_info.h"
 #include "mods/installer.h"
 #include "tests/support/temp_folder.h"
@@ -49,6 +50,8 @@ const Kind kKinds[] = {
     {L"replace", {{L"a.pk3", kOld}}, {{L"a.pk3", kNew}}, L"replacing a.pk3"},
     {L"remove", {{L"a.pk3", kOld}, {L"b.pk3", kNew}}, {{L"b.pk3", kNew}}, L"removing a.pk3"},
     {L"save", {{L"a.pk3", kOld}}, {{L"a.pk3", "*"}}, L"saving the information of a.pk3"},
+    {L"reorder", {{L"a.pk3", "a"}, {L"b.pk3", "b"}, {L"c.pk3", "c"}},
+     {{L"c.pk3", "c"}, {L"D^b.pk3", "b"}, {L"E^a.pk3", "a"}}, L"reordering mods"},
 };
 
 // The plan of a kind, in the main folder of root; new.pk3 beside main is the download.
@@ -58,6 +61,9 @@ ChangePlan PlanOf(const std::wstring& kind, const std::wstring& root) {
     if (kind == L"install") return PlaceModPlan(main, root + L"\\new.pk3", {}, L"new.pk3");
     if (kind == L"replace") return PlaceModPlan(main, root + L"\\new.pk3", L"a.pk3", L"a.pk3");
     if (kind == L"remove") return RemoveModPlan(L"a.pk3");
+    if (kind == L"reorder") {
+        return {L"reordering mods", PlanReorder({L"c.pk3", L"b.pk3", L"a.pk3"}, {L"a.pk3", L"b.pk3", L"c.pk3"}).renames};
+    }
     return SaveInformationPlan(main + L"a.pk3", "[Tarrow]\r\nNAME=Old\r\n", nullptr);
 }
 

@@ -114,10 +114,12 @@ void PressKey(WORD virtualKey) {
     PumpPending();
 }
 
-void PressCtrlKey(WORD virtualKey) {
+void PressCtrlKey(WORD virtualKey) { PressWithKey(VK_CONTROL, virtualKey); }
+
+void PressWithKey(WORD held, WORD virtualKey) {
     INPUT inputs[4]{};
     for (INPUT& input : inputs) input.type = INPUT_KEYBOARD;
-    inputs[0].ki.wVk = inputs[3].ki.wVk = VK_CONTROL;
+    inputs[0].ki.wVk = inputs[3].ki.wVk = held;
     inputs[1].ki.wVk = inputs[2].ki.wVk = virtualKey;
     inputs[2].ki.dwFlags = inputs[3].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(4, inputs, sizeof(INPUT));

@@ -28,6 +28,8 @@ void DragTo(HWND from, POINT fromPoint, HWND to, POINT toPoint, Button button = 
 void PressKey(WORD virtualKey);
 // A real key pressed and released while Ctrl is held.
 void PressCtrlKey(WORD virtualKey);
+// A real key pressed and released while another (VK_MENU for Alt) is held.
+void PressWithKey(WORD held, WORD virtualKey);
 // Centre of a window, in its own client coordinates.
 POINT CentreOf(HWND window);
 
