@@ -139,6 +139,20 @@ TEST_F(Installing, AReplaceAsksAndADisabledModStaysDisabled) {
     EXPECT_EQ(WindowText(c().rtfModInfo).substr(0, 16), L"Name: New Sniper");
 }
 
+// A mod that a reorder placed is the same mod: its replace keeps the prefix,
+// so it keeps its place in the load order.
+TEST_F(Installing, AReplaceKeepsThePlaceThatAReorderGave) {
+    game.Install(L"info_full.zip", L"Q^sniper.pk3");
+    Start();
+    CopyFileW(Fixture(L"inst_new_sniper.zip").c_str(), (downloads / L"sniper.pk3").c_str(), FALSE);
+    prompts.buttons = {IDYES};
+    Drop({downloads / L"sniper.pk3"});
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].text.rfind(L"Replace sniper?\r\n\r\nNow in main: Q^sniper.pk3, ", 0), 0u);
+    EXPECT_EQ(Main(), Names{L"Q^sniper.pk3"});
+    EXPECT_EQ(ReadFileBytes(game.main + L"Q^sniper.pk3"), ReadFileBytes(Fixture(L"inst_new_sniper.zip")));
+}
+
 TEST_F(Installing, DamagedArchivesReservedAndGameNamesAreRefused) {
     Start();
     CopyFileW(Fixture(L"notzip.zip").c_str(), (downloads / L"broken.pk3").c_str(), FALSE);

@@ -260,6 +260,31 @@ TEST_F(LoadOrderWindow, AModIsMovedAppliedAndUndone) {
     EXPECT_EQ(files()[5], L"mod_one.pk3");
 }
 
+// Enter on a shared file offers its other copies; the chosen one's archive is
+// planned just after the present winner.
+TEST_F(LoadOrderWindow, TheCopyToUseIsChosenFromTheKeyboard) {
+    const auto& c = form->LoadOrder()->controls();
+    RECT r{LVIR_BOUNDS};
+    SendMessageW(c.lvShared, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r));
+    ClickAt(c.lvShared, 60, (r.top + r.bottom) / 2);
+    ASSERT_EQ(form->LoadOrder()->report().shared[form->LoadOrder()->SharedShown()[1]].path, L"maps\\a.bsp");
+    // Enter opens the menu, whose first item is the copy in mod_one.pk3.
+    INPUT keys[6]{};
+    const WORD sequence[3] = {VK_RETURN, VK_DOWN, VK_RETURN};
+    for (int i = 0; i < 6; ++i) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = sequence[i / 2];
+        keys[i].ki.dwFlags = i % 2 ? KEYEVENTF_KEYUP : 0;
+    }
+    SendInput(6, keys, sizeof(INPUT));
+    const auto& report = form->LoadOrder()->report();
+    EXPECT_TRUE(PumpUntil([&] { return report.archives.back().file == L"mod_one.pk3"; }));
+    const auto a = std::find_if(report.shared.begin(), report.shared.end(), [](const SharedFile& f) { return f.path == L"maps\\a.bsp"; });
+    EXPECT_EQ(report.archives[a->holders.back()].file, L"mod_one.pk3");
+    EXPECT_TRUE(IsWindowEnabled(c.cmdApply));
+    EXPECT_TRUE(game.Has(L"mod_one.pk3"));
+}
+
 // The fixes: a mod before the game's archives goes just after them, through
 // the same preview; a capital extension becomes .pk3; the selected problem's
 // whole sentence stands under the list.
@@ -287,8 +312,15 @@ TEST_F(LoadOrderWindow, ProblemsAreFixedThroughThePreview) {
     prompts.buttons = {IDOK};
     ClickAt(c.cmdFix, 20, 10);
     EXPECT_EQ(FileSystem::Dir(game.main + L"Upper.*", FileSystem::AttrArchive), L"Upper.pk3");
+    // A mod in main twice: the player keeps one, and the other goes to the Recycle Bin.
+    select(ProblemKind::Duplicate);
+    prompts.buttons = {IDNO};
+    ClickAt(c.cmdFix, 20, 10);
+    EXPECT_EQ(prompts.asked.back().text.rfind(L"both is in main twice. Which one should stay?\r\n\r\nYes keeps both.pk3, ", 0), 0u);
+    EXPECT_FALSE(game.Has(L"both.pk3"));
+    EXPECT_TRUE(game.Has(L"both.dis"));
     EXPECT_TRUE(std::none_of(problems.begin(), problems.end(), [](const LoadProblem& p) {
-        return p.kind == ProblemKind::Extension || p.kind == ProblemKind::BeforeGame;
+        return p.kind == ProblemKind::Extension || p.kind == ProblemKind::BeforeGame || p.kind == ProblemKind::Duplicate;
     }));
 }
 
