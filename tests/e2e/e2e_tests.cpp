@@ -387,6 +387,30 @@ TEST(EndToEnd, ShowsWhatTheGameLoads) {
     EXPECT_TRUE(Until([&] { return !(copied = ClipboardText()).empty(); }));
     // The game takes maps\a.bsp from the archive that sorts last.
     EXPECT_NE(copied.find(L"\r\nmaps\\a.bsp\tzz_two.pk3\tmod_one.pk3, pak0.pk3\r\n"), std::wstring::npos) << copied;
+
+    // From the keyboard: the first archive, mod_one, moved down twice to the end, then applied; the
+    // file is then spelt as mod_one spells it.
+    HWND archives = ControlOfClass(window, frmLoadOrder::IdArchives, L"SysListView32");
+    Ready(archives);
+    RECT list{};
+    GetClientRect(archives, &list);
+    ClickAt(archives, 40, list.bottom - 6);
+    PressKey(VK_HOME);
+    for (int i = 0; i < 2; ++i) {
+        KeyDown(VK_MENU);
+        PressKey(VK_DOWN);
+        KeyDown(VK_MENU, true);
+    }
+    Click(ControlOfClass(window, frmLoadOrder::IdApply, L"Button"));
+    const Box preview = AnswerMessage(tarrow);
+    EXPECT_EQ(preview.text.rfind(L"Tarrow will rename these archives:\r\n\r\nmod_one.pk3 \u2192 ~^mod_one.pk3", 0), 0u)
+        << preview.text;
+    EXPECT_TRUE(Until([&] { return game.Has(L"~^mod_one.pk3") && !game.Has(L"mod_one.pk3"); }));
+    const DWORD applied = GetClipboardSequenceNumber();
+    Click(ControlOfClass(window, frmLoadOrder::IdCopy, L"Button"));
+    EXPECT_TRUE(Until([&] { return GetClipboardSequenceNumber() != applied; }));
+    EXPECT_TRUE(Until([&] { return (copied = ClipboardText()).find(L"~^mod_one") != std::wstring::npos; }));
+    EXPECT_NE(copied.find(L"\r\nMaps\\A.bsp\t~^mod_one.pk3\tpak0.pk3, zz_two.pk3\r\n"), std::wstring::npos) << copied;
     Ready(window);
     PressKey(VK_ESCAPE);
     EXPECT_TRUE(Until([&] { return tarrow.Gone(L"TarrowLoadOrder"); }));
