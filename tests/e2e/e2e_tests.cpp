@@ -560,6 +560,22 @@ TEST(Screenshots, OfTheDemo) {
     ASSERT_NE(loadOrder, nullptr);
     PumpUntil([] { return false; }, 500);
     SaveWindow(loadOrder, out + L"\\load-order.bmp");
+    // The demo's mod with no effect, fixed: the plan shows in the list, and its preview.
+    HWND problems = ControlOfClass(loadOrder, frmLoadOrder::IdProblems, L"SysListView32");
+    Ready(problems);
+    RECT area{};
+    GetClientRect(problems, &area);
+    ClickAt(problems, 40, area.bottom - 4);
+    PressKey(VK_HOME);
+    PressKey(VK_DOWN);
+    Click(ControlOfClass(loadOrder, frmLoadOrder::IdFix, L"Button"));
+    HWND preview = tarrow.Window(L"#32770");
+    ASSERT_NE(preview, nullptr);
+    PumpUntil([] { return false; }, 500);
+    SaveWindow(loadOrder, out + L"\\reorder.bmp");
+    SaveWindow(preview, out + L"\\reorder-preview.bmp");
+    Click(GetDlgItem(preview, IDCANCEL));
+    EXPECT_TRUE(Until([&] { return !IsWindow(preview); }));
     SendMessageW(loadOrder, WM_CLOSE, 0, 0);
 
     SetForegroundWindow(main);
