@@ -124,7 +124,7 @@ public:
     }
     // A name for file between lower and upper, or empty.
     std::wstring Between(const std::wstring& file, const std::wstring* lower, const std::wstring* upper) {
-        const std::wstring base = WithoutExtension(WithoutTarrowPrefix(file)) + EnabledExtension;
+        std::wstring base = WithoutExtension(WithoutTarrowPrefix(file)) + EnabledExtension;
         if (Fits(base, lower, upper) && (base == file || Free(base))) return base;
         // A localized lower name: every other name sorts after it.
         const std::wstring* low = lower && Localized(*lower) ? nullptr : lower;
@@ -153,6 +153,11 @@ private:
     }
     std::vector<std::wstring> takenMods_;
 };
+
+std::wstring NameTaken(const std::wstring& file, const std::wstring& name) {
+    return L"Tarrow cannot give " + file + L" its original name: " + name +
+           L" or a .dis of that name is in main. Nothing was changed.";
+}
 
 std::wstring NoNames(const std::wstring& why) { return L"No names give this order: " + why + L" Nothing was changed."; }
 
@@ -200,11 +205,11 @@ ReorderPlan PlanOriginalNames(const std::vector<std::wstring>& loaded, const std
     std::vector<std::wstring> free(taken);
     for (const auto& file : loaded) {
         if (TarrowPrefixLength(file) == 0) continue;
-        const std::wstring name = WithoutExtension(WithoutTarrowPrefix(file)) + EnabledExtension;
-        const std::wstring mod = WithoutExtension(name);
+        std::wstring name = WithoutExtension(WithoutTarrowPrefix(file));
+        const std::wstring mod = name;
+        name += EnabledExtension;
         if (std::any_of(free.begin(), free.end(), [&](const std::wstring& t) { return EqualNoCase(WithoutExtension(t), mod); })) {
-            return {{}, L"Tarrow cannot give " + file + L" its original name: " + name +
-                            L" or a .dis of that name is in main. Nothing was changed."};
+            return {{}, NameTaken(file, name)};
         }
         free.push_back(name);
         plan.renames.push_back({file, name});
@@ -268,7 +273,12 @@ std::wstring PreviewText(const ReorderPlan& plan, const LoadOrderReport& before,
     for (std::size_t i = 0; i < before.shared.size() && i < after.shared.size(); ++i) {
         const std::wstring& from = before.archives[before.shared[i].holders.back()].file;
         const std::wstring& to = after.archives[after.shared[i].holders.back()].file;
-        if (from != to) changes.push_back(before.shared[i].path + L": " + from + L" \u2192 " + to);
+        if (from == to) continue;
+        std::wstring line = before.shared[i].path;
+        line += L": ";
+        line += from;
+        line += L" \u2192 ";
+        changes.push_back(line += to);
     }
     text += L"\r\n\r\n";
     if (changes.empty()) return text + L"No shared file is used from another archive.";

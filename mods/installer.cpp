@@ -208,7 +208,7 @@ std::wstring Installer::Existing(const std::wstring& name) const {
             const FindHandle find(FindFirstFileW((main_ + pattern).c_str(), &data));
             if (!find.valid()) continue;
             do {
-                const std::wstring found = data.cFileName;
+                std::wstring found = data.cFileName;
                 if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                     EqualNoCase(WithoutTarrowPrefix(found), name + extension)) {
                     return found;

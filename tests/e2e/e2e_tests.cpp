@@ -278,6 +278,16 @@ Box AnswerMessage(const Tarrow& tarrow) {
 
 bool Until(const std::function<bool()>& condition) { return PumpUntil(condition, 10000); }
 
+// A list view of another process, focused by a click below its rows, and its first row selected with Home.
+void SelectFirstRow(HWND window, int id) {
+    HWND list = ControlOfClass(window, id, L"SysListView32");
+    Ready(list);
+    RECT area{};
+    GetClientRect(list, &area);
+    ClickAt(list, 40, area.bottom - 4);
+    PressKey(VK_HOME);
+}
+
 }  // namespace
 
 TEST(EndToEnd, StartsWithoutTheGamesKey) {
@@ -390,12 +400,7 @@ TEST(EndToEnd, ShowsWhatTheGameLoads) {
 
     // From the keyboard: the first archive, mod_one, moved down twice to the end, then applied; the
     // file is then spelt as mod_one spells it.
-    HWND archives = ControlOfClass(window, frmLoadOrder::IdArchives, L"SysListView32");
-    Ready(archives);
-    RECT list{};
-    GetClientRect(archives, &list);
-    ClickAt(archives, 40, list.bottom - 6);
-    PressKey(VK_HOME);
+    SelectFirstRow(window, frmLoadOrder::IdArchives);
     for (int i = 0; i < 2; ++i) {
         KeyDown(VK_MENU);
         PressKey(VK_DOWN);
@@ -561,12 +566,7 @@ TEST(Screenshots, OfTheDemo) {
     PumpUntil([] { return false; }, 500);
     SaveWindow(loadOrder, out + L"\\load-order.bmp");
     // The demo's mod with no effect, fixed: the plan shows in the list, and its preview.
-    HWND problems = ControlOfClass(loadOrder, frmLoadOrder::IdProblems, L"SysListView32");
-    Ready(problems);
-    RECT area{};
-    GetClientRect(problems, &area);
-    ClickAt(problems, 40, area.bottom - 4);
-    PressKey(VK_HOME);
+    SelectFirstRow(loadOrder, frmLoadOrder::IdProblems);
     PressKey(VK_DOWN);
     Click(ControlOfClass(loadOrder, frmLoadOrder::IdFix, L"Button"));
     HWND preview = tarrow.Window(L"#32770");
