@@ -1,0 +1,90 @@
+// Mod sets: kept in the registry of the test prefix, switched by plans of
+// renames, and shared as UTF-8 text.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "core/handles.h"
+#include "core/text.h"
+#include "mods/mod_sets.h"
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+// A game folder of its own in the registry, removed with its sets afterwards.
+class ModSets : public ::testing::Test {
+protected:
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, ModSetsKey); }
+    // Writes a raw value, as a damaged or foreign registry may hold it.
+    void WriteRaw(const std::wstring& name, DWORD type, const std::wstring& data) {
+        HKEY raw = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(ModSetsKey) + L"\\c:/games/cod").c_str(), 0, nullptr,
+                                  0, KEY_WRITE, nullptr, &raw, nullptr),
+                  ERROR_SUCCESS);
+        const RegKeyHandle key(raw);
+        RegSetValueExW(key.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    }
+    const std::wstring folder = L"C:\\Games\\CoD";
+};
+
+}  // namespace
+
+TEST_F(ModSets, AreKeptPerFolderAndDamagedValuesAreSkipped) {
+    ASSERT_EQ(SaveModSet(folder, {L"Realism", {L"sniper", L"M\u00fcnchen"}}), ERROR_SUCCESS);
+    ASSERT_EQ(SaveModSet(folder, {L"fun", {}}), ERROR_SUCCESS);
+    ASSERT_EQ(SaveModSet(L"D:\\Other", {L"Elsewhere", {L"x"}}), ERROR_SUCCESS);
+    WriteRaw(L"Text", REG_SZ, std::wstring(L"sniper") + L'\0');
+    WriteRaw(L"Bad", REG_MULTI_SZ, std::wstring(L"a<b") + L'\0' + L'\0');
+    WriteRaw(std::wstring(65, L'n'), REG_MULTI_SZ, std::wstring(1, L'\0'));
+    // The folder is the same in another letter case, or with a trailing backslash.
+    const StoredSets stored = ReadModSets(L"c:\\games\\cod\\");
+    ASSERT_EQ(stored.sets.size(), 2u);
+    EXPECT_EQ(stored.sets[0].name, L"fun");
+    EXPECT_EQ(stored.sets[1].name, L"Realism");
+    EXPECT_EQ(stored.sets[1].mods, (Names{L"sniper", L"M\u00fcnchen"}));
+    EXPECT_EQ(stored.skipped.size(), 3u);
+    ASSERT_EQ(DeleteModSet(folder, L"fun"), ERROR_SUCCESS);
+    EXPECT_EQ(ReadModSets(folder).sets.size(), 1u);
+    EXPECT_TRUE(ReadModSets(L"E:\\None").sets.empty());
+}
+
+// A set saved before a reorder finds its mods under their prefixes; a mod that
+// is gone is missing, and what is not Tarrow's to rename is left as it is.
+TEST_F(ModSets, ASwitchRenamesOnlyWhatTheSetChanges) {
+    const ModSet set{L"Realism", {L"Sniper", L"tanks", L"gone", L"upper", L"twice"}};
+    const Names files = {L"pak0.pk3", L"B^sniper.pk3", L"tanks.dis", L"voices.pk3", L"Upper.PK3",
+                         L"Other.PK3", L"twice.pk3", L"twice.dis", L"old.dis", L"localized_english_pak0.pk3"};
+    const SetSwitch plan = PlanSetSwitch(set, files);
+    EXPECT_EQ(plan.enable, Names{L"tanks"});
+    EXPECT_EQ(plan.disable, Names{L"voices"});
+    EXPECT_EQ(plan.missing, Names{L"gone"});
+    EXPECT_EQ(plan.leftAsIs, Names{L"Other.PK3"});
+    ASSERT_EQ(plan.renames.size(), 2u);
+    EXPECT_EQ(plan.renames[0].from, L"tanks.dis");
+    EXPECT_EQ(plan.renames[0].to, L"tanks.pk3");
+    EXPECT_EQ(plan.renames[1].from, L"voices.pk3");
+    EXPECT_EQ(plan.renames[1].to, L"voices.dis");
+    EXPECT_EQ(SetSwitchPreview(plan),
+              L"Enable:\r\n    tanks\r\n\r\nDisable:\r\n    voices\r\n\r\nMissing:\r\n    gone\r\n\r\nLeft as it is:\r\n    Other.PK3");
+}
+
+TEST_F(ModSets, ExportAndImportInUtf8AndRefuseWhatIsNotASet) {
+    const ModSet set{L"Winter \u00e9t\u00e9", {L"M\u00fcnchen", L"sniper"}};
+    const std::string text = ExportModSet(set);
+    EXPECT_EQ(text.rfind("Tarrow mod set: Winter \xC3\xA9t\xC3\xA9\r\nM\xC3\xBCnchen\r\n", 0), 0u);
+    const ImportedSet back = ImportModSet("\xEF\xBB\xBF" + text);
+    EXPECT_EQ(back.failure, L"");
+    EXPECT_EQ(back.set.name, set.name);
+    EXPECT_EQ(back.set.mods, set.mods);
+    EXPECT_EQ(ImportModSet("Tarrow mod set: x\r\nfine\r\na<b\r\n").failure,
+              L"Line 3: \"a<b\" is not a name that a mod's file can have. Nothing was added.");
+    EXPECT_EQ(ImportModSet("").failure, L"Line 1: the file is empty. Nothing was added.");
+    EXPECT_FALSE(ImportModSet(std::string("PK\3\4\0\0\xFF", 7)).failure.empty());
+    EXPECT_FALSE(ImportModSet("just a list\r\n").failure.empty());
+    EXPECT_TRUE(ImportModSet("just a list\r\n").set.mods.empty());
+}
