@@ -196,6 +196,7 @@ void frmMain::CreateMenus() {
     AppendMenuW(edit, MF_STRING | MF_GRAYED, mnuEditRedo, L"&Redo\tCtrl+Y");
     HMENU tools = CreatePopupMenu();
     AppendMenuW(tools, MF_STRING, mnuToolsLoadOrder, L"Load Order");
+    AppendMenuW(tools, MF_STRING, mnuToolsModSets, L"Mod Sets...");
     AppendMenuW(tools, MF_STRING, mnuToolsInstall, L"Install Mods...");
     // Greyed while the list used last has no mod selected.
     AppendMenuW(tools, MF_STRING | MF_GRAYED, mnuToolsRemove, L"Remove Mod");
@@ -261,6 +262,7 @@ void frmMain::OnCommand(int id, int code, HWND from) {
     case mnuAboutAbout: Open(about_); return;
     case mnuAboutChanges: Open(changes_); return;
     case mnuToolsLoadOrder: mnuToolsLoadOrder_Click(); return;
+    case mnuToolsModSets: mnuToolsModSets_Click(); return;
     case mnuToolsInstall: mnuToolsInstall_Click(); return;
     case mnuTools_ModInfoMaker: mnuTools_ModInfoMaker_Click(); return;
     case mnuToolsRemove: RemoveSelected(lastList_); return;
@@ -314,6 +316,17 @@ void frmMain::mnuToolsLoadOrder_Click() {
             return RunForLoadOrder(plan, historyName, cannotUndo);
         });
     loadOrder_->Load(searchPath_, hwnd_);
+}
+
+void frmMain::mnuToolsModSets_Click() {
+    if (modSets_ && modSets_->hwnd()) {
+        BringToFront(modSets_->hwnd());
+        return;
+    }
+    modSets_ = std::make_unique<frmModSets>([this](const ChangePlan& plan, const std::wstring& historyName) {
+        return RunForLoadOrder(plan, historyName, {});
+    });
+    modSets_->Load(searchPath_, hwnd_);
 }
 
 void frmMain::mnuToolsInstall_Click() {
@@ -516,6 +529,7 @@ void frmMain::Form_Unload() {
     if (changes_) changes_->Unload();
     if (options_) options_->Unload();
     if (loadOrder_) loadOrder_->Unload();
+    if (modSets_) modSets_->Unload();
     if (editor_ && editor_->Dirty() &&
         MsgBox(L"Save the changes to the information of " + editor_->archive().substr(MainFolder(searchPath_).size()) +
                    L" before Tarrow closes?",

@@ -16,6 +16,7 @@
 #include "core/window_base.h"
 #include "modinfo/mod_info_editor.h"
 #include "mods/history.h"
+#include "mods/mod_sets_window.h"
 #include "mods/mod_library.h"
 
 class frmMain : public WindowBase<frmMain> {
@@ -32,6 +33,7 @@ public:
         mnuToolsRemove,
         mnuEditUndo,
         mnuEditRedo,
+        mnuToolsModSets,
     };
     // The control identifiers, by which the controls can be found from outside.
     enum ControlId : int {
@@ -83,6 +85,7 @@ public:
     frmChanges* Changes() const { return changes_.get(); }
     frmLoadOrder* LoadOrder() const { return loadOrder_.get(); }
     frmModInfoEditor* Editor() const { return editor_.get(); }
+    frmModSets* ModSets() const { return modSets_.get(); }
 
 private:
     friend class WindowBase<frmMain>;
@@ -101,6 +104,7 @@ private:
     void OnCommand(int id, int code, HWND from);
     void TabStrip1_Click();
     void mnuToolsLoadOrder_Click();
+    void mnuToolsModSets_Click();
     void mnuToolsInstall_Click();
     void mnuTools_ModInfoMaker_Click();
     // After the editor saved an archive: the panel and Load Order follow.
@@ -152,6 +156,7 @@ private:
     std::unique_ptr<frmChanges> changes_;
     std::unique_ptr<frmLoadOrder> loadOrder_;
     std::unique_ptr<frmModInfoEditor> editor_;
+    std::unique_ptr<frmModSets> modSets_;
     // The archive whose information the panel shows.
     std::wstring shownArchive_;
     std::wstring searchPath_;

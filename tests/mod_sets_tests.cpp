@@ -10,6 +10,10 @@
 #include "core/handles.h"
 #include "core/text.h"
 #include "mods/mod_sets.h"
+#include "tests/support/main_window.h"
+#include "tests/support/recorder.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_game.h"
 
 namespace {
 
@@ -87,4 +91,40 @@ TEST_F(ModSets, ExportAndImportInUtf8AndRefuseWhatIsNotASet) {
     EXPECT_FALSE(ImportModSet(std::string("PK\3\4\0\0\xFF", 7)).failure.empty());
     EXPECT_FALSE(ImportModSet("just a list\r\n").failure.empty());
     EXPECT_TRUE(ImportModSet("just a list\r\n").set.mods.empty());
+}
+
+// The window: the enabled mods saved as a set, a set imported, switched to
+// through its preview, and the switch undone with Ctrl+Z.
+TEST_F(ModSets, TheWindowSavesImportsSwitchesAndUndoes) {
+    PromptRecorder prompts;
+    TestGame game;
+    game.Add(L"a.pk3");
+    game.Add(L"b.dis");
+    auto form = StartMainWindow();
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsModSets, 0);
+    PumpPending();
+    ASSERT_NE(form->ModSets(), nullptr);
+    const auto& c = form->ModSets()->controls();
+    prompts.inputs = {L"Only A"};
+    ClickAt(c.cmdSave, 20, 10);
+    ASSERT_EQ(form->ModSets()->sets().size(), 1u);
+    EXPECT_EQ(form->ModSets()->sets()[0].mods, Names{L"a"});
+
+    WriteFileBytes(game.temp / L"b.tarrow-set.txt", "Tarrow mod set: Only B\r\nb\r\nmissing\r\n");
+    prompts.opened = {{game.temp / L"b.tarrow-set.txt"}};
+    ClickAt(c.cmdImport, 20, 10);
+    ASSERT_EQ(form->ModSets()->sets().size(), 2u);
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(c.lvSets, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&item));
+    prompts.buttons = {IDOK};
+    ClickAt(c.cmdSwitch, 20, 10);
+    EXPECT_EQ(prompts.MessageTexts(),
+              Names{L"Enable:\r\n    b\r\n\r\nDisable:\r\n    a\r\n\r\nMissing:\r\n    missing"});
+    EXPECT_TRUE(game.Has(L"a.dis"));
+    EXPECT_TRUE(game.Has(L"b.pk3"));
+    EXPECT_EQ(ListItems(form->controls().listEnabled), Names{L"b"});
+    PressCtrlKey('Z');
+    EXPECT_TRUE(PumpUntil([&] { return game.Has(L"a.pk3") && game.Has(L"b.dis"); }));
+    EXPECT_EQ(ListItems(form->controls().listEnabled), Names{L"a"});
 }

@@ -430,7 +430,7 @@ TEST(EndToEnd, InstallsADownloadAndRemovesAMod) {
     Tarrow tarrow;
     HWND main = tarrow.Window(L"TarrowMain");
     ASSERT_NE(main, nullptr);
-    ChooseMenu(main, 2, 1);
+    ChooseMenu(main, 2, 2);
     HWND open = tarrow.Window(L"#32770");
     ASSERT_NE(open, nullptr);
     Ready(open);
@@ -463,7 +463,7 @@ TEST(EndToEnd, EditsTheInformationOfAMod) {
     HWND info = Control(main, frmMain::IdModInfo);
     ClickItem(enabled, 0);
     EXPECT_TRUE(Until([&] { return TextOf(info).rfind(L"Name: Sniper Pack", 0) == 0; }));
-    ChooseMenu(main, 2, 3);
+    ChooseMenu(main, 2, 4);
     HWND editor = tarrow.Window(L"TarrowModInfoEditor");
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(TextOf(editor), L"Mod Info Editor");
@@ -580,7 +580,7 @@ TEST(Screenshots, OfTheDemo) {
 
     SetForegroundWindow(main);
     ClickItem(enabled, sniper);
-    ChooseMenu(main, 2, 3);
+    ChooseMenu(main, 2, 4);
     HWND editor = tarrow.Window(L"TarrowModInfoEditor");
     ASSERT_NE(editor, nullptr);
     PumpUntil([] { return false; }, 500);

@@ -1,0 +1,255 @@
+#include "mods/mod_sets_window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "core/errors.h"
+#include "core/globals.h"
+#include "core/handles.h"
+#include "core/prompts.h"
+#include "core/text.h"
+#include "mods/mod_library.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+constexpr wchar_t kClass[] = L"TarrowModSets";
+constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr wchar_t kFilter[] = L"Mod sets (*.tarrow-set.txt)\0*.tarrow-set.txt\0All files (*.*)\0*.*\0";
+
+std::string ReadWhole(const std::wstring& path) {
+    const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.valid()) throw Win32Error(GetLastError(), L"Tarrow could not read " + path);
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        bytes.append(buffer, got);
+        // A mod set is a few kilobytes; a large file is not one.
+        if (bytes.size() > (1u << 20)) break;
+    }
+    return bytes;
+}
+
+void WriteWhole(const std::wstring& path, const std::string& bytes) {
+    const FileHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file.valid() || !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size() || !FlushFileBuffers(file.get())) {
+        throw Win32Error(GetLastError(), L"Tarrow could not save " + path);
+    }
+}
+
+}  // namespace
+
+frmModSets::~frmModSets() { Unload(); }
+
+void frmModSets::Load(const std::wstring& gameFolder, HWND beside) {
+    gameFolder_ = gameFolder;
+    RegisterOnce(kClass);
+    CreateDialogWindow(kClass, L"Mod Sets", 380, 250, this);
+    PlaceBeside(hwnd_, beside);
+    CreateControls();
+    ShowDialogWindow(hwnd_);
+    Fill(true);
+}
+
+void frmModSets::Unload() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void frmModSets::CreateControls() {
+    layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Sets of this game folder:", 8, 8, 260, 17, WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
+    c_.lvSets = layout_.Add(hwnd_, {IdSets, WC_LISTVIEWW, nullptr, 8, 26, 266, 216,
+                                    WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+                                        LVS_OWNERDATA});
+    const struct {
+        HWND* control;
+        int id;
+        const wchar_t* text;
+        int y;
+    } buttons[] = {{&c_.cmdSave, IdSave, L"Save Current...", 26},  {&c_.cmdSwitch, IdSwitch, L"Switch To", 53},
+                   {&c_.cmdRename, IdRename, L"Rename...", 88},      {&c_.cmdDelete, IdDelete, L"Delete", 115},
+                   {&c_.cmdExport, IdExport, L"Export...", 150},     {&c_.cmdImport, IdImport, L"Import...", 177},
+                   {&c_.cmdClose, IDCANCEL, L"Close", 219}};
+    for (const auto& b : buttons) *b.control = layout_.Add(hwnd_, {b.id, L"BUTTON", b.text, 282, b.y, 90, 23, kButton});
+    const UINT dpi = DpiOf(hwnd_);
+    const std::pair<const wchar_t*, int> columns[] = {{L"Set", 180}, {L"Mods", 60}};
+    for (int i = 0; i < 2; ++i) {
+        LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM};
+        column.pszText = const_cast<wchar_t*>(columns[i].first);
+        column.cx = Layout::Scale(columns[i].second, dpi);
+        column.iSubItem = i;
+        SendMessageW(c_.lvSets, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    }
+    SendMessageW(c_.lvSets, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+}
+
+void frmModSets::Fill(bool sayWhatWasSkipped) {
+    StoredSets stored = ReadModSets(gameFolder_);
+    sets_ = std::move(stored.sets);
+    SendMessageW(c_.lvSets, LVM_SETITEMCOUNT, sets_.size(), 0);
+    InvalidateRect(c_.lvSets, nullptr, TRUE);
+    if (!sayWhatWasSkipped || stored.skipped.empty()) return;
+    std::wstring text = L"Tarrow skipped these values of its mod sets in the registry:\r\n";
+    for (const auto& why : stored.skipped) text += L"\r\n" + why;
+    MsgBox(text, MB_OK | MB_ICONWARNING);
+}
+
+int frmModSets::Selected() const {
+    const int row = static_cast<int>(SendMessageW(c_.lvSets, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return row >= 0 && static_cast<size_t>(row) < sets_.size() ? row : -1;
+}
+
+std::vector<std::wstring> frmModSets::FilesOfMain() const {
+    std::vector<std::wstring> files;
+    for (const ArchiveStamp& stamp : StampArchives(gameFolder_)) files.push_back(stamp.name);
+    return files;
+}
+
+std::wstring frmModSets::AskName(const std::wstring& title, const std::wstring& proposal, const std::wstring& except) {
+    std::wstring name = proposal;
+    for (;;) {
+        name = CurrentPrompts().Input(L"The set's name:", title, name);
+        if (name.empty()) return {};
+        if (!IsValidSetName(name)) {
+            MsgBox(L"A set's name has 1 to 64 characters.", MB_OK | MB_ICONWARNING);
+            continue;
+        }
+        const bool taken = std::any_of(sets_.begin(), sets_.end(), [&](const ModSet& s) {
+            return EqualNoCase(s.name, name) && !EqualNoCase(s.name, except);
+        });
+        if (!taken) return name;
+        MsgBox(L"There is a set named " + name + L" already. Choose another name.", MB_OK | MB_ICONWARNING);
+    }
+}
+
+void frmModSets::cmdSave_Click() {
+    const std::wstring name = AskName(L"Save Current", {});
+    if (name.empty()) return;
+    ModSet set{name, {}};
+    for (const auto& file : FilesOfMain()) {
+        if (file.size() > 4 && file.compare(file.size() - 4, 4, EnabledExtension) == 0 && !Globals::IsGameArchiveFile(file)) {
+            set.mods.push_back(SetModName(file));
+        }
+    }
+    if (const long error = SaveModSet(gameFolder_, set)) {
+        MsgBox(L"Tarrow could not keep the set: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
+    }
+    Fill(false);
+}
+
+void frmModSets::cmdSwitch_Click() {
+    const int row = Selected();
+    if (row < 0) return;
+    const ModSet& set = sets_[static_cast<size_t>(row)];
+    const SetSwitch plan = PlanSetSwitch(set, FilesOfMain());
+    if (plan.renames.empty()) {
+        MsgBox(SetSwitchPreview(plan), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (MsgBox(SetSwitchPreview(plan), MB_OKCANCEL | MB_ICONQUESTION) != IDOK || !run_) return;
+    run_({L"switching to the set " + set.name, plan.renames}, L"Switch to " + set.name);
+}
+
+void frmModSets::cmdRename_Click() {
+    const int row = Selected();
+    if (row < 0) return;
+    ModSet set = sets_[static_cast<size_t>(row)];
+    const std::wstring old = set.name;
+    set.name = AskName(L"Rename", old, old);
+    if (set.name.empty() || set.name == old) return;
+    // The new value is written before the old one goes, so that a failure keeps the set; the
+    // registry names values without regard to case, so a new case needs the old value gone first.
+    const bool caseOnly = EqualNoCase(old, set.name);
+    if (caseOnly) DeleteModSet(gameFolder_, old);
+    if (const long error = SaveModSet(gameFolder_, set)) {
+        MsgBox(L"Tarrow could not rename the set: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
+    } else if (!caseOnly) {
+        DeleteModSet(gameFolder_, old);
+    }
+    Fill(false);
+}
+
+void frmModSets::cmdDelete_Click() {
+    const int row = Selected();
+    if (row < 0) return;
+    const std::wstring name = sets_[static_cast<size_t>(row)].name;
+    if (MsgBox(L"Delete the set " + name + L"?", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    DeleteModSet(gameFolder_, name);
+    Fill(false);
+}
+
+void frmModSets::cmdExport_Click() {
+    const int row = Selected();
+    if (row < 0) return;
+    const ModSet& set = sets_[static_cast<size_t>(row)];
+    const auto path = CurrentPrompts().SaveFileName(hwnd_, set.name + L".tarrow-set.txt", std::wstring(kFilter, std::size(kFilter)));
+    if (!path) return;
+    try {
+        WriteWhole(*path, ExportModSet(set));
+    } catch (const AppError& error) {
+        MsgBox(error.Description(), MB_OK | MB_ICONWARNING);
+    }
+}
+
+void frmModSets::cmdImport_Click() {
+    const std::vector<std::wstring> files = CurrentPrompts().OpenFileNames(hwnd_, std::wstring(kFilter, std::size(kFilter)));
+    if (files.empty()) return;
+    ImportedSet imported;
+    try {
+        imported = ImportModSet(ReadWhole(files.front()));
+    } catch (const AppError& error) {
+        MsgBox(error.Description(), MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (!imported.failure.empty()) {
+        MsgBox(FileNameOf(files.front()) + L": " + imported.failure, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    const bool taken = std::any_of(sets_.begin(), sets_.end(), [&](const ModSet& s) { return EqualNoCase(s.name, imported.set.name); });
+    if (taken) imported.set.name = AskName(L"Import", imported.set.name);
+    if (imported.set.name.empty()) return;
+    if (const long error = SaveModSet(gameFolder_, imported.set)) {
+        MsgBox(L"Tarrow could not keep the set: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
+    }
+    Fill(false);
+}
+
+LRESULT frmModSets::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDCANCEL: Unload(); return 0;
+        case IdSave: cmdSave_Click(); return 0;
+        case IdSwitch: cmdSwitch_Click(); return 0;
+        case IdRename: cmdRename_Click(); return 0;
+        case IdDelete: cmdDelete_Click(); return 0;
+        case IdExport: cmdExport_Click(); return 0;
+        case IdImport: cmdImport_Click(); return 0;
+        default: return 0;
+        }
+    case WM_NOTIFY: {
+        auto& header = *reinterpret_cast<NMHDR*>(lParam);
+        if (header.code == LVN_GETDISPINFOW && header.idFrom == IdSets) {
+            auto& item = reinterpret_cast<NMLVDISPINFOW&>(header).item;
+            const auto row = static_cast<size_t>(item.iItem);
+            if (!(item.mask & LVIF_TEXT) || row >= sets_.size()) return 0;
+            cell_ = item.iSubItem == 0 ? sets_[row].name : ToDecimal(static_cast<long long>(sets_[row].mods.size()));
+            item.pszText = cell_.data();
+        }
+        return 0;
+    }
+    case WM_CLOSE: Unload(); return 0;
+    case WM_DPICHANGED: ApplyDpiChange(hwnd_, layout_, wParam, lParam); return 0;
+    case WM_DESTROY:
+        RememberPlace(hwnd_);
+        RemoveKeyboardWindow(hwnd_);
+        return 0;
+    default: break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
