@@ -15,6 +15,8 @@
 #include "core/text.h"
 #include "core/transaction.h"
 #include "modinfo/mod_info.h"
+#include "compat/load_order.h"
+#include "mods/game_program.h"
 #include "mods/installer.h"
 #include "mods/mod_library.h"
 #include "resources/resource.h"
@@ -132,6 +134,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DESTROY:
         if (watch_.valid()) UnwatchHandle(watch_.get());
+        if (game_.valid()) UnwatchHandle(game_.get());
         RemoveKeyboardWindow(hwnd_);
         PostQuitMessage(0);
         return 0;
@@ -151,6 +154,7 @@ void frmMain::Form_Load() {
     AddKeyboardWindow(hwnd_);
     AddCommandKey('Z', hwnd_, mnuEditUndo);
     AddCommandKey('Y', hwnd_, mnuEditRedo);
+    AddCommandKey(VK_F5, hwnd_, mnuToolsPlay, false);
     InstallTest();
 }
 
@@ -202,6 +206,9 @@ void frmMain::CreateMenus() {
     AppendMenuW(tools, MF_STRING | MF_GRAYED, mnuToolsRemove, L"Remove Mod");
     AppendMenuW(tools, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(tools, MF_STRING, mnuTools_ModInfoMaker, L"Mod Info Editor");
+    AppendMenuW(tools, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(tools, MF_STRING, mnuToolsPlay, L"&Play\tF5");
+    AppendMenuW(tools, MF_STRING, mnuToolsChooseProgram, L"Choose Game Program...");
     HMENU about = CreatePopupMenu();
     AppendMenuW(about, MF_STRING, mnuAboutAbout, L"About");
     AppendMenuW(about, MF_STRING, mnuAboutChanges, L"Changes");
@@ -263,11 +270,19 @@ void frmMain::OnCommand(int id, int code, HWND from) {
     case mnuAboutChanges: Open(changes_); return;
     case mnuToolsLoadOrder: mnuToolsLoadOrder_Click(); return;
     case mnuToolsModSets: mnuToolsModSets_Click(); return;
-    case mnuToolsInstall: mnuToolsInstall_Click(); return;
+    case mnuToolsPlay: mnuToolsPlay_Click(); return;
+    case mnuToolsChooseProgram: mnuToolsChooseProgram_Click(); return;
+    case mnuToolsInstall:
+        if (!Playing()) mnuToolsInstall_Click();
+        return;
     case mnuTools_ModInfoMaker: mnuTools_ModInfoMaker_Click(); return;
     case mnuToolsRemove: RemoveSelected(lastList_); return;
-    case mnuEditUndo: mnuEditUndo_Click(); return;
-    case mnuEditRedo: mnuEditRedo_Click(); return;
+    case mnuEditUndo:
+        if (!Playing()) mnuEditUndo_Click();
+        return;
+    case mnuEditRedo:
+        if (!Playing()) mnuEditRedo_Click();
+        return;
     case IdRefresh: cmdRefreshMods_Click(); return;
     case IdEnable: cmdEnable_Click(); return;
     case IdDisable: cmdDisable_Click(); return;
@@ -316,6 +331,7 @@ void frmMain::mnuToolsLoadOrder_Click() {
             return RunForLoadOrder(plan, historyName, cannotUndo);
         });
     loadOrder_->Load(searchPath_, hwnd_);
+    loadOrder_->SetWritable(!Playing());
 }
 
 void frmMain::mnuToolsModSets_Click() {
@@ -327,6 +343,66 @@ void frmMain::mnuToolsModSets_Click() {
         return RunForLoadOrder(plan, historyName, {});
     });
     modSets_->Load(searchPath_, hwnd_);
+    modSets_->SetWritable(!Playing());
+}
+
+void frmMain::mnuToolsPlay_Click() {
+    if (Playing() || searchPath_.empty()) return;
+    std::wstring program = FindGameProgram(searchPath_);
+    if (program.empty()) program = mnuToolsChooseProgram_Click();
+    if (program.empty() || !PlayAnyway()) return;
+    // The game finds its own files from its folder: that is its working folder.
+    std::wstring command = L"\"" + program + L"\"";
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, searchPath_.c_str(),
+                        &startup, &started)) {
+        MsgBox(L"Tarrow could not start " + program + L": " + SystemMessage(GetLastError()), MB_OK | MB_ICONWARNING);
+        return;
+    }
+    CloseHandle(started.hThread);
+    game_ = ProcessHandle(started.hProcess);
+    WatchHandle(game_.get(), [this] { GameEnded(); });
+    SetWritable(false);
+}
+
+std::wstring frmMain::mnuToolsChooseProgram_Click() {
+    using namespace std::string_literals;
+    const auto chosen = CurrentPrompts().OpenFileName(hwnd_, L"Choose the game program", searchPath_,
+                                                      L"Programs (*.exe)\0*.exe\0"s);
+    if (!chosen) return {};
+    if (const long error = KeepGameProgram(*chosen)) {
+        MsgBox(L"Tarrow could not keep the choice: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
+    }
+    return *chosen;
+}
+
+bool frmMain::PlayAnyway() {
+    LoadOrderReport report;
+    try {
+        report = BuildLoadOrder(searchPath_);
+    } catch (const AppError&) {
+        return true;  // nothing to name: the game will say what it finds
+    }
+    if (report.problems.empty()) return true;
+    std::wstring text = L"Load Order finds these problems:\r\n";
+    for (const LoadProblem& problem : report.problems) text += L"\r\n" + problem.archive + L": " + problem.problem;
+    return MsgBox(text + L"\r\n\r\nPlay anyway?", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void frmMain::GameEnded() {
+    UnwatchHandle(game_.get());
+    game_.Reset();
+    SetWritable(true);
+    FindMods();
+}
+
+void frmMain::SetWritable(bool writable) {
+    EnableWindow(c_.cmdEnable, writable);
+    EnableWindow(c_.cmdDisable, writable);
+    if (loadOrder_ && loadOrder_->hwnd()) loadOrder_->SetWritable(writable);
+    if (modSets_ && modSets_->hwnd()) modSets_->SetWritable(writable);
+    if (editor_ && editor_->hwnd()) editor_->SetWritable(writable);
 }
 
 void frmMain::mnuToolsInstall_Click() {
@@ -344,6 +420,7 @@ void frmMain::mnuTools_ModInfoMaker_Click() {
         MainFolder(searchPath_) + name + (lastList_ == c_.listEnabled ? EnabledExtension : DisabledExtension);
     if (!editor_) editor_ = std::make_unique<frmModInfoEditor>([this](const std::wstring& path) { InformationSaved(path); });
     editor_->Edit(archive, hwnd_);
+    editor_->SetWritable(!Playing());
 }
 
 void frmMain::InformationSaved(const std::wstring& archivePath) {
@@ -372,6 +449,11 @@ void frmMain::Form_DropFiles(HDROP drop) {
 
 void frmMain::Install(const std::vector<std::wstring>& downloads) {
     if (downloads.empty()) return;
+    if (Playing()) {
+        MsgBox(L"The game is running and holds its archives. Tarrow installs nothing until it ends.",
+               MB_OK | MB_ICONINFORMATION);
+        return;
+    }
     if (searchPath_.empty()) {
         MsgBox(L"Tarrow does not know the game's folder yet. Choose it in File > Options, press Okay, then "
                L"\"Refresh Program\".",
@@ -402,7 +484,7 @@ void frmMain::Install(const std::vector<std::wstring>& downloads) {
 }
 
 void frmMain::RemoveSelected(HWND list) {
-    if (list != c_.listEnabled && list != c_.listDisabled) return;
+    if (Playing() || (list != c_.listEnabled && list != c_.listDisabled)) return;
     const std::wstring name = CurrentItemText(list);
     if (name.empty()) return;
     if (!RemoveMod(searchPath_, name + (list == c_.listEnabled ? EnabledExtension : DisabledExtension))) return;
@@ -412,9 +494,14 @@ void frmMain::RemoveSelected(HWND list) {
 
 void frmMain::UpdateMenuItems(HMENU menu) {
     const bool selected = lastList_ && !CurrentItemText(lastList_).empty();
-    EnableMenuItem(menu, mnuToolsRemove, MF_BYCOMMAND | (selected ? MF_ENABLED : MF_GRAYED));
-    const std::pair<int, ChangeHistory::MenuItem> items[] = {{mnuEditUndo, history_.UndoItem()},
-                                                             {mnuEditRedo, history_.RedoItem()}};
+    EnableMenuItem(menu, mnuToolsRemove, MF_BYCOMMAND | (selected && !Playing() ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, mnuToolsInstall, MF_BYCOMMAND | (Playing() ? MF_GRAYED : MF_ENABLED));
+    EnableMenuItem(menu, mnuToolsChooseProgram, MF_BYCOMMAND | (Playing() ? MF_GRAYED : MF_ENABLED));
+    ChangeHistory::MenuItem undo = history_.UndoItem(), redo = history_.RedoItem();
+    if (Playing()) undo.enabled = redo.enabled = false;
+    const std::pair<int, ChangeHistory::MenuItem> items[] = {
+        {mnuEditUndo, undo}, {mnuEditRedo, redo},
+        {mnuToolsPlay, Playing() ? ChangeHistory::MenuItem{L"Playing...", false} : ChangeHistory::MenuItem{L"&Play\tF5", true}}};
     for (const auto& [id, item] : items) {
         if (GetMenuState(menu, static_cast<UINT>(id), MF_BYCOMMAND) == static_cast<UINT>(-1)) continue;
         ModifyMenuW(menu, static_cast<UINT>(id), MF_BYCOMMAND | MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED),
@@ -757,7 +844,7 @@ LRESULT frmMain::OnListPress(HWND list, UINT message, WPARAM wParam, LPARAM lPar
     // A prompt opened by the press may have taken its release, which then never
     // reaches the list: a drag begins only while the button is still down.
     const int button = left ? VK_LBUTTON : right ? VK_RBUTTON : VK_MBUTTON;
-    if ((GetKeyState(button) & 0x8000) && !CurrentItemText(list).empty()) BeginDrag(list, release);
+    if ((GetKeyState(button) & 0x8000) && !CurrentItemText(list).empty() && !Playing()) BeginDrag(list, release);
     return result;
 }
 

@@ -34,6 +34,8 @@ public:
         mnuEditUndo,
         mnuEditRedo,
         mnuToolsModSets,
+        mnuToolsPlay,
+        mnuToolsChooseProgram,
     };
     // The control identifiers, by which the controls can be found from outside.
     enum ControlId : int {
@@ -75,6 +77,7 @@ public:
 
     void FindMods();
     bool ModExists(const std::wstring& fullPath);
+    bool Playing() const { return game_.valid(); }
     bool ModRename(const std::wstring& modName, const std::wstring& fromExtension, const std::wstring& toExtension);
     // Shows the information of the archive SearchPath\main\ + name + extension.
     void GetModInfo(const std::wstring& modName, const std::wstring& extension);
@@ -105,6 +108,14 @@ private:
     void TabStrip1_Click();
     void mnuToolsLoadOrder_Click();
     void mnuToolsModSets_Click();
+    void mnuToolsPlay_Click();
+    // Asks for the game program and keeps the choice; empty when the player cancels.
+    std::wstring mnuToolsChooseProgram_Click();
+    // The problems that Load Order finds, in one question; true to play.
+    bool PlayAnyway();
+    void GameEnded();
+    // Greys or brings back everything that writes to main, in every window of ours.
+    void SetWritable(bool writable);
     void mnuToolsInstall_Click();
     void mnuTools_ModInfoMaker_Click();
     // After the editor saved an archive: the panel and Load Order follow.
@@ -163,6 +174,8 @@ private:
     // The enabled mods in the order of their list.
     std::vector<std::wstring> enabledMods_;
     ChangeHistory history_;
+    // The game, while Play has it running: the archives are its then.
+    ProcessHandle game_;
     ChangeNotificationHandle watch_;
     std::wstring watched_;
     // The archives as the lists were read last, and as a change from outside was seen last.

@@ -308,6 +308,23 @@ std::vector<std::wstring> WindowsPrompts::OpenFileNames(HWND owner, const std::w
     return files;
 }
 
+std::optional<std::wstring> WindowsPrompts::OpenFileName(HWND owner, const std::wstring& title,
+                                                         const std::wstring& folder, const std::wstring& filter) {
+    ProgramModal modal;
+    std::wstring file(32768, L'\0');
+    OPENFILENAMEW request{sizeof request};
+    request.hwndOwner = owner;
+    request.lpstrFilter = filter.c_str();
+    request.lpstrFile = file.data();
+    request.nMaxFile = static_cast<DWORD>(file.size());
+    request.lpstrTitle = title.c_str();
+    request.lpstrInitialDir = folder.c_str();
+    request.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameW(&request)) return std::nullopt;
+    file.resize(wcslen(file.c_str()));
+    return file;
+}
+
 std::unique_ptr<Progress> WindowsPrompts::ShowProgress(const std::wstring& title, const std::wstring& text) {
     return std::make_unique<ProgressWindow>(title, text);
 }

@@ -12,5 +12,7 @@ public:
     std::optional<std::wstring> SaveFileName(HWND owner, const std::wstring& defaultName,
                                              const std::wstring& filter) override;
     std::vector<std::wstring> OpenFileNames(HWND owner, const std::wstring& filter) override;
+    std::optional<std::wstring> OpenFileName(HWND owner, const std::wstring& title, const std::wstring& folder,
+                                             const std::wstring& filter) override;
     std::unique_ptr<Progress> ShowProgress(const std::wstring& title, const std::wstring& text) override;
 };

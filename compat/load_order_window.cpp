@@ -165,9 +165,17 @@ void frmLoadOrder::Rebuild(const std::wstring& gameFolder) {
 void frmLoadOrder::EnablePlanButtons() {
     // A button that goes grey with the focus on it would leave the window without one.
     HWND focus = GetFocus();
-    if (!Planned() && (focus == c_.cmdApply || focus == c_.cmdDiscard)) SetFocus(c_.lvArchives);
-    EnableWindow(c_.cmdApply, Planned());
+    const bool apply = Planned() && writable_;
+    if ((!apply && focus == c_.cmdApply) || (!Planned() && focus == c_.cmdDiscard)) SetFocus(c_.lvArchives);
+    EnableWindow(c_.cmdApply, apply);
     EnableWindow(c_.cmdDiscard, Planned());
+    EnableWindow(c_.cmdOriginal, writable_);
+}
+
+void frmLoadOrder::SetWritable(bool writable) {
+    writable_ = writable;
+    EnablePlanButtons();
+    ShowProblem();
 }
 
 bool frmLoadOrder::Planned() const {
@@ -387,7 +395,8 @@ void frmLoadOrder::ShowProblem() {
     const int row = static_cast<int>(SendMessageW(c_.lvProblems, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     const bool some = row >= 0 && static_cast<std::size_t>(row) < report_.problems.size();
     SetWindowTextW(c_.lblProblem, some ? report_.problems[static_cast<std::size_t>(row)].problem.c_str() : L"");
-    EnableWindow(c_.cmdFix, some && report_.problems[static_cast<std::size_t>(row)].kind != ProblemKind::Other);
+    EnableWindow(c_.cmdFix,
+                 writable_ && some && report_.problems[static_cast<std::size_t>(row)].kind != ProblemKind::Other);
 }
 
 void frmLoadOrder::ShowCopies(int row, POINT at) {

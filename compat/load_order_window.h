@@ -47,6 +47,8 @@ public:
     // The report as the list shows it: the planned order while there is a plan.
     const LoadOrderReport& report() const { return report_; }
     bool Planned() const;
+    // While the game runs it holds its archives: nothing is applied then.
+    void SetWritable(bool writable);
     // The shared files on screen, as indexes into the report, in their order.
     const std::vector<std::size_t>& SharedShown() const { return sharedShown_; }
 
@@ -86,6 +88,7 @@ private:
     std::vector<std::size_t> order_;  // the planned order, as indexes into disk_.archives
     LoadOrderReport report_;  // disk_ in the planned order
     int dragFrom_ = -1;       // the row being dragged, or -1
+    bool writable_ = true;
     std::vector<std::size_t> sharedShown_;
     int sortColumn_ = -1;
     bool sortDescending_ = false;

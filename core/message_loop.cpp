@@ -12,6 +12,7 @@ struct CommandKey {
     UINT key;
     HWND target;
     int command;
+    bool ctrl;
 };
 std::vector<CommandKey> g_keys;
 
@@ -40,13 +41,13 @@ bool TextBoxHasFocus() {
 }
 
 bool DispatchCommandKey(const MSG& msg) {
-    if (msg.message != WM_KEYDOWN || !(GetKeyState(VK_CONTROL) & 0x8000) || (GetKeyState(VK_MENU) & 0x8000)) {
-        return false;
-    }
-    const auto key = std::find_if(g_keys.begin(), g_keys.end(), [&](const CommandKey& k) { return k.key == msg.wParam; });
-    if (key == g_keys.end() || !IsWindow(key->target) || !IsWindowEnabled(key->target) || TextBoxHasFocus()) {
-        return false;
-    }
+    if (msg.message != WM_KEYDOWN || (GetKeyState(VK_MENU) & 0x8000)) return false;
+    const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    const auto key = std::find_if(g_keys.begin(), g_keys.end(),
+                                  [&](const CommandKey& k) { return k.key == msg.wParam && k.ctrl == ctrl; });
+    if (key == g_keys.end() || !IsWindow(key->target) || !IsWindowEnabled(key->target)) return false;
+    // A text box's own keys are Ctrl+ ones.
+    if (key->ctrl && TextBoxHasFocus()) return false;
     SendMessageW(key->target, WM_COMMAND, static_cast<WPARAM>(key->command), 0);
     return true;
 }
@@ -60,7 +61,7 @@ void RemoveKeyboardWindow(HWND window) {
     std::erase_if(g_keys, [&](const CommandKey& k) { return k.target == window; });
 }
 
-void AddCommandKey(UINT key, HWND target, int command) { g_keys.push_back({key, target, command}); }
+void AddCommandKey(UINT key, HWND target, int command, bool ctrl) { g_keys.push_back({key, target, command, ctrl}); }
 
 void WatchHandle(HANDLE handle, std::function<void()> signalled) { g_watches.push_back({handle, std::move(signalled)}); }
 

@@ -10,8 +10,8 @@
 
 void AddKeyboardWindow(HWND window);
 void RemoveKeyboardWindow(HWND window);
-// Ctrl+key sends command to target as a menu command would.
-void AddCommandKey(UINT key, HWND target, int command);
+// Ctrl+key (or the key alone, for F5 and its kind) sends command to target as a menu command would.
+void AddCommandKey(UINT key, HWND target, int command, bool ctrl = true);
 // While watched, a signalled handle calls signalled from the loop.
 void WatchHandle(HANDLE handle, std::function<void()> signalled);
 void UnwatchHandle(HANDLE handle);

@@ -35,6 +35,9 @@ public:
                                                      const std::wstring& filter) = 0;
     // The standard Open dialog, several files allowed; none when the user cancels.
     virtual std::vector<std::wstring> OpenFileNames(HWND owner, const std::wstring& filter) = 0;
+    // The standard Open dialog for one file, with a title, starting in a folder.
+    virtual std::optional<std::wstring> OpenFileName(HWND owner, const std::wstring& title, const std::wstring& folder,
+                                                     const std::wstring& filter) = 0;
     virtual std::unique_ptr<Progress> ShowProgress(const std::wstring& title, const std::wstring& text) = 0;
 };
 

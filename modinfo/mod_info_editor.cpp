@@ -134,7 +134,13 @@ void frmModInfoEditor::UpdatePreview() {
     SendMessageW(c_.rtfPreview, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&how), reinterpret_cast<LPARAM>(rtf.c_str()));
 }
 
+void frmModInfoEditor::SetWritable(bool writable) {
+    writable_ = writable;
+    if (c_.cmdSave) EnableWindow(c_.cmdSave, writable);
+}
+
 bool frmModInfoEditor::Save() {
+    if (!writable_) return false;
     std::wstring warning;
     const std::wstring failure = SaveInformation(archive_, existingText_, Fields(), warning);
     if (!failure.empty()) {

@@ -37,9 +37,12 @@ public:
 
     const Controls& controls() const { return c_; }
     const std::wstring& archive() const { return archive_; }
+    // While the game runs it holds its archives: no save then.
+    void SetWritable(bool writable);
 
 private:
     friend class WindowBase<frmModInfoEditor>;
+    bool writable_ = true;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     void LoadArchive(const std::wstring& archivePath);

@@ -32,6 +32,8 @@ public:
     void Unload();
     const Controls& controls() const { return c_; }
     const std::vector<ModSet>& sets() const { return sets_; }
+    // While the game runs it holds its archives: no switch then.
+    void SetWritable(bool writable) { EnableWindow(c_.cmdSwitch, writable); }
 
 private:
     friend class WindowBase<frmModSets>;

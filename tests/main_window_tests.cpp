@@ -39,8 +39,8 @@ protected:
     }
     void ClickTab(int index) { ::ClickTab(c().TabStrip1, index); }
     // The Edit menu's item, as the menu shows it when it opens, and whether it can be chosen.
-    std::pair<std::wstring, bool> EditItem(int id) {
-        HMENU edit = GetSubMenu(GetMenu(form->hwnd()), 1);
+    std::pair<std::wstring, bool> EditItem(int id, int menu = 1) {
+        HMENU edit = GetSubMenu(GetMenu(form->hwnd()), menu);
         SendMessageW(form->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(edit), 1);
         wchar_t text[128] = {};
         GetMenuStringW(edit, static_cast<UINT>(id), text, 128, MF_BYCOMMAND);
@@ -241,6 +241,47 @@ TEST_F(MainWindow, AChangeFromOutsideShowsInTheLists) {
     EXPECT_EQ(Enabled(), (Names{L"armour", L"sniper"}));
     EXPECT_EQ(ListSelection(c().listEnabled), 1);
     EXPECT_TRUE(prompts.asked.empty());
+}
+
+// Play starts the game from its folder, after naming what Load Order finds;
+// while it runs, what writes to main is greyed, and when it ends the lists are
+// read again and everything comes back.
+TEST_F(MainWindow, PlayHoldsWritesWhileTheGameRuns) {
+    game->Add(L"broken.pk3", "not a zip");
+    CopyFileW((ProgramFolder() + L"\\fake_game.exe").c_str(), (game->folder + L"\\CoDSP.exe").c_str(), FALSE);
+    const HANDLE end = CreateEventW(nullptr, TRUE, FALSE, L"Local\\TarrowTestGameEnd");
+    Start();
+    prompts.buttons = {IDYES};
+    SetForegroundWindow(form->hwnd());
+    PressKey(VK_F5);
+    ASSERT_TRUE(PumpUntil([&] { return form->Playing(); }));
+    ASSERT_EQ(prompts.MessageTexts().size(), 1u);
+    EXPECT_EQ(prompts.MessageTexts()[0].rfind(L"Load Order finds these problems:\r\n\r\nbroken.pk3: ", 0), 0u);
+    EXPECT_TRUE(PumpUntil([&] { return game->Has(L"..\\working-folder.txt"); }));
+    EXPECT_FALSE(IsWindowEnabled(c().cmdEnable));
+    EXPECT_FALSE(IsWindowEnabled(c().cmdDisable));
+    EXPECT_EQ(EditItem(frmMain::mnuToolsPlay, 2), std::pair(std::wstring(L"Playing..."), false));
+    EXPECT_FALSE(EditItem(frmMain::mnuToolsInstall, 2).second);
+    game->Add(L"later.pk3");
+    SetEvent(end);
+    EXPECT_TRUE(PumpUntil([&] { return !form->Playing(); }));
+    CloseHandle(end);
+    EXPECT_TRUE(IsWindowEnabled(c().cmdEnable));
+    EXPECT_EQ(EditItem(frmMain::mnuToolsPlay, 2), std::pair(std::wstring(L"&Play\tF5"), true));
+    EXPECT_EQ(Enabled(), (Names{L"broken", L"later"}));
+    const std::string folder = ReadFileBytes(game->folder + L"\\working-folder.txt");
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(folder.data()), folder.size() / 2), game->folder);
+}
+
+// Without a CoDSP program in the game folder, Play asks for one there; a cancel starts nothing.
+TEST_F(MainWindow, PlayAsksForTheProgramWhenThereIsNone) {
+    Start();
+    prompts.program = {std::nullopt};
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsPlay, 0);
+    ASSERT_EQ(prompts.asked.size(), 1u);
+    EXPECT_EQ(prompts.asked[0].title, L"Choose the game program");
+    EXPECT_EQ(prompts.asked[0].text, game->folder);
+    EXPECT_FALSE(form->Playing());
 }
 
 TEST_F(MainWindow, ButtonsWithNothingSelectedOnlyRefresh) {

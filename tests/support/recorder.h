@@ -44,6 +44,11 @@ public:
         asked.push_back({AskedPrompt::Open, filter, L"", 0});
         return Take(opened, std::vector<std::wstring>());
     }
+    std::optional<std::wstring> OpenFileName(HWND, const std::wstring& title, const std::wstring& folder,
+                                             const std::wstring&) override {
+        asked.push_back({AskedPrompt::Open, folder, title, 0});
+        return Take(program, std::optional<std::wstring>());
+    }
     std::unique_ptr<Progress> ShowProgress(const std::wstring& title, const std::wstring& text) override {
         asked.push_back({AskedPrompt::ShowProgress, text, title, 0});
         return std::make_unique<RecordedProgress>(*this);
@@ -65,6 +70,7 @@ public:
     std::deque<std::optional<std::wstring>> folders;
     std::deque<std::optional<std::wstring>> files;
     std::deque<std::vector<std::wstring>> opened;
+    std::deque<std::optional<std::wstring>> program;  // answers of the one-file Open dialog
     // The progress window's updates so far; the user cancels at the update numbered cancelAt.
     int progressUpdates = 0;
     int cancelAt = -1;
