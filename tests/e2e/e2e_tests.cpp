@@ -579,6 +579,15 @@ TEST(Screenshots, OfTheDemo) {
     SendMessageW(loadOrder, WM_CLOSE, 0, 0);
 
     SetForegroundWindow(main);
+    ChooseMenu(main, 2, 1);
+    HWND modSets = tarrow.Window(L"TarrowModSets");
+    ASSERT_NE(modSets, nullptr);
+    SelectFirstRow(modSets, frmModSets::IdSets);
+    PumpUntil([] { return false; }, 500);
+    SaveWindow(modSets, out + L"\\mod-sets.bmp");
+    SendMessageW(modSets, WM_CLOSE, 0, 0);
+
+    SetForegroundWindow(main);
     ClickItem(enabled, sniper);
     ChooseMenu(main, 2, 4);
     HWND editor = tarrow.Window(L"TarrowModInfoEditor");
