@@ -23,11 +23,14 @@ using Names = std::vector<std::wstring>;
 class ModSets : public ::testing::Test {
 protected:
     void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, ModSetsKey); }
-    // Writes a raw value, as a damaged or foreign registry may hold it.
-    void WriteRaw(const std::wstring& name, DWORD type, const std::wstring& data) {
+    // Writes a raw value among a folder's sets, as a damaged or foreign registry may hold it.
+    static void WriteRaw(const std::wstring& name, DWORD type, const std::wstring& data,
+                         const std::wstring& gameFolder = L"C:\\Games\\CoD") {
+        std::wstring path = gameFolder;
+        for (wchar_t& ch : path) ch = ch == L'\\' ? L'/' : static_cast<wchar_t>(towlower(ch));
         HKEY raw = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(ModSetsKey) + L"\\c:/games/cod").c_str(), 0, nullptr,
-                                  0, KEY_WRITE, nullptr, &raw, nullptr),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(ModSetsKey) + L"\\" + path).c_str(), 0, nullptr, 0,
+                                  KEY_WRITE, nullptr, &raw, nullptr),
                   ERROR_SUCCESS);
         const RegKeyHandle key(raw);
         RegSetValueExW(key.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
@@ -100,10 +103,15 @@ TEST_F(ModSets, TheWindowSavesImportsSwitchesAndUndoes) {
     TestGame game;
     game.Add(L"a.pk3");
     game.Add(L"b.dis");
+    WriteRaw(L"Damaged", REG_SZ, std::wstring(L"sniper") + L'\0', game.folder);
     auto form = StartMainWindow();
+    // A damaged value is named once, when the window opens.
     SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsModSets, 0);
     PumpPending();
     ASSERT_NE(form->ModSets(), nullptr);
+    EXPECT_EQ(prompts.MessageTexts(), Names{L"Tarrow skipped these values of its mod sets in the registry:\r\n\r\n"
+                                            L"\"Damaged\", which is not a list of names"});
+    prompts.asked.clear();
     const auto& c = form->ModSets()->controls();
     prompts.inputs = {L"Only A"};
     ClickAt(c.cmdSave, 20, 10);
@@ -127,4 +135,17 @@ TEST_F(ModSets, TheWindowSavesImportsSwitchesAndUndoes) {
     PressCtrlKey('Z');
     EXPECT_TRUE(PumpUntil([&] { return game.Has(L"a.pk3") && game.Has(L"b.dis"); }));
     EXPECT_EQ(ListItems(form->controls().listEnabled), Names{L"a"});
+
+    // Rename and delete the first set, "Only A".
+    SendMessageW(c.lvSets, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
+    prompts.inputs = {L"Just A"};
+    ClickAt(c.cmdRename, 20, 10);
+    ASSERT_EQ(form->ModSets()->sets().size(), 2u);
+    EXPECT_EQ(form->ModSets()->sets()[0].name, L"Just A");
+    EXPECT_EQ(form->ModSets()->sets()[0].mods, Names{L"a"});
+    SendMessageW(c.lvSets, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
+    prompts.buttons = {IDYES};
+    ClickAt(c.cmdDelete, 20, 10);
+    ASSERT_EQ(form->ModSets()->sets().size(), 1u);
+    EXPECT_EQ(form->ModSets()->sets()[0].name, L"Only B");
 }
