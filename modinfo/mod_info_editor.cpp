@@ -140,7 +140,12 @@ void frmModInfoEditor::SetWritable(bool writable) {
 }
 
 bool frmModInfoEditor::Save() {
-    if (!writable_) return false;
+    if (!writable_) {
+        MsgBox(L"The game is running and holds its archives, so Tarrow could not save the information of " +
+                   FileNameOf(archive_) + L".",
+               MB_OK | MB_ICONWARNING);
+        return false;
+    }
     std::wstring warning;
     const std::wstring failure = SaveInformation(archive_, existingText_, Fields(), warning);
     if (!failure.empty()) {
