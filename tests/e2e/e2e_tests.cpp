@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "core/handles.h"
 #include "app/options_dialog.h"
 #include "compat/compatibility.h"
 #include "compat/load_order_window.h"
@@ -230,14 +231,27 @@ void CloseWithAltF4(HWND window) {
 }
 
 // Chooses a menu item with the keyboard: F10 to the menu bar, right to the
-// menu, down to open it, down to the item, Enter.
+// menu, down to open it, down to the item, Enter. Each key waits until the
+// program has taken the one before: keys sent while the menu opens can be
+// taken by the menu bar instead of the menu.
 void ChooseMenu(HWND window, int menuIndex, int itemIndex) {
     Ready(window);
-    PressKey(VK_F10);
-    for (int i = 0; i < menuIndex; ++i) PressKey(VK_RIGHT);
-    PressKey(VK_DOWN);
-    for (int i = 0; i < itemIndex; ++i) PressKey(VK_DOWN);
-    PressKey(VK_RETURN);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    const ProcessHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
+    auto press = [&](WORD key) {
+        PressKey(key);
+        WaitForInputIdle(process.get(), 1000);
+    };
+    press(VK_F10);
+    for (int i = 0; i < menuIndex; ++i) press(VK_RIGHT);
+    press(VK_DOWN);
+    PumpUntil([] {
+        HWND popup = FindWindowW(L"#32768", nullptr);
+        return popup && IsWindowVisible(popup);
+    }, 3000);
+    for (int i = 0; i < itemIndex; ++i) press(VK_DOWN);
+    press(VK_RETURN);
 }
 
 void TypeText(const std::wstring& text) {
