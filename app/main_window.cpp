@@ -585,19 +585,12 @@ bool frmMain::RunForLoadOrder(const ChangePlan& plan, const std::wstring& histor
         if (shownArchive_ == main + step.from) shownArchive_ = main + step.to;
         if (!enabled.empty() && enabled + EnabledExtension == step.from) enabled = ModNameOf(step.to, EnabledExtension);
     }
-    const std::wstring disabled = CurrentItemText(c_.listDisabled);
-    FindMods();
-    for (const auto& [list, name] : {std::pair{c_.listEnabled, enabled}, std::pair{c_.listDisabled, disabled}}) {
-        const LRESULT index =
-            SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
-        if (!name.empty() && index != LB_ERR) SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    }
+    FindModsSelecting(enabled, CurrentItemText(c_.listDisabled));
     if (currentTab_ == 2) compatibility_.RefreshList(enabledMods_);
     return true;
 }
 
-void frmMain::ReadModsKeepingSelection() {
-    const std::wstring enabled = CurrentItemText(c_.listEnabled), disabled = CurrentItemText(c_.listDisabled);
+void frmMain::FindModsSelecting(const std::wstring& enabled, const std::wstring& disabled) {
     FindMods();
     for (const auto& [list, name] : {std::pair{c_.listEnabled, enabled}, std::pair{c_.listDisabled, disabled}}) {
         if (name.empty()) continue;
@@ -605,6 +598,10 @@ void frmMain::ReadModsKeepingSelection() {
             SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
         if (index != LB_ERR) SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
     }
+}
+
+void frmMain::ReadModsKeepingSelection() {
+    FindModsSelecting(CurrentItemText(c_.listEnabled), CurrentItemText(c_.listDisabled));
     if (!shownArchive_.empty() && !FileSystem::FileExists(shownArchive_)) {
         shownArchive_.clear();
         SetRichText(c_.rtfModInfo, kNotSelectedRtf);

@@ -136,6 +136,8 @@ private:
     void OutsideTimer_Tick();
     // Reads the lists again and keeps the selections whose mods are still there.
     void ReadModsKeepingSelection();
+    // Reads the lists again and selects these mods where they are listed.
+    void FindModsSelecting(const std::wstring& enabled, const std::wstring& disabled);
     // A change that the Load Order window asks for; the selections and the
     // panel follow the renamed archives.
     bool RunForLoadOrder(const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo);

@@ -9,6 +9,7 @@
 
 #include "core/busy_cursor.h"
 #include "core/errors.h"
+#include "core/file_system.h"
 #include "core/handles.h"
 #include "core/message_loop.h"
 #include "core/prompts.h"
@@ -79,19 +80,6 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
     if (done) memory.Release();
     CloseClipboard();
     return done;
-}
-
-// Writes the text as UTF-8, with the signature that Windows tools look for.
-void WriteUtf8File(const std::wstring& path, const std::wstring& text) {
-    const std::string bytes = "\xEF\xBB\xBF" + WideToUtf8(text);
-    const FileHandle file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) throw Win32Error(GetLastError(), L"Tarrow could not save " + path);
-    DWORD written = 0;
-    const bool ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size() && FlushFileBuffers(file.get());
-    const DWORD error = GetLastError();
-    if (!ok) throw Win32Error(error, L"Tarrow could not save " + path);
 }
 
 }  // namespace
@@ -222,9 +210,7 @@ void frmLoadOrder::MoveTo(std::size_t from, std::size_t to) {
 }
 
 std::vector<std::wstring> frmLoadOrder::TakenNames() const {
-    std::vector<std::wstring> taken;
-    for (const ArchiveStamp& stamp : StampArchives(gameFolder_)) taken.push_back(stamp.name);
-    return taken;
+    return ArchiveFileNames(gameFolder_);
 }
 
 void frmLoadOrder::Preview(const ReorderPlan& plan, const LoadOrderReport& after, const std::wstring& historyName) {
@@ -437,7 +423,8 @@ void frmLoadOrder::cmdSave_Click() {
         hwnd_, L"load-order.txt", L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0"s);
     if (!path) return;
     try {
-        WriteUtf8File(*path, LoadOrderText(report_));
+        // UTF-8, with the signature that Windows tools look for.
+        FileSystem::WriteWholeFile(*path, "\xEF\xBB\xBF" + WideToUtf8(LoadOrderText(report_)));
     } catch (const AppError& error) {
         MsgBox(error.Description(), MB_OK | MB_ICONWARNING);
     }

@@ -166,3 +166,12 @@ bool MatchesPattern(const std::wstring& name, const std::wstring& pattern) {
 }
 
 }  // namespace FileSystem
+
+void FileSystem::WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+    const FileHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    const bool ok = file.valid() && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size() && FlushFileBuffers(file.get());
+    if (!ok) throw Win32Error(GetLastError(), L"Tarrow could not save " + path);
+}

@@ -33,6 +33,10 @@ bool FileExists(const std::wstring& path);
 // call fail, as does a missing folder; failures throw AppError.
 void DeleteFolder(const std::wstring& path);
 
+// Writes bytes to a file the player chose (outside main), flushed; throws
+// AppError "Tarrow could not save <path>" with the system's reason.
+void WriteWholeFile(const std::wstring& path, const std::string& bytes);
+
 // The folder of the running program, without a trailing backslash.
 std::wstring ProgramFolder();
 

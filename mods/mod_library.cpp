@@ -66,6 +66,12 @@ bool IsTarrowKeyChar(wchar_t c) {
            std::wstring_view(L"<>:\"/\\|?*").find(c) == std::wstring_view::npos;
 }
 
+std::vector<std::wstring> ArchiveFileNames(const std::wstring& gameFolder) {
+    std::vector<std::wstring> names;
+    for (ArchiveStamp& stamp : StampArchives(gameFolder)) names.push_back(std::move(stamp.name));
+    return names;
+}
+
 size_t TarrowPrefixLength(const std::wstring& file) {
     constexpr size_t kLongest = 12;
     for (size_t i = 0; i < file.size() && i <= kLongest; ++i) {

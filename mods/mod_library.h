@@ -31,6 +31,8 @@ struct ArchiveStamp {
 };
 // The .pk3 and .dis files of the main folder, by name; none when it cannot be listed.
 std::vector<ArchiveStamp> StampArchives(const std::wstring& gameFolder);
+// Their names alone.
+std::vector<std::wstring> ArchiveFileNames(const std::wstring& gameFolder);
 
 // Tarrow's own prefix, which a reorder puts before a mod's name to place it in
 // the load order: a key of one to twelve characters, then "^", as in

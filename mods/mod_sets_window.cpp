@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/errors.h"
+#include "core/file_system.h"
 #include "core/globals.h"
 #include "core/handles.h"
 #include "core/prompts.h"
@@ -31,16 +32,6 @@ std::string ReadWhole(const std::wstring& path) {
         if (bytes.size() > (1u << 20)) break;
     }
     return bytes;
-}
-
-void WriteWhole(const std::wstring& path, const std::string& bytes) {
-    const FileHandle file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file.valid() || !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size() || !FlushFileBuffers(file.get())) {
-        throw Win32Error(GetLastError(), L"Tarrow could not save " + path);
-    }
 }
 
 }  // namespace
@@ -105,9 +96,7 @@ int frmModSets::Selected() const {
 }
 
 std::vector<std::wstring> frmModSets::FilesOfMain() const {
-    std::vector<std::wstring> files;
-    for (const ArchiveStamp& stamp : StampArchives(gameFolder_)) files.push_back(stamp.name);
-    return files;
+    return ArchiveFileNames(gameFolder_);
 }
 
 std::wstring frmModSets::AskName(const std::wstring& title, const std::wstring& proposal, const std::wstring& except) {
@@ -190,7 +179,7 @@ void frmModSets::cmdExport_Click() {
     const auto path = CurrentPrompts().SaveFileName(hwnd_, set.name + L".tarrow-set.txt", std::wstring(kFilter, std::size(kFilter)));
     if (!path) return;
     try {
-        WriteWhole(*path, ExportModSet(set));
+        FileSystem::WriteWholeFile(*path, ExportModSet(set));
     } catch (const AppError& error) {
         MsgBox(error.Description(), MB_OK | MB_ICONWARNING);
     }

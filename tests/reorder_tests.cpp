@@ -80,7 +80,9 @@ TEST(Reorder, TheFewestRenamesGiveTheWantedOrder) {
         EXPECT_EQ(plan.renames.size(), c.renames) << c.what;
         const Names renamed = Renamed(c.wanted, plan);
         EXPECT_EQ(Applied(present, plan), renamed) << c.what;
-        if (!c.newNames.empty()) EXPECT_EQ(renamed, c.newNames) << c.what;
+        if (!c.newNames.empty()) {
+            EXPECT_EQ(renamed, c.newNames) << c.what;
+        }
         for (const auto& name : renamed) {
             EXPECT_LE(name.size(), 64u) << c.what;
             EXPECT_EQ(name.substr(name.size() - 4), L".pk3") << c.what;
