@@ -189,7 +189,9 @@ void frmMain::InstallTest() {
     }
 }
 
-void frmMain::CreateMenus() {
+void frmMain::CreateMenus() { SetMenu(hwnd_, CreateMenuBar()); }
+
+HMENU frmMain::CreateMenuBar() {
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
     AppendMenuW(file, MF_STRING, mnuFileOptions, L"Options");
@@ -216,7 +218,7 @@ void frmMain::CreateMenus() {
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), L"&Edit");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), L"Tools");
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(about), L"About");
-    SetMenu(hwnd_, bar);
+    return bar;
 }
 
 void frmMain::CreatePages() {

@@ -70,6 +70,9 @@ public:
     // Creates the window, runs the start-up, and shows it.
     void Load(int show = SW_SHOWNORMAL);
 
+    // The menu bar, as the window has it when it opens.
+    static HMENU CreateMenuBar();
+
     const Controls& controls() const { return c_; }
     ctlCompatibility& compatibility() { return compatibility_; }
     const std::wstring& SearchPath() const { return searchPath_; }

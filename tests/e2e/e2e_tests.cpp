@@ -230,11 +230,74 @@ void CloseWithAltF4(HWND window) {
     }
 }
 
-// Chooses a menu item with the keyboard: F10 to the menu bar, right to the
-// menu, down to open it, down to the item, Enter. Each key waits until the
-// program has taken the one before: keys sent while the menu opens can be
-// taken by the menu bar instead of the menu.
-void ChooseMenu(HWND window, int menuIndex, int itemIndex) {
+// Where the arrow keys find a command in the main window's menus: the menu's
+// place on the bar, and the item's among those the keys stop at. Read from
+// the program's own menu bar, so that a new item moves no test.
+struct MenuPlace {
+    int menu = -1, item = -1;
+};
+MenuPlace PlaceOf(int command) {
+    HMENU bar = frmMain::CreateMenuBar();
+    MenuPlace place;
+    for (int m = 0; m < GetMenuItemCount(bar) && place.menu < 0; ++m) {
+        HMENU popup = GetSubMenu(bar, m);
+        for (int i = 0, stop = 0; i < GetMenuItemCount(popup); ++i) {
+            if (GetMenuState(popup, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR) continue;
+            if (GetMenuItemID(popup, i) == static_cast<UINT>(command)) {
+                place = {m, stop};
+                break;
+            }
+            ++stop;
+        }
+    }
+    DestroyMenu(bar);
+    return place;
+}
+
+HWND OpenPopupMenu() {
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            wchar_t name[16]{};
+            GetClassNameW(w, name, 16);
+            if (std::wstring(name) != L"#32768" || !IsWindowVisible(w)) return TRUE;
+            *reinterpret_cast<HWND*>(p) = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The top of the highlighted item of an open menu, as the screen shows it, or -1.
+int HighlightedRow(HWND popup) {
+    RECT r{};
+    GetWindowRect(popup, &r);
+    const int h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP column = CreateCompatibleBitmap(screen, 1, h);
+    HGDIOBJ old = SelectObject(memory, column);
+    BitBlt(memory, 0, 0, 1, h, screen, r.left + 8, r.top, SRCCOPY);
+    int row = -1;
+    const COLORREF marks[] = {GetSysColor(COLOR_HIGHLIGHT), GetSysColor(COLOR_MENUHILIGHT)};
+    for (int y = 0; y < h && row < 0; ++y) {
+        const COLORREF pixel = GetPixel(memory, 0, y);
+        if (pixel == marks[0] || pixel == marks[1]) row = y;
+    }
+    SelectObject(memory, old);
+    DeleteObject(column);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return row;
+}
+
+// Chooses a command of the main window with the keyboard, as a person does:
+// F10 to the menu bar, right to the menu, down to open it, down to the item,
+// Enter. Each arrow in the open menu waits until the highlight has moved, so
+// that no key is counted that the menu did not take.
+void ChooseMenu(HWND window, int command) {
+    const MenuPlace place = PlaceOf(command);
+    ASSERT_GE(place.menu, 0) << "no menu item " << command;
     Ready(window);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
@@ -243,15 +306,28 @@ void ChooseMenu(HWND window, int menuIndex, int itemIndex) {
         PressKey(key);
         WaitForInputIdle(process.get(), 1000);
     };
+    // A menu highlights the item under the pointer, wherever the keys put it:
+    // the pointer waits where no menu opens, below the window.
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    MoveTo(GetDesktopWindow(), frame.left + 4, frame.bottom + 40);
     press(VK_F10);
-    for (int i = 0; i < menuIndex; ++i) press(VK_RIGHT);
+    for (int i = 0; i < place.menu; ++i) press(VK_RIGHT);
     press(VK_DOWN);
-    PumpUntil([] {
-        HWND popup = FindWindowW(L"#32768", nullptr);
-        return popup && IsWindowVisible(popup);
-    }, 3000);
-    for (int i = 0; i < itemIndex; ++i) press(VK_DOWN);
-    press(VK_RETURN);
+    HWND popup = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (popup = OpenPopupMenu()) != nullptr; }, 3000));
+    int row = -1;
+    // A menu opened from the keyboard highlights its first item; one that did not, gets it with Down.
+    if (!PumpUntil([&] { return (row = HighlightedRow(popup)) >= 0; }, 1000)) {
+        PressKey(VK_DOWN);
+        ASSERT_TRUE(PumpUntil([&] { return (row = HighlightedRow(popup)) >= 0; }, 3000));
+    }
+    for (int i = 0; i < place.item; ++i) {
+        const int before = row;
+        PressKey(VK_DOWN);
+        ASSERT_TRUE(PumpUntil([&] { return (row = HighlightedRow(popup)) > before; }, 3000)) << "item " << i + 1;
+    }
+    PressKey(VK_RETURN);
 }
 
 void TypeText(const std::wstring& text) {
@@ -395,7 +471,7 @@ TEST(EndToEnd, ShowsWhatTheGameLoads) {
     Tarrow tarrow;
     HWND main = tarrow.Window(L"TarrowMain");
     ASSERT_NE(main, nullptr);
-    ChooseMenu(main, 2, 0);
+    ChooseMenu(main, frmMain::mnuToolsLoadOrder);
     HWND window = tarrow.Window(L"TarrowLoadOrder");
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(TextOf(window), L"Load Order");
@@ -444,7 +520,7 @@ TEST(EndToEnd, InstallsADownloadAndRemovesAMod) {
     Tarrow tarrow;
     HWND main = tarrow.Window(L"TarrowMain");
     ASSERT_NE(main, nullptr);
-    ChooseMenu(main, 2, 2);
+    ChooseMenu(main, frmMain::mnuToolsInstall);
     HWND open = tarrow.Window(L"#32770");
     ASSERT_NE(open, nullptr);
     Ready(open);
@@ -477,7 +553,7 @@ TEST(EndToEnd, EditsTheInformationOfAMod) {
     HWND info = Control(main, frmMain::IdModInfo);
     ClickItem(enabled, 0);
     EXPECT_TRUE(Until([&] { return TextOf(info).rfind(L"Name: Sniper Pack", 0) == 0; }));
-    ChooseMenu(main, 2, 4);
+    ChooseMenu(main, frmMain::mnuTools_ModInfoMaker);
     HWND editor = tarrow.Window(L"TarrowModInfoEditor");
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(TextOf(editor), L"Mod Info Editor");
@@ -503,7 +579,7 @@ TEST(EndToEnd, OptionsAboutChangesAndExit) {
     HWND main = tarrow.Window(L"TarrowMain");
     ASSERT_NE(main, nullptr);
 
-    ChooseMenu(main, 0, 0);
+    ChooseMenu(main, frmMain::mnuFileOptions);
     HWND options = tarrow.Window(L"TarrowOptions");
     ASSERT_NE(options, nullptr);
     HWND location = Control(options, frmOptions::IdLocation);
@@ -521,7 +597,7 @@ TEST(EndToEnd, OptionsAboutChangesAndExit) {
     Click(Control(main, frmMain::IdRefresh));
     EXPECT_TRUE(Until([&] { return ListItems(enabled) == Names{L"new"}; }));
 
-    ChooseMenu(main, 3, 0);
+    ChooseMenu(main, frmMain::mnuAboutAbout);
     HWND about = tarrow.Window(L"TarrowAbout");
     ASSERT_NE(about, nullptr);
     bool version = false;
@@ -533,7 +609,7 @@ TEST(EndToEnd, OptionsAboutChangesAndExit) {
         },
         reinterpret_cast<LPARAM>(&version));
     EXPECT_TRUE(version);
-    ChooseMenu(main, 3, 1);
+    ChooseMenu(main, frmMain::mnuAboutChanges);
     HWND changes = tarrow.Window(L"TarrowChanges");
     ASSERT_NE(changes, nullptr);
     EXPECT_EQ(TextOf(GetWindow(changes, GW_CHILD)).substr(0, 30), L"Changes since version 0.5 Beta");
@@ -574,7 +650,7 @@ TEST(Screenshots, OfTheDemo) {
     PumpUntil([] { return false; }, 300);
     SaveWindow(main, out + L"\\compatibility.bmp");
 
-    ChooseMenu(main, 2, 0);
+    ChooseMenu(main, frmMain::mnuToolsLoadOrder);
     HWND loadOrder = tarrow.Window(L"TarrowLoadOrder");
     ASSERT_NE(loadOrder, nullptr);
     PumpUntil([] { return false; }, 500);
@@ -593,7 +669,7 @@ TEST(Screenshots, OfTheDemo) {
     SendMessageW(loadOrder, WM_CLOSE, 0, 0);
 
     SetForegroundWindow(main);
-    ChooseMenu(main, 2, 1);
+    ChooseMenu(main, frmMain::mnuToolsModSets);
     HWND modSets = tarrow.Window(L"TarrowModSets");
     ASSERT_NE(modSets, nullptr);
     SelectFirstRow(modSets, frmModSets::IdSets);
@@ -603,7 +679,7 @@ TEST(Screenshots, OfTheDemo) {
 
     SetForegroundWindow(main);
     ClickItem(enabled, sniper);
-    ChooseMenu(main, 2, 4);
+    ChooseMenu(main, frmMain::mnuTools_ModInfoMaker);
     HWND editor = tarrow.Window(L"TarrowModInfoEditor");
     ASSERT_NE(editor, nullptr);
     PumpUntil([] { return false; }, 500);
