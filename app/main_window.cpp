@@ -42,13 +42,17 @@ constexpr char kNotSelectedRtf[] =
 
 // A page frame: a borderless container that hands its controls' messages to the main window.
 LRESULT CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_CTLCOLORLISTBOX:
-        return SendMessageW(GetParent(page), message, wParam, lParam);
-    default:
-        return DefWindowProcW(page, message, wParam, lParam);
+    try {
+        switch (message) {
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_CTLCOLORLISTBOX:
+            return SendMessageW(GetParent(page), message, wParam, lParam);
+        default:
+            return DefWindowProcW(page, message, wParam, lParam);
+        }
+    } catch (...) {
+        ReportCurrentException();
     }
 }
 
@@ -125,6 +129,12 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_INITMENUPOPUP:
         UpdateMenuItems(reinterpret_cast<HMENU>(wParam));
         return 0;
+    case WM_ENTERMENULOOP:
+        EnterModalLoop();
+        return 0;
+    case WM_EXITMENULOOP:
+        ExitModalLoop();
+        return 0;
     case WM_TIMER:
         if (wParam == kOutsideTimer) OutsideTimer_Tick();
         return 0;
@@ -200,6 +210,9 @@ HMENU frmMain::CreateMenuBar() {
     HMENU edit = CreatePopupMenu();
     AppendMenuW(edit, MF_STRING | MF_GRAYED, mnuEditUndo, L"&Undo\tCtrl+Z");
     AppendMenuW(edit, MF_STRING | MF_GRAYED, mnuEditRedo, L"&Redo\tCtrl+Y");
+    AppendMenuW(edit, MF_SEPARATOR, 0, nullptr);
+    // Greyed while main holds no journal of a change that could not be put right.
+    AppendMenuW(edit, MF_STRING | MF_GRAYED, mnuEditForget, L"Forget this change");
     HMENU tools = CreatePopupMenu();
     AppendMenuW(tools, MF_STRING, mnuToolsLoadOrder, L"Load Order");
     AppendMenuW(tools, MF_STRING, mnuToolsModSets, L"Mod Sets...");
@@ -285,6 +298,7 @@ void frmMain::OnCommand(int id, int code, HWND from) {
     case mnuEditRedo:
         if (!Playing()) mnuEditRedo_Click();
         return;
+    case mnuEditForget: mnuEditForget_Click(); return;
     case IdRefresh: cmdRefreshMods_Click(); return;
     case IdEnable: cmdEnable_Click(); return;
     case IdDisable: cmdDisable_Click(); return;
@@ -309,6 +323,8 @@ void frmMain::TabStrip1_Click() {
 
 void frmMain::cmdRefreshMods_Click() {
     searchPath_ = Globals::GamePath;
+    // The folder may be another one now, or the archive that held a recovery back may be free.
+    if (!searchPath_.empty()) RecoverAbandonedChange();
     FindMods();
 }
 
@@ -364,6 +380,8 @@ void frmMain::mnuToolsPlay_Click() {
     }
     CloseHandle(started.hThread);
     game_ = ProcessHandle(started.hProcess);
+    // Greying is for the eye; the layer itself refuses every change while the game runs.
+    RefuseChanges(L"The game is running and holds its archives. Tarrow changes nothing in main until it ends.");
     WatchHandle(game_.get(), [this] { GameEnded(); });
     SetWritable(false);
 }
@@ -395,6 +413,7 @@ bool frmMain::PlayAnyway() {
 void frmMain::GameEnded() {
     UnwatchHandle(game_.get());
     game_.Reset();
+    RefuseChanges({});
     SetWritable(true);
     FindMods();
 }
@@ -499,6 +518,8 @@ void frmMain::UpdateMenuItems(HMENU menu) {
     EnableMenuItem(menu, mnuToolsRemove, MF_BYCOMMAND | (selected && !Playing() ? MF_ENABLED : MF_GRAYED));
     EnableMenuItem(menu, mnuToolsInstall, MF_BYCOMMAND | (Playing() ? MF_GRAYED : MF_ENABLED));
     EnableMenuItem(menu, mnuToolsChooseProgram, MF_BYCOMMAND | (Playing() ? MF_GRAYED : MF_ENABLED));
+    const bool left = !searchPath_.empty() && HasLeftJournal(MainFolder(searchPath_));
+    EnableMenuItem(menu, mnuEditForget, MF_BYCOMMAND | (left && !Playing() ? MF_ENABLED : MF_GRAYED));
     ChangeHistory::MenuItem undo = history_.UndoItem(), redo = history_.RedoItem();
     if (Playing()) undo.enabled = redo.enabled = false;
     const std::pair<int, ChangeHistory::MenuItem> items[] = {
@@ -517,6 +538,24 @@ void frmMain::mnuEditUndo_Click() {
 
 void frmMain::mnuEditRedo_Click() {
     if (history_.Redo(searchPath_)) FindMods();
+}
+
+void frmMain::mnuEditForget_Click() {
+    const std::wstring main = MainFolder(searchPath_);
+    if (searchPath_.empty() || !HasLeftJournal(main)) return;
+    if (MsgBox(L"Forget the change that Tarrow could not put right? Its journal is set aside, and main stays as it "
+               L"is now: Tarrow renames nothing back.",
+               MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    unsigned long error = 0;
+    const std::wstring name = ForgetChange(main, error);
+    if (name.empty()) {
+        MsgBox(L"Tarrow could not set the journal aside: " + SystemMessage(error), MB_OK | MB_ICONWARNING);
+        return;
+    }
+    MsgBox(L"The change is forgotten. Its journal is now main\\" + name + L".", MB_OK | MB_ICONINFORMATION);
+    FindMods();
 }
 
 void frmMain::WatchMain() {
@@ -540,7 +579,10 @@ void frmMain::MainChanged() {
 
 void frmMain::OutsideTimer_Tick() {
     // A prompt, a drag, a press or a change of ours is under way: the next tick tries again.
-    if (!IsWindowEnabled(hwnd_) || dragSource_ || pressList_ || ChangeRunning() || !VBUnzBas::Idle()) return;
+    if (!IsWindowEnabled(hwnd_) || dragSource_ || pressList_ || ChangeRunning() || !VBUnzBas::Idle() ||
+        ModalLoopRunning() || GetCapture()) {
+        return;
+    }
     std::vector<ArchiveStamp> stamps = StampArchives(searchPath_);
     if (stamps == stamps_) {
         KillTimer(hwnd_, kOutsideTimer);
@@ -560,8 +602,8 @@ void frmMain::OutsideTimer_Tick() {
 bool frmMain::RunForLoadOrder(const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo) {
     const std::wstring main = MainFolder(searchPath_);
     const ChangeOutcome outcome = RunChange(main, plan);
-    if (outcome.result == ChangeResult::Busy) {
-        MsgBox(BusyMessage, MB_OK | MB_ICONWARNING);
+    if (!outcome.message.empty()) {
+        MsgBox(outcome.message, MB_OK | MB_ICONWARNING);
         return false;
     }
     if (outcome.result != ChangeResult::Done) {
@@ -678,8 +720,8 @@ bool frmMain::ModRename(const std::wstring& modName, const std::wstring& fromExt
     const std::vector<ChangeStep> renames{{modName + fromExtension, modName + toExtension}};
     const ChangeOutcome outcome =
         RunChange(MainFolder(searchPath_), {(disabling ? L"disabling " : L"enabling ") + modName, renames});
-    if (outcome.result == ChangeResult::Busy) {
-        MsgBox(BusyMessage, MB_OK | MB_ICONWARNING);
+    if (!outcome.message.empty()) {
+        MsgBox(outcome.message, MB_OK | MB_ICONWARNING);
         return false;
     }
     if (outcome.result == ChangeResult::Failed) {

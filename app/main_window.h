@@ -36,6 +36,7 @@ public:
         mnuToolsModSets,
         mnuToolsPlay,
         mnuToolsChooseProgram,
+        mnuEditForget,
     };
     // The control identifiers, by which the controls can be found from outside.
     enum ControlId : int {
@@ -131,6 +132,8 @@ private:
     void UpdateMenuItems(HMENU menu);
     void mnuEditUndo_Click();
     void mnuEditRedo_Click();
+    // Sets aside the journal of a change that could not be put right, after a question.
+    void mnuEditForget_Click();
     // Watches main for changes from outside (Explorer, a download, the game's patcher).
     void WatchMain();
     void MainChanged();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/layout.h"
+#include "core/message_loop.h"
 #include "core/runtime_error.h"
 #include "core/window_base.h"
 
@@ -34,13 +35,18 @@ public:
 
 private:
     static BOOL CALLBACK Collect(HWND window, LPARAM self) {
-        if (IsWindowVisible(window) && IsWindowEnabled(window)) {
-            EnableWindow(window, FALSE);
-            reinterpret_cast<ProgramModal*>(self)->disabled_.push_back(window);
+        try {
+            if (IsWindowVisible(window) && IsWindowEnabled(window)) {
+                EnableWindow(window, FALSE);
+                reinterpret_cast<ProgramModal*>(self)->disabled_.push_back(window);
+            }
+            return TRUE;
+        } catch (...) {
+            ReportCurrentException();
         }
-        return TRUE;
     }
 
+    ModalLoop loop_;
     HWND active_;
     HWND focus_;
     std::vector<HWND> disabled_;
@@ -218,6 +224,13 @@ private:
         return RegisterClassExW(&wc);
     }
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        try {
+            return Handle(window, message, wParam, lParam);
+        } catch (...) {
+            ReportCurrentException();
+        }
+    }
+    static LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_NCCREATE) {
             SetWindowLongPtrW(window, GWLP_USERDATA,
                               reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));

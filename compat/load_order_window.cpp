@@ -130,6 +130,10 @@ void frmLoadOrder::CreateControls() {
 }
 
 void frmLoadOrder::Rebuild(const std::wstring& gameFolder) {
+    std::vector<std::wstring> planned;
+    if (Planned() && gameFolder == gameFolder_) {
+        for (const LoadOrderArchive& archive : report_.archives) planned.push_back(archive.file);
+    }
     gameFolder_ = gameFolder;
     SetWindowTextW(c_.lblFolder, (L"Folder: " + gameFolder + L"\\main").c_str());
     {
@@ -141,13 +145,32 @@ void frmLoadOrder::Rebuild(const std::wstring& gameFolder) {
             disk_.problems.push_back({L"main", error.Description()});
         }
     }
-    // What was planned and not applied is for the folder as it was: it goes.
+    // What was planned and not applied stays while its archives are all
+    // there, and no other; otherwise it goes, and the player is told.
     order_.resize(disk_.archives.size());
     std::iota(order_.begin(), order_.end(), std::size_t{0});
-    report_ = disk_;
+    const bool kept = planned.empty() || KeepPlan(planned);
+    report_ = Planned() ? PlannedReport(disk_, order_) : disk_;
     EnablePlanButtons();
     Fill();
     ShowProblem();
+    if (!kept) {
+        MsgBox(L"The archives in main changed, so the order planned in Load Order was dropped. Nothing was renamed.",
+               MB_OK | MB_ICONINFORMATION);
+    }
+}
+
+bool frmLoadOrder::KeepPlan(const std::vector<std::wstring>& planned) {
+    if (planned.size() != disk_.archives.size()) return false;
+    std::vector<std::size_t> order;
+    for (const std::wstring& name : planned) {
+        const auto found = std::find_if(disk_.archives.begin(), disk_.archives.end(),
+                                        [&](const LoadOrderArchive& archive) { return archive.file == name; });
+        if (found == disk_.archives.end()) return false;
+        order.push_back(static_cast<std::size_t>(found - disk_.archives.begin()));
+    }
+    order_ = std::move(order);
+    return true;
 }
 
 void frmLoadOrder::EnablePlanButtons() {
@@ -223,7 +246,12 @@ void frmLoadOrder::Preview(const ReorderPlan& plan, const LoadOrderReport& after
         return;
     }
     if (MsgBox(PreviewText(plan, disk_, after), MB_OKCANCEL | MB_ICONQUESTION) != IDOK || !run_) return;
-    run_({L"reordering mods", plan.renames}, historyName, {});
+    // Once applied, the plan is what main holds: the re-read that follows has nothing to keep.
+    std::vector<std::size_t> planned = order_;
+    std::iota(order_.begin(), order_.end(), std::size_t{0});
+    if (run_({L"reordering mods", plan.renames}, historyName, {})) return;
+    if (planned.size() == disk_.archives.size()) order_ = std::move(planned);
+    Replan(SelectedArchive());
 }
 
 void frmLoadOrder::cmdApply_Click() {
@@ -387,29 +415,37 @@ void frmLoadOrder::ShowProblem() {
 
 void frmLoadOrder::ShowCopies(int row, POINT at) {
     if (row < 0 || static_cast<std::size_t>(row) >= sharedShown_.size()) return;
-    const SharedFile& shared = report_.shared[sharedShown_[static_cast<std::size_t>(row)]];
+    // A copy: nothing here may point into the report while the menu is open.
+    const std::vector<std::size_t> holders = report_.shared[sharedShown_[static_cast<std::size_t>(row)]].holders;
     MenuHandle menu(CreatePopupMenu());
-    for (std::size_t k = 0; k + 1 < shared.holders.size(); ++k) {
-        const LoadOrderArchive& archive = report_.archives[shared.holders[k]];
+    for (std::size_t k = 0; k + 1 < holders.size(); ++k) {
+        const LoadOrderArchive& archive = report_.archives[holders[k]];
         AppendMenuW(menu.get(), MF_STRING | (archive.game ? MF_GRAYED : 0), IdUseCopy + k,
                     (L"Use the copy in " + archive.file).c_str());
     }
-    const int chosen = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+    int chosen = 0;
+    {
+        const ModalLoop loop;
+        chosen = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+    }
     if (chosen < IdUseCopy) return;
     // Just after the present winner: the archive that holds the chosen copy then loads last of them.
-    const std::size_t holder = shared.holders[static_cast<std::size_t>(chosen - IdUseCopy)];
-    MoveTo(holder, shared.holders.back());
+    MoveTo(holders[static_cast<std::size_t>(chosen - IdUseCopy)], holders.back());
 }
 
 LRESULT CALLBACK frmLoadOrder::ArchivesProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                             DWORD_PTR self) {
-    // Alt+Up and Alt+Down move the selected archive.
-    if (message == WM_SYSKEYDOWN && (wParam == VK_UP || wParam == VK_DOWN)) {
-        reinterpret_cast<frmLoadOrder*>(self)->Move(wParam == VK_UP ? -1 : 1);
-        return 0;
+    try {
+        // Alt+Up and Alt+Down move the selected archive.
+        if (message == WM_SYSKEYDOWN && (wParam == VK_UP || wParam == VK_DOWN)) {
+            reinterpret_cast<frmLoadOrder*>(self)->Move(wParam == VK_UP ? -1 : 1);
+            return 0;
+        }
+        if (message == WM_NCDESTROY) RemoveWindowSubclass(list, &frmLoadOrder::ArchivesProc, 1);
+        return DefSubclassProc(list, message, wParam, lParam);
+    } catch (...) {
+        ReportCurrentException();
     }
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(list, &frmLoadOrder::ArchivesProc, 1);
-    return DefSubclassProc(list, message, wParam, lParam);
 }
 
 void frmLoadOrder::cmdCopy_Click() {

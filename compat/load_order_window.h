@@ -67,6 +67,9 @@ private:
     // Moves the archive at a place of the planned order to another place.
     void MoveTo(std::size_t from, std::size_t to);
     void Replan(int select);
+    // Takes the planned order again by the archives' names after a re-read;
+    // false, and no plan, when the folder no longer holds exactly those archives.
+    bool KeepPlan(const std::vector<std::wstring>& planned);
     void EnablePlanButtons();
     int SelectedArchive() const;
     std::vector<std::wstring> TakenNames() const;

@@ -21,6 +21,7 @@ struct Watch {
     std::function<void()> signalled;
 };
 std::vector<Watch> g_watches;
+int g_modalLoops = 0;
 
 std::vector<HANDLE> WatchedHandles() {
     std::vector<HANDLE> handles;
@@ -53,6 +54,14 @@ bool DispatchCommandKey(const MSG& msg) {
 }
 
 }  // namespace
+
+ModalLoop::ModalLoop() { EnterModalLoop(); }
+ModalLoop::~ModalLoop() { ExitModalLoop(); }
+bool ModalLoopRunning() { return g_modalLoops > 0; }
+void EnterModalLoop() { ++g_modalLoops; }
+void ExitModalLoop() {
+    if (g_modalLoops > 0) --g_modalLoops;
+}
 
 void AddKeyboardWindow(HWND window) { g_windows.push_back(window); }
 

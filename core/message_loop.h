@@ -22,3 +22,18 @@ void HandleLoopMessage(MSG& msg);
 // True when a keyboard window took the message.
 bool DispatchToKeyboardWindows(MSG& msg);
 int RunMessageLoop();
+
+// Held while a loop of the system's runs inside one of ours: a menu, a
+// prompt, the folder browser. Timers still fire there, so work that rebuilds
+// what such a loop may hold on to waits until it ends.
+class ModalLoop {
+public:
+    ModalLoop();
+    ~ModalLoop();
+    ModalLoop(const ModalLoop&) = delete;
+    ModalLoop& operator=(const ModalLoop&) = delete;
+};
+bool ModalLoopRunning();
+// For a loop whose start and end arrive as two messages (a window's menus).
+void EnterModalLoop();
+void ExitModalLoop();

@@ -4,7 +4,9 @@
 
 #include <string_view>
 
+#include "core/errors.h"
 #include "core/handles.h"
+#include "core/journal.h"
 #include "core/safe_files.h"
 #include "core/text.h"
 
@@ -30,35 +32,52 @@ std::wstring InFolder(const std::wstring& folder, const std::wstring& name) {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Appends a line and sees it on the disk before going on.
-bool WriteLine(const FileHandle& journal, const std::wstring& line) {
-    const std::string bytes = WideToUtf8(line) + "\n";
+// Appends bytes and sees them on the disk before going on.
+bool WriteDurably(const FileHandle& journal, const std::string& bytes) {
     DWORD written = 0;
     return WriteFile(journal.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size() && FlushFileBuffers(journal.get());
 }
 
+// The journal, held without sharing: DELETE lets the holder remove it or set
+// it aside while it still holds it, so that no other Tarrow adopts it between.
 FileHandle OpenExclusive(const std::wstring& path, DWORD access, DWORD disposition) {
-    return FileHandle(CreateFileW(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return FileHandle(
+        CreateFileW(path.c_str(), access | DELETE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-const wchar_t* KindWord(StepKind kind) {
+journal::Kind KindOf(StepKind kind) {
     switch (kind) {
-    case StepKind::Write: return L"write";
-    case StepKind::Check: return L"check";
-    case StepKind::Recycle: return L"recycle";
-    default: return L"rename";
+    case StepKind::Write: return journal::Kind::Write;
+    case StepKind::Check: return journal::Kind::Check;
+    case StepKind::Recycle: return journal::Kind::Recycle;
+    default: return journal::Kind::Rename;
     }
 }
 
-// The plan as the journal keeps it: what, the steps, then "begin" once they
-// are all on the disk, and "done k" as each step is done.
-bool WritePlan(const FileHandle& journal, const ChangePlan& plan) {
-    std::wstring text = L"what " + plan.what;
-    for (const ChangeStep& step : plan.steps) {
-        text += L"\n" + std::wstring(KindWord(step.kind)) + L" " + step.from + L"\t" + step.to;
+StepKind KindOf(journal::Kind kind) {
+    switch (kind) {
+    case journal::Kind::Write: return StepKind::Write;
+    case journal::Kind::Check: return StepKind::Check;
+    case journal::Kind::Recycle: return StepKind::Recycle;
+    default: return StepKind::Rename;
     }
-    return WriteLine(journal, text + L"\nbegin");
+}
+
+std::vector<journal::Step> JournalSteps(const std::vector<ChangeStep>& steps) {
+    std::vector<journal::Step> out;
+    out.reserve(steps.size());
+    for (const ChangeStep& step : steps) out.push_back({KindOf(step.kind), WideToUtf8(step.from), WideToUtf8(step.to)});
+    return out;
+}
+
+// Why the plan may not run, or the empty text: the same rules as for a journal read back.
+std::wstring PlanProblem(const std::vector<journal::Step>& steps) {
+    for (size_t k = 0; k < steps.size(); ++k) {
+        const std::string problem = journal::StepProblem(steps[k]);
+        if (!problem.empty()) return L"step " + std::to_wstring(k + 1) + L" " + Utf8ToWide(problem);
+    }
+    return {};
 }
 
 // What becomes of a temporary file that a change wrote when the change is undone.
@@ -66,12 +85,18 @@ using Discard = bool (*)(const std::wstring& path);
 bool DeleteOwn(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
 bool RecycleOwn(const std::wstring& path) { return SendToRecycleBin(path).recycled; }
 
+struct UndoReport {
+    std::vector<std::wstring> stuck, skipped;
+};
+
 // Gives the steps before count their old names back, the last first, and
 // discards what the Write steps among them, and a Write at count that had
-// begun, wrote. The name of a file that could not be put back, or the empty
-// text. A file that could not be discarded stays: it is one of ours, offered
-// to the Recycle Bin at the next start, and every archive is as it was.
-std::wstring Undo(const std::wstring& folder, const std::vector<ChangeStep>& steps, size_t count, Discard discard) {
+// begun, wrote. A rename that cannot be undone is named, and the others are
+// still undone: a rename never replaces a file, so none can do harm. A file
+// that could not be discarded stays: it is one of ours, offered to the
+// Recycle Bin at the next start, and every archive is as it was.
+UndoReport Undo(const std::wstring& folder, const std::vector<ChangeStep>& steps, size_t count, Discard discard) {
+    UndoReport report;
     if (count < steps.size() && steps[count].kind == StepKind::Write && Exists(InFolder(folder, steps[count].to))) {
         discard(InFolder(folder, steps[count].to));
     }
@@ -83,57 +108,62 @@ std::wstring Undo(const std::wstring& folder, const std::vector<ChangeStep>& ste
             continue;
         }
         if (step.kind != StepKind::Rename) continue;
+        const bool there = Exists(to), back = Exists(from);
         // Put back already, by an earlier recovery that could not finish.
-        if (!Exists(to) && Exists(from)) continue;
-        if (!MoveFileExW(to.c_str(), from.c_str(), 0)) return step.to;
+        if (!there && back) continue;
+        if (!there) {
+            report.skipped.push_back(step.from + L" (or " + step.to + L")");
+            continue;
+        }
+        if (!MoveFileExW(to.c_str(), from.c_str(), 0)) {
+            report.stuck.push_back(step.to + L": it could not get its old name " + step.from + L" back. " +
+                                   SystemMessage(GetLastError()));
+        }
     }
+    return report;
+}
+
+// Removes the journal that the handle holds, before letting it go.
+void RemoveJournal(FileHandle& journal, const std::wstring& path) {
+    FILE_DISPOSITION_INFO gone{TRUE};
+    const bool removed = SetFileInformationByHandle(journal.get(), FileDispositionInfo, &gone, sizeof gone);
+    journal.Reset();
+    if (!removed) DeleteFileW(path.c_str());
+}
+
+// A free name in the folder for a journal set aside; the game ignores it, and
+// no step of a journal may name it.
+std::wstring SetAsideName(const std::wstring& folder) {
+    for (unsigned n = 1;; ++n) {
+        std::wstring name = L"~tarrow-journal-set-aside-" + std::to_wstring(n) + L".txt";
+        if (!Exists(InFolder(folder, name))) return name;
+    }
+}
+
+// Renames the journal that the handle holds, then lets it go: the name it
+// now has, or the empty text with the system's error.
+std::wstring SetAside(FileHandle& journal, const std::wstring& folder, unsigned long& error) {
+    const std::wstring name = SetAsideName(folder), target = InFolder(folder, name);
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    std::copy(target.begin(), target.end(), info->FileName);
+    const bool renamed =
+        SetFileInformationByHandle(journal.get(), FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
+    journal.Reset();
+    if (renamed || MoveFileExW(InFolder(folder, JournalName).c_str(), target.c_str(), 0)) return name;
+    error = GetLastError();
     return {};
 }
 
-void RemoveJournal(FileHandle& journal, const std::wstring& path) {
-    journal.Reset();
-    DeleteFileW(path.c_str());
-}
-
-struct Journal {
-    ChangePlan plan;
-    bool begun = false;
-    size_t done = 0;
-};
-
-bool ParseStep(const std::wstring& line, ChangeStep& step) {
-    for (const StepKind kind : {StepKind::Rename, StepKind::Write, StepKind::Check, StepKind::Recycle}) {
-        const std::wstring word = std::wstring(KindWord(kind)) + L" ";
-        if (line.rfind(word, 0) != 0) continue;
-        const size_t tab = line.find(L'\t', word.size());
-        if (tab == std::wstring::npos) return false;
-        step = {line.substr(word.size(), tab - word.size()), line.substr(tab + 1), kind, {}};
-        return true;
+ChangePlan PlanOf(const journal::Record& record) {
+    ChangePlan plan{Utf8ToWide(record.what), {}};
+    for (const journal::Step& step : record.steps) {
+        plan.steps.push_back({Utf8ToWide(step.from), Utf8ToWide(step.to), KindOf(step.kind), {}});
     }
-    return false;
-}
-
-Journal ParseJournal(const std::string& bytes) {
-    Journal journal;
-    size_t at = 0;
-    while (at < bytes.size()) {
-        size_t end = bytes.find('\n', at);
-        // A line that was being written when the process ended counts as not written.
-        if (end == std::string::npos) break;
-        const std::wstring line = Utf8ToWide(std::string_view(bytes).substr(at, end - at));
-        at = end + 1;
-        ChangeStep step;
-        if (line.rfind(L"what ", 0) == 0) {
-            journal.plan.what = line.substr(5);
-        } else if (line == L"begin") {
-            journal.begun = true;
-        } else if (journal.begun && line == L"done " + std::to_wstring(journal.done)) {
-            ++journal.done;
-        } else if (!journal.begun && ParseStep(line, step)) {
-            journal.plan.steps.push_back(std::move(step));
-        }
-    }
-    return journal;
+    return plan;
 }
 
 // A step that ran but whose mark did not reach the disk, as the names show it.
@@ -145,11 +175,14 @@ bool RanUnmarked(const std::wstring& folder, const ChangeStep& step) {
     }
 }
 
-std::string ReadAll(const FileHandle& file) {
+// The journal's bytes, and one more than a journal may have when it is larger.
+std::string ReadJournal(const FileHandle& file) {
     std::string bytes;
-    char buffer[4096];
+    char buffer[65536];
     DWORD got = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    while (bytes.size() <= journal::kMaxBytes && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        bytes.append(buffer, got);
+    }
     return bytes;
 }
 
@@ -255,9 +288,7 @@ std::wstring TemporaryNameOf(const std::wstring& folder) {
     return path.substr(path.find_last_of(L'\\') + 1);
 }
 
-bool IsTemporaryName(const std::wstring& name) {
-    return name.rfind(L"~tarrow-", 0) == 0 && name.size() >= 12 && name.compare(name.size() - 4, 4, L".tmp") == 0;
-}
+bool IsTemporaryName(const std::wstring& name) { return journal::IsTemporaryName(WideToUtf8(name)); }
 
 namespace {
 
@@ -278,7 +309,29 @@ DWORD RunStep(const std::wstring& folder, const ChangeStep& step, ChangeOutcome&
     return 0;
 }
 
-ChangeOutcome RunSteps(const std::wstring& folder, const ChangePlan& plan, const FileHandle& journal) {
+// The message for what a failed change could not put back; its journal stays.
+std::wstring NotPutBackMessage(const std::wstring& what, const std::vector<std::wstring>& stuck) {
+    std::wstring text = L"Tarrow could not finish " + what + L", and it could not put main back as it was:\r\n";
+    for (const std::wstring& line : stuck) text += L"\r\n" + line;
+    return text + L"\r\n\r\nIts journal, main\\" + JournalName +
+           L", stays: Tarrow puts the rest right before the next change and at its next start, once the "
+           L"archive is free.";
+}
+
+ChangeOutcome Failure(const std::wstring& folder, const ChangePlan& plan, size_t undo, ChangeResult result,
+                      DWORD error, size_t step, bool& keepJournal) {
+    const UndoReport report = Undo(folder, plan.steps, undo, DeleteOwn);
+    ChangeOutcome outcome{result, error, step, std::nullopt, {}};
+    if (!report.stuck.empty()) {
+        keepJournal = true;
+        outcome.result = ChangeResult::Failed;
+        outcome.message = NotPutBackMessage(plan.what, report.stuck);
+    }
+    return outcome;
+}
+
+ChangeOutcome RunSteps(const std::wstring& folder, const ChangePlan& plan, const FileHandle& journal,
+                       bool& keepJournal) {
     ChangeOutcome outcome;
     const int steps = static_cast<int>(plan.steps.size());
     for (int k = 0; k < steps; ++k) {
@@ -291,58 +344,90 @@ ChangeOutcome RunSteps(const std::wstring& folder, const ChangePlan& plan, const
             Undo(folder, plan.steps, static_cast<size_t>(k), DeleteOwn);
             throw;
         }
+        const size_t at = static_cast<size_t>(k);
         if (error) {
             const bool noSource = k == 0 && error == ERROR_FILE_NOT_FOUND && !step.from.empty() &&
                                   !Exists(InFolder(folder, step.from));
-            Undo(folder, plan.steps, static_cast<size_t>(k), DeleteOwn);
-            outcome.result = noSource               ? ChangeResult::NoSource
-                             : error == ERROR_CANCELLED ? ChangeResult::Cancelled
-                                                        : ChangeResult::Failed;
-            outcome.error = error;
-            outcome.step = static_cast<size_t>(k);
-            return outcome;
+            const ChangeResult result = noSource                   ? ChangeResult::NoSource
+                                        : error == ERROR_CANCELLED ? ChangeResult::Cancelled
+                                                                   : ChangeResult::Failed;
+            return Failure(folder, plan, at, result, error, at, keepJournal);
         }
         StopHereForTests(2 * k + 1);
-        // A mark that did not reach the disk is found again from the names.
-        WriteLine(journal, L"done " + std::to_wstring(k));
+        // A step whose mark cannot be written is undone with the others: a
+        // recovery must never have to guess past more than one step.
+        if (!WriteDurably(journal, journal::EncodeDone(at))) {
+            const DWORD markError = GetLastError();
+            if (step.kind == StepKind::Recycle) continue;  // what the bin took cannot come back; it is the last kind
+            return Failure(folder, plan, at + 1, ChangeResult::Failed, markError ? markError : ERROR_WRITE_FAULT, at,
+                           keepJournal);
+        }
     }
     StopHereForTests(2 * steps);
     return outcome;
 }
 
+std::wstring g_refusal;
+
+ChangeOutcome Refusal(std::wstring message) {
+    ChangeOutcome outcome{ChangeResult::Refused};
+    outcome.message = std::move(message);
+    return outcome;
+}
+
 }  // namespace
+
+void RefuseChanges(const std::wstring& why) { g_refusal = why; }
 
 bool ChangeRunning() { return g_running > 0; }
 
 ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) {
+    if (!g_refusal.empty()) return Refusal(g_refusal);
+    const std::vector<journal::Step> steps = JournalSteps(plan.steps);
+    if (const std::wstring problem = PlanProblem(steps); !problem.empty()) {
+        return Refusal(L"Tarrow refused its own plan for " + plan.what + L": " + problem + L". Nothing was changed.");
+    }
     const Running running;
     const std::wstring path = InFolder(folder, JournalName);
     FileHandle journal = OpenExclusive(path, GENERIC_WRITE, CREATE_NEW);
     if (!journal.valid() && GetLastError() == ERROR_FILE_EXISTS) {
-        // Left by a Tarrow that was stopped, or held by one that runs.
+        // Left by a Tarrow that was stopped, or held by one that runs. The plan
+        // was made before the folder was put right, so it is not run: the
+        // player sees the folder again and asks anew.
         const RecoveryOutcome left = RecoverChange(folder);
-        if (!left.stuck.empty()) return {ChangeResult::Failed, ERROR_SHARING_VIOLATION};
+        if (left.found || !left.refused.empty()) {
+            return Refusal(RecoveryMessage(left) + L"\r\n\r\nTarrow did not begin " + plan.what + L".");
+        }
         journal = OpenExclusive(path, GENERIC_WRITE, CREATE_NEW);
     }
     if (!journal.valid()) {
         const DWORD error = GetLastError();
-        return {error == ERROR_FILE_EXISTS || error == ERROR_SHARING_VIOLATION ? ChangeResult::Busy : ChangeResult::Failed,
-                error};
+        if (error == ERROR_FILE_EXISTS || error == ERROR_SHARING_VIOLATION) {
+            ChangeOutcome busy{ChangeResult::Busy, error};
+            busy.message = BusyMessage;
+            return busy;
+        }
+        return {ChangeResult::Failed, error};
     }
-    if (!WritePlan(journal, plan)) {
+    if (!WriteDurably(journal, journal::EncodePlan(WideToUtf8(plan.what), steps))) {
         const DWORD error = GetLastError();
         RemoveJournal(journal, path);
         return {ChangeResult::Failed, error};
     }
     ChangeOutcome outcome;
+    bool keepJournal = false;
     try {
-        outcome = RunSteps(folder, plan, journal);
+        outcome = RunSteps(folder, plan, journal, keepJournal);
     } catch (...) {
         // Its steps were undone: the folder is as it was.
         RemoveJournal(journal, path);
         throw;
     }
-    RemoveJournal(journal, path);
+    if (keepJournal) {
+        journal.Reset();
+    } else {
+        RemoveJournal(journal, path);
+    }
     return outcome;
 }
 
@@ -352,15 +437,30 @@ RecoveryOutcome RecoverChange(const std::wstring& folder) {
     FileHandle file = OpenExclusive(path, GENERIC_READ, OPEN_EXISTING);
     // Held: a running Tarrow is changing the folder, and it is not ours to touch.
     if (!file.valid()) return {};
-    Journal journal = ParseJournal(ReadAll(file));
-    RecoveryOutcome outcome{true, false, journal.plan.what, {}};
-    const std::vector<ChangeStep>& steps = journal.plan.steps;
-    size_t done = journal.begun ? journal.done : 0;
-    if (journal.begun && done < steps.size() && RanUnmarked(folder, steps[done])) ++done;
-    if (journal.begun && done == steps.size()) {
+    const journal::Parsed parsed = journal::Parse(ReadJournal(file));
+    RecoveryOutcome outcome;
+    if (!parsed.ok) {
+        unsigned long error = 0;
+        outcome.refused = Utf8ToWide(parsed.problem);
+        outcome.setAside = SetAside(file, folder, error);
+        return outcome;
+    }
+    const ChangePlan plan = PlanOf(parsed.record);
+    // Stopped before anything of the plan reached the disk: nothing to put right.
+    if (plan.what.empty() && plan.steps.empty()) {
+        RemoveJournal(file, path);
+        return {};
+    }
+    outcome.found = true;
+    outcome.what = plan.what.empty() ? L"changing main" : plan.what;
+    size_t done = parsed.record.begun ? parsed.record.done : 0;
+    if (parsed.record.begun && done < plan.steps.size() && RanUnmarked(folder, plan.steps[done])) ++done;
+    if (parsed.record.begun && done == plan.steps.size()) {
         outcome.completed = true;
     } else {
-        outcome.stuck = Undo(folder, steps, done, RecycleOwn);
+        UndoReport report = Undo(folder, plan.steps, done, RecycleOwn);
+        outcome.stuck = std::move(report.stuck);
+        outcome.skipped = std::move(report.skipped);
         if (!outcome.stuck.empty()) return outcome;
     }
     RemoveJournal(file, path);
@@ -368,12 +468,42 @@ RecoveryOutcome RecoverChange(const std::wstring& folder) {
 }
 
 std::wstring RecoveryMessage(const RecoveryOutcome& outcome) {
+    if (!outcome.refused.empty()) {
+        std::wstring text = L"Tarrow found a journal of a change in main that it will not play back: " +
+                            outcome.refused + L". Nothing was renamed, written or sent to the Recycle Bin.";
+        if (outcome.setAside.empty()) {
+            return text + L" Tarrow could not set it aside; it is main\\" + JournalName + L".";
+        }
+        return text + L" The journal is now main\\" + outcome.setAside + L".";
+    }
     if (!outcome.found) return {};
     const std::wstring stopped = L"Tarrow was stopped while " + outcome.what + L".";
     if (!outcome.stuck.empty()) {
-        return stopped + L" It could not give " + outcome.stuck +
-               L" its old name back, because the file is in use. Nothing more was changed; Tarrow tries again at its next start.";
+        std::wstring text = stopped + L" It could not put main back as it was:\r\n";
+        for (const std::wstring& line : outcome.stuck) text += L"\r\n" + line;
+        return text + L"\r\n\r\nIts journal, main\\" + JournalName +
+               L", stays: Tarrow tries again before the next change and at its next start. Close the program "
+               L"that holds the archive, or choose Edit > Forget this change to leave main as it is now.";
     }
     if (outcome.completed) return stopped + L" The change had been made, and it stands.";
-    return stopped + L" The folder is as it was before.";
+    std::wstring text = stopped + L" The folder is as it was before.";
+    if (outcome.skipped.empty()) return text;
+    text += L" These archives were no longer in main, so they were left out:\r\n";
+    for (const std::wstring& line : outcome.skipped) text += L"\r\n" + line;
+    return text;
+}
+
+std::wstring ForgetChange(const std::wstring& folder, unsigned long& error) {
+    FileHandle file = OpenExclusive(InFolder(folder, JournalName), GENERIC_READ, OPEN_EXISTING);
+    if (!file.valid()) {
+        error = GetLastError();
+        return {};
+    }
+    return SetAside(file, folder, error);
+}
+
+bool HasLeftJournal(const std::wstring& folder) {
+    const std::wstring path = InFolder(folder, JournalName);
+    if (!Exists(path)) return false;
+    return OpenExclusive(path, GENERIC_READ, OPEN_EXISTING).valid();
 }

@@ -59,6 +59,9 @@ struct ChangePlan {
 enum class ChangeResult {
     Done,
     Busy,       // another Tarrow is changing the folder
+    Refused,    // the layer ran nothing: the game runs, the folder held a
+                // journal that it put right or could not, or the plan named
+                // anything but the folder's own files
     NoSource,   // the first step's file is not there: nothing was changed
     Failed,     // a step failed; the steps before it were undone
     Cancelled,  // the player cancelled a copy; the steps before it were undone
@@ -69,7 +72,15 @@ struct ChangeOutcome {
     size_t step = 0;          // the step that failed
     // A Recycle step whose file the bin did not take: where the file is kept.
     std::optional<RecycleOutcome> kept;
+    // The layer's own words for the player, which the caller shows instead of
+    // its own: why a Busy or Refused change ran nothing, or what a Failed
+    // change could not put back (then its journal stays for the next recovery).
+    std::wstring message;
 };
+
+// While the text is not empty, every change is Refused with it: the game
+// runs and holds its archives.
+void RefuseChanges(const std::wstring& why);
 
 // Runs the plan: the journal first, flushed; then each step, each marked done
 // in the journal as it is; the journal goes at the end. A step that fails
@@ -81,21 +92,37 @@ ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan);
 // messages through meanwhile).
 bool ChangeRunning();
 
-// What the start found of a change that a stopped Tarrow left.
+// What a recovery found of a change that a stopped Tarrow left.
 struct RecoveryOutcome {
-    bool found = false;      // there was an abandoned journal
+    bool found = false;      // there was an abandoned journal with a change in it
     bool completed = false;  // its last step had run, so the change stands
     std::wstring what;       // the change, as its plan named it
-    std::wstring stuck;      // a file that could not be put back; the journal stays
+    // Archives that could not be put back, each as "<name now>: why"; the
+    // journal stays, and the next recovery tries again.
+    std::vector<std::wstring> stuck;
+    // Renames that could not be undone because neither name is in the folder
+    // any more, each as "<old name> (or <new name>)"; the rest was undone.
+    std::vector<std::wstring> skipped;
+    // A journal that was refused whole, unplayed: what was wrong with it, and
+    // the name it was set aside under in the folder.
+    std::wstring refused, setAside;
 };
 
 // Puts right a change that no running Tarrow holds: every renamed file gets
 // its old name back and what the change wrote goes to the Recycle Bin, unless
-// the last step had already run. Changes nothing
-// when another Tarrow holds the journal.
+// the last step had already run. A journal that is damaged, or that names
+// anything but the folder's own files or Tarrow's temporary files, is not
+// played at all: it is set aside. Changes nothing when another Tarrow holds
+// the journal.
 RecoveryOutcome RecoverChange(const std::wstring& folder);
-// The message for the player, or the empty text when there was nothing to put right.
+// The message for the player, or the empty text when there was nothing to say.
 std::wstring RecoveryMessage(const RecoveryOutcome& outcome);
+// Sets aside the journal of a change that could not be put right, leaving the
+// folder as it is now: the name it now has in the folder, or the empty text
+// with the system's error in error.
+std::wstring ForgetChange(const std::wstring& folder, unsigned long& error);
+// True while the folder holds a journal that no running Tarrow holds.
+bool HasLeftJournal(const std::wstring& folder);
 
 // A temporary file of ours (~tarrow-<pid>-<n>.tmp) whose Tarrow no longer
 // runs, left by a Tarrow stopped halfway: mostly a partial copy.

@@ -296,7 +296,7 @@ std::wstring SaveInformation(const std::wstring& archivePath, const std::wstring
     const std::wstring folder = archivePath.substr(0, archivePath.size() - file.size());
     const ChangeOutcome outcome =
         RunChange(folder, SaveInformationPlan(archivePath, InformationFileBytes(existingText, fields), &failure));
-    if (outcome.result == ChangeResult::Busy) return BusyMessage;
+    if (!outcome.message.empty()) return outcome.message;
     if (outcome.result != ChangeResult::Done && outcome.step == 0) {
         return L"Tarrow could not write tarrow.ini into " + file + L": " +
                (failure.empty() ? SystemMessage(outcome.error) : failure);

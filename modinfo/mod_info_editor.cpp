@@ -22,13 +22,17 @@ bool operator==(const InformationFields& a, const InformationFields& b) {
 
 // Tab leaves the description for the buttons, as in every other field.
 LRESULT CALLBACK DescriptionProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(edit, &DescriptionProc, 1);
-    LRESULT result = DefSubclassProc(edit, message, wParam, lParam);
-    if (message == WM_GETDLGCODE && lParam) {
-        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
-        if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB) result &= ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+    try {
+        if (message == WM_NCDESTROY) RemoveWindowSubclass(edit, &DescriptionProc, 1);
+        LRESULT result = DefSubclassProc(edit, message, wParam, lParam);
+        if (message == WM_GETDLGCODE && lParam) {
+            const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+            if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB) result &= ~(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+        }
+        return result;
+    } catch (...) {
+        ReportCurrentException();
     }
-    return result;
 }
 
 bool TooLargeToEdit(const std::wstring& archivePath) {

@@ -60,8 +60,8 @@ Ran RunRenames(const std::wstring& main, const std::wstring& verb, const std::ws
     }
     const ChangeOutcome outcome = RunChange(main, {verb + L"ing " + name, renames});
     if (outcome.result == ChangeResult::Done) return Ran::Done;
-    if (outcome.result == ChangeResult::Busy) {
-        Say(BusyMessage);
+    if (!outcome.message.empty()) {
+        Say(outcome.message);
     } else {
         Say(L"Tarrow could not " + verb + L" " + name + L": " + SystemMessage(outcome.error) + L" Nothing was changed.");
     }
@@ -113,8 +113,8 @@ bool ChangeHistory::Undo(const std::wstring& gameFolder) {
         if (MsgBox(L"Move " + file + L" to the Recycle Bin?", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
         const ChangeOutcome outcome = RunChange(main, {L"undoing " + entry.name, {RecycleStep(file)}});
         undone = outcome.result == ChangeResult::Done && !outcome.kept;
-        if (outcome.result == ChangeResult::Busy) {
-            Say(BusyMessage);
+        if (!outcome.message.empty()) {
+            Say(outcome.message);
         } else if (outcome.kept) {
             Say(L"Tarrow could not move " + file + L" to the Recycle Bin. " + outcome.kept->reason + L" It is still at " +
                 outcome.kept->stillAt + L".");

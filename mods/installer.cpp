@@ -256,8 +256,8 @@ Installer::Outcome Installer::Place(const Item& item, const std::wstring& existi
     if (outcome.result == ChangeResult::Cancelled) return Outcome::Cancelled;
     if (outcome.result != ChangeResult::Done) {
         RefuseFailed(outcome, existing, placed);
-        // Another Tarrow holds the folder: the other mods would meet it too.
-        return outcome.result == ChangeResult::Busy ? Outcome::Cancelled : Outcome::Failed;
+        // The layer ran nothing (another Tarrow, the game, a journal left): the other mods would meet it too.
+        return outcome.message.empty() ? Outcome::Failed : Outcome::Cancelled;
     }
     if (outcome.kept) {
         Refuse(L"The old " + existing + L" could not go to the Recycle Bin. " + outcome.kept->reason +
@@ -267,7 +267,7 @@ Installer::Outcome Installer::Place(const Item& item, const std::wstring& existi
 }
 
 void Installer::RefuseFailed(const ChangeOutcome& outcome, const std::wstring& existing, const std::wstring& placed) {
-    if (outcome.result == ChangeResult::Busy) return Refuse(BusyMessage);
+    if (!outcome.message.empty()) return Refuse(outcome.message);
     // The steps: the copy, its check, then the renames.
     if (outcome.step == 1) {
         return Refuse(L"Tarrow could not install " + placed + L": the copy in main does not read back.");
@@ -367,8 +367,8 @@ bool RemoveMod(const std::wstring& gameFolder, const std::wstring& fileName) {
     if (!FileSystem::FileExists(path)) return false;
     if (MsgBox(L"Move " + fileName + L" to the Recycle Bin?", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
     const ChangeOutcome outcome = RunChange(main, RemoveModPlan(fileName));
-    if (outcome.result == ChangeResult::Busy) {
-        Refuse(BusyMessage);
+    if (!outcome.message.empty()) {
+        Refuse(outcome.message);
         return false;
     }
     if (outcome.result == ChangeResult::Done && !outcome.kept) return true;
