@@ -12,6 +12,7 @@
 #include "core/busy_cursor.h"
 #include "core/file_system.h"
 #include "core/globals.h"
+#include "core/handles.h"
 #include "core/transaction.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
@@ -92,6 +93,47 @@ TEST_F(MainWindow, TheStartPutsRightAChangeThatWasStopped) {
     EXPECT_EQ(Enabled(), Names{L"a"});
     EXPECT_EQ(Disabled(), Names{L"b"});
     EXPECT_FALSE(game->Has(JournalName));
+}
+
+// A stopped change whose archive is held open cannot be put right: the start
+// names the archive and the journal, a real click on Disable says why nothing
+// changes and how to go on, and Edit > Forget this change sets the journal
+// aside, after a question, so that the next click switches the mod.
+TEST_F(MainWindow, AChangeThatCannotBePutRightIsNamedAndCanBeForgotten) {
+    game->Add(L"x.dis");
+    game->Add(L"y.pk3");
+    game->Add(JournalName, "what switching mods\nrename x.pk3\tx.dis\nrename y.pk3\ty.dis\nbegin\ndone 0\n");
+    FileHandle held(CreateFileW((game->main + L"x.dis").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    Start();
+    ASSERT_EQ(prompts.MessageTexts().size(), 1u);
+    const std::wstring start = prompts.MessageTexts()[0];
+    EXPECT_EQ(start.rfind(L"Tarrow was stopped while switching mods. It could not put main back as it was:\r\n\r\n"
+                          L"x.dis: it could not get its old name x.pk3 back.",
+                          0),
+              0u)
+        << start;
+    EXPECT_NE(start.find(L"main\\~tarrow-journal.txt"), std::wstring::npos) << start;
+    EXPECT_TRUE(EditItem(frmMain::mnuEditForget).second);
+
+    ClickListItem(c().listEnabled, 0);
+    Click(c().cmdDisable);
+    ASSERT_EQ(prompts.MessageTexts().size(), 2u);
+    EXPECT_NE(prompts.MessageTexts()[1].find(L"Edit > Forget this change"), std::wstring::npos);
+    EXPECT_TRUE(game->Has(L"y.pk3"));
+
+    prompts.buttons = {IDNO};
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuEditForget, 0);
+    EXPECT_TRUE(game->Has(JournalName));
+    prompts.buttons = {IDYES};
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuEditForget, 0);
+    EXPECT_EQ(prompts.MessageTexts().back(),
+              L"The change is forgotten. Its journal is now main\\~tarrow-journal-set-aside-1.txt.");
+    EXPECT_FALSE(EditItem(frmMain::mnuEditForget).second);
+    ClickListItem(c().listEnabled, 0);
+    Click(c().cmdDisable);
+    EXPECT_TRUE(game->Has(L"y.dis"));
+    EXPECT_TRUE(game->Has(L"x.dis"));
 }
 
 TEST_F(MainWindow, WarnsWhenTheGameIsNotInstalled) {
@@ -262,6 +304,12 @@ TEST_F(MainWindow, PlayHoldsWritesWhileTheGameRuns) {
     EXPECT_FALSE(IsWindowEnabled(c().cmdDisable));
     EXPECT_EQ(EditItem(frmMain::mnuToolsPlay, 2), std::pair(std::wstring(L"Playing..."), false));
     EXPECT_FALSE(EditItem(frmMain::mnuToolsInstall, 2).second);
+    // Greying is not all: a click that reaches the greyed button switches nothing.
+    ClickListItem(c().listEnabled, 0);
+    SendMessageW(c().cmdDisable, BM_CLICK, 0, 0);
+    EXPECT_TRUE(game->Has(L"broken.pk3"));
+    EXPECT_EQ(prompts.MessageTexts().back(),
+              L"The game is running and holds its archives. Tarrow changes nothing in main until it ends.");
     game->Add(L"later.pk3");
     SetEvent(end);
     EXPECT_TRUE(PumpUntil([&] { return !form->Playing(); }));

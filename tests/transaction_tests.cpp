@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/handles.h"
+#include "core/journal.h"
 #include "core/transaction.h"
 #include "compat/reorder.h"
 #include "modinfo/mod_info.h"
@@ -167,4 +168,146 @@ TEST(Journal, AFailedStepUndoesTheStepsBefore) {
     EXPECT_EQ(outcome.result, ChangeResult::Failed);
     EXPECT_EQ(outcome.error, static_cast<unsigned long>(ERROR_ALREADY_EXISTS));
     EXPECT_EQ(Files(game.path()), (Names{L"a.pk3", L"b.dis", L"c.dis", L"c.pk3"}));
+}
+
+namespace {
+
+// A game folder with main and a folder of the player's beside it, whose files no journal may touch.
+struct PlantedGame {
+    TempFolder root;
+    std::wstring main = root / L"main", outside = root / L"Documents";
+    PlantedGame() {
+        WriteFileBytes(main + L"\\a.pk3", "a");
+        WriteFileBytes(outside + L"\\letter.txt", "letter");
+        WriteFileBytes(outside + L"\\thesis.txt", "thesis");
+    }
+};
+
+std::string RandomBytes(size_t n, unsigned seed) {
+    std::string bytes(n, '\0');
+    for (char& c : bytes) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
+    return bytes;
+}
+
+}  // namespace
+
+// Journals that no Tarrow wrote, left in main by anyone who can write it: each
+// is refused whole before a step is played, set aside under a name the game
+// ignores, and named in one message; the next change runs as usual.
+TEST(Journal, AJournalThatNamesAnythingButMainOrIsDamagedIsSetAsideUnplayed) {
+    std::string flipped = journal::EncodePlan("switching mods", {{journal::Kind::Rename, "a.pk3", "a.dis"}});
+    flipped[flipped.size() - 3] ^= 1;
+    const std::pair<const char*, std::string> planted[] = {
+        {"a rename into main from outside",
+         "what stealing\nrename stolen.pk3\t..\\Documents\\letter.txt\nrename a.pk3\ta.dis\nbegin\ndone 0\n"},
+        {"a write outside", "what writing\nwrite \t..\\Documents\\thesis.txt\nbegin\n"},
+        {"a recycle outside", "what removing\nrecycle ..\\Documents\\thesis.txt\t\nbegin\n"},
+        {"a write of a name not Tarrow's", "what writing\nwrite \ta.pk3\nbegin\n"},
+        {"a rename to a device", "what renaming\nrename a.pk3\tNUL.pk3\nbegin\ndone 0\n"},
+        {"an absolute name", "what renaming\nrename C:\\users\\x.pk3\ta.pk3\nbegin\n"},
+        {"a flipped byte", flipped},
+        {"a newer journal", "00000000 tarrow-journal 3\n"},
+        {"random bytes", RandomBytes(3000, 7)},
+        {"a mark out of order", "what switching mods\nrename a.pk3\ta.dis\nbegin\ndone 1\n"},
+    };
+    for (const auto& [name, bytes] : planted) {
+        PlantedGame game;
+        WriteFileBytes(game.main + L"\\" + JournalName, bytes);
+        const RecoveryOutcome outcome = RecoverChange(game.main);
+        EXPECT_FALSE(outcome.found) << name;
+        EXPECT_EQ(Files(game.main), (Names{L"a.pk3", L"~tarrow-journal-set-aside-1.txt"})) << name;
+        EXPECT_EQ(ReadFileBytes(game.main + L"\\~tarrow-journal-set-aside-1.txt"), bytes) << name;
+        EXPECT_EQ(Files(game.outside), (Names{L"letter.txt", L"thesis.txt"})) << name;
+        const std::wstring message = RecoveryMessage(outcome);
+        EXPECT_EQ(message.rfind(L"Tarrow found a journal of a change in main that it will not play back: ", 0), 0u)
+            << name;
+        EXPECT_NE(message.find(L"The journal is now main\\~tarrow-journal-set-aside-1.txt."), std::wstring::npos)
+            << name;
+        EXPECT_EQ(RunChange(game.main, {L"disabling a", {{L"a.pk3", L"a.dis"}}}).result, ChangeResult::Done) << name;
+    }
+}
+
+// A plan of Tarrow's own is held to the same rules, before its journal is written.
+TEST(Journal, APlanThatNamesAFileOutsideMainIsRefusedBeforeItsJournal) {
+    PlantedGame game;
+    const ChangeOutcome outcome = RunChange(game.main, {L"moving a", {{L"a.pk3", L"..\\Documents\\a.pk3"}}});
+    EXPECT_EQ(outcome.result, ChangeResult::Refused);
+    EXPECT_NE(outcome.message.find(L"..\\Documents\\a.pk3"), std::wstring::npos) << outcome.message;
+    EXPECT_EQ(Files(game.main), Names{L"a.pk3"});
+}
+
+// A stopped reorder whose first renamed archive the player then deleted: that
+// step is skipped and named, the rest is undone, and nothing is locked. An
+// empty journal, as a Tarrow stopped while making it leaves, says nothing.
+TEST(Journal, WhatCannotBeUndoneForLackOfFilesIsSkippedAndNamed) {
+    PlantedGame game;
+    WriteFileBytes(game.main + L"\\zebra.pk3", "z");
+    WriteFileBytes(game.main + L"\\" + JournalName,
+                   "what reordering mods\nrename alpha.pk3\tB^alpha.pk3\nrename zebra.pk3\tA^zebra.pk3\nbegin\ndone 0\n");
+    const RecoveryOutcome outcome = RecoverChange(game.main);
+    EXPECT_EQ(RecoveryMessage(outcome),
+              L"Tarrow was stopped while reordering mods. The folder is as it was before. These archives were no "
+              L"longer in main, so they were left out:\r\n\r\nalpha.pk3 (or B^alpha.pk3)");
+    EXPECT_EQ(Files(game.main), (Names{L"a.pk3", L"zebra.pk3"}));
+    EXPECT_EQ(RunChange(game.main, {L"disabling zebra", {{L"zebra.pk3", L"zebra.dis"}}}).result, ChangeResult::Done);
+
+    WriteFileBytes(game.main + L"\\" + JournalName, "");
+    EXPECT_EQ(RecoveryMessage(RecoverChange(game.main)), L"");
+    EXPECT_EQ(Files(game.main), (Names{L"a.pk3", L"zebra.dis"}));
+}
+
+// An undo inside the program that cannot finish (the game or a scanner holds a
+// renamed archive) keeps the journal and says which archive has which name;
+// once the archive is free, the next change puts main right first, says so,
+// and runs nothing of its own plan.
+TEST(Journal, AnUndoThatFailsKeepsTheJournalUntilTheArchiveIsFree) {
+    PlantedGame game;
+    FileHandle held;
+    const std::wstring dis = game.main + L"\\a.dis";
+    ChangePlan plan{L"disabling a", {{L"a.pk3", L"a.dis"}}};
+    plan.steps.push_back(WriteStep(TemporaryNameOf(game.main), [&](const std::wstring&) -> unsigned long {
+        held = FileHandle(CreateFileW(dis.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        return ERROR_DISK_FULL;
+    }));
+    const ChangeOutcome outcome = RunChange(game.main, plan);
+    EXPECT_EQ(outcome.result, ChangeResult::Failed);
+    EXPECT_EQ(outcome.message.rfind(L"Tarrow could not finish disabling a, and it could not put main back as it "
+                                    L"was:\r\n\r\na.dis: it could not get its old name a.pk3 back.",
+                                    0),
+              0u)
+        << outcome.message;
+    EXPECT_EQ(Files(game.main), (Names{L"a.dis", JournalName}));
+    held.Reset();
+    const ChangeOutcome next = RunChange(game.main, {L"disabling b", {{L"b.pk3", L"b.dis"}}});
+    EXPECT_EQ(next.result, ChangeResult::Refused);
+    EXPECT_EQ(next.message, L"Tarrow was stopped while disabling a. The folder is as it was before.\r\n\r\nTarrow did "
+                            L"not begin disabling b.");
+    EXPECT_EQ(Files(game.main), Names{L"a.pk3"});
+}
+
+// The journal's own reader: what a Tarrow writes reads back, a line cut by a
+// stop does not count, and a journal of today's earlier format still plays.
+TEST(Journal, TheReaderTakesWhatTarrowWritesAndNothingElse) {
+    const std::vector<journal::Step> steps = {{journal::Kind::Write, "", "~tarrow-12-3.tmp"},
+                                              {journal::Kind::Rename, "~tarrow-12-3.tmp", "new.pk3"},
+                                              {journal::Kind::Recycle, "old.pk3", ""}};
+    const std::string plan = journal::EncodePlan("installing new.pk3", steps);
+    const journal::Parsed read = journal::Parse(plan + journal::EncodeDone(0) + "1234");
+    ASSERT_TRUE(read.ok) << read.problem;
+    EXPECT_EQ(read.record.what, "installing new.pk3");
+    EXPECT_EQ(read.record.steps.size(), 3u);
+    EXPECT_TRUE(read.record.begun);
+    EXPECT_EQ(read.record.done, 1u);
+    // Cut while the plan was written: it had not begun.
+    const journal::Parsed cut = journal::Parse(plan.substr(0, plan.size() / 2));
+    EXPECT_TRUE(cut.ok && !cut.record.begun) << cut.problem;
+    EXPECT_FALSE(journal::Parse(plan + journal::EncodeDone(1)).ok);
+    EXPECT_TRUE(journal::Parse("what switching mods\nrename a.pk3\ta.dis\nbegin\ndone 0\n").ok);
+    for (const char* name : {"a.pk3", "B^zebra.pk3", "~^x.pk3", "näme.pk3"}) EXPECT_TRUE(journal::IsPlainName(name)) << name;
+    for (const char* name : {"", ".", "..", "a\\b.pk3", "a/b", "c:x", "con", "LPT1.pk3", "x.pk3.", "x.pk3 ", "a\tb",
+                             "~tarrow-journal.txt", "~Tarrow-Journal-set-aside-1.txt", "\xC3"}) {
+        EXPECT_FALSE(journal::IsPlainName(name)) << name;
+    }
+    EXPECT_TRUE(journal::IsTemporaryName("~tarrow-12-3.tmp"));
+    EXPECT_FALSE(journal::IsTemporaryName("~tarrow-..\\x-3.tmp"));
 }

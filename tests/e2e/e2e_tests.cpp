@@ -291,11 +291,11 @@ int HighlightedRow(HWND popup) {
     return row;
 }
 
-// Chooses a command of the main window with the keyboard, as a person does:
-// F10 to the menu bar, right to the menu, down to open it, down to the item,
-// Enter. Each arrow in the open menu waits until the highlight has moved, so
+// Highlights a command of the main window with the keyboard, as a person does:
+// F10 to the menu bar, right to the menu, down to open it, down to the item;
+// ChooseMenu then presses Enter. Each arrow in the open menu waits until the highlight has moved, so
 // that no key is counted that the menu did not take.
-void ChooseMenu(HWND window, int command) {
+void HighlightMenuItem(HWND window, int command) {
     const MenuPlace place = PlaceOf(command);
     ASSERT_GE(place.menu, 0) << "no menu item " << command;
     Ready(window);
@@ -327,6 +327,10 @@ void ChooseMenu(HWND window, int command) {
         PressKey(VK_DOWN);
         ASSERT_TRUE(PumpUntil([&] { return (row = HighlightedRow(popup)) > before; }, 3000)) << "item " << i + 1;
     }
+}
+
+void ChooseMenu(HWND window, int command) {
+    HighlightMenuItem(window, command);
     PressKey(VK_RETURN);
 }
 
@@ -509,6 +513,38 @@ TEST(EndToEnd, ShowsWhatTheGameLoads) {
     Ready(window);
     PressKey(VK_ESCAPE);
     EXPECT_TRUE(Until([&] { return tarrow.Gone(L"TarrowLoadOrder"); }));
+    CloseWithAltF4(main);
+    EXPECT_TRUE(tarrow.Exited());
+}
+
+// A change from outside while a menu is open waits until the menu closes: a
+// re-read in the menu's own loop would rebuild what the menu's owner holds.
+TEST(EndToEnd, TheListsWaitForAnOpenMenu) {
+    TestGame game;
+    game.Add(L"old.pk3");
+    Tarrow tarrow;
+    HWND main = tarrow.Window(L"TarrowMain");
+    ASSERT_NE(main, nullptr);
+    HWND enabled = Control(main, frmMain::IdListEnabled);
+    // A download in progress: the watcher ticks until the file stops growing,
+    // before the menu opens and on inside it.
+    std::string bytes = "PK";
+    auto grow = [&] {
+        for (int i = 0; i < 7; ++i) {
+            game.Add(L"new.pk3", bytes += "x");
+            PumpUntil([] { return false; }, 100);
+        }
+    };
+    grow();
+    HighlightMenuItem(main, frmMain::mnuToolsLoadOrder);
+    grow();
+    // Settled: the ticks from here on would read the lists again.
+    PumpUntil([] { return false; }, 1500);
+    EXPECT_EQ(ListItems(enabled), Names{L"old"});
+    EXPECT_NE(OpenPopupMenu(), nullptr);
+    PressKey(VK_ESCAPE);
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(Until([&] { return ListItems(enabled) == (Names{L"new", L"old"}); })) << ListItems(enabled).size();
     CloseWithAltF4(main);
     EXPECT_TRUE(tarrow.Exited());
 }
