@@ -143,7 +143,8 @@ std::wstring SetAsideName(const std::wstring& folder) {
 // Renames the journal that the handle holds, then lets it go: the name it
 // now has, or the empty text with the system's error.
 std::wstring SetAside(FileHandle& journal, const std::wstring& folder, unsigned long& error) {
-    const std::wstring name = SetAsideName(folder), target = InFolder(folder, name);
+    std::wstring name = SetAsideName(folder);
+    const std::wstring target = InFolder(folder, name);
     std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
     info->ReplaceIfExists = FALSE;
