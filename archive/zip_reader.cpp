@@ -343,24 +343,27 @@ Status ExtractEntry(Source& source, const Entry& entry, std::string_view passwor
     return s == Status::Ok ? out.Finish(entry) : s;
 }
 
+bool IsPlainPath(std::string_view name) {
+    if (name.empty() || name.front() == '/' || name.front() == '\\') return false;
+    bool plain = true;
+    for (std::size_t at = 0; plain && at <= name.size();) {
+        std::size_t end = name.find_first_of("/\\", at);
+        if (end == std::string_view::npos) end = name.size();
+        const std::string_view part = name.substr(at, end - at);
+        // A trailing separator (a folder entry) leaves one empty last part.
+        plain = PlainComponent(part) || (part.empty() && end == name.size() && at > 0);
+        at = end + 1;
+    }
+    return plain;
+}
+
 std::string SafeRelativePath(std::string_view name) {
     // Most names are plain: their "/" only becomes "\".
-    if (!name.empty() && name.front() != '/' && name.front() != '\\') {
-        bool plain = true;
-        for (std::size_t at = 0; plain && at <= name.size();) {
-            std::size_t end = name.find_first_of("/\\", at);
-            if (end == std::string_view::npos) end = name.size();
-            const std::string_view part = name.substr(at, end - at);
-            // A trailing separator (a folder entry) leaves one empty last part.
-            plain = PlainComponent(part) || (part.empty() && end == name.size() && at > 0);
-            at = end + 1;
-        }
-        if (plain) {
-            std::string out(name);
-            std::replace(out.begin(), out.end(), '/', '\\');
-            if (!out.empty() && out.back() == '\\') out.pop_back();
-            return out;
-        }
+    if (IsPlainPath(name)) {
+        std::string out(name);
+        std::replace(out.begin(), out.end(), '/', '\\');
+        if (!out.empty() && out.back() == '\\') out.pop_back();
+        return out;
     }
     std::string s(name);
     std::replace(s.begin(), s.end(), '/', '\\');

@@ -90,6 +90,9 @@ Status ExtractEntry(Source& source, const Entry& entry, std::string_view passwor
 // drive, UNC prefix, "." or ".." components, no characters Windows refuses,
 // no device names. Empty when nothing remains.
 std::string SafeRelativePath(std::string_view utf8Name);
+// A name that SafeRelativePath only changes by its separators: "/" becomes
+// "\" and a trailing one goes.
+bool IsPlainPath(std::string_view utf8Name);
 std::string Cp437ToUtf8(std::string_view bytes);
 
 }  // namespace zip

@@ -1,12 +1,15 @@
 #include "compat/inventory.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <unordered_map>
 
-#include "archive/unzip.h"
+#include "archive/file_source.h"
 #include "archive/unzip_api.h"
+#include "archive/zip_reader.h"
+#include "core/handles.h"
 #include "core/text.h"
 
 namespace {
@@ -30,41 +33,73 @@ bool IsPlainName(std::string_view stored, std::string_view name) {
            std::equal(stored.begin(), stored.end(), name.begin(), [](char s, char n) { return (s == '/' ? '\\' : s) == n; });
 }
 
-// Sets the module's sink for one run.
-class SinkForRun {
-public:
-    explicit SinkForRun(std::function<void(const VBUnzBas::EntryView&)> sink) { VBUnzBas::ListSink = std::move(sink); }
-    ~SinkForRun() { VBUnzBas::ListSink = nullptr; }
-    SinkForRun(const SinkForRun&) = delete;
-    SinkForRun& operator=(const SinkForRun&) = delete;
-};
-
 struct Kept {
-    ULONGLONG size = 0;
-    ULONGLONG written = 0;
+    FileStamp stamp;
     std::shared_ptr<const ArchiveListing> listing;
 };
 
-std::unordered_map<std::wstring, Kept>& Kept_() {
-    static std::unordered_map<std::wstring, Kept> kept;
+// By the file's index on its volume.
+std::unordered_map<ULONGLONG, Kept>& Kept_() {
+    static std::unordered_map<ULONGLONG, Kept> kept;
     return kept;
 }
 
-std::wstring Key(const std::wstring& path) {
-    std::wstring key = path;
-    CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
-    return key;
+ULONGLONG Joined(DWORD high, DWORD low) { return (static_cast<ULONGLONG>(high) << 32) | low; }
+
+std::shared_ptr<ArchiveListing> Failed(int result) {
+    auto listing = std::make_shared<ArchiveListing>();
+    listing->result = result;
+    return listing;
 }
 
-std::shared_ptr<const ArchiveListing> ReadListing(const std::wstring& path) {
-    using namespace VBUnzBas;
-    auto listing = std::make_shared<ArchiveListing>();
-    SinkForRun sink([&](const EntryView& entry) {
-        listing->Add(entry.storedName, entry.name, entry.method, entry.flags, entry.folder);
-        listing->zip64 = listing->zip64 || entry.zip64;
-    });
-    listing->result = RunListing(path);
-    return listing;
+// The directory as the extraction library's list-only run reports it, read
+// here without a run: entries with no safe name are left out, as the run leaves them.
+std::shared_ptr<const ArchiveListing> ReadListing(FileSource& source) {
+    zip::Directory directory;
+    switch (zip::ReadDirectory(source, directory)) {
+    case zip::Status::Ok: break;
+    case zip::Status::NotZip: return Failed(UnzNotZip);
+    default: return Failed(UnzDamaged);
+    }
+    try {
+        auto listing = std::make_shared<ArchiveListing>();
+        listing->zip64 = directory.zip64;
+        std::size_t text = 0;
+        for (const zip::Entry& entry : directory.entries) text += entry.name.size() + 1;
+        listing->Reserve(directory.entries.size(), text);
+        for (const zip::Entry& entry : directory.entries) {
+            // A plain name is written as it is stored: nothing to work out.
+            if (zip::IsPlainPath(entry.name)) {
+                listing->AddPlain(entry.name, entry.method, entry.flags, entry.IsFolder());
+                continue;
+            }
+            const std::string name = zip::SafeRelativePath(entry.name);
+            if (name.empty()) continue;
+            listing->Add(entry.name, name, entry.method, entry.flags, entry.IsFolder());
+        }
+        return listing;
+    } catch (const std::bad_alloc&) {
+        return Failed(UnzEntryRefused);
+    }
+}
+
+// The stamp of an open file. Its index comes from the file system's own
+// record: asking for the volume's serial as well costs a look at the device.
+bool StampOf(HANDLE file, FileStamp& stamp) {
+    struct InternalInformation {
+        LARGE_INTEGER index;
+    } internal{};
+    constexpr auto kFileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
+    IO_STATUS_BLOCK status{};
+    LARGE_INTEGER size{};
+    FILETIME written{};
+    if (NtQueryInformationFile(file, &status, &internal, sizeof internal, kFileInternalInformation) != 0 ||
+        !GetFileSizeEx(file, &size) || !GetFileTime(file, nullptr, nullptr, &written)) {
+        return false;
+    }
+    stamp = {static_cast<ULONGLONG>(internal.index.QuadPart), static_cast<ULONGLONG>(size.QuadPart),
+             Joined(written.dwHighDateTime, written.dwLowDateTime)};
+    return true;
 }
 
 }  // namespace
@@ -75,6 +110,17 @@ std::string_view ArchiveListing::Stored(const Entry& entry) const {
 
 std::wstring ArchiveListing::Name(const Entry& entry) const {
     return entry.name == kSameName ? PlainName(Stored(entry)) : names_[entry.name];
+}
+
+void ArchiveListing::Reserve(std::size_t count, std::size_t text) {
+    entries.reserve(count);
+    text_.reserve(text);
+}
+
+void ArchiveListing::AddPlain(std::string_view stored, std::uint16_t method, std::uint16_t flags, bool folder) {
+    entries.push_back({static_cast<std::uint32_t>(text_.size()), kSameName, method, flags, folder});
+    text_.append(stored);
+    text_.push_back('\0');
 }
 
 void ArchiveListing::Add(std::string_view stored, std::string_view name, std::uint16_t method, std::uint16_t flags,
@@ -89,22 +135,53 @@ void ArchiveListing::Add(std::string_view stored, std::string_view name, std::ui
     entries.push_back(entry);
 }
 
-std::shared_ptr<const ArchiveListing> ListArchive(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return ReadListing(path);
-    const ULONGLONG size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    const ULONGLONG written =
-        (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-    Kept& kept = Kept_()[Key(path)];
-    if (kept.listing && kept.size == size && kept.written == written) return kept.listing;
-    auto listing = ReadListing(path);
-    // A listing that could not be taken whole is not kept: the next read tries again.
-    if (listing->result == UnzEntryRefused) {
-        Kept_().erase(Key(path));
-        return listing;
+
+std::unordered_map<std::wstring, FileStamp> StampFolder(const std::wstring& folder) {
+    std::unordered_map<std::wstring, FileStamp> stamps;
+    const FileHandle directory(CreateFileW(std::wstring(WithoutTrailingBackslashes(folder, 3)).c_str(),
+                                           FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!directory.valid()) return stamps;
+    std::vector<ULONGLONG> buffer(8192);
+    for (auto kind = FileIdBothDirectoryRestartInfo;
+         GetFileInformationByHandleEx(directory.get(), kind, buffer.data(), static_cast<DWORD>(buffer.size() * 8));
+         kind = FileIdBothDirectoryInfo) {
+        const auto* at = reinterpret_cast<const BYTE*>(buffer.data());
+        for (;;) {
+            const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            if (!(entry->FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                stamps[std::wstring(entry->FileName, entry->FileNameLength / sizeof(wchar_t))] = {
+                    static_cast<ULONGLONG>(entry->FileId.QuadPart), static_cast<ULONGLONG>(entry->EndOfFile.QuadPart),
+                    static_cast<ULONGLONG>(entry->LastWriteTime.QuadPart)};
+            }
+            if (entry->NextEntryOffset == 0) break;
+            at += entry->NextEntryOffset;
+        }
     }
-    kept = Kept{size, written, std::move(listing)};
-    return kept.listing;
+    return stamps;
+}
+
+std::shared_ptr<const ArchiveListing> ListArchive(const std::wstring& path, const FileStamp* known) {
+    // Unchanged since it was read: not even opened.
+    if (known) {
+        if (const auto found = Kept_().find(known->id); found != Kept_().end() && found->second.stamp == *known) {
+            return found->second.listing;
+        }
+    }
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return Failed(UnzNotZip);
+    FileStamp stamp;
+    const bool stamped = StampOf(file.get(), stamp);
+    if (const auto found = Kept_().find(stamp.id); stamped && found != Kept_().end() && found->second.stamp == stamp) {
+        return found->second.listing;
+    }
+    FileSource source(std::move(file));
+    auto listing = ReadListing(source);
+    // A listing that could not be taken whole is not kept: the next read tries again.
+    if (!stamped || listing->result == UnzEntryRefused) return listing;
+    Kept_()[stamp.id] = Kept{stamp, listing};
+    return listing;
 }
 
 void ForgetListings() { Kept_().clear(); }

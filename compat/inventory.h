@@ -1,11 +1,13 @@
 #pragma once
 // The inventory of mod archives that the compatibility check and the load
 // order share: each archive's directory as the extraction library's list-only
-// mode reports it. No entry data is read and nothing is written to disk.
+// mode reports it, read here with the same reader core without a run of the
+// library. No entry data is read and nothing is written to disk.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // One archive's directory, kept compact: a large game folder holds hundreds
@@ -30,6 +32,9 @@ public:
     std::wstring Name(const Entry& entry) const;
     // name is where extraction would write the entry, in UTF-8.
     void Add(std::string_view stored, std::string_view name, std::uint16_t method, std::uint16_t flags, bool folder);
+    // An entry whose written name is its stored name's usual form.
+    void AddPlain(std::string_view stored, std::uint16_t method, std::uint16_t flags, bool folder);
+    void Reserve(std::size_t entries, std::size_t text);
 
 private:
     static constexpr std::uint32_t kSameName = UINT32_MAX;
@@ -37,10 +42,20 @@ private:
     std::vector<std::wstring> names_;  // written names that differ from the stored ones
 };
 
-// The directory of the archive at path. Served from memory while the file's
-// size and modification time are those of the last read. A missing or
-// unreadable archive gives a listing with the library's failure code.
-// Throws AppError when the library cannot be used or a run is in progress.
-std::shared_ptr<const ArchiveListing> ListArchive(const std::wstring& path);
+// What tells one archive from another without reading it: the file itself
+// (its index on the volume, which a rename keeps), its size and its last write.
+struct FileStamp {
+    unsigned long long id = 0, size = 0, written = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// The stamps of a folder's files, by name, read in one pass.
+std::unordered_map<std::wstring, FileStamp> StampFolder(const std::wstring& folder);
+
+// The directory of the archive at path. Served from memory while the file is
+// the one read last with the same size and modification time; known, when
+// given, is the stamp that the folder reported a moment ago, which spares
+// opening a file that has not changed. A missing or unreadable archive gives
+// a listing with the library's failure code.
+std::shared_ptr<const ArchiveListing> ListArchive(const std::wstring& path, const FileStamp* known = nullptr);
 // Forgets every listing kept in memory.
 void ForgetListings();

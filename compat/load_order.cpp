@@ -95,6 +95,81 @@ struct Occurrence {
     std::uint32_t entry;
 };
 
+// What the load order takes from one archive's listing: its files' path
+// hashes, sorted, and what the game cannot read. Worked out once per listing,
+// so that a re-read of main after a switch reads only what changed.
+struct Digest {
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> files;  // (path hash, entry), by hash, then entry
+    std::wstring unreadable;                                     // the problem, or empty
+};
+
+Digest MakeDigest(const ArchiveListing& listing) {
+    Digest digest;
+    int unreadable = 0;
+    std::vector<std::wstring> methods;
+    for (std::uint32_t e = 0; e < listing.entries.size(); ++e) {
+        const auto& entry = listing.entries[e];
+        const std::string_view stored = listing.Stored(entry);
+        if (entry.folder || IsInformationFile(stored)) continue;
+        digest.files.emplace_back(PathHash(stored), e);
+        if (GameCanRead(entry.method, entry.flags)) continue;
+        ++unreadable;
+        const std::wstring method = MethodName(entry.method, entry.flags);
+        if (std::find(methods.begin(), methods.end(), method) == methods.end()) methods.push_back(method);
+    }
+    std::sort(digest.files.begin(), digest.files.end());
+    if (unreadable > 0) {
+        digest.unreadable = ToDecimal(unreadable) + (unreadable == 1 ? L" entry" : L" entries") +
+                            L" the game cannot read: " + Joined(methods, L", ") + L".";
+    }
+    return digest;
+}
+
+// The digests of the listings that the inventory still keeps, by listing.
+std::shared_ptr<const Digest> DigestOf(const std::shared_ptr<const ArchiveListing>& listing) {
+    struct Entry {
+        std::weak_ptr<const ArchiveListing> listing;
+        std::shared_ptr<const Digest> digest;
+    };
+    static std::map<const ArchiveListing*, Entry> kept;
+    if (const auto found = kept.find(listing.get()); found != kept.end() && found->second.listing.lock() == listing) {
+        return found->second.digest;
+    }
+    std::erase_if(kept, [](const auto& item) { return item.second.listing.expired(); });
+    auto digest = std::make_shared<const Digest>(MakeDigest(*listing));
+    kept[listing.get()] = {listing, digest};
+    return digest;
+}
+
+// Sorts by hash alone, keeping the order of equal hashes: a counting pass on
+// the top 16 bits, then the few in each bucket. The occurrences come in by
+// archive, each archive's by hash and entry, so they leave by hash, archive
+// and entry.
+void SortByHash(std::vector<Occurrence>& occurrences) {
+    constexpr int kShift = 48;
+    std::vector<std::uint32_t> start((1u << 16) + 1, 0);
+    for (const Occurrence& o : occurrences) ++start[(o.hash >> kShift) + 1];
+    for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+    std::vector<Occurrence> sorted(occurrences.size());
+    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+    for (const Occurrence& o : occurrences) sorted[next[o.hash >> kShift]++] = o;
+    // A bucket holds a few; one of a crafted folder may hold many.
+    const auto byHash = [](const Occurrence& x, const Occurrence& y) { return x.hash < y.hash; };
+    for (std::size_t b = 0; b + 1 < start.size(); ++b) {
+        if (start[b + 1] - start[b] > 32) {
+            std::stable_sort(sorted.begin() + start[b], sorted.begin() + start[b + 1], byHash);
+            continue;
+        }
+        for (std::size_t i = start[b] + 1; i < start[b + 1]; ++i) {
+            const Occurrence o = sorted[i];
+            std::size_t j = i;
+            for (; j > start[b] && sorted[j - 1].hash > o.hash; --j) sorted[j] = sorted[j - 1];
+            sorted[j] = o;
+        }
+    }
+    occurrences = std::move(sorted);
+}
+
 class Builder {
 public:
     explicit Builder(const std::wstring& gameFolder) : main_(MainFolder(gameFolder)) {}
@@ -113,6 +188,7 @@ private:
     LoadOrderReport report_;
     std::vector<std::shared_ptr<const ArchiveListing>> listings_;  // one per loaded archive
     std::vector<Occurrence> occurrences_;
+    std::unordered_map<std::wstring, FileStamp> stamps_;
     std::vector<int> distinct_, replacedByGame_;
     // By archive: why the game cannot open it, and which of its entries it cannot read.
     std::map<std::wstring, std::wstring> failures_, unreadable_;
@@ -123,6 +199,7 @@ LoadOrderReport Builder::Build() {
     std::stable_sort(archives.begin(), archives.end(), GameLoadsBefore);
     std::vector<std::wstring> disabled;
     for (const auto& file : ListNames(main_ + L"*" + DisabledExtension)) disabled.push_back(ModNameOf(file, DisabledExtension));
+    stamps_ = StampFolder(main_);
     for (const auto& file : archives) {
         if (GameLoadsArchive(file)) Load(file);
     }
@@ -141,7 +218,8 @@ LoadOrderReport Builder::Build() {
 }
 
 void Builder::Load(const std::wstring& file) {
-    auto listing = ListArchive(main_ + file);
+    const auto stamp = stamps_.find(file);
+    auto listing = ListArchive(main_ + file, stamp == stamps_.end() ? nullptr : &stamp->second);
     if (std::wstring failure = OpenFailure(*listing); !failure.empty()) {
         failures_[file] = std::move(failure);
         return;
@@ -149,35 +227,26 @@ void Builder::Load(const std::wstring& file) {
     const auto index = static_cast<std::uint32_t>(report_.archives.size());
     LoadOrderArchive archive{file};
     archive.game = IsGameArchiveFile(file);
-    int unreadable = 0;
-    std::vector<std::wstring> methods;
-    for (std::uint32_t e = 0; e < listing->entries.size(); ++e) {
-        const auto& entry = listing->entries[e];
-        const std::string_view stored = listing->Stored(entry);
-        if (entry.folder || IsInformationFile(stored)) continue;
-        ++archive.files;
-        occurrences_.push_back({PathHash(stored), index, e});
-        if (GameCanRead(entry.method, entry.flags)) continue;
-        ++unreadable;
-        const std::wstring method = MethodName(entry.method, entry.flags);
-        if (std::find(methods.begin(), methods.end(), method) == methods.end()) methods.push_back(method);
-    }
-    if (unreadable > 0) {
-        unreadable_[file] = ToDecimal(unreadable) + (unreadable == 1 ? L" entry" : L" entries") +
-                            L" the game cannot read: " + Joined(methods, L", ") + L".";
-    }
+    const std::shared_ptr<const Digest> digest = DigestOf(listing);
+    archive.files = static_cast<int>(digest->files.size());
+    for (const auto& [hash, entry] : digest->files) occurrences_.push_back({hash, index, entry});
+    if (!digest->unreadable.empty()) unreadable_[file] = digest->unreadable;
     report_.archives.push_back(std::move(archive));
     listings_.push_back(std::move(listing));
 }
 
 void Builder::Pair() {
-    std::sort(occurrences_.begin(), occurrences_.end(), [](const Occurrence& a, const Occurrence& b) {
-        return a.hash != b.hash ? a.hash < b.hash : a.archive != b.archive ? a.archive < b.archive : a.entry < b.entry;
-    });
+    SortByHash(occurrences_);
     std::vector<const Occurrence*> run, group;
     for (size_t i = 0; i < occurrences_.size();) {
         size_t end = i;
         while (end < occurrences_.size() && occurrences_[end].hash == occurrences_[i].hash) ++end;
+        // Most paths are in one archive once: nothing to pair.
+        if (end == i + 1) {
+            ++distinct_[occurrences_[i].archive];
+            i = end;
+            continue;
+        }
         run.clear();
         for (size_t j = i; j < end; ++j) run.push_back(&occurrences_[j]);
         // Equal hashes are nearly always one path; split them by the real comparison.

@@ -9,11 +9,13 @@
 #include "compat/inventory.h"
 #include "compat/load_order.h"
 #include "core/file_system.h"
+#include "core/handles.h"
 #include "core/text.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
 #include "tests/support/test_game.h"
 #include "tests/support/ui.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -116,6 +118,76 @@ TEST(LoadOrder, TheWholeReportOfAFolderWithEveryProblem) {
     game.Install(L"lo_dead.zip", L"zz_two.pk3");
     const std::wstring text = LoadOrderText(BuildLoadOrder(game.folder));
     EXPECT_NE(text.find(L"9\tzz_two.pk3\t1\t1\t0\t\r\n"), std::wstring::npos) << text;
+}
+
+// What the inventory keeps between reads gives, byte for byte, what a read
+// from nothing gives: random folders through random switches, renames,
+// replacements, and rewrites of the same size and time as another file.
+TEST(LoadOrder, AReadThroughTheKeptListingsEqualsAReadFromNothing) {
+    unsigned seed = 11;
+    auto random = [&](unsigned n) { return (seed = seed * 1103515245u + 12345u) / 65536u % n; };
+    auto archive = [&](char letter) {
+        std::vector<std::string> names;
+        for (unsigned i = 0, n = 1 + random(6); i < n; ++i) {
+            names.push_back("maps/" + std::string(1, letter) + std::to_string(random(9)) + ".bsp");
+        }
+        return MakeZip(names);
+    };
+    for (int folder = 0; folder < 4; ++folder) {
+        TempFolder game;
+        const std::wstring main = game / L"main\\";
+        std::vector<std::wstring> mods;
+        for (int i = 0; i < 10; ++i) {
+            mods.push_back(L"mod" + std::to_wstring(i) + (random(4) ? L".pk3" : L".dis"));
+            WriteFileBytes(main + mods.back(), archive('a'));
+        }
+        BuildLoadOrder(game.path());
+        for (int step = 0; step < 12; ++step) {
+            std::wstring& mod = mods[random(static_cast<unsigned>(mods.size()))];
+            const std::wstring path = main + mod;
+            switch (random(4)) {
+            case 0: {  // a switch, as the Manager makes it
+                const std::wstring other = WithoutExtension(mod) + (mod.ends_with(L".pk3") ? L".dis" : L".pk3");
+                ASSERT_TRUE(MoveFileExW(path.c_str(), (main + other).c_str(), 0));
+                mod = other;
+                break;
+            }
+            case 1: {  // a rename, as a reorder makes it
+                const std::wstring other = L"Z" + std::to_wstring(step) + L"^" + mod;
+                ASSERT_TRUE(MoveFileExW(path.c_str(), (main + other).c_str(), 0));
+                mod = other;
+                break;
+            }
+            case 2:  // a replacement of another size
+                ASSERT_TRUE(DeleteFileW(path.c_str()));
+                WriteFileBytes(path, archive('b') + std::string(1 + random(5), 'x'));
+                break;
+            default: {  // another file of the same size and time in its place
+                const std::string before = ReadFileBytes(path);
+                std::string after = before;
+                for (char& c : after) c = c == 'a' ? 'c' : c;
+                FILETIME written{};
+                {
+                    const FileHandle old(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                     OPEN_EXISTING, 0, nullptr));
+                    GetFileTime(old.get(), nullptr, nullptr, &written);
+                }
+                WriteFileBytes(main + L"new.tmp", after);
+                {
+                    const FileHandle fresh(CreateFileW((main + L"new.tmp").c_str(), GENERIC_WRITE, 0, nullptr,
+                                                       OPEN_EXISTING, 0, nullptr));
+                    SetFileTime(fresh.get(), nullptr, nullptr, &written);
+                }
+                ASSERT_TRUE(DeleteFileW(path.c_str()));
+                ASSERT_TRUE(MoveFileExW((main + L"new.tmp").c_str(), path.c_str(), 0));
+                break;
+            }
+            }
+            const std::wstring kept = LoadOrderText(BuildLoadOrder(game.path()));
+            ForgetListings();
+            EXPECT_EQ(kept, LoadOrderText(BuildLoadOrder(game.path()))) << "folder " << folder << ", step " << step;
+        }
+    }
 }
 
 TEST(LoadOrder, LocalizedArchivesAreTheWeakestAndOnlyTheGamesLanguageLoads) {
@@ -356,4 +428,28 @@ TEST_F(LoadOrderWindow, OpensBesideTheMainWindowAndStaysWhereMoved) {
 TEST_F(LoadOrderWindow, ClosesWithTheMainWindow) {
     SendMessageW(form->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(window));
+}
+
+// Three hundred mods: a real click on Disable shows at once in the Manager
+// and in Load Order, read through what the inventory keeps.
+TEST(LoadOrderWindowLarge, ASwitchAmongThreeHundredModsShowsEverywhere) {
+    PromptRecorder prompts;
+    TestGame game;
+    for (int i = 0; i < 300; ++i) {
+        game.Add(L"mod" + std::to_wstring(1000 + i) + L".pk3", MakeZip({"maps/m" + std::to_string(i % 7) + ".bsp"}));
+    }
+    const auto form = StartMainWindow();
+    Command(form->hwnd(), frmMain::mnuToolsLoadOrder);
+    ASSERT_NE(form->LoadOrder(), nullptr);
+    EXPECT_EQ(form->LoadOrder()->report().archives.size(), 300u);
+    ClickListItem(form->controls().listEnabled, 0);
+    const POINT centre = CentreOf(form->controls().cmdDisable);
+    ClickAt(form->controls().cmdDisable, centre.x, centre.y);
+    EXPECT_TRUE(game.Has(L"mod1000.dis"));
+    EXPECT_EQ(ListItems(form->controls().listDisabled), std::vector<std::wstring>{L"mod1000"});
+    EXPECT_EQ(ListItems(form->controls().listEnabled).size(), 299u);
+    const LoadOrderReport& report = form->LoadOrder()->report();
+    ASSERT_EQ(report.archives.size(), 299u);
+    EXPECT_EQ(report.archives.front().file, L"mod1001.pk3");
+    EXPECT_TRUE(prompts.asked.empty());
 }
