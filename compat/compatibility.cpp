@@ -36,6 +36,17 @@ void ctlCompatibility::Create(HWND page, int left, int top, int width, int heigh
                                        WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE |
                                            ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_READONLY,
                                        WS_EX_CLIENTEDGE});
+    c_.lblIdentical = layout_.Add(hwnd_, {IdIdentical, L"STATIC", nullptr, 176, 16, 441, 17, SS_LEFT | SS_NOPREFIX});
+}
+
+void ctlCompatibility::ShowIdentical(const std::wstring& line) {
+    identical_ = line;
+    const UINT dpi = DpiOf(hwnd_);
+    const int top = line.empty() ? 16 : 33;
+    SetWindowTextW(c_.lblIdentical, line.c_str());
+    ShowWindow(c_.lblIdentical, line.empty() ? SW_HIDE : SW_SHOW);
+    SetWindowPos(c_.txtOutput, nullptr, Layout::Scale(176, dpi), Layout::Scale(top, dpi), Layout::Scale(441, dpi),
+                 Layout::Scale(228 - top, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT ctlCompatibility::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -45,6 +56,7 @@ LRESULT ctlCompatibility::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_DPICHANGED_AFTERPARENT:
         layout_.Rescale(DpiOf(hwnd_));
+        ShowIdentical(identical_);
         return 0;
     default:
         return DefWindowProcW(hwnd_, message, wParam, lParam);
@@ -88,6 +100,7 @@ void ctlCompatibility::Check(int count, int selected) {
         lists_ = WorkLists{};
         EnableWindow(c_.listEnabled, FALSE);
         SetWindowTextW(c_.txtOutput, L"");
+        ShowIdentical({});
         const int maximum = count - 1;
         SendMessageW(c_.ProgressBar1, PBM_SETRANGE32, 0, maximum);
         ShowWindow(c_.ProgressBar1, SW_SHOW);
@@ -102,6 +115,7 @@ void ctlCompatibility::Check(int count, int selected) {
         PairConflicts(lists_);
         SetWindowTextW(c_.txtOutput, ConflictReport(lists_).c_str());
         SetWindowTextW(c_.lblConflicts, ConflictCount(lists_).c_str());
+        ShowIdentical(IdenticalLine(IdenticalCopies(lists_, main, ItemText(selected))));
     }
     EnableWindow(c_.listEnabled, TRUE);
     if (!unreadable.empty()) MsgBox(UnreadableMessage(unreadable), MB_OK | MB_ICONWARNING);

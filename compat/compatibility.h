@@ -9,10 +9,11 @@
 
 class ctlCompatibility : public WindowBase<ctlCompatibility> {
 public:
-    enum ControlId : int { IdLabel = 100, IdList = 101, IdCheck = 102, IdOutput = 103, IdProgress = 104 };
+    enum ControlId : int { IdLabel = 100, IdList = 101, IdCheck = 102, IdOutput = 103, IdProgress = 104, IdIdentical = 105 };
     struct Controls {
         HWND lblEnabled = nullptr, listEnabled = nullptr, cmdCheck = nullptr;
         HWND lblConflicts = nullptr, txtOutput = nullptr, ProgressBar1 = nullptr;
+        HWND lblIdentical = nullptr;  // shown under the count only when some conflicts are identical copies
     };
 
     ctlCompatibility() = default;
@@ -33,8 +34,11 @@ private:
     void cmdCheck_Click();
     void Check(int count, int selected);
     std::wstring ItemText(int index) const;
+    // The line of identical copies under the count, and the report below it; none for the empty text.
+    void ShowIdentical(const std::wstring& line);
 
     Controls c_;
     Layout layout_;
     WorkLists lists_;
+    std::wstring identical_;
 };

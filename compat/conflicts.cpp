@@ -183,6 +183,49 @@ std::wstring ConflictCount(const WorkLists& lists) {
     return L"Conflicts Found: " + ToDecimal(static_cast<long long>(lists.List3.size()));
 }
 
+namespace {
+
+// Each file's copy in a mod's archive, by its written name in capitals; a
+// name held twice is read at its later entry, as the game reads it.
+std::unordered_map<std::wstring, std::pair<std::uint32_t, std::uint64_t>> CopiesOf(const std::wstring& archive) {
+    std::unordered_map<std::wstring, std::pair<std::uint32_t, std::uint64_t>> copies;
+    const auto listing = ListArchive(archive);
+    for (const auto& entry : listing->entries) {
+        if (entry.folder) continue;
+        std::wstring name = listing->Name(entry);
+        CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+        copies[std::move(name)] = {entry.crc, entry.size};
+    }
+    return copies;
+}
+
+}  // namespace
+
+int IdenticalCopies(const WorkLists& lists, const std::wstring& mainFolder, const std::wstring& selectedMod) {
+    if (lists.List3.empty()) return 0;
+    const auto mine = CopiesOf(mainFolder + selectedMod + L".pk3");
+    std::unordered_map<std::wstring, decltype(CopiesOf(L""))> others;
+    int identical = 0;
+    for (const std::wstring& line : lists.List3) {
+        const size_t cut = line.find(L" : ");
+        if (cut == std::wstring::npos) continue;
+        const std::wstring other = line.substr(0, cut);
+        std::wstring path = line.substr(cut + 3);
+        CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+        auto held = others.find(other);
+        if (held == others.end()) held = others.emplace(other, CopiesOf(mainFolder + other + L".pk3")).first;
+        const auto a = mine.find(path);
+        const auto b = held->second.find(path);
+        if (a != mine.end() && b != held->second.end() && a->second == b->second) ++identical;
+    }
+    return identical;
+}
+
+std::wstring IdenticalLine(int identical) {
+    if (identical <= 0) return {};
+    return ToDecimal(identical) + (identical == 1 ? L" of them is an identical copy" : L" of them are identical copies");
+}
+
 std::wstring UnreadableMessage(const std::vector<std::wstring>& mods) {
     if (mods.empty()) return {};
     std::wstring text = L"Tarrow could not read the archives of these mods, so their files are not in the report:\r\n";

@@ -70,6 +70,11 @@ bool TakeInventory(WorkLists& lists, const std::wstring& mainFolder, const std::
 std::wstring ConflictReport(const WorkLists& lists);
 // "Conflicts Found: " and the number of lines of List3.
 std::wstring ConflictCount(const WorkLists& lists);
+// How many lines of List3 name a file whose copy in the other mod is the
+// copy in the selected one: the same CRC-32 and size, as the directories say.
+int IdenticalCopies(const WorkLists& lists, const std::wstring& mainFolder, const std::wstring& selectedMod);
+// "N of them are identical copies", or the empty text when there are none.
+std::wstring IdenticalLine(int identical);
 // What the player is told of mods whose archives could not be read, so that
 // they do not pass for mods without conflicts; empty when every one was read.
 std::wstring UnreadableMessage(const std::vector<std::wstring>& mods);

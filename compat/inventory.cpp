@@ -69,13 +69,14 @@ std::shared_ptr<const ArchiveListing> ReadListing(FileSource& source) {
         listing->Reserve(directory.entries.size(), text);
         for (const zip::Entry& entry : directory.entries) {
             // A plain name is written as it is stored: nothing to work out.
+            const ArchiveListing::Facts facts{entry.method, entry.flags, entry.IsFolder(), entry.crc, entry.size};
             if (zip::IsPlainPath(entry.name)) {
-                listing->AddPlain(entry.name, entry.method, entry.flags, entry.IsFolder());
+                listing->AddPlain(entry.name, facts);
                 continue;
             }
             const std::string name = zip::SafeRelativePath(entry.name);
             if (name.empty()) continue;
-            listing->Add(entry.name, name, entry.method, entry.flags, entry.IsFolder());
+            listing->Add(entry.name, name, facts);
         }
         return listing;
     } catch (const std::bad_alloc&) {
@@ -117,15 +118,16 @@ void ArchiveListing::Reserve(std::size_t count, std::size_t text) {
     text_.reserve(text);
 }
 
-void ArchiveListing::AddPlain(std::string_view stored, std::uint16_t method, std::uint16_t flags, bool folder) {
-    entries.push_back({static_cast<std::uint32_t>(text_.size()), kSameName, method, flags, folder});
+void ArchiveListing::AddPlain(std::string_view stored, const Facts& facts) {
+    entries.push_back(
+        {static_cast<std::uint32_t>(text_.size()), kSameName, facts.method, facts.flags, facts.folder, facts.crc, facts.size});
     text_.append(stored);
     text_.push_back('\0');
 }
 
-void ArchiveListing::Add(std::string_view stored, std::string_view name, std::uint16_t method, std::uint16_t flags,
-                         bool folder) {
-    Entry entry{static_cast<std::uint32_t>(text_.size()), kSameName, method, flags, folder};
+void ArchiveListing::Add(std::string_view stored, std::string_view name, const Facts& facts) {
+    Entry entry{static_cast<std::uint32_t>(text_.size()), kSameName, facts.method, facts.flags, facts.folder, facts.crc,
+                facts.size};
     text_.append(stored);
     text_.push_back('\0');
     if (!IsPlainName(stored, name)) {

@@ -20,6 +20,8 @@ public:
         std::uint16_t method;
         std::uint16_t flags;
         bool folder;
+        std::uint32_t crc;   // of the data, as the directory gives it
+        std::uint64_t size;  // uncompressed
     };
 
     int result = 0;      // the library's result code for the run
@@ -31,9 +33,15 @@ public:
     // Where extraction would write it: relative, "\" separators.
     std::wstring Name(const Entry& entry) const;
     // name is where extraction would write the entry, in UTF-8.
-    void Add(std::string_view stored, std::string_view name, std::uint16_t method, std::uint16_t flags, bool folder);
+    struct Facts {
+        std::uint16_t method = 0, flags = 0;
+        bool folder = false;
+        std::uint32_t crc = 0;
+        std::uint64_t size = 0;
+    };
+    void Add(std::string_view stored, std::string_view name, const Facts& facts);
     // An entry whose written name is its stored name's usual form.
-    void AddPlain(std::string_view stored, std::uint16_t method, std::uint16_t flags, bool folder);
+    void AddPlain(std::string_view stored, const Facts& facts);
     void Reserve(std::size_t entries, std::size_t text);
 
 private:

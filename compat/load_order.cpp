@@ -101,6 +101,7 @@ struct Occurrence {
 struct Digest {
     std::vector<std::pair<std::uint64_t, std::uint32_t>> files;  // (path hash, entry), by hash, then entry
     std::wstring unreadable;                                     // the problem, or empty
+    std::uint64_t fingerprint = 0;  // of every file's path and copy: equal in two archives that are copies
 };
 
 Digest MakeDigest(const ArchiveListing& listing) {
@@ -118,6 +119,13 @@ Digest MakeDigest(const ArchiveListing& listing) {
         if (std::find(methods.begin(), methods.end(), method) == methods.end()) methods.push_back(method);
     }
     std::sort(digest.files.begin(), digest.files.end());
+    std::uint64_t fingerprint = 14695981039346656037ull;
+    for (const auto& [hash, e] : digest.files) {
+        for (const std::uint64_t part : {hash, std::uint64_t{listing.entries[e].crc}, listing.entries[e].size}) {
+            fingerprint = (fingerprint ^ part) * 1099511628211ull;
+        }
+    }
+    digest.fingerprint = fingerprint;
     if (unreadable > 0) {
         digest.unreadable = ToDecimal(unreadable) + (unreadable == 1 ? L" entry" : L" entries") +
                             L" the game cannot read: " + Joined(methods, L", ") + L".";
@@ -179,6 +187,13 @@ private:
     void Load(const std::wstring& file);
     void Pair();
     void PairGroup(std::vector<const Occurrence*>& group);
+    FileCopy CopyOf(const Occurrence& o) const {
+        const auto& entry = listings_[o.archive]->entries[o.entry];
+        return {entry.crc, entry.size};
+    }
+    bool SameFiles(std::size_t a, std::size_t b) const;
+    void FindCopies();
+    void LimitProblems(std::size_t archives);
     void AddProblems(const std::wstring& file, const std::vector<std::wstring>& disabled);
     void Problem(const std::wstring& archive, std::wstring text, ProblemKind kind = ProblemKind::Other) {
         report_.problems.push_back({archive, std::move(text), kind});
@@ -187,11 +202,14 @@ private:
     std::wstring main_;
     LoadOrderReport report_;
     std::vector<std::shared_ptr<const ArchiveListing>> listings_;  // one per loaded archive
+    std::vector<std::shared_ptr<const Digest>> digests_;           // likewise
     std::vector<Occurrence> occurrences_;
     std::unordered_map<std::wstring, FileStamp> stamps_;
     std::vector<int> distinct_, replacedByGame_;
-    // By archive: why the game cannot open it, and which of its entries it cannot read.
-    std::map<std::wstring, std::wstring> failures_, unreadable_;
+    // By archive: why the game cannot open it, which of its entries it cannot
+    // read, and the earlier archive that is a copy of it.
+    std::map<std::wstring, std::wstring> failures_, unreadable_, copies_;
+    std::map<std::wstring, std::wstring> limits_;  // an archive near or over the game's limit of entries
 };
 
 LoadOrderReport Builder::Build() {
@@ -206,11 +224,10 @@ LoadOrderReport Builder::Build() {
     distinct_.assign(report_.archives.size(), 0);
     replacedByGame_.assign(report_.archives.size(), 0);
     Pair();
-    for (size_t i = 0; i < report_.archives.size(); ++i) {
-        LoadOrderArchive& a = report_.archives[i];
-        a.distinct = distinct_[i];
-        a.noEffect = !a.game && distinct_[i] > 0 && a.overridden == distinct_[i];
-    }
+    for (size_t i = 0; i < report_.archives.size(); ++i) report_.archives[i].distinct = distinct_[i];
+    CountWinners(report_);
+    FindCopies();
+    LimitProblems(archives.size());
     // Problems are listed by archive in name order, whatever the tier.
     std::stable_sort(archives.begin(), archives.end(), GameNameBefore);
     for (const auto& file : archives) AddProblems(file, disabled);
@@ -231,8 +248,14 @@ void Builder::Load(const std::wstring& file) {
     archive.files = static_cast<int>(digest->files.size());
     for (const auto& [hash, entry] : digest->files) occurrences_.push_back({hash, index, entry});
     if (!digest->unreadable.empty()) unreadable_[file] = digest->unreadable;
+    if (listing->entries.size() * 100 >= static_cast<std::size_t>(kMaxEntriesPerArchive) * kNearLimitPercent) {
+        const bool over = listing->entries.size() > static_cast<std::size_t>(kMaxEntriesPerArchive);
+        limits_[file] = L"It has " + ToDecimal(static_cast<long long>(listing->entries.size())) + L" entries; the game's zip reader reads at most " +
+                          ToDecimal(kMaxEntriesPerArchive) + (over ? L", so it cannot open it." : L", and it is near that.");
+    }
     report_.archives.push_back(std::move(archive));
     listings_.push_back(std::move(listing));
+    digests_.push_back(digest);
 }
 
 void Builder::Pair() {
@@ -275,24 +298,78 @@ void Builder::Pair() {
 
 void Builder::PairGroup(std::vector<const Occurrence*>& group) {
     std::vector<std::size_t> holders;
+    std::vector<FileCopy> copies;
+    // An archive that holds the path twice is read at its later entry.
     for (const Occurrence* o : group) {
-        if (holders.empty() || holders.back() != o->archive) holders.push_back(o->archive);
+        if (!holders.empty() && holders.back() == o->archive) {
+            copies.back() = CopyOf(*o);
+            continue;
+        }
+        holders.push_back(o->archive);
+        copies.push_back(CopyOf(*o));
     }
     for (std::size_t h : holders) ++distinct_[h];
     if (holders.size() < 2) return;
-    const std::size_t winner = holders.back();
-    ++report_.archives[winner].wins;
+    const LoadOrderArchive& won = report_.archives[holders.back()];
     for (std::size_t k = 0; k + 1 < holders.size(); ++k) {
-        ++report_.archives[holders[k]].overridden;
         // A mod that sorts after pak0.pk3 takes effect; the game's localized archive, the weakest, beats no such mod.
-        const LoadOrderArchive& won = report_.archives[winner];
-        if (won.game && !IsLocalizedArchive(won.file) && !report_.archives[holders[k]].game) ++replacedByGame_[holders[k]];
+        if (won.game && !IsLocalizedArchive(won.file) && !report_.archives[holders[k]].game &&
+            copies[k] != copies.back()) {
+            ++replacedByGame_[holders[k]];
+        }
     }
     // The path as the winning archive spells it: its last entry of the path.
     const Occurrence* spelt = group.back();
     std::wstring path = Utf8ToWide(listings_[spelt->archive]->Stored(listings_[spelt->archive]->entries[spelt->entry]));
     std::replace(path.begin(), path.end(), L'/', L'\\');
-    report_.shared.push_back({std::move(path), std::move(holders)});
+    report_.shared.push_back({std::move(path), std::move(holders), std::move(copies)});
+}
+
+// The same files, each path with the same copy: the archives are copies of each other.
+bool Builder::SameFiles(std::size_t a, std::size_t b) const {
+    const Digest &x = *digests_[a], &y = *digests_[b];
+    if (x.fingerprint != y.fingerprint || x.files.size() != y.files.size()) return false;
+    const ArchiveListing &lx = *listings_[a], &ly = *listings_[b];
+    for (std::size_t i = 0; i < x.files.size(); ++i) {
+        const auto& ex = lx.entries[x.files[i].second];
+        const auto& ey = ly.entries[y.files[i].second];
+        if (x.files[i].first != y.files[i].first || ex.crc != ey.crc || ex.size != ey.size ||
+            !SamePath(lx.Stored(ex), ly.Stored(ey))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Builder::FindCopies() {
+    std::map<std::uint64_t, std::vector<std::size_t>> byPrint;
+    for (std::size_t i = 0; i < report_.archives.size(); ++i) {
+        if (!report_.archives[i].game && report_.archives[i].files > 0) byPrint[digests_[i]->fingerprint].push_back(i);
+    }
+    for (const auto& [print, archives] : byPrint) {
+        // Named on the one that loads later, the copy that counts; the earlier one loads for nothing.
+        for (std::size_t k = 1; k < archives.size(); ++k) {
+            for (std::size_t j = 0; j < k; ++j) {
+                if (!SameFiles(archives[j], archives[k])) continue;
+                copies_[report_.archives[archives[k]].file] = report_.archives[archives[j]].file;
+                break;
+            }
+        }
+    }
+}
+
+void Builder::LimitProblems(std::size_t archives) {
+    const auto count = static_cast<long long>(archives);
+    if (count * 100 < static_cast<long long>(kMaxArchivesPerFolder) * kNearLimitPercent) return;
+    const std::wstring limit = ToDecimal(kMaxArchivesPerFolder);
+    if (count > kMaxArchivesPerFolder) {
+        Problem(L"main", L"It holds " + ToDecimal(count) + L" archives; the game loads at most " + limit +
+                             L" from one folder, so " + ToDecimal(count - kMaxArchivesPerFolder) +
+                             L" of them do not load.");
+    } else {
+        Problem(L"main", L"It holds " + ToDecimal(count) + L" archives, near the " + limit +
+                             L" that the game loads from one folder.");
+    }
 }
 
 void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstring>& disabled) {
@@ -306,6 +383,7 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
     }
     if (const auto found = failures_.find(file); found != failures_.end()) Problem(file, found->second);
     if (const auto found = unreadable_.find(file); found != unreadable_.end()) Problem(file, found->second);
+    if (const auto found = limits_.find(file); found != limits_.end()) Problem(file, found->second);
     const bool game = IsGameArchiveFile(file);
     if (!game && IsLocalizedArchive(file)) {
         Problem(file, L"Its name starts with localized_, so the game loads it after every other archive.");
@@ -327,6 +405,13 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
                           L" replaced by the game's own archives, because its name sorts before theirs. Its name "
                           L"must sort after pak0.pk3 for them to take effect.",
                 ProblemKind::BeforeGame);
+    }
+    if (const auto copy = copies_.find(file); copy != copies_.end()) {
+        report_.problems.push_back({file,
+                                    L"It holds the same files as " + copy->second +
+                                        L", with the same contents: " + copy->second +
+                                        L" is a copy that the game loads for nothing.",
+                                    ProblemKind::Copy, copy->second});
     }
     if (loaded != report_.archives.end() && loaded->noEffect) {
         Problem(file, L"Every one of its files is replaced by a later archive, so it has no effect.", ProblemKind::NoEffect);
@@ -382,13 +467,45 @@ bool SamePath(std::string_view a, std::string_view b) {
 
 LoadOrderReport BuildLoadOrder(const std::wstring& gameFolder) { return Builder(gameFolder).Build(); }
 
+bool SharedFile::Identical() const {
+    return std::all_of(copies.begin(), copies.end(), [&](const FileCopy& copy) { return copy == copies.front(); });
+}
+
+void CountWinners(LoadOrderReport& report) {
+    const std::size_t n = report.archives.size();
+    // Per archive: its files that a later archive holds in the same copy, and the archive that wins them.
+    std::vector<int> same(n, 0);
+    constexpr std::size_t kNone = SIZE_MAX, kMany = SIZE_MAX - 1;
+    std::vector<std::size_t> sameWinner(n, kNone);
+    for (LoadOrderArchive& a : report.archives) a.wins = a.overridden = 0;
+    for (const SharedFile& file : report.shared) {
+        const std::size_t winner = file.holders.back();
+        ++report.archives[winner].wins;
+        for (std::size_t k = 0; k + 1 < file.holders.size(); ++k) {
+            const std::size_t h = file.holders[k];
+            if (file.copies[k] != file.copies.back()) {
+                ++report.archives[h].overridden;
+                continue;
+            }
+            ++same[h];
+            sameWinner[h] = sameWinner[h] == kNone || sameWinner[h] == winner ? winner : kMany;
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        LoadOrderArchive& a = report.archives[i];
+        a.noEffect = !a.game && a.distinct > 0 && a.overridden == a.distinct;
+        const bool copy = !a.game && a.distinct > 0 && same[i] == a.distinct && sameWinner[i] < kMany;
+        a.sameAs = copy ? report.archives[sameWinner[i]].file : std::wstring();
+    }
+}
+
 const std::vector<std::wstring>& ArchiveColumns() {
     static const std::vector<std::wstring> columns{L"Order", L"Archive", L"Files", L"Wins", L"Overridden", L"Note"};
     return columns;
 }
 
 const std::vector<std::wstring>& SharedColumns() {
-    static const std::vector<std::wstring> columns{L"File", L"Used from", L"Overridden in"};
+    static const std::vector<std::wstring> columns{L"File", L"Used from", L"Overridden in", L"Same"};
     return columns;
 }
 
@@ -399,7 +516,7 @@ const std::vector<std::wstring>& ProblemColumns() {
 
 std::vector<std::wstring> ArchiveRow(const LoadOrderReport& report, std::size_t index) {
     const LoadOrderArchive& a = report.archives[index];
-    const wchar_t* note = a.game ? L"game" : a.noEffect ? L"no effect" : L"";
+    const std::wstring note = a.game ? L"game" : a.noEffect ? L"no effect" : a.sameAs.empty() ? L"" : L"same as " + a.sameAs;
     return {ToDecimal(static_cast<long long>(index) + 1), a.file, ToDecimal(a.files), ToDecimal(a.wins),
             ToDecimal(a.overridden), note};
 }
@@ -408,7 +525,8 @@ std::vector<std::wstring> SharedRow(const LoadOrderReport& report, std::size_t i
     const SharedFile& shared = report.shared[index];
     std::vector<std::wstring> others;
     for (size_t k = 0; k + 1 < shared.holders.size(); ++k) others.push_back(report.archives[shared.holders[k]].file);
-    return {shared.path, report.archives[shared.holders.back()].file, Joined(others, L", ")};
+    return {shared.path, report.archives[shared.holders.back()].file, Joined(others, L", "),
+            shared.Identical() ? L"identical" : L""};
 }
 
 std::vector<std::wstring> ProblemRow(const LoadOrderReport& report, std::size_t index) {

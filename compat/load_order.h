@@ -3,6 +3,7 @@
 // .pk3 (any letter case) in the order of its file name, each file taken from
 // the last archive that holds it. No windows here.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,23 +14,45 @@ struct LoadOrderArchive {
     int wins = 0;        // its shared files that the game takes from it
     int overridden = 0;  // its files that a later archive replaces
     bool game = false;   // one of the game's own two archives
-    bool noEffect = false;
+    bool noEffect = false;  // every one of its files is replaced by another copy
     int distinct = 0;    // its files, each path once
+    // A later archive that holds every one of its files, each the same copy,
+    // so that whichever wins the player sees the same; empty otherwise.
+    std::wstring sameAs;
+};
+
+// One archive's copy of a file, as the zip directory tells it: the same CRC-32
+// and size is the same copy, and nothing the player sees depends on which wins.
+struct FileCopy {
+    std::uint32_t crc = 0;
+    std::uint64_t size = 0;
+    bool operator==(const FileCopy&) const = default;
 };
 
 struct SharedFile {
     std::wstring path;                 // "\" separators, spelt as the winning archive spells it
     std::vector<std::size_t> holders;  // the archives that hold it, in load order: the last one wins
+    std::vector<FileCopy> copies;      // each holder's copy, in the same order
+    // Every archive holds the same copy.
+    bool Identical() const;
 };
 
 // The problems that have one fix in the Load Order window.
-enum class ProblemKind { Other, BeforeGame, Extension, NoEffect, Duplicate };
+enum class ProblemKind { Other, BeforeGame, Extension, NoEffect, Duplicate, Copy };
 
 struct LoadProblem {
     std::wstring archive;
     std::wstring problem;
     ProblemKind kind = ProblemKind::Other;
+    std::wstring other;  // a Copy: the archive that is a copy of this one
 };
+
+// The game's hard limits: archives it loads from one folder, and entries its
+// zip reader reads from one archive. Load Order names them before they are
+// reached, from this share of the limit on.
+inline constexpr int kMaxArchivesPerFolder = 1024;
+inline constexpr int kMaxEntriesPerArchive = 65535;
+inline constexpr int kNearLimitPercent = 90;
 
 struct LoadOrderReport {
     std::vector<LoadOrderArchive> archives;  // what the game loads, in load order
@@ -52,6 +75,11 @@ bool GameNameBefore(const std::wstring& a, const std::wstring& b);
 bool GameLoadsBefore(const std::wstring& a, const std::wstring& b);
 // The game's identity of paths inside archives: ASCII case ignored, "/" and "\" alike.
 bool SamePath(std::string_view a, std::string_view b);
+
+// Works out each archive's wins, overridden files (only those whose winning
+// copy differs), "no effect" and "same as" from its distinct files and the
+// shared files.
+void CountWinners(LoadOrderReport& report);
 
 // Reads the main folder of a game folder and every .pk3 in it through the
 // inventory. Throws AppError when the folder cannot be listed or the

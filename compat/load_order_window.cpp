@@ -111,6 +111,9 @@ void frmLoadOrder::CreateControls() {
     c_.cmdDiscard = layout_.Add(hwnd_, {IdDiscard, L"BUTTON", L"Discard", 640, 175, 88, 23, kButton | WS_DISABLED});
     layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Shared files: the game uses the copy in the last archive.", 8, 206, 400,
                         17, kLabel});
+    // Identical copies are shared files too, but whichever wins the player sees the same.
+    c_.chkDiffering = layout_.Add(hwnd_, {IdDiffering, L"BUTTON", L"Differing only", 430, 204, 112, 17,
+                                          WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX});
     c_.cmdAll = layout_.Add(hwnd_, {IdAll, L"BUTTON", L"All", 552, 202, 80, 21, kButton});
     c_.lvShared = layout_.Add(hwnd_, {IdShared, WC_LISTVIEWW, nullptr, 8, 226, 624, 140, kList});
     layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Problems:", 8, 374, 400, 17, kLabel});
@@ -123,7 +126,7 @@ void frmLoadOrder::CreateControls() {
     c_.cmdClose = layout_.Add(hwnd_, {IDCANCEL, L"BUTTON", L"Close", 638, 504, 90, 23, kButton});
     const UINT dpi = DpiOf(hwnd_);
     AddColumns(c_.lvArchives, ArchiveColumns(), {50, 250, 70, 70, 80, 80}, dpi);
-    AddColumns(c_.lvShared, SharedColumns(), {290, 150, 160}, dpi);
+    AddColumns(c_.lvShared, SharedColumns(), {250, 140, 150, 60}, dpi);
     AddColumns(c_.lvProblems, ProblemColumns(), {160, 440}, dpi);
     SendMessageW(c_.lvProblems, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
     SetWindowSubclass(c_.lvArchives, &frmLoadOrder::ArchivesProc, 1, reinterpret_cast<DWORD_PTR>(this));
@@ -282,8 +285,10 @@ void frmLoadOrder::Fill() {
 
 void frmLoadOrder::ShowShared(int archive) {
     sharedShown_.clear();
+    const bool differing = SendMessageW(c_.chkDiffering, BM_GETCHECK, 0, 0) == BST_CHECKED;
     for (size_t i = 0; i < report_.shared.size(); ++i) {
         const auto& holders = report_.shared[i].holders;
+        if (differing && report_.shared[i].Identical()) continue;
         if (archive < 0 || std::find(holders.begin(), holders.end(), static_cast<size_t>(archive)) != holders.end()) {
             sharedShown_.push_back(i);
         }
@@ -367,6 +372,7 @@ void frmLoadOrder::cmdFix_Click() {
     if (row < 0 || static_cast<std::size_t>(row) >= report_.problems.size()) return;
     const LoadProblem problem = report_.problems[static_cast<std::size_t>(row)];
     if (problem.kind == ProblemKind::Duplicate) return KeepOneOf(problem);
+    if (problem.kind == ProblemKind::Copy) return RemoveCopy(problem);
     if (problem.kind == ProblemKind::Extension) {
         // Through a temporary name: a rename that changes only the letter case may leave it as it was.
         const std::wstring temporary = TemporaryNameOf(MainFolder(gameFolder_));
@@ -403,6 +409,15 @@ void frmLoadOrder::KeepOneOf(const LoadProblem& problem) {
     if (answer == IDCANCEL || !run_) return;
     const std::wstring other = answer == IDYES ? disabled : problem.archive;
     run_(RemoveModPlan(other), L"Remove", L"the archive is in the Recycle Bin");
+}
+
+void frmLoadOrder::RemoveCopy(const LoadProblem& problem) {
+    if (!run_ || MsgBox(L"Tarrow will send " + problem.other + L" to the Recycle Bin. The game loads the same files, "
+                        L"with the same contents, from " + problem.archive + L".",
+                        MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
+        return;
+    }
+    run_(RemoveModPlan(problem.other), L"Remove", L"the archive is in the Recycle Bin");
 }
 
 void frmLoadOrder::ShowProblem() {
@@ -475,6 +490,7 @@ LRESULT frmLoadOrder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             DeselectAll(c_.lvArchives);
             ShowShared(-1);
             return 0;
+        case IdDiffering: ShowShared(SelectedArchive()); return 0;
         case IdCopy: cmdCopy_Click(); return 0;
         case IdSave: cmdSave_Click(); return 0;
         case IdMoveUp: Move(-1); return 0;

@@ -16,14 +16,14 @@ class frmLoadOrder : public WindowBase<frmLoadOrder> {
 public:
     enum ControlId : int {
         IdLabel = 100, IdArchives, IdShared, IdProblems, IdAll, IdCopy, IdSave,
-        IdMoveUp, IdMoveDown, IdOriginal, IdApply, IdDiscard, IdFix, IdProblemText,
+        IdMoveUp, IdMoveDown, IdOriginal, IdApply, IdDiscard, IdFix, IdProblemText, IdDiffering,
         IdUseCopy = 1000,  // the context menu's items: one per archive that holds the file
     };
     struct Controls {
         HWND lblFolder = nullptr, lvArchives = nullptr, lvShared = nullptr, lvProblems = nullptr;
         HWND cmdAll = nullptr, cmdCopy = nullptr, cmdSave = nullptr, cmdClose = nullptr;
         HWND cmdMoveUp = nullptr, cmdMoveDown = nullptr, cmdOriginal = nullptr, cmdApply = nullptr,
-             cmdDiscard = nullptr, cmdFix = nullptr, lblProblem = nullptr;
+             cmdDiscard = nullptr, cmdFix = nullptr, lblProblem = nullptr, chkDiffering = nullptr;
     };
     // Runs a change to main for the window, as the main window runs its own:
     // under the journal, kept for Undo under historyName (or, when cannotUndo
@@ -79,6 +79,8 @@ private:
     void cmdOriginal_Click();
     void cmdFix_Click();
     void KeepOneOf(const LoadProblem& problem);
+    // A mod that another one copies: the copy goes to the Recycle Bin, after a preview.
+    void RemoveCopy(const LoadProblem& problem);
     void ShowProblem();
     void ShowCopies(int row, POINT at);
     static LRESULT CALLBACK ArchivesProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);

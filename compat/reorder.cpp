@@ -223,20 +223,22 @@ LoadOrderReport PlannedReport(const LoadOrderReport& report, const std::vector<s
     for (std::size_t i = 0; i < order.size(); ++i) {
         place[order[i]] = i;
         LoadOrderArchive archive = report.archives[order[i]];
-        archive.wins = archive.overridden = 0;
         planned.archives.push_back(std::move(archive));
     }
     planned.shared.reserve(report.shared.size());
+    std::vector<std::pair<std::size_t, FileCopy>> held;
     for (const SharedFile& file : report.shared) {
-        SharedFile moved{file.path, {}};
-        moved.holders.reserve(file.holders.size());
-        for (std::size_t h : file.holders) moved.holders.push_back(place[h]);
-        std::sort(moved.holders.begin(), moved.holders.end());
-        ++planned.archives[moved.holders.back()].wins;
-        for (std::size_t k = 0; k + 1 < moved.holders.size(); ++k) ++planned.archives[moved.holders[k]].overridden;
+        held.clear();
+        for (std::size_t k = 0; k < file.holders.size(); ++k) held.emplace_back(place[file.holders[k]], file.copies[k]);
+        std::sort(held.begin(), held.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        SharedFile moved{file.path, {}, {}};
+        for (const auto& [holder, copy] : held) {
+            moved.holders.push_back(holder);
+            moved.copies.push_back(copy);
+        }
         planned.shared.push_back(std::move(moved));
     }
-    for (LoadOrderArchive& a : planned.archives) a.noEffect = !a.game && a.distinct > 0 && a.overridden == a.distinct;
+    CountWinners(planned);
     planned.problems = report.problems;
     return planned;
 }

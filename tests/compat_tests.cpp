@@ -121,6 +121,27 @@ TEST_F(CompatibilityPage, ReportsSharedPathsSortedWithTheirCount) {
     EXPECT_EQ(Caption(), L"Conflicts Found: 2");
 }
 
+// A conflict whose two copies have the same CRC-32 and size is an identical
+// copy: the report stays as it is, and one line under the count says how many.
+TEST_F(CompatibilityPage, IdenticalCopiesAreCountedUnderTheCount) {
+    Install(L"compat_alpha.zip", L"alpha.pk3");
+    Install(L"compat_beta.zip", L"beta.pk3");
+    Install(L"compat_beta.zip", L"beta2.pk3");
+    Start();
+    Check(L"alpha");
+    EXPECT_EQ(Caption(), L"Conflicts Found: 2");
+    EXPECT_FALSE(IsWindowVisible(c().lblIdentical));
+    Check(L"beta");
+    EXPECT_EQ(Report(), L"alpha : maps\\a.bsp\r\nbeta2 : maps\\a.bsp\r\n");
+    EXPECT_EQ(Caption(), L"Conflicts Found: 2");
+    EXPECT_TRUE(IsWindowVisible(c().lblIdentical));
+    EXPECT_EQ(WindowText(c().lblIdentical), L"1 of them is an identical copy");
+    RECT label{}, report{};
+    GetWindowRect(c().lblIdentical, &label);
+    GetWindowRect(c().txtOutput, &report);
+    EXPECT_GE(report.top, label.bottom);
+}
+
 TEST_F(CompatibilityPage, PathsCompareWithCaseAndLinesSortWithout) {
     Install(L"compat_alpha.zip", L"alpha.pk3");
     Install(L"compat_casepath.zip", L"cased.pk3");

@@ -42,7 +42,7 @@ const wchar_t kExpected[] =
     L"Order\tArchive\tFiles\tWins\tOverridden\tNote\r\n"
     L"1\t\u00fcn\u00ef.pk3\t1\t0\t0\t\r\n"
     L"2\taaa.pk3\t2\t0\t1\t\r\n"
-    L"3\tboth.pk3\t1\t0\t1\tno effect\r\n"
+    L"3\tboth.pk3\t1\t0\t0\tsame as Upper.PK3\r\n"
     L"4\tmethods.pk3\t3\t0\t0\t\r\n"
     L"5\tmod_dead.pk3\t1\t0\t1\tno effect\r\n"
     L"6\tmod_one.pk3\t2\t0\t2\tno effect\r\n"
@@ -50,11 +50,11 @@ const wchar_t kExpected[] =
     L"8\tUpper.PK3\t1\t1\t0\t\r\n"
     L"9\tzz_two.pk3\t2\t2\t0\t\r\n"
     L"\r\n"
-    L"File\tUsed from\tOverridden in\r\n"
-    L"default.cfg\tpak0.pk3\taaa.pk3\r\n"
-    L"maps\\a.bsp\tzz_two.pk3\tmod_one.pk3, pak0.pk3\r\n"
-    L"solo\\only.txt\tUpper.PK3\tboth.pk3\r\n"
-    L"sound\\X.WAV\tzz_two.pk3\tmod_dead.pk3, mod_one.pk3\r\n"
+    L"File\tUsed from\tOverridden in\tSame\r\n"
+    L"default.cfg\tpak0.pk3\taaa.pk3\t\r\n"
+    L"maps\\a.bsp\tzz_two.pk3\tmod_one.pk3, pak0.pk3\t\r\n"
+    L"solo\\only.txt\tUpper.PK3\tboth.pk3\tidentical\r\n"
+    L"sound\\X.WAV\tzz_two.pk3\tmod_dead.pk3, mod_one.pk3\t\r\n"
     L"\r\n"
     L"Archive\tProblem\r\n"
     L"\u00fcn\u00ef.pk3\tIts name has characters outside ASCII, so its place in the load order depends on the game's "
@@ -63,11 +63,12 @@ const wchar_t kExpected[] =
     L"name must sort after pak0.pk3 for them to take effect.\r\n"
     L"big.pk3\tThe game cannot open it: it is a zip64 archive, which the game's reader predates.\r\n"
     L"both.pk3\tIt is also in main as both.dis. Tarrow cannot switch this mod until one of them is gone.\r\n"
-    L"both.pk3\tEvery one of its files is replaced by a later archive, so it has no effect.\r\n"
     L"broken.pk3\tThe game cannot open it: it is not a zip archive.\r\n"
     L"methods.pk3\t2 entries the game cannot read: BZip2, LZMA.\r\n"
     L"mod_dead.pk3\tEvery one of its files is replaced by a later archive, so it has no effect.\r\n"
     L"mod_one.pk3\tEvery one of its files is replaced by a later archive, so it has no effect.\r\n"
+    L"Upper.PK3\tIt holds the same files as both.pk3, with the same contents: both.pk3 is a copy that the game "
+    L"loads for nothing.\r\n"
     L"Upper.PK3\tIts extension is not .pk3 in lower case: the game loads it, but the Manager lists it as "
     L"Upper.PK3 and cannot switch it.\r\n";
 
@@ -202,9 +203,9 @@ TEST(LoadOrder, LocalizedArchivesAreTheWeakestAndOnlyTheGamesLanguageLoads) {
               L"2\tlocalized_english_pak0.pk3\t2\t0\t1\tgame\r\n"
               L"3\taaa_tweaks.pk3\t2\t2\t0\t\r\n"
               L"\r\n"
-              L"File\tUsed from\tOverridden in\r\n"
-              L"maps\\a.bsp\taaa_tweaks.pk3\tlocalized_english_pak0.pk3\r\n"
-              L"sound\\X.WAV\taaa_tweaks.pk3\tlocalized_english_mine.pk3\r\n"
+              L"File\tUsed from\tOverridden in\tSame\r\n"
+              L"maps\\a.bsp\taaa_tweaks.pk3\tlocalized_english_pak0.pk3\t\r\n"
+              L"sound\\X.WAV\taaa_tweaks.pk3\tlocalized_english_mine.pk3\t\r\n"
               L"\r\n"
               L"Archive\tProblem\r\n"
               L"localized_english_mine.pk3\tIts name starts with localized_, so the game loads it after every other "
@@ -452,4 +453,58 @@ TEST(LoadOrderWindowLarge, ASwitchAmongThreeHundredModsShowsEverywhere) {
     ASSERT_EQ(report.archives.size(), 299u);
     EXPECT_EQ(report.archives.front().file, L"mod1001.pk3");
     EXPECT_TRUE(prompts.asked.empty());
+}
+
+// Two archives of the same files with the same contents: the earlier is "same
+// as" the later, the later names the copy as a problem whose Fix sends the
+// copy to the Recycle Bin after a preview, and "Differing only" leaves out
+// the files whose copies are all the same. A folder near the game's limit of
+// archives is named too.
+TEST(LoadOrderCopies, ACopyIsNamedFixedAndLeftOutOfTheDifferingFiles) {
+    PromptRecorder prompts;
+    TestGame game;
+    game.Add(L"alpha.pk3", MakeZip({"sound/b.wav"}));
+    game.Add(L"beta.pk3", MakeZip({"sound/b.wav"}));
+    game.Add(L"gamma.pk3", MakeZip({"maps/a.bsp"}));
+    game.Add(L"delta.pk3", MakeZip({"maps/A.bsp"}));
+    const auto form = StartMainWindow();
+    Command(form->hwnd(), frmMain::mnuToolsLoadOrder);
+    frmLoadOrder& window = *form->LoadOrder();
+    const LoadOrderReport& report = window.report();
+    EXPECT_EQ(ArchiveRow(report, 0), (Names{L"1", L"alpha.pk3", L"1", L"0", L"0", L"same as beta.pk3"}));
+    EXPECT_EQ(ArchiveRow(report, 2), (Names{L"3", L"delta.pk3", L"1", L"0", L"1", L"no effect"}));
+    ASSERT_EQ(report.shared.size(), 2u);
+    EXPECT_EQ(SharedRow(report, 0), (Names{L"maps\\a.bsp", L"gamma.pk3", L"delta.pk3", L""}));
+    EXPECT_EQ(SharedRow(report, 1), (Names{L"sound\\b.wav", L"beta.pk3", L"alpha.pk3", L"identical"}));
+    EXPECT_EQ(window.SharedShown().size(), 2u);
+    SendMessageW(window.controls().chkDiffering, BM_CLICK, 0, 0);
+    EXPECT_EQ(window.SharedShown(), std::vector<std::size_t>{0});
+
+    const auto copy = std::find_if(report.problems.begin(), report.problems.end(),
+                                   [](const LoadProblem& p) { return p.kind == ProblemKind::Copy; });
+    ASSERT_NE(copy, report.problems.end());
+    EXPECT_EQ(ProblemRow(report, static_cast<std::size_t>(copy - report.problems.begin())),
+              (Names{L"beta.pk3", L"It holds the same files as alpha.pk3, with the same contents: alpha.pk3 is a copy "
+                                  L"that the game loads for nothing."}));
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(window.controls().lvProblems, LVM_SETITEMSTATE, static_cast<WPARAM>(copy - report.problems.begin()),
+                 reinterpret_cast<LPARAM>(&item));
+    prompts.buttons = {IDOK};
+    ClickAt(window.controls().cmdFix, 20, 10);
+    ASSERT_EQ(prompts.MessageTexts().size(), 1u);
+    EXPECT_EQ(prompts.MessageTexts()[0], L"Tarrow will send alpha.pk3 to the Recycle Bin. The game loads the same "
+                                         L"files, with the same contents, from beta.pk3.");
+    EXPECT_FALSE(game.Has(L"alpha.pk3"));
+    EXPECT_TRUE(game.Has(L"beta.pk3"));
+}
+
+TEST(LoadOrderLimits, AFolderOverTheGamesLimitOfArchivesIsNamed) {
+    TestGame game;
+    const std::string empty = MakeZip({});
+    for (int i = 0; i < kMaxArchivesPerFolder + 2; ++i) game.Add(L"m" + std::to_wstring(1000 + i) + L".pk3", empty);
+    const LoadOrderReport report = BuildLoadOrder(game.folder);
+    ASSERT_FALSE(report.problems.empty());
+    EXPECT_EQ(ProblemRow(report, 0), (Names{L"main", L"It holds 1026 archives; the game loads at most 1024 from one "
+                                                     L"folder, so 2 of them do not load."}));
 }

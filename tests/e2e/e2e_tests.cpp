@@ -490,7 +490,7 @@ TEST(EndToEnd, ShowsWhatTheGameLoads) {
     std::wstring copied;
     EXPECT_TRUE(Until([&] { return !(copied = ClipboardText()).empty(); }));
     // The game takes maps\a.bsp from the archive that sorts last.
-    EXPECT_NE(copied.find(L"\r\nmaps\\a.bsp\tzz_two.pk3\tmod_one.pk3, pak0.pk3\r\n"), std::wstring::npos) << copied;
+    EXPECT_NE(copied.find(L"\r\nmaps\\a.bsp\tzz_two.pk3\tmod_one.pk3, pak0.pk3\t\r\n"), std::wstring::npos) << copied;
 
     // From the keyboard: the first archive, mod_one, moved down twice to the end, then applied; the
     // file is then spelt as mod_one spells it.
@@ -509,7 +509,7 @@ TEST(EndToEnd, ShowsWhatTheGameLoads) {
     Click(ControlOfClass(window, frmLoadOrder::IdCopy, L"Button"));
     EXPECT_TRUE(Until([&] { return GetClipboardSequenceNumber() != applied; }));
     EXPECT_TRUE(Until([&] { return (copied = ClipboardText()).find(L"~^mod_one") != std::wstring::npos; }));
-    EXPECT_NE(copied.find(L"\r\nMaps\\A.bsp\t~^mod_one.pk3\tpak0.pk3, zz_two.pk3\r\n"), std::wstring::npos) << copied;
+    EXPECT_NE(copied.find(L"\r\nMaps\\A.bsp\t~^mod_one.pk3\tpak0.pk3, zz_two.pk3\t\r\n"), std::wstring::npos) << copied;
     Ready(window);
     PressKey(VK_ESCAPE);
     EXPECT_TRUE(Until([&] { return tarrow.Gone(L"TarrowLoadOrder"); }));
