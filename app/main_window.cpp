@@ -215,6 +215,7 @@ HMENU frmMain::CreateMenuBar() {
     AppendMenuW(edit, MF_STRING | MF_GRAYED, mnuEditForget, L"Forget this change");
     HMENU tools = CreatePopupMenu();
     AppendMenuW(tools, MF_STRING, mnuToolsLoadOrder, L"Load Order");
+    AppendMenuW(tools, MF_STRING, mnuToolsMaps, L"Maps");
     AppendMenuW(tools, MF_STRING, mnuToolsModSets, L"Mod Sets...");
     AppendMenuW(tools, MF_STRING, mnuToolsInstall, L"Install Mods...");
     // Greyed while the list used last has no mod selected.
@@ -285,6 +286,7 @@ void frmMain::OnCommand(int id, int code, HWND from) {
     case mnuAboutChanges: Open(changes_); return;
     case mnuToolsLoadOrder: mnuToolsLoadOrder_Click(); return;
     case mnuToolsModSets: mnuToolsModSets_Click(); return;
+    case mnuToolsMaps: mnuToolsMaps_Click(); return;
     case mnuToolsPlay: mnuToolsPlay_Click(); return;
     case mnuToolsChooseProgram: mnuToolsChooseProgram_Click(); return;
     case mnuToolsInstall:
@@ -364,13 +366,32 @@ void frmMain::mnuToolsModSets_Click() {
     modSets_->SetWritable(!Playing());
 }
 
-void frmMain::mnuToolsPlay_Click() {
+void frmMain::mnuToolsMaps_Click() {
+    if (maps_ && maps_->hwnd()) {
+        BringToFront(maps_->hwnd());
+        return;
+    }
+    maps_ = std::make_unique<frmMaps>([this](const std::wstring& arguments) { Play(arguments); });
+    maps_->Load(searchPath_, hwnd_);
+    MapsFollow();
+    maps_->SetWritable(!Playing());
+}
+
+void frmMain::MapsFollow() {
+    if (!maps_ || !maps_->hwnd()) return;
+    const std::wstring main = MainFolder(searchPath_);
+    const bool enabled = !shownArchive_.empty() && shownArchive_.size() > main.size() &&
+                         shownArchive_.ends_with(EnabledExtension) && FileSystem::FileExists(shownArchive_);
+    maps_->Follow(enabled ? shownArchive_.substr(main.size()) : std::wstring());
+}
+
+void frmMain::Play(const std::wstring& arguments) {
     if (Playing() || searchPath_.empty()) return;
     std::wstring program = FindGameProgram(searchPath_);
     if (program.empty()) program = mnuToolsChooseProgram_Click();
     if (program.empty() || !PlayAnyway()) return;
     // The game finds its own files from its folder: that is its working folder.
-    std::wstring command = L"\"" + program + L"\"";
+    std::wstring command = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION started{};
     if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, searchPath_.c_str(),
@@ -424,6 +445,7 @@ void frmMain::SetWritable(bool writable) {
     if (loadOrder_ && loadOrder_->hwnd()) loadOrder_->SetWritable(writable);
     if (modSets_ && modSets_->hwnd()) modSets_->SetWritable(writable);
     if (editor_ && editor_->hwnd()) editor_->SetWritable(writable);
+    if (maps_ && maps_->hwnd()) maps_->SetWritable(writable);
 }
 
 void frmMain::mnuToolsInstall_Click() {
@@ -658,6 +680,7 @@ void frmMain::Form_Unload() {
     if (options_) options_->Unload();
     if (loadOrder_) loadOrder_->Unload();
     if (modSets_) modSets_->Unload();
+    if (maps_) maps_->Unload();
     if (editor_ && editor_->Dirty() &&
         MsgBox(L"Save the changes to the information of " + editor_->archive().substr(MainFolder(searchPath_).size()) +
                    L" before Tarrow closes?",
@@ -670,8 +693,12 @@ void frmMain::Form_Unload() {
 void frmMain::FindMods() {
     ReadMods();
     WatchMain();
-    // An open Load Order window follows every re-read of the lists.
+    // An open Load Order window follows every re-read of the lists, and so does Maps.
     if (loadOrder_ && loadOrder_->hwnd()) loadOrder_->Rebuild(searchPath_);
+    if (maps_ && maps_->hwnd()) {
+        maps_->Rebuild(searchPath_);
+        MapsFollow();
+    }
 }
 
 void frmMain::ReadMods() {
@@ -766,6 +793,7 @@ void frmMain::GetModInfo(const std::wstring& modName, const std::wstring& extens
     const ModInformation info = ReadInformationFile(scratch.path() + L"\\tarrow.ini");
     shownArchive_ = MainFolder(searchPath_) + modName + extension;
     SetRichText(c_.rtfModInfo, (info.found ? InformationRtf(info) : NoticeRtf(modName, extension)).c_str());
+    MapsFollow();
 }
 
 void frmMain::extract(const std::wstring& modName, const std::wstring& extension, const std::wstring& destination) {

@@ -14,6 +14,7 @@
 #include "core/handles.h"
 #include "core/layout.h"
 #include "core/window_base.h"
+#include "maps/maps_window.h"
 #include "modinfo/mod_info_editor.h"
 #include "mods/history.h"
 #include "mods/mod_sets_window.h"
@@ -37,6 +38,7 @@ public:
         mnuToolsPlay,
         mnuToolsChooseProgram,
         mnuEditForget,
+        mnuToolsMaps,
     };
     // The control identifiers, by which the controls can be found from outside.
     enum ControlId : int {
@@ -93,6 +95,7 @@ public:
     frmLoadOrder* LoadOrder() const { return loadOrder_.get(); }
     frmModInfoEditor* Editor() const { return editor_.get(); }
     frmModSets* ModSets() const { return modSets_.get(); }
+    frmMaps* Maps() const { return maps_.get(); }
 
 private:
     friend class WindowBase<frmMain>;
@@ -112,7 +115,12 @@ private:
     void TabStrip1_Click();
     void mnuToolsLoadOrder_Click();
     void mnuToolsModSets_Click();
-    void mnuToolsPlay_Click();
+    void mnuToolsPlay_Click() { Play({}); }
+    void mnuToolsMaps_Click();
+    // Starts the game from its folder, with these words after its program on the command line.
+    void Play(const std::wstring& arguments);
+    // The Maps window shows the maps of the mod the Manager shows, when it is enabled.
+    void MapsFollow();
     // Asks for the game program and keeps the choice; empty when the player cancels.
     std::wstring mnuToolsChooseProgram_Click();
     // The problems that Load Order finds, in one question; true to play.
@@ -176,6 +184,7 @@ private:
     std::unique_ptr<frmLoadOrder> loadOrder_;
     std::unique_ptr<frmModInfoEditor> editor_;
     std::unique_ptr<frmModSets> modSets_;
+    std::unique_ptr<frmMaps> maps_;
     // The archive whose information the panel shows.
     std::wstring shownArchive_;
     std::wstring searchPath_;

@@ -1,0 +1,192 @@
+#include "maps/maps_window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/busy_cursor.h"
+#include "core/errors.h"
+#include "core/text.h"
+#include "mods/mod_library.h"
+
+namespace {
+
+constexpr wchar_t kClass[] = L"TarrowMaps";
+constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD kLabel = WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS;
+// The levelshot's box, at 96 DPI: the games' pictures are 4:3.
+constexpr int kBoxLeft = 424, kBoxTop = 28, kBoxWidth = 256, kBoxHeight = 192;
+
+// The picture scaled to fit the box, its sides in proportion, by the nearest pixel.
+Picture Scaled(const Picture& picture, int boxWidth, int boxHeight) {
+    Picture out;
+    if (picture.width <= 0 || picture.height <= 0) return out;
+    const double scale = std::min(static_cast<double>(boxWidth) / picture.width, static_cast<double>(boxHeight) / picture.height);
+    out.width = std::max(1, static_cast<int>(picture.width * scale));
+    out.height = std::max(1, static_cast<int>(picture.height * scale));
+    out.bgra.resize(static_cast<std::size_t>(out.width) * out.height * 4);
+    for (int y = 0; y < out.height; ++y) {
+        const int sy = std::min(picture.height - 1, static_cast<int>(y / scale));
+        for (int x = 0; x < out.width; ++x) {
+            const int sx = std::min(picture.width - 1, static_cast<int>(x / scale));
+            std::memcpy(&out.bgra[(static_cast<std::size_t>(y) * out.width + x) * 4],
+                        &picture.bgra[(static_cast<std::size_t>(sy) * picture.width + sx) * 4], 4);
+        }
+    }
+    return out;
+}
+
+BitmapHandle BitmapOf(const Picture& picture) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), picture.width, -picture.height, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    BitmapHandle bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (bitmap.valid() && bits) std::memcpy(bits, picture.bgra.data(), picture.bgra.size());
+    return bitmap;
+}
+
+}  // namespace
+
+frmMaps::~frmMaps() { Unload(); }
+
+void frmMaps::Load(const std::wstring& gameFolder, HWND beside) {
+    RegisterOnce(kClass);
+    CreateDialogWindow(kClass, L"Maps", 688, 436, this);
+    PlaceBeside(hwnd_, beside);
+    CreateControls();
+    Rebuild(gameFolder);
+    ShowDialogWindow(hwnd_);
+}
+
+void frmMaps::Unload() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void frmMaps::CreateControls() {
+    c_.lblShown = layout_.Add(hwnd_, {IdShown, L"STATIC", L"All maps", 8, 8, 408, 17, kLabel});
+    c_.lvMaps = layout_.Add(hwnd_, {IdMaps, WC_LISTVIEWW, nullptr, 8, 28, 408, 400,
+                                    WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL |
+                                        LVS_SHOWSELALWAYS});
+    c_.picLevelshot = layout_.Add(hwnd_, {IdPicture, L"STATIC", nullptr, kBoxLeft, kBoxTop, kBoxWidth, kBoxHeight,
+                                          WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE | SS_SUNKEN});
+    c_.lblPicture = layout_.Add(hwnd_, {IdPictureText, L"STATIC", nullptr, 424, 226, 256, 34,
+                                        WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
+    c_.cmdPlay = layout_.Add(hwnd_, {IdPlay, L"BUTTON", L"Play This Map", 424, 266, 120, 23, kButton | WS_DISABLED});
+    c_.cmdClose = layout_.Add(hwnd_, {IDCANCEL, L"BUTTON", L"Close", 590, 405, 90, 23, kButton});
+    const UINT dpi = DpiOf(hwnd_);
+    const int widths[] = {110, 110, 90, 50, 40};
+    for (std::size_t i = 0; i < MapColumns().size(); ++i) {
+        LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM};
+        column.pszText = const_cast<wchar_t*>(MapColumns()[i].c_str());
+        column.cx = Layout::Scale(widths[i], dpi);
+        column.iSubItem = static_cast<int>(i);
+        SendMessageW(c_.lvMaps, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+    SendMessageW(c_.lvMaps, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+}
+
+void frmMaps::Rebuild(const std::wstring& gameFolder) {
+    gameFolder_ = gameFolder;
+    BusyCursor busy;
+    try {
+        report_ = BuildLoadOrder(gameFolder);
+        maps_ = ListMaps(gameFolder, report_);
+    } catch (const AppError&) {
+        // A folder that cannot be read has no maps to show; Load Order says why.
+        report_ = {};
+        maps_.clear();
+    }
+    Fill();
+}
+
+void frmMaps::Follow(const std::wstring& file) {
+    followed_ = file;
+    Fill();
+}
+
+void frmMaps::Fill() {
+    shown_.clear();
+    for (std::size_t i = 0; i < maps_.size(); ++i) {
+        if (followed_.empty() || MapIsIn(maps_[i], report_, followed_)) shown_.push_back(i);
+    }
+    const std::wstring caption = followed_.empty() ? L"All maps" : L"Maps of " + ModNameOf(followed_, EnabledExtension);
+    SetWindowTextW(c_.lblShown, caption.c_str());
+    SendMessageW(c_.lvMaps, LVM_SETITEMCOUNT, shown_.size(), 0);
+    InvalidateRect(c_.lvMaps, nullptr, TRUE);
+    LVITEMW none{};
+    none.stateMask = LVIS_SELECTED;
+    SendMessageW(c_.lvMaps, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+    ShowPicture(-1);
+}
+
+int frmMaps::Selected() const {
+    return static_cast<int>(SendMessageW(c_.lvMaps, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void frmMaps::ShowPicture(int row) {
+    scaled_ = {};
+    std::wstring text;
+    if (row >= 0 && static_cast<std::size_t>(row) < shown_.size()) {
+        const GameMap& map = maps_[shown_[static_cast<std::size_t>(row)]];
+        Picture picture;
+        const std::wstring archive = report_.archives[map.pictureArchive].file;
+        if (map.picture.empty()) {
+            text = L"This map has no picture.";
+        } else if (DecodePicture(map.picture, ReadEntry(MainFolder(gameFolder_) + archive, map.picture, 64u << 20), picture)) {
+            const UINT dpi = DpiOf(hwnd_);
+            scaled_ = Scaled(picture, Layout::Scale(kBoxWidth, dpi) - 4, Layout::Scale(kBoxHeight, dpi) - 4);
+            text = map.picture + L" from " + archive;
+        } else {
+            text = L"Tarrow cannot read its picture, " + map.picture + L" in " + archive + L".";
+        }
+    }
+    BitmapHandle bitmap = scaled_.bgra.empty() ? BitmapHandle() : BitmapOf(scaled_);
+    SendMessageW(c_.picLevelshot, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get()));
+    bitmap_ = std::move(bitmap);
+    SetWindowTextW(c_.lblPicture, text.c_str());
+    EnableWindow(c_.cmdPlay, playable_ && row >= 0);
+}
+
+void frmMaps::cmdPlay_Click() {
+    const int row = Selected();
+    if (row < 0 || static_cast<std::size_t>(row) >= shown_.size() || !play_) return;
+    play_(L"+devmap " + maps_[shown_[static_cast<std::size_t>(row)]].name);
+}
+
+LRESULT frmMaps::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDCANCEL: Unload(); return 0;
+        case IdPlay: cmdPlay_Click(); return 0;
+        default: return 0;
+        }
+    case WM_NOTIFY: {
+        auto& header = *reinterpret_cast<NMHDR*>(lParam);
+        if (header.idFrom != IdMaps) return 0;
+        if (header.code == LVN_GETDISPINFOW) {
+            auto& item = reinterpret_cast<NMLVDISPINFOW&>(header).item;
+            const auto row = static_cast<std::size_t>(item.iItem);
+            if (!(item.mask & LVIF_TEXT) || row >= shown_.size()) return 0;
+            const std::vector<std::wstring> cells = MapRow(maps_[shown_[row]], report_);
+            const auto column = static_cast<std::size_t>(item.iSubItem);
+            cell_ = column < cells.size() ? cells[column] : std::wstring();
+            item.pszText = cell_.data();
+        }
+        if (header.code == LVN_ITEMCHANGED) {
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if (change.uChanged & LVIF_STATE) ShowPicture(Selected());
+        }
+        return 0;
+    }
+    case WM_CLOSE: Unload(); return 0;
+    case WM_DPICHANGED: ApplyDpiChange(hwnd_, layout_, wParam, lParam); return 0;
+    case WM_DESTROY:
+        RememberPlace(hwnd_);
+        RemoveKeyboardWindow(hwnd_);
+        return 0;
+    default: break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}

@@ -1,0 +1,79 @@
+#include "maps/picture.h"
+
+#include <windows.h>
+#include <wincodec.h>
+
+#include "maps/tga_reader.h"
+
+namespace {
+
+// Owns one COM interface.
+template <class Interface>
+class Com {
+public:
+    Com() = default;
+    ~Com() {
+        if (p_) p_->Release();
+    }
+    Com(const Com&) = delete;
+    Com& operator=(const Com&) = delete;
+    Interface* operator->() const { return p_; }
+    Interface* get() const { return p_; }
+    Interface** out() { return &p_; }
+
+private:
+    Interface* p_ = nullptr;
+};
+
+// COM for this thread while the object lives, when it was not there already.
+class ComScope {
+public:
+    ComScope() : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComScope() {
+        if (ok_) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    bool ok_;
+};
+
+bool DecodeWithWic(const std::string& bytes, Picture& picture) {
+    const ComScope com;
+    Com<IWICImagingFactory> factory;
+    Com<IWICStream> stream;
+    Com<IWICBitmapDecoder> decoder;
+    Com<IWICBitmapFrameDecode> frame;
+    Com<IWICFormatConverter> converter;
+    UINT width = 0, height = 0;
+    if (bytes.empty() || bytes.size() > 0x7FFFFFFF ||
+        FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                reinterpret_cast<void**>(factory.out()))) ||
+        FAILED(factory->CreateStream(stream.out())) ||
+        FAILED(stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())),
+                                            static_cast<DWORD>(bytes.size()))) ||
+        FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.out())) ||
+        FAILED(decoder->GetFrame(0, frame.out())) || FAILED(factory->CreateFormatConverter(converter.out())) ||
+        FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                     WICBitmapPaletteTypeCustom)) ||
+        FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 || width > tga::kMaxSide ||
+        height > tga::kMaxSide) {
+        return false;
+    }
+    picture.width = static_cast<int>(width);
+    picture.height = static_cast<int>(height);
+    picture.bgra.assign(static_cast<std::size_t>(width) * height * 4, 0);
+    return SUCCEEDED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(picture.bgra.size()), picture.bgra.data()));
+}
+
+}  // namespace
+
+bool DecodePicture(const std::wstring& name, const std::string& bytes, Picture& picture) {
+    const bool targa = name.size() >= 4 && CompareStringOrdinal(name.c_str() + name.size() - 4, 4, L".tga", 4, TRUE) == CSTR_EQUAL;
+    if (!targa) return DecodeWithWic(bytes, picture);
+    tga::Image image;
+    if (!tga::Read(bytes, image)) return false;
+    picture = {image.width, image.height, std::move(image.bgra)};
+    return true;
+}

@@ -1,0 +1,125 @@
+// The Maps window on real archives: long names from .arena files, a levelshot
+// that a later archive replaces, a .tga and a .jpg shown scaled, a map
+// without a picture, and the Manager's selection followed.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/main_window.h"
+#include "maps/map_list.h"
+#include "maps/tga_reader.h"
+#include "tests/support/main_window.h"
+#include "tests/support/recorder.h"
+#include "tests/support/test_game.h"
+#include "tests/support/ui.h"
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+struct Pixel {
+    int b, g, r;
+};
+Pixel At(const Picture& picture, int x, int y) {
+    const auto* p = &picture.bgra[(static_cast<std::size_t>(y) * picture.width + x) * 4];
+    return {p[0], p[1], p[2]};
+}
+
+void Select(HWND list, int row) {
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace
+
+TEST(MapList, NamesPicturesAndWhatReplacedThem) {
+    TestGame game;
+    game.Install(L"maps_one.zip", L"a_one.pk3");
+    game.Install(L"maps_two.zip", L"b_two.pk3");
+    game.Install(L"maps_three.zip", L"c_three.pk3");
+    const LoadOrderReport report = BuildLoadOrder(game.folder);
+    const std::vector<GameMap> maps = ListMaps(game.folder, report);
+    ASSERT_EQ(maps.size(), 3u);
+    EXPECT_EQ(MapRow(maps[0], report), (Names{L"alpha", L"Alpha Base", L"a_one.pk3", L"", L"picture from c_three.pk3"}));
+    EXPECT_EQ(MapRow(maps[1], report), (Names{L"beta", L"", L"b_two.pk3", L"a_one.pk3", L""}));
+    EXPECT_EQ(MapRow(maps[2], report), (Names{L"gamma", L"", L"c_three.pk3", L"", L"no picture"}));
+    EXPECT_EQ(maps[1].picture, L"levelshots/beta.jpg");
+    EXPECT_EQ(ReadArenas("{ map \"q3dm1\" longname \"Arena Gate\" }\n{ map q3dm2 longname \"\" }"),
+              (std::vector<std::pair<std::wstring, std::wstring>>{{L"q3dm1", L"Arena Gate"}}));
+}
+
+// A levelshot's bytes, whatever an archive holds: cut short, of another kind,
+// or too large, they are refused; run-length rows read as the plain ones.
+TEST(MapList, TheTgaReaderTakesOnlyWhatItCanRead) {
+    auto header = [](int type, int width, int height, int bits, int descriptor) {
+        const unsigned char h[18] = {0, 0, static_cast<unsigned char>(type), 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                     static_cast<unsigned char>(width), static_cast<unsigned char>(width >> 8),
+                                     static_cast<unsigned char>(height), static_cast<unsigned char>(height >> 8),
+                                     static_cast<unsigned char>(bits), static_cast<unsigned char>(descriptor)};
+        return std::string(reinterpret_cast<const char*>(h), 18);
+    };
+    tga::Image plain, runs;
+    ASSERT_TRUE(tga::Read(header(2, 3, 1, 24, 0) + std::string("\x01\x02\x03\x01\x02\x03\x01\x02\x03", 9), plain));
+    ASSERT_TRUE(tga::Read(header(10, 3, 1, 24, 0) + std::string("\x82\x01\x02\x03", 4), runs));
+    EXPECT_EQ(plain.bgra, runs.bgra);
+    EXPECT_FALSE(tga::Read(header(2, 3, 1, 24, 0) + "\x01\x02", plain));
+    EXPECT_FALSE(tga::Read(header(10, 3, 1, 24, 0) + std::string("\x85\x01\x02\x03", 4), plain));
+    EXPECT_FALSE(tga::Read(header(1, 3, 1, 8, 0) + "abc", plain));
+    EXPECT_FALSE(tga::Read(header(2, 9000, 1, 24, 0), plain));
+    EXPECT_FALSE(tga::Read(header(2, 0, 1, 24, 0), plain));
+}
+
+TEST(MapsWindow, ShowsEachMapsPictureAndFollowsTheManager) {
+    PromptRecorder prompts;
+    TestGame game;
+    game.Install(L"maps_one.zip", L"a_one.pk3");
+    game.Install(L"maps_two.zip", L"b_two.pk3");
+    game.Install(L"maps_three.zip", L"c_three.pk3");
+    const auto form = StartMainWindow();
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsMaps, 0);
+    ASSERT_NE(form->Maps(), nullptr);
+    frmMaps& maps = *form->Maps();
+    EXPECT_EQ(WindowText(maps.hwnd()), L"Maps");
+    EXPECT_EQ(WindowText(maps.controls().lblShown), L"All maps");
+    ASSERT_EQ(maps.shown().size(), 3u);
+
+    // alpha's picture is c_three's: white in its top left corner, green elsewhere, scaled to the box.
+    Select(maps.controls().lvMaps, 0);
+    const Picture& shown = maps.shownPicture();
+    const UINT dpi = GetDpiForWindow(maps.hwnd());
+    const int boxWidth = MulDiv(256, static_cast<int>(dpi), 96) - 4, boxHeight = MulDiv(192, static_cast<int>(dpi), 96) - 4;
+    EXPECT_EQ(shown.height, boxHeight);
+    EXPECT_LE(shown.width, boxWidth);
+    EXPECT_EQ(shown.width, shown.height * 8 / 6);
+    EXPECT_EQ(At(shown, 0, 0).g, 255);
+    EXPECT_EQ(At(shown, 0, 0).r, 255);
+    EXPECT_EQ(At(shown, shown.width - 1, shown.height - 1).r, 0);
+    EXPECT_EQ(At(shown, shown.width - 1, shown.height - 1).g, 255);
+    BITMAP bitmap{};
+    const auto image = reinterpret_cast<HBITMAP>(SendMessageW(maps.controls().picLevelshot, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_NE(image, nullptr);
+    GetObjectW(image, sizeof bitmap, &bitmap);
+    EXPECT_EQ(bitmap.bmWidth, shown.width);
+    EXPECT_EQ(WindowText(maps.controls().lblPicture), L"levelshots/alpha.tga from c_three.pk3");
+
+    // beta's is a .jpg of one colour, decoded by the platform.
+    Select(maps.controls().lvMaps, 1);
+    ASSERT_FALSE(maps.shownPicture().bgra.empty());
+    EXPECT_EQ(maps.shownPicture().width, maps.shownPicture().height * 40 / 30);
+    const Pixel middle = At(maps.shownPicture(), maps.shownPicture().width / 2, maps.shownPicture().height / 2);
+    EXPECT_NEAR(middle.r, 0x20, 8);
+    EXPECT_NEAR(middle.g, 0x60, 8);
+    EXPECT_NEAR(middle.b, 0xc0, 8);
+    Select(maps.controls().lvMaps, 2);
+    EXPECT_TRUE(maps.shownPicture().bgra.empty());
+    EXPECT_EQ(WindowText(maps.controls().lblPicture), L"This map has no picture.");
+
+    // A mod selected in the Manager: only its maps.
+    ClickListItem(form->controls().listEnabled, 1);
+    EXPECT_EQ(WindowText(maps.controls().lblShown), L"Maps of b_two");
+    ASSERT_EQ(maps.shown().size(), 1u);
+    EXPECT_EQ(maps.maps()[maps.shown()[0]].name, L"beta");
+    EXPECT_TRUE(prompts.asked.empty());
+}
