@@ -3,6 +3,7 @@
 // them against the floor and the alternatives.
 // Usage: compat_bench [mods] [files per mod]
 //        compat_bench --load-order-big   (only the 300 x 2000 load order, for its peak memory)
+//        compat_bench --picture FILE     (decoding one levelshot)
 #include <windows.h>
 #include <psapi.h>
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include "core/globals.h"
 #include "core/transaction.h"
 #include "core/text.h"
+#include "maps/picture.h"
 #include "mods/mod_library.h"
 #include "tests/support/disk_folder.h"
 #include "tests/support/zip_builder.h"
@@ -185,8 +187,23 @@ double Discovery(const std::wstring& game) {
 
 }  // namespace
 
+// Decoding one levelshot as the Maps window does, from its bytes.
+int DecodeLevelshot(const char* path) {
+    const std::string bytes = ReadAll(Utf8ToWide(path));
+    Picture picture;
+    if (!DecodePicture(L"levelshot.jpg", bytes, picture)) {
+        std::printf("levelshot decode: %s is not a picture\n", path);
+        return 1;
+    }
+    const double seconds = Best(5, [&] { DecodePicture(L"levelshot.jpg", bytes, picture); });
+    std::printf("levelshot decode %.0f KB jpeg %dx%d: %.1f ms (target <= 50 ms)\n", static_cast<double>(bytes.size()) / 1024.0,
+                picture.width, picture.height, seconds * 1000.0);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == "--load-order-big") return LoadOrderBig();
+    if (argc > 2 && std::string(argv[1]) == "--picture") return DecodeLevelshot(argv[2]);
     const int mods = argc > 1 ? std::atoi(argv[1]) : 40;
     const int files = argc > 2 ? std::atoi(argv[2]) : 500;
 

@@ -75,7 +75,7 @@ void frmMaps::CreateControls() {
     c_.cmdPlay = layout_.Add(hwnd_, {IdPlay, L"BUTTON", L"Play This Map", 424, 266, 120, 23, kButton | WS_DISABLED});
     c_.cmdClose = layout_.Add(hwnd_, {IDCANCEL, L"BUTTON", L"Close", 590, 405, 90, 23, kButton});
     const UINT dpi = DpiOf(hwnd_);
-    const int widths[] = {110, 110, 90, 50, 40};
+    const int widths[] = {90, 110, 80, 70, 50};
     for (std::size_t i = 0; i < MapColumns().size(); ++i) {
         LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM};
         column.pszText = const_cast<wchar_t*>(MapColumns()[i].c_str());

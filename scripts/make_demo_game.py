@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
-"""Lays out a demo game's main folder: the base archives and eight sample
-mods, enabled and disabled. Usage: make_demo_game.py MAINFOLDER"""
+"""Lays out a demo game's main folder: the base archives and eleven sample
+mods, enabled and disabled, one of them a pack of two maps with their
+pictures. Usage: make_demo_game.py MAINFOLDER"""
 import os
 import sys
+import math
+import struct
 import zipfile
 
 STAMP = (2004, 3, 1, 20, 0, 0)
@@ -46,6 +49,38 @@ MODS = {
     # Sorts before pak0.pk3, so the game's own default.cfg replaces its copy.
     "aaa_tweaks.pk3": {"default.cfg": b"// faster menus\n", "ui/fast.menu": b"menu"},
 }
+
+
+def levelshot(ground):
+    """A 160 x 120 picture as a 24-bit TGA, top row first: a sky over the ground
+    that ground(x) draws, the height of the land at column x."""
+    width, height = 160, 120
+    rows = []
+    for y in range(height):
+        row = bytearray()
+        for x in range(width):
+            if y < ground(x):
+                shade = 255 - y
+                row += bytes((255, 200 + y // 4, shade - 60))  # blue and bright, BGR
+            elif y < ground(x) + 4:
+                row += bytes((40, 90, 60))
+            else:
+                row += bytes((30 + (x * 7 + y * 3) % 20, 110 - y // 3, 70 - y // 4))
+        rows.append(bytes(row))
+    header = struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, width, height, 24, 0x20)
+    return header + b"".join(rows)
+
+
+MAPS = {
+    "maps/mp_harbour.bsp": b"BSP harbour",
+    "maps/mp_ridge.bsp": b"BSP ridge",
+    "levelshots/mp_harbour.tga": levelshot(lambda x: 80 - (12 if 60 < x < 100 else 0)),
+    "levelshots/mp_ridge.tga": levelshot(lambda x: int(70 + 25 * math.sin(x / 18.0))),
+    "scripts/mappack.arena": b'{ map "mp_harbour" longname "Harbour at Dawn" type "dm" }\n'
+                             b'{ map "mp_ridge" longname "Windy Ridge" type "dm" }\n',
+    "tarrow.ini": info("Map Pack", "1.0", "Cartographer", "Two small maps, each with its picture."),
+}
+MODS["mappack.pk3"] = MAPS
 
 
 def main(folder):

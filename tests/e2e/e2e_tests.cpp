@@ -18,6 +18,7 @@
 #include "app/options_dialog.h"
 #include "compat/compatibility.h"
 #include "compat/load_order_window.h"
+#include "maps/maps_window.h"
 #include "modinfo/mod_info_editor.h"
 #include "tests/support/test_game.h"
 #include "tests/support/ui.h"
@@ -712,6 +713,23 @@ TEST(Screenshots, OfTheDemo) {
     PumpUntil([] { return false; }, 500);
     SaveWindow(modSets, out + L"\\mod-sets.bmp");
     SendMessageW(modSets, WM_CLOSE, 0, 0);
+
+    SetForegroundWindow(main);
+    // The map pack selected in the Manager: the Maps window shows its two maps.
+    const int pack = static_cast<int>(std::find(mods.begin(), mods.end(), L"mappack") - mods.begin());
+    HWND tabs = Control(main, frmMain::IdTabStrip);
+    Ready(tabs);
+    ClickAt(tabs, 20, 10);
+    EXPECT_TRUE(Until([&] { return IsWindowVisible(enabled); }));
+    ClickItem(enabled, pack);
+    EXPECT_TRUE(Until([&] { return TextOf(info).rfind(L"Name: Map Pack", 0) == 0; })) << TextOf(info);
+    ChooseMenu(main, frmMain::mnuToolsMaps);
+    HWND maps = tarrow.Window(L"TarrowMaps");
+    ASSERT_NE(maps, nullptr);
+    SelectFirstRow(maps, frmMaps::IdMaps);
+    PumpUntil([] { return false; }, 500);
+    SaveWindow(maps, out + L"\\maps.bmp");
+    SendMessageW(maps, WM_CLOSE, 0, 0);
 
     SetForegroundWindow(main);
     ClickItem(enabled, sniper);
