@@ -258,7 +258,35 @@ void Builder::Load(const std::wstring& file) {
     digests_.push_back(digest);
 }
 
+// Keeps the occurrences whose hash may come more than once, and counts the
+// others as their archives' distinct files: most paths are in one archive
+// once, and need neither sorting nor pairing. Two bit sets, small enough to
+// stay in the cache, mark the hashes seen once and twice; two hashes that
+// share a bit are only kept, and the pairing tells them apart.
+void KeepRepeated(std::vector<Occurrence>& occurrences, std::vector<int>& distinct) {
+    constexpr int kBits = 24;
+    std::vector<std::uint64_t> once(std::size_t{1} << (kBits - 6)), twice(std::size_t{1} << (kBits - 6));
+    const auto bit = [](std::uint64_t hash) { return static_cast<std::size_t>(hash >> (64 - kBits)); };
+    for (const Occurrence& o : occurrences) {
+        const std::size_t b = bit(o.hash);
+        const std::uint64_t mask = std::uint64_t{1} << (b & 63);
+        if (once[b >> 6] & mask) twice[b >> 6] |= mask;
+        once[b >> 6] |= mask;
+    }
+    std::size_t kept = 0;
+    for (const Occurrence& o : occurrences) {
+        const std::size_t b = bit(o.hash);
+        if (twice[b >> 6] & (std::uint64_t{1} << (b & 63))) {
+            occurrences[kept++] = o;
+        } else {
+            ++distinct[o.archive];
+        }
+    }
+    occurrences.resize(kept);
+}
+
 void Builder::Pair() {
+    KeepRepeated(occurrences_, distinct_);
     SortByHash(occurrences_);
     std::vector<const Occurrence*> run, group;
     for (size_t i = 0; i < occurrences_.size();) {
