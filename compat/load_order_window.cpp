@@ -28,17 +28,6 @@ constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD kList = WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL |
                         LVS_SHOWSELALWAYS;
 
-void AddColumns(HWND list, const std::vector<std::wstring>& captions, const std::vector<int>& widths, UINT dpi) {
-    for (size_t i = 0; i < captions.size(); ++i) {
-        LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM};
-        column.pszText = const_cast<wchar_t*>(captions[i].c_str());
-        column.cx = Layout::Scale(widths[i], dpi);
-        column.iSubItem = static_cast<int>(i);
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    }
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
-}
-
 void DeselectAll(HWND list) {
     LVITEMW none{};
     none.stateMask = LVIS_SELECTED;
@@ -125,9 +114,9 @@ void frmLoadOrder::CreateControls() {
     c_.cmdSave = layout_.Add(hwnd_, {IdSave, L"BUTTON", L"Save...", 104, 504, 90, 23, kButton});
     c_.cmdClose = layout_.Add(hwnd_, {IDCANCEL, L"BUTTON", L"Close", 638, 504, 90, 23, kButton});
     const UINT dpi = DpiOf(hwnd_);
-    AddColumns(c_.lvArchives, ArchiveColumns(), {50, 250, 70, 70, 80, 80}, dpi);
-    AddColumns(c_.lvShared, SharedColumns(), {250, 140, 150, 60}, dpi);
-    AddColumns(c_.lvProblems, ProblemColumns(), {160, 440}, dpi);
+    AddReportColumns(c_.lvArchives, ArchiveColumns(), {50, 250, 70, 70, 80, 80}, dpi);
+    AddReportColumns(c_.lvShared, SharedColumns(), {250, 140, 150, 60}, dpi);
+    AddReportColumns(c_.lvProblems, ProblemColumns(), {160, 440}, dpi);
     SendMessageW(c_.lvProblems, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_INFOTIP, LVS_EX_INFOTIP);
     SetWindowSubclass(c_.lvArchives, &frmLoadOrder::ArchivesProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
@@ -539,12 +528,9 @@ LRESULT frmLoadOrder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_SETCURSOR:
         if (BusyCursor::Apply()) return TRUE;
         break;
-    case WM_DPICHANGED: ApplyDpiChange(hwnd_, layout_, wParam, lParam); return 0;
-    case WM_DESTROY:
-        RememberPlace(hwnd_);
-        RemoveKeyboardWindow(hwnd_);
-        return 0;
-    default: break;
+    default:
+        if (HandleDialogWindowMessage(hwnd_, layout_, message, wParam, lParam)) return 0;
+        break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }

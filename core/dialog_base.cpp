@@ -1,5 +1,7 @@
 #include "core/dialog_base.h"
 
+#include <commctrl.h>
+
 #include <map>
 #include <string>
 
@@ -86,4 +88,26 @@ void RememberPlace(HWND window) {
     if (r.left == place.placed.x && r.top == place.placed.y) return;
     place.moved = true;
     place.left = {r.left, r.top};
+}
+
+bool HandleDialogWindowMessage(HWND window, Layout& layout, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DPICHANGED: ApplyDpiChange(window, layout, wParam, lParam); return true;
+    case WM_DESTROY:
+        RememberPlace(window);
+        RemoveKeyboardWindow(window);
+        return true;
+    default: return false;
+    }
+}
+
+void AddReportColumns(HWND list, const std::vector<std::wstring>& captions, const std::vector<int>& widths, UINT dpi) {
+    for (size_t i = 0; i < captions.size(); ++i) {
+        LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM};
+        column.pszText = const_cast<wchar_t*>(captions[i].c_str());
+        column.cx = Layout::Scale(widths[i], dpi);
+        column.iSubItem = static_cast<int>(i);
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
 }

@@ -3,6 +3,9 @@
 // laid out from a table, that takes Tab, Enter and Esc like a dialog.
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "core/layout.h"
 #include "core/message_loop.h"
 #include "core/window_base.h"
@@ -20,3 +23,8 @@ void BringToFront(HWND window);
 void PlaceBeside(HWND window, HWND anchor);
 // Notes where the player left the window; called as it is destroyed.
 void RememberPlace(HWND window);
+// What every such window does with a change of DPI and with its end; true
+// when the message was one of them, which then returns 0.
+bool HandleDialogWindowMessage(HWND window, Layout& layout, UINT message, WPARAM wParam, LPARAM lParam);
+// A report list view's columns, their widths at 96 DPI, and whole rows selected.
+void AddReportColumns(HWND list, const std::vector<std::wstring>& captions, const std::vector<int>& widths, UINT dpi);

@@ -74,16 +74,7 @@ void frmMaps::CreateControls() {
                                         WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
     c_.cmdPlay = layout_.Add(hwnd_, {IdPlay, L"BUTTON", L"Play This Map", 424, 266, 120, 23, kButton | WS_DISABLED});
     c_.cmdClose = layout_.Add(hwnd_, {IDCANCEL, L"BUTTON", L"Close", 590, 405, 90, 23, kButton});
-    const UINT dpi = DpiOf(hwnd_);
-    const int widths[] = {90, 110, 80, 70, 50};
-    for (std::size_t i = 0; i < MapColumns().size(); ++i) {
-        LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM};
-        column.pszText = const_cast<wchar_t*>(MapColumns()[i].c_str());
-        column.cx = Layout::Scale(widths[i], dpi);
-        column.iSubItem = static_cast<int>(i);
-        SendMessageW(c_.lvMaps, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    }
-    SendMessageW(c_.lvMaps, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+    AddReportColumns(c_.lvMaps, MapColumns(), {90, 110, 80, 70, 50}, DpiOf(hwnd_));
 }
 
 void frmMaps::Rebuild(const std::wstring& gameFolder) {
@@ -181,12 +172,9 @@ LRESULT frmMaps::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_CLOSE: Unload(); return 0;
-    case WM_DPICHANGED: ApplyDpiChange(hwnd_, layout_, wParam, lParam); return 0;
-    case WM_DESTROY:
-        RememberPlace(hwnd_);
-        RemoveKeyboardWindow(hwnd_);
-        return 0;
-    default: break;
+    default:
+        if (HandleDialogWindowMessage(hwnd_, layout_, message, wParam, lParam)) return 0;
+        break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }

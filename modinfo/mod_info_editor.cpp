@@ -191,12 +191,9 @@ LRESULT frmModInfoEditor::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     case WM_CLOSE:
         if (MayDropChanges()) Unload();
         return 0;
-    case WM_DPICHANGED: ApplyDpiChange(hwnd_, layout_, wParam, lParam); return 0;
-    case WM_DESTROY:
-        RememberPlace(hwnd_);
-        RemoveKeyboardWindow(hwnd_);
-        return 0;
-    default: break;
+    default:
+        if (HandleDialogWindowMessage(hwnd_, layout_, message, wParam, lParam)) return 0;
+        break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }

@@ -67,16 +67,7 @@ void frmModSets::CreateControls() {
                    {&c_.cmdExport, IdExport, L"Export...", 150},     {&c_.cmdImport, IdImport, L"Import...", 177},
                    {&c_.cmdClose, IDCANCEL, L"Close", 219}};
     for (const auto& b : buttons) *b.control = layout_.Add(hwnd_, {b.id, L"BUTTON", b.text, 282, b.y, 90, 23, kButton});
-    const UINT dpi = DpiOf(hwnd_);
-    const std::pair<const wchar_t*, int> columns[] = {{L"Set", 180}, {L"Mods", 60}};
-    for (int i = 0; i < 2; ++i) {
-        LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM};
-        column.pszText = const_cast<wchar_t*>(columns[i].first);
-        column.cx = Layout::Scale(columns[i].second, dpi);
-        column.iSubItem = i;
-        SendMessageW(c_.lvSets, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
-    }
-    SendMessageW(c_.lvSets, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+    AddReportColumns(c_.lvSets, {L"Set", L"Mods"}, {180, 60}, DpiOf(hwnd_));
 }
 
 void frmModSets::Fill(bool sayWhatWasSkipped) {
@@ -233,12 +224,9 @@ LRESULT frmModSets::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_CLOSE: Unload(); return 0;
-    case WM_DPICHANGED: ApplyDpiChange(hwnd_, layout_, wParam, lParam); return 0;
-    case WM_DESTROY:
-        RememberPlace(hwnd_);
-        RemoveKeyboardWindow(hwnd_);
-        return 0;
-    default: break;
+    default:
+        if (HandleDialogWindowMessage(hwnd_, layout_, message, wParam, lParam)) return 0;
+        break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
