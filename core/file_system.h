@@ -1,6 +1,8 @@
 #pragma once
 // The program's file-system layer: the one program-wide directory listing,
 // the test for a file, and folder removal.
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -29,6 +31,11 @@ std::vector<std::wstring> List(const std::wstring& pattern, unsigned mask);
 
 // True exactly when path names an existing file (not a folder).
 bool FileExists(const std::wstring& path);
+// True when there is a file or a folder at path.
+bool Exists(const std::wstring& path);
+// The size that a find, or a look at a file's attributes, reported.
+unsigned long long SizeOf(const WIN32_FIND_DATAW& data);
+unsigned long long SizeOf(const WIN32_FILE_ATTRIBUTE_DATA& data);
 // Deletes a folder with its contents. Read-only entries are kept and make the
 // call fail, as does a missing folder; failures throw AppError.
 void DeleteFolder(const std::wstring& path);

@@ -4,11 +4,12 @@
 #include <shellapi.h>
 
 #include "core/errors.h"
+#include "core/file_system.h"
 #include "core/handles.h"
 
 namespace {
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using FileSystem::Exists;
 
 // The number of names the file has, or 0 when it cannot be read.
 DWORD LinkCount(const std::wstring& path) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/errors.h"
+#include "core/file_system.h"
 #include "core/handles.h"
 #include "core/journal.h"
 #include "core/safe_files.h"
@@ -30,7 +31,7 @@ std::wstring InFolder(const std::wstring& folder, const std::wstring& name) {
     return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
 }
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using FileSystem::Exists;
 
 // Appends bytes and sees them on the disk before going on.
 bool WriteDurably(const FileHandle& journal, const std::string& bytes) {
@@ -243,7 +244,7 @@ std::vector<LeftFile> LeftTemporaryFiles(const std::wstring& folder) {
         // The platform matches short names too; only our own long names count.
         if (!IsTemporaryName(name)) continue;
         if (WriterRuns(name)) continue;
-        left.push_back({name, (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
+        left.push_back({name, FileSystem::SizeOf(data)});
     } while (FindNextFileW(find.get(), &data));
     return left;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/errors.h"
+#include "core/file_system.h"
 #include "core/prompts.h"
 #include "core/text.h"
 #include "mods/mod_library.h"
@@ -27,7 +28,7 @@ std::wstring Obstacle(const std::wstring& main, const std::vector<ChangeStep>& r
     };
     auto exists = [&](const std::wstring& name) {
         const auto at = known(name);
-        return at != moved.end() ? at->second : GetFileAttributesW((main + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+        return at != moved.end() ? at->second : FileSystem::Exists(main + name);
     };
     auto set = [&](const std::wstring& name, bool present) {
         const auto at = known(name);
@@ -105,7 +106,7 @@ bool ChangeHistory::Undo(const std::wstring& gameFolder) {
     bool undone = false;
     if (entry.install) {
         const std::wstring& file = entry.install->file;
-        if (GetFileAttributesW((main + file).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (!FileSystem::Exists(main + file)) {
             Say(L"Tarrow could not undo " + entry.name + L": " + file + L" is no longer in main. Nothing was changed.");
             undo_.pop_back();
             return false;

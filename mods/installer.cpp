@@ -137,7 +137,7 @@ std::vector<InstalledMod> Installer::Run(const std::vector<std::wstring>& downlo
     for (const auto& a : accepted) {
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (GetFileAttributesExW(a.item->source.c_str(), GetFileExInfoStandard, &data)) {
-            total_ += (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            total_ += FileSystem::SizeOf(data);
         }
     }
     if (total_ > kProgressFrom) progress_ = CurrentPrompts().ShowProgress(AppTitle, L"Installing mods...");
@@ -301,7 +301,7 @@ bool Installer::Again(const InstalledMod& mod) {
     }
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (GetFileAttributesExW(item.source.c_str(), GetFileExInfoStandard, &data)) {
-        total_ = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        total_ = FileSystem::SizeOf(data);
     }
     if (total_ > kProgressFrom) progress_ = CurrentPrompts().ShowProgress(AppTitle, L"Installing mods...");
     return Place(item, {}, mod.file) == Outcome::Done;
@@ -312,7 +312,7 @@ bool Installer::Again(const InstalledMod& mod) {
 std::wstring DescribeArchive(const std::wstring& shownName, const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return shownName;
-    const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    const std::uint64_t size = FileSystem::SizeOf(data);
     FILETIME local{};
     SYSTEMTIME when{};
     FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);

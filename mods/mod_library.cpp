@@ -53,7 +53,7 @@ std::vector<ArchiveStamp> StampArchives(const std::wstring& gameFolder) {
         const std::wstring_view extension = name.substr(name.size() - 4);
         if (!EqualNoCase(extension, EnabledExtension) && !EqualNoCase(extension, DisabledExtension)) continue;
         stamps.push_back({std::wstring(name),
-                          (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                          FileSystem::SizeOf(data),
                           (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                               data.ftLastWriteTime.dwLowDateTime});
     } while (FindNextFileW(find.get(), &data));
