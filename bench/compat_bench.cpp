@@ -142,6 +142,7 @@ int LoadOrderBig() {
     const std::wstring main = game + L"\\main\\";
     const std::vector<std::wstring> names = MakeMods(main, 300, 2000);
     std::vector<std::wstring> archives;
+    archives.reserve(names.size());
     for (const auto& name : names) archives.push_back(name + L".pk3");
     const double floor = ReadDirectories(main, archives);
     LoadOrderReport report;
