@@ -74,6 +74,12 @@ const wchar_t kExpected[] =
 
 void Command(HWND window, int id) { SendMessageW(window, WM_COMMAND, id, 0); }
 
+void Select(HWND list, int row) {
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
 }  // namespace
 
 TEST(GameOrder, FollowsTheGamesByteOrder) {
@@ -335,6 +341,31 @@ TEST_F(LoadOrderWindow, AModIsMovedAppliedAndUndone) {
 
 // Enter on a shared file offers its other copies; the chosen one's archive is
 // planned just after the present winner.
+// A plan not yet applied stays through a re-read while main holds the same
+// archives, and is dropped, with a word, once it holds others.
+TEST_F(LoadOrderWindow, APlanOutlivesAReReadOfTheSameArchives) {
+    const auto& c = form->LoadOrder()->controls();
+    auto files = [&] {
+        Names names;
+        for (const auto& a : form->LoadOrder()->report().archives) names.push_back(a.file);
+        return names;
+    };
+    SetForegroundWindow(window);
+    Select(c.lvArchives, 5);
+    SendMessageW(c.cmdMoveDown, BM_CLICK, 0, 0);
+    ASSERT_EQ(files()[6], L"mod_one.pk3");
+    const Names planned = files();
+    SendMessageW(form->controls().cmdRefreshMods, BM_CLICK, 0, 0);
+    EXPECT_TRUE(form->LoadOrder()->Planned());
+    EXPECT_EQ(files(), planned);
+    EXPECT_TRUE(prompts.asked.empty());
+    game.Install(L"lo_solo.zip", L"zzz_new.pk3");
+    SendMessageW(form->controls().cmdRefreshMods, BM_CLICK, 0, 0);
+    EXPECT_FALSE(form->LoadOrder()->Planned());
+    EXPECT_EQ(prompts.MessageTexts(), Names{L"The archives in main changed, so the order planned in Load Order was "
+                                            L"dropped. Nothing was renamed."});
+}
+
 TEST_F(LoadOrderWindow, TheCopyToUseIsChosenFromTheKeyboard) {
     const auto& c = form->LoadOrder()->controls();
     RECT r{LVIR_BOUNDS};
