@@ -74,12 +74,6 @@ const wchar_t kExpected[] =
 
 void Command(HWND window, int id) { SendMessageW(window, WM_COMMAND, id, 0); }
 
-void Select(HWND list, int row) {
-    LVITEMW item{};
-    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-}
-
 }  // namespace
 
 TEST(GameOrder, FollowsTheGamesByteOrder) {
@@ -351,7 +345,7 @@ TEST_F(LoadOrderWindow, APlanOutlivesAReReadOfTheSameArchives) {
         return names;
     };
     SetForegroundWindow(window);
-    Select(c.lvArchives, 5);
+    SelectListViewRow(c.lvArchives, 5);
     SendMessageW(c.cmdMoveDown, BM_CLICK, 0, 0);
     ASSERT_EQ(files()[6], L"mod_one.pk3");
     const Names planned = files();

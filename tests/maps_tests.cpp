@@ -26,12 +26,6 @@ Pixel At(const Picture& picture, int x, int y) {
     return {p[0], p[1], p[2]};
 }
 
-void Select(HWND list, int row) {
-    LVITEMW item{};
-    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-}
-
 }  // namespace
 
 TEST(MapList, NamesPicturesAndWhatReplacedThem) {
@@ -86,7 +80,7 @@ TEST(MapsWindow, ShowsEachMapsPictureAndFollowsTheManager) {
     ASSERT_EQ(maps.shown().size(), 3u);
 
     // alpha's picture is c_three's: white in its top left corner, green elsewhere, scaled to the box.
-    Select(maps.controls().lvMaps, 0);
+    SelectListViewRow(maps.controls().lvMaps, 0);
     const Picture& shown = maps.shownPicture();
     const UINT dpi = GetDpiForWindow(maps.hwnd());
     const int boxWidth = MulDiv(256, static_cast<int>(dpi), 96) - 4, boxHeight = MulDiv(192, static_cast<int>(dpi), 96) - 4;
@@ -105,14 +99,14 @@ TEST(MapsWindow, ShowsEachMapsPictureAndFollowsTheManager) {
     EXPECT_EQ(WindowText(maps.controls().lblPicture), L"levelshots/alpha.tga from c_three.pk3");
 
     // beta's is a .jpg of one colour, decoded by the platform.
-    Select(maps.controls().lvMaps, 1);
+    SelectListViewRow(maps.controls().lvMaps, 1);
     ASSERT_FALSE(maps.shownPicture().bgra.empty());
     EXPECT_EQ(maps.shownPicture().width, maps.shownPicture().height * 40 / 30);
     const Pixel middle = At(maps.shownPicture(), maps.shownPicture().width / 2, maps.shownPicture().height / 2);
     EXPECT_NEAR(middle.r, 0x20, 8);
     EXPECT_NEAR(middle.g, 0x60, 8);
     EXPECT_NEAR(middle.b, 0xc0, 8);
-    Select(maps.controls().lvMaps, 2);
+    SelectListViewRow(maps.controls().lvMaps, 2);
     EXPECT_TRUE(maps.shownPicture().bgra.empty());
     EXPECT_EQ(WindowText(maps.controls().lblPicture), L"This map has no picture.");
 

@@ -1,5 +1,7 @@
 #include "tests/support/ui.h"
 
+#include <commctrl.h>
+
 #include "core/message_loop.h"
 
 #include <algorithm>
@@ -172,4 +174,10 @@ void ClickListItem(HWND listBox, int index, Button button) {
     RECT r{};
     SendMessageW(listBox, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
     ClickAt(listBox, (r.left + r.right) / 2, (r.top + r.bottom) / 2, button);
+}
+
+void SelectListViewRow(HWND listView, int row) {
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }

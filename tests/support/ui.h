@@ -39,5 +39,7 @@ std::wstring PanelText(HWND richText);
 std::wstring ClipboardText();
 std::vector<std::wstring> ListItems(HWND listBox);
 int ListSelection(HWND listBox);
+// Selects and focuses one row of a list view, as the program itself would.
+void SelectListViewRow(HWND listView, int row);
 // Selects an item with a real click on it.
 void ClickListItem(HWND listBox, int index, Button button = Button::Left);
