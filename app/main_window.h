@@ -7,65 +7,26 @@
 #include <string>
 #include <vector>
 
-#include "app/info_dialogs.h"
-#include "app/options_dialog.h"
+#include "app/companion_windows.h"
+#include "app/folder_watcher.h"
+#include "app/game_runner.h"
+#include "app/info_panel.h"
+#include "app/list_drag.h"
+#include "app/main_menu.h"
+#include "app/main_pages.h"
+#include "app/mod_lists_view.h"
 #include "compat/compatibility.h"
-#include "compat/load_order_window.h"
-#include "core/handles.h"
 #include "core/layout.h"
 #include "core/window_base.h"
-#include "maps/maps_window.h"
-#include "modinfo/mod_info_editor.h"
-#include "mods/history.h"
-#include "mods/mod_sets_window.h"
+#include "games/game.h"
+#include "mods/change_coordinator.h"
 #include "mods/mod_library.h"
 
-class frmMain : public WindowBase<frmMain> {
+class frmMain : public WindowBase<frmMain>, public MainControlIds, public MainMenuCommands {
 public:
-    // The menu commands.
-    enum MenuCommand : int {
-        mnuFileOptions = 100,
-        mnuFileExit,
-        mnuTools_ModInfoMaker,
-        mnuAboutAbout,
-        mnuAboutChanges,
-        mnuToolsLoadOrder,
-        mnuToolsInstall,
-        mnuToolsRemove,
-        mnuEditUndo,
-        mnuEditRedo,
-        mnuToolsModSets,
-        mnuToolsPlay,
-        mnuToolsChooseProgram,
-        mnuEditForget,
-        mnuToolsMaps,
-    };
-    // The control identifiers, by which the controls can be found from outside.
-    enum ControlId : int {
-        IdTabStrip = 200,
-        IdPage1,
-        IdPage2,
-        IdIconMove,
-        IdLabel,
-        IdListDisabled,
-        IdListEnabled,
-        IdModInfo,
-        IdEnable,
-        IdDisable,
-        IdRefresh,
-    };
+    using Controls = MainControls;
 
-    struct Controls {
-        HWND TabStrip1 = nullptr;
-        HWND frametab[3] = {};  // pages 1 and 2, as the tabs count them
-        HWND picIconMove = nullptr;
-        HWND lblDisabled = nullptr, lblEnabled = nullptr, lblModInfo = nullptr;
-        HWND listDisabled = nullptr, listEnabled = nullptr;
-        HWND rtfModInfo = nullptr;
-        HWND cmdEnable = nullptr, cmdDisable = nullptr, cmdRefreshMods = nullptr;
-    };
-
-    frmMain() = default;
+    frmMain();
     ~frmMain();
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
@@ -74,28 +35,30 @@ public:
     void Load(int show = SW_SHOWNORMAL);
 
     // The menu bar, as the window has it when it opens.
-    static HMENU CreateMenuBar();
+    static HMENU CreateMenuBar() { return CreateMainMenuBar(); }
 
     const Controls& controls() const { return c_; }
     ctlCompatibility& compatibility() { return compatibility_; }
-    const std::wstring& SearchPath() const { return searchPath_; }
+    // The game the window manages; its folder is the Manager's SearchPath.
+    const Game& game() const { return game_; }
+    const std::wstring& SearchPath() const { return game_.folder(); }
     int CurrentTab() const { return currentTab_; }
 
     void FindMods();
     bool ModExists(const std::wstring& fullPath);
-    bool Playing() const { return game_.valid(); }
+    bool Playing() const { return runner_.Playing(); }
     bool ModRename(const std::wstring& modName, const std::wstring& fromExtension, const std::wstring& toExtension);
-    // Shows the information of the archive SearchPath\main\ + name + extension.
+    // Shows the information of the archive in the game's archive folder.
     void GetModInfo(const std::wstring& modName, const std::wstring& extension);
 
     // The dialogs, once each; null until first opened.
-    frmOptions* Options() const { return options_.get(); }
-    frmAbout* About() const { return about_.get(); }
-    frmChanges* Changes() const { return changes_.get(); }
-    frmLoadOrder* LoadOrder() const { return loadOrder_.get(); }
-    frmModInfoEditor* Editor() const { return editor_.get(); }
-    frmModSets* ModSets() const { return modSets_.get(); }
-    frmMaps* Maps() const { return maps_.get(); }
+    frmOptions* Options() const { return windows_.Options(); }
+    frmAbout* About() const { return windows_.About(); }
+    frmChanges* Changes() const { return windows_.Changes(); }
+    frmLoadOrder* LoadOrder() const { return windows_.LoadOrder(); }
+    frmModInfoEditor* Editor() const { return windows_.Editor(); }
+    frmModSets* ModSets() const { return windows_.ModSets(); }
+    frmMaps* Maps() const { return windows_.Maps(); }
 
 private:
     friend class WindowBase<frmMain>;
@@ -105,27 +68,12 @@ private:
     void Form_Unload();
     void CheckDLLs();
     void InstallTest();
-    // Puts right a change to main that a stopped Tarrow left, and says so;
-    // then offers the partial copies that one left to the Recycle Bin.
-    void RecoverAbandonedChange();
     void CreatePages();
-    void CreateManagerPage();
-    void CreateMenus();
     void OnCommand(int id, int code, HWND from);
     void TabStrip1_Click();
-    void mnuToolsLoadOrder_Click();
-    void mnuToolsModSets_Click();
-    void mnuToolsPlay_Click() { Play({}); }
     void mnuToolsMaps_Click();
-    // Starts the game from its folder, with these words after its program on the command line.
-    void Play(const std::wstring& arguments);
     // The Maps window shows the maps of the mod the Manager shows, when it is enabled.
     void MapsFollow();
-    // Asks for the game program and keeps the choice; empty when the player cancels.
-    std::wstring mnuToolsChooseProgram_Click();
-    // The problems that Load Order finds, in one question; true to play.
-    bool PlayAnyway();
-    void GameEnded();
     // Greys or brings back everything that writes to main, in every window of ours.
     void SetWritable(bool writable);
     void mnuToolsInstall_Click();
@@ -142,19 +90,15 @@ private:
     void mnuEditRedo_Click();
     // Sets aside the journal of a change that could not be put right, after a question.
     void mnuEditForget_Click();
-    // Watches main for changes from outside (Explorer, a download, the game's patcher).
-    void WatchMain();
-    void MainChanged();
-    // A tick after a change from outside: the lists are read again once the
-    // folder has settled and nothing of the player's is under way.
-    void OutsideTimer_Tick();
+    // Something of the player's is under way: no re-read from outside now.
+    bool Busy() const;
+    // A change that another window of ours made: the selections and the
+    // panel follow the renamed archives.
+    void ChangeMade(const std::vector<ChangeStep>& renames);
     // Reads the lists again and keeps the selections whose mods are still there.
     void ReadModsKeepingSelection();
     // Reads the lists again and selects these mods where they are listed.
     void FindModsSelecting(const std::wstring& enabled, const std::wstring& disabled);
-    // A change that the Load Order window asks for; the selections and the
-    // panel follow the renamed archives.
-    bool RunForLoadOrder(const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo);
     // Re-reads the folder's mods into both lists.
     void ReadMods();
     void cmdRefreshMods_Click();
@@ -162,52 +106,18 @@ private:
     void cmdDisable_Click();
     void OnListSelect(HWND list);
     void ListDragDrop(HWND target, HWND source);
-    void extract(const std::wstring& modName, const std::wstring& extension, const std::wstring& destination);
-
-    // Dragging a mod from one list to the other.
-    static LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
-    LRESULT OnListMessage(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnListPress(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
-    // The list's own handling of a message, without its selection notice.
-    LRESULT DefWithoutSelect(HWND list, UINT message, WPARAM wParam, LPARAM lParam);
-    void BeginDrag(HWND list, UINT releaseMessage);
-
-    template <class Dialog>
-    static void Open(std::unique_ptr<Dialog>& dialog);
 
     Controls c_;
     Layout layout_;
     ctlCompatibility compatibility_;
-    std::unique_ptr<frmOptions> options_;
-    std::unique_ptr<frmAbout> about_;
-    std::unique_ptr<frmChanges> changes_;
-    std::unique_ptr<frmLoadOrder> loadOrder_;
-    std::unique_ptr<frmModInfoEditor> editor_;
-    std::unique_ptr<frmModSets> modSets_;
-    std::unique_ptr<frmMaps> maps_;
-    // The archive whose information the panel shows.
-    std::wstring shownArchive_;
-    std::wstring searchPath_;
-    // The enabled mods in the order of their list.
-    std::vector<std::wstring> enabledMods_;
-    ChangeHistory history_;
-    // The game, while Play has it running: the archives are its then.
-    ProcessHandle game_;
-    ChangeNotificationHandle watch_;
-    std::wstring watched_;
-    // The archives as the lists were read last, and as a change from outside was seen last.
-    std::vector<ArchiveStamp> stamps_, settling_;
+    CompanionWindows windows_;
+    Game game_ = DemoGame({});
+    ModListModel mods_;
+    ModListsView lists_;
+    InfoPanel panel_;
+    ListDrag drag_;
+    FolderWatcher watcher_;
+    GameRunner runner_;
+    ChangeCoordinator coordinator_;
     int currentTab_ = 1;
-    HCURSOR dragCursor_ = nullptr;
-    HWND dragSource_ = nullptr;
-    UINT dragRelease_ = 0;
-    bool suppressSelect_ = false;
-    // The list whose press is being handled, until its handler returns.
-    HWND pressList_ = nullptr;
-    // The mod list used last, by a click or the keyboard focus.
-    HWND lastList_ = nullptr;
-    UINT pressRelease_ = 0;
 };
-
-// The text of a list box's current item; empty when none is selected.
-std::wstring CurrentItemText(HWND list);

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "core/errors.h"
+#include "core/file_system.h"
 #include "core/globals.h"
 #include "core/prompts.h"
 #include "core/registry.h"
@@ -12,10 +13,6 @@ namespace {
 constexpr wchar_t kClass[] = L"TarrowOptions";
 constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
-bool IsFolder(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 }  // namespace
 
@@ -77,7 +74,7 @@ bool frmOptions::SetOptions() {
     const std::wstring folder = WindowText(c_.txtLocation);
     // The short form of a folder that is not there is empty; storing it would
     // wipe the game's own install path.
-    if (!IsFolder(folder)) {
+    if (!FileSystem::FolderExists(folder)) {
         MsgBox(L"The folder \"" + folder + L"\" does not exist. Nothing was stored.", MB_OK | MB_ICONWARNING);
         return false;
     }

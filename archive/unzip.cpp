@@ -181,11 +181,25 @@ int WriteEntry(const std::wstring& zipFile, const std::wstring& outFile, const s
     return library.write(&request);
 }
 
-int RunListing(const std::wstring& zipFile) {
+ListResult ListEntries(const std::wstring& zipFile, const std::wstring& only) {
     UseCallersSettings(true);
-    IncludeCount = 0;
+    IncludeNames[0] = only;
+    IncludeCount = only.empty() ? 0 : 1;
     ZipFileName = zipFile;
     ExtractDir.clear();
+    ListResult listed;
+    listed.result = RunUnzip();
+    listed.entries = std::move(Listed);
+    Listed.clear();
+    return listed;
+}
+
+int ExtractEntry(const std::wstring& zipFile, const std::wstring& storedName, const std::wstring& destination) {
+    UseCallersSettings(false);
+    IncludeNames[0] = storedName;
+    IncludeCount = 1;
+    ZipFileName = zipFile;
+    ExtractDir = destination;
     return RunUnzip();
 }
 

@@ -84,9 +84,17 @@ bool Idle();
 // Throws AppError (BusyError) unless the module is idle.
 void RequireIdle();
 
-// A list-only run over every entry of an archive, with the callers'
+// What a list-only run found, returned to its caller alone.
+struct ListResult {
+    int result = 0;  // the library's result code
+    std::vector<ListedEntry> entries;
+};
+// Lists the entries of an archive, or only the one of this stored name, with
+// the callers' settings. Throws as RunUnzip does.
+ListResult ListEntries(const std::wstring& zipFile, const std::wstring& only = {});
+// Extracts the one entry of this stored name into a folder, with the callers'
 // settings; returns the library's result code. Throws as RunUnzip does.
-int RunListing(const std::wstring& zipFile);
+int ExtractEntry(const std::wstring& zipFile, const std::wstring& storedName, const std::wstring& destination);
 
 // Runs the library once with the current settings and returns its result code.
 // Throws AppError when a run is already in progress (a prompt of that run is

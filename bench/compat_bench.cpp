@@ -24,9 +24,11 @@
 #include "compat/inventory.h"
 #include "compat/load_order.h"
 #include "compat/reorder.h"
+#include "core/directory.h"
 #include "core/globals.h"
 #include "core/transaction.h"
 #include "core/text.h"
+#include "games/game.h"
 #include "maps/map_list.h"
 #include "maps/picture.h"
 #include "mods/mod_library.h"
@@ -89,13 +91,8 @@ void WalkExtracted(WorkLists& lists, bool list, const std::wstring& mod, const s
 
 void RemoveGame(const std::wstring& game) {
     const std::wstring main = game + L"\\main\\";
-    WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW((main + L"*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do DeleteFileW((main + data.cFileName).c_str());
-        while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
+    DirectoryWalk walk(main + L"*");
+    for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) DeleteFileW((main + entry.cFileName).c_str());
     RemoveDirectoryW(main.c_str());
     RemoveDirectoryW(game.c_str());
 }
@@ -128,7 +125,7 @@ double ReorderPerMove(const LoadOrderReport& report) {
             const LoadOrderReport planned = PlannedReport(report, order);
             std::vector<std::wstring> wanted;
             for (const auto& archive : planned.archives) wanted.push_back(archive.file);
-            PlanReorder(wanted, taken);
+            PlanReorder(DemoGame({}), wanted, taken);
         }
     });
     return seconds * 1000.0 / kMoves;
@@ -146,7 +143,7 @@ int LoadOrderBig() {
     for (const auto& name : names) archives.push_back(name + L".pk3");
     const double floor = ReadDirectories(main, archives);
     LoadOrderReport report;
-    const double seconds = Seconds([&] { report = BuildLoadOrder(game); });
+    const double seconds = Seconds([&] { report = BuildLoadOrder(DemoGame(game)); });
     const size_t shared = report.shared.size();
     PROCESS_MEMORY_COUNTERS memory{sizeof memory};
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
@@ -154,7 +151,7 @@ int LoadOrderBig() {
     // A switch as the Manager makes it, then the re-read that follows it.
     const std::wstring switched = main + names[150];
     MoveFileExW((switched + L".pk3").c_str(), (switched + L".dis").c_str(), 0);
-    const double again = Seconds([&] { report = BuildLoadOrder(game); });
+    const double again = Seconds([&] { report = BuildLoadOrder(DemoGame(game)); });
     RemoveGame(game);
     std::printf("load order 300x2000: %.3f s, %.2f x floor, peak memory %.0f MB (targets <= 2 x floor, <= 150 MB; "
                 "floor %.3f s, %zu shared files)\n",
@@ -179,7 +176,7 @@ double Discovery(const std::wstring& game) {
     const double seconds = Best(10, [&] {
         SendMessageW(enabled, LB_RESETCONTENT, 0, 0);
         SendMessageW(disabled, LB_RESETCONTENT, 0, 0);
-        const ModLists lists = ScanMods(game);
+        const ModLists lists = ScanMods(DemoGame(game));
         for (const auto& name : lists.enabled) SendMessageW(enabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
         for (const auto& name : lists.disabled) SendMessageW(disabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     });
@@ -210,9 +207,9 @@ int ListGameMaps(const char* folder) {
     std::size_t count = 0, archives = 0;
     const double seconds = Seconds([&] {
         ForgetListings();
-        const LoadOrderReport report = BuildLoadOrder(game);
+        const LoadOrderReport report = BuildLoadOrder(DemoGame(game));
         archives = report.archives.size();
-        count = ListMaps(game, report).size();
+        count = ListMaps(DemoGame(game), report).size();
     });
     std::printf("maps list of %zu archives, %zu maps: %.3f s (target <= 0.3 s)\n", archives, count, seconds);
     return 0;
@@ -277,15 +274,15 @@ int main(int argc, char** argv) {
     archives.push_back(L"pak0.pk3");
     const double loadOrder = Best(5, [&] {
         ForgetListings();
-        BuildLoadOrder(game);
+        BuildLoadOrder(DemoGame(game));
     });
-    const double loadOrderWarm = Best(5, [&] { BuildLoadOrder(game); });
+    const double loadOrderWarm = Best(5, [&] { BuildLoadOrder(DemoGame(game)); });
     // A switch as the Manager makes it, then the re-read that follows it.
     const std::wstring switched = main + names[static_cast<size_t>(mods / 2)];
     MoveFileExW((switched + L".pk3").c_str(), (switched + L".dis").c_str(), 0);
-    const double loadOrderSwitched = Seconds([&] { BuildLoadOrder(game); });
+    const double loadOrderSwitched = Seconds([&] { BuildLoadOrder(DemoGame(game)); });
     MoveFileExW((switched + L".dis").c_str(), (switched + L".pk3").c_str(), 0);
-    const double reorderMove = ReorderPerMove(BuildLoadOrder(game));
+    const double reorderMove = ReorderPerMove(BuildLoadOrder(DemoGame(game)));
     const double loadOrderFloor = ReadDirectories(main, archives);
     DeleteFileW((main + L"pak0.pk3").c_str());
 

@@ -4,7 +4,6 @@
 
 #include "core/busy_cursor.h"
 #include "core/errors.h"
-#include "core/globals.h"
 #include "core/prompts.h"
 
 namespace {
@@ -70,7 +69,8 @@ std::wstring ctlCompatibility::ItemText(int index) const {
     return text;
 }
 
-void ctlCompatibility::RefreshList(const std::vector<std::wstring>& enabledMods) {
+void ctlCompatibility::RefreshList(const Game& game, const std::vector<std::wstring>& enabledMods) {
+    game_ = game;
     SendMessageW(c_.listEnabled, LB_RESETCONTENT, 0, 0);
     for (const auto& name : enabledMods) {
         SendMessageW(c_.listEnabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
@@ -105,7 +105,7 @@ void ctlCompatibility::Check(int count, int selected) {
         SendMessageW(c_.ProgressBar1, PBM_SETRANGE32, 0, maximum);
         ShowWindow(c_.ProgressBar1, SW_SHOW);
         SendMessageW(c_.ProgressBar1, PBM_SETPOS, 0, 0);
-        const std::wstring main = Globals::GamePath + L"\\main\\";
+        const std::wstring main = game_.ArchiveFolder();
         for (int i = 0; i <= maximum; ++i) {
             const std::wstring name = ItemText(i);
             if (!TakeInventory(lists_, main, name, i == selected)) unreadable.push_back(name);

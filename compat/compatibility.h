@@ -5,6 +5,7 @@
 
 #include "compat/conflicts.h"
 #include "core/layout.h"
+#include "games/game.h"
 #include "core/window_base.h"
 
 class ctlCompatibility : public WindowBase<ctlCompatibility> {
@@ -25,8 +26,9 @@ public:
     const Controls& controls() const { return c_; }
     const WorkLists& lists() const { return lists_; }
 
-    // Shows the main window's enabled mods, in its order; no item is selected afterwards.
-    void RefreshList(const std::vector<std::wstring>& enabledMods);
+    // Shows the main window's enabled mods of its game, in its order; no item
+    // is selected afterwards.
+    void RefreshList(const Game& game, const std::vector<std::wstring>& enabledMods);
 
 private:
     friend class WindowBase<ctlCompatibility>;
@@ -40,5 +42,6 @@ private:
     Controls c_;
     Layout layout_;
     WorkLists lists_;
+    Game game_ = DemoGame({});
     std::wstring identical_;
 };

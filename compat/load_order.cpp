@@ -11,20 +11,10 @@
 #include "archive/zip_format.h"
 #include "compat/inventory.h"
 #include "core/file_system.h"
-#include "core/globals.h"
 #include "core/text.h"
 #include "mods/mod_library.h"
 
 namespace {
-
-// The game compares names as signed chars: bytes from 0x80 up come before ASCII.
-int FoldNameByte(char byte) {
-    int c = static_cast<unsigned char>(byte);
-    if (c >= 0x80) c -= 0x100;
-    if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
-    if (c == '\\' || c == ':') c = '/';
-    return c;
-}
 
 char FoldPathByte(char byte) {
     if (byte >= 'A' && byte <= 'Z') return static_cast<char>(byte - 'A' + 'a');
@@ -36,8 +26,6 @@ std::uint64_t PathHash(std::string_view path) {
     for (char c : path) hash = (hash ^ static_cast<unsigned char>(FoldPathByte(c))) * 1099511628211ull;
     return hash;
 }
-
-using Globals::IsGameArchiveFile;
 
 // Tarrow's own file at the archive's root; the game never reads it.
 bool IsInformationFile(std::string_view stored) { return SamePath(stored, "tarrow.ini"); }
@@ -180,7 +168,7 @@ void SortByHash(std::vector<Occurrence>& occurrences) {
 
 class Builder {
 public:
-    explicit Builder(const std::wstring& gameFolder) : main_(MainFolder(gameFolder)) {}
+    explicit Builder(const Game& game) : game_(game), main_(game.ArchiveFolder()) {}
     LoadOrderReport Build();
 
 private:
@@ -195,10 +183,14 @@ private:
     void FindCopies();
     void LimitProblems(std::size_t archives);
     void AddProblems(const std::wstring& file, const std::vector<std::wstring>& disabled);
+    std::wstring SkippedWhy(const std::wstring& file) const;
+    // The own archive of the game's main tier that loads last: a mod must sort after it.
+    std::wstring LastOwnArchive() const;
     void Problem(const std::wstring& archive, std::wstring text, ProblemKind kind = ProblemKind::Other) {
         report_.problems.push_back({archive, std::move(text), kind});
     }
 
+    const Game& game_;
     std::wstring main_;
     LoadOrderReport report_;
     std::vector<std::shared_ptr<const ArchiveListing>> listings_;  // one per loaded archive
@@ -214,12 +206,13 @@ private:
 
 LoadOrderReport Builder::Build() {
     std::vector<std::wstring> archives = ListNames(main_ + L"*.pk3");
-    std::stable_sort(archives.begin(), archives.end(), GameLoadsBefore);
+    std::stable_sort(archives.begin(), archives.end(),
+                     [&](const std::wstring& a, const std::wstring& b) { return game_.LoadsBefore(a, b); });
     std::vector<std::wstring> disabled;
     for (const auto& file : ListNames(main_ + L"*" + DisabledExtension)) disabled.push_back(ModNameOf(file, DisabledExtension));
     stamps_ = StampFolder(main_);
     for (const auto& file : archives) {
-        if (GameLoadsArchive(file)) Load(file);
+        if (game_.LoadsArchive(file)) Load(file);
     }
     distinct_.assign(report_.archives.size(), 0);
     replacedByGame_.assign(report_.archives.size(), 0);
@@ -229,7 +222,7 @@ LoadOrderReport Builder::Build() {
     FindCopies();
     LimitProblems(archives.size());
     // Problems are listed by archive in name order, whatever the tier.
-    std::stable_sort(archives.begin(), archives.end(), GameNameBefore);
+    std::stable_sort(archives.begin(), archives.end(), EngineNameBefore);
     for (const auto& file : archives) AddProblems(file, disabled);
     return std::move(report_);
 }
@@ -243,7 +236,7 @@ void Builder::Load(const std::wstring& file) {
     }
     const auto index = static_cast<std::uint32_t>(report_.archives.size());
     LoadOrderArchive archive{file};
-    archive.game = IsGameArchiveFile(file);
+    archive.game = game_.IsOwnArchiveFile(file);
     const std::shared_ptr<const Digest> digest = DigestOf(listing);
     archive.files = static_cast<int>(digest->files.size());
     for (const auto& [hash, entry] : digest->files) occurrences_.push_back({hash, index, entry});
@@ -391,29 +384,53 @@ void Builder::LimitProblems(std::size_t archives) {
     if (count * 100 < static_cast<long long>(kMaxArchivesPerFolder) * kNearLimitPercent) return;
     const std::wstring limit = ToDecimal(kMaxArchivesPerFolder);
     if (count > kMaxArchivesPerFolder) {
-        Problem(L"main", L"It holds " + ToDecimal(count) + L" archives; the game loads at most " + limit +
+        Problem(game_.ArchiveFolderName(), L"It holds " + ToDecimal(count) + L" archives; the game loads at most " + limit +
                              L" from one folder, so " + ToDecimal(count - kMaxArchivesPerFolder) +
                              L" of them do not load.");
     } else {
-        Problem(L"main", L"It holds " + ToDecimal(count) + L" archives, near the " + limit +
+        Problem(game_.ArchiveFolderName(), L"It holds " + ToDecimal(count) + L" archives, near the " + limit +
                              L" that the game loads from one folder.");
     }
+}
+
+std::wstring Builder::SkippedWhy(const std::wstring& file) const {
+    if (game_.profile().rule == OrderRule::Localized) {
+        return L"The game loads localized archives of its own language (" + std::wstring(game_.Language()) + L") only.";
+    }
+    if (game_.profile().rule == OrderRule::RtcwSingle || game_.profile().rule == OrderRule::RtcwMulti) {
+        const bool single = game_.profile().rule == OrderRule::RtcwSingle;
+        if (file.starts_with(single ? L"mp_" : L"sp_")) {
+            return single ? L"Its name starts with mp_: only the multiplayer program loads it."
+                          : L"Its name starts with sp_: only the single-player program loads it.";
+        }
+        return L"Its name starts with zz in small letters: the game renames such archives as it sorts them and then "
+               L"cannot find them, so it does not load it. ZZ in capitals loads.";
+    }
+    return L"The game does not load it.";
+}
+
+std::wstring Builder::LastOwnArchive() const {
+    std::wstring last;
+    for (const std::wstring_view own : game_.profile().ownArchives) {
+        const std::wstring name(own);
+        if (game_.Tier(name) == 0 && game_.LoadsArchive(name) && (last.empty() || game_.LoadsBefore(last, name))) last = name;
+    }
+    return last;
 }
 
 void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstring>& disabled) {
     const auto loaded = std::find_if(report_.archives.begin(), report_.archives.end(),
                                      [&](const LoadOrderArchive& a) { return a.file == file; });
     const size_t index = static_cast<size_t>(loaded - report_.archives.begin());
-    if (!GameLoadsArchive(file)) {
-        Problem(file, std::wstring(L"The game loads localized archives of its own language (") + GameLanguage +
-                          L") only.");
+    if (!game_.LoadsArchive(file)) {
+        Problem(file, SkippedWhy(file));
         return;
     }
     if (const auto found = failures_.find(file); found != failures_.end()) Problem(file, found->second);
     if (const auto found = unreadable_.find(file); found != unreadable_.end()) Problem(file, found->second);
     if (const auto found = limits_.find(file); found != limits_.end()) Problem(file, found->second);
-    const bool game = IsGameArchiveFile(file);
-    if (!game && IsLocalizedArchive(file)) {
+    const bool game = game_.IsOwnArchiveFile(file);
+    if (!game && game_.Tier(file) < 0) {
         Problem(file, L"Its name starts with localized_, so the game loads it after every other archive.");
     }
     if (!game) {
@@ -431,7 +448,7 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
         const int n = replacedByGame_[index];
         Problem(file, ToDecimal(n) + (n == 1 ? L" of its files is" : L" of its files are") +
                           L" replaced by the game's own archives, because its name sorts before theirs. Its name "
-                          L"must sort after pak0.pk3 for them to take effect.",
+                          L"must sort after " + LastOwnArchive() + L" for them to take effect.",
                 ProblemKind::BeforeGame);
     }
     if (const auto copy = copies_.find(file); copy != copies_.end()) {
@@ -462,38 +479,12 @@ void AppendRow(std::wstring& text, const std::vector<std::wstring>& cells) {
 
 }  // namespace
 
-bool IsLocalizedArchive(const std::wstring& file) {
-    constexpr std::wstring_view prefix = L"localized_";
-    return file.size() > prefix.size() && EqualNoCase(std::wstring_view(file).substr(0, prefix.size()), prefix);
-}
-
-bool GameLoadsArchive(const std::wstring& file) {
-    if (!IsLocalizedArchive(file)) return true;
-    const std::wstring_view rest = std::wstring_view(file).substr(std::wstring_view(L"localized_").size());
-    return EqualNoCase(rest.substr(0, rest.find(L'_')), GameLanguage);
-}
-
-bool GameLoadsBefore(const std::wstring& a, const std::wstring& b) {
-    const bool x = IsLocalizedArchive(a), y = IsLocalizedArchive(b);
-    return x != y ? x : GameNameBefore(a, b);
-}
-
-bool GameNameBefore(const std::wstring& a, const std::wstring& b) {
-    const std::string x = WideToAnsi(a), y = WideToAnsi(b);
-    for (size_t i = 0;; ++i) {
-        const int c1 = i < x.size() ? FoldNameByte(x[i]) : 0;
-        const int c2 = i < y.size() ? FoldNameByte(y[i]) : 0;
-        if (c1 != c2) return c1 < c2;
-        if (c1 == 0) return false;
-    }
-}
-
 bool SamePath(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldPathByte(x) == FoldPathByte(y); });
 }
 
-LoadOrderReport BuildLoadOrder(const std::wstring& gameFolder) { return Builder(gameFolder).Build(); }
+LoadOrderReport BuildLoadOrder(const Game& game) { return Builder(game).Build(); }
 
 bool SharedFile::Identical() const {
     return std::all_of(copies.begin(), copies.end(), [&](const FileCopy& copy) { return copy == copies.front(); });

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "games/game.h"
+
 struct LoadOrderArchive {
     std::wstring file;   // the file name with its extension
     int files = 0;       // entries that are not folders and not the root tarrow.ini
@@ -60,19 +62,6 @@ struct LoadOrderReport {
     std::vector<LoadProblem> problems;       // by archive, in the game's order of names
 };
 
-// The game's language: of the localized archives, only its own load.
-inline constexpr wchar_t GameLanguage[] = L"english";
-// An archive named localized_<language>_*.pk3, whatever its letter case.
-bool IsLocalizedArchive(const std::wstring& file);
-// False for a localized archive of another language than the game's.
-bool GameLoadsArchive(const std::wstring& file);
-// The game's order of archive names within a tier: byte by byte in the ANSI
-// code page, ASCII letters as capitals, "\" and ":" as "/", bytes compared as
-// signed chars.
-bool GameNameBefore(const std::wstring& a, const std::wstring& b);
-// The game's load order: the localized archives first (the weakest, below even
-// the loose files), then every other archive, each tier in name order.
-bool GameLoadsBefore(const std::wstring& a, const std::wstring& b);
 // The game's identity of paths inside archives: ASCII case ignored, "/" and "\" alike.
 bool SamePath(std::string_view a, std::string_view b);
 
@@ -81,10 +70,10 @@ bool SamePath(std::string_view a, std::string_view b);
 // shared files.
 void CountWinners(LoadOrderReport& report);
 
-// Reads the main folder of a game folder and every .pk3 in it through the
-// inventory. Throws AppError when the folder cannot be listed or the
+// Reads the game's archive folder and every .pk3 in it through the inventory,
+// in the game's order. Throws AppError when the folder cannot be listed or the
 // extraction library cannot be used.
-LoadOrderReport BuildLoadOrder(const std::wstring& gameFolder);
+LoadOrderReport BuildLoadOrder(const Game& game);
 
 // The cells of one row of each table, as the window shows them.
 std::vector<std::wstring> ArchiveRow(const LoadOrderReport& report, std::size_t index);

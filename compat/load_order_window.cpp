@@ -75,17 +75,11 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
 
 frmLoadOrder::~frmLoadOrder() { Unload(); }
 
-void frmLoadOrder::Load(const std::wstring& gameFolder, HWND beside) {
-    RegisterOnce(kClass);
-    CreateDialogWindow(kClass, L"Load Order", 736, 535, this);
-    PlaceBeside(hwnd_, beside);
+void frmLoadOrder::Load(const Game& game, HWND beside) {
+    CreateBeside(kClass, L"Load Order", 736, 535, beside);
     CreateControls();
-    Rebuild(gameFolder);
+    Rebuild(game);
     ShowDialogWindow(hwnd_);
-}
-
-void frmLoadOrder::Unload() {
-    if (hwnd_) DestroyWindow(hwnd_);
 }
 
 void frmLoadOrder::CreateControls() {
@@ -121,20 +115,21 @@ void frmLoadOrder::CreateControls() {
     SetWindowSubclass(c_.lvArchives, &frmLoadOrder::ArchivesProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
-void frmLoadOrder::Rebuild(const std::wstring& gameFolder) {
+void frmLoadOrder::Rebuild(const Game& game) {
     std::vector<std::wstring> planned;
-    if (Planned() && gameFolder == gameFolder_) {
+    if (Planned() && game == game_) {
         for (const LoadOrderArchive& archive : report_.archives) planned.push_back(archive.file);
     }
-    gameFolder_ = gameFolder;
-    SetWindowTextW(c_.lblFolder, (L"Folder: " + gameFolder + L"\\main").c_str());
+    game_ = game;
+    const std::wstring folder = game.ArchiveFolder();
+    SetWindowTextW(c_.lblFolder, (L"Folder: " + folder.substr(0, folder.size() - 1)).c_str());
     {
         BusyCursor busy;
         try {
-            disk_ = BuildLoadOrder(gameFolder);
+            disk_ = BuildLoadOrder(game);
         } catch (const AppError& error) {
             disk_ = LoadOrderReport{};
-            disk_.problems.push_back({L"main", error.Description()});
+            disk_.problems.push_back({game.ArchiveFolderName(), error.Description()});
         }
     }
     // What was planned and not applied stays while its archives are all
@@ -147,7 +142,7 @@ void frmLoadOrder::Rebuild(const std::wstring& gameFolder) {
     Fill();
     ShowProblem();
     if (!kept) {
-        MsgBox(L"The archives in main changed, so the order planned in Load Order was dropped. Nothing was renamed.",
+        MsgBox(L"The archives in " + game_.ArchiveFolderName() + L" changed, so the order planned in Load Order was dropped. Nothing was renamed.",
                MB_OK | MB_ICONINFORMATION);
     }
 }
@@ -225,7 +220,7 @@ void frmLoadOrder::MoveTo(std::size_t from, std::size_t to) {
 }
 
 std::vector<std::wstring> frmLoadOrder::TakenNames() const {
-    return ArchiveFileNames(gameFolder_);
+    return ArchiveFileNames(game_);
 }
 
 void frmLoadOrder::Preview(const ReorderPlan& plan, const LoadOrderReport& after, const std::wstring& historyName) {
@@ -237,7 +232,7 @@ void frmLoadOrder::Preview(const ReorderPlan& plan, const LoadOrderReport& after
         MsgBox(L"The archives' names already give this order: there is nothing to rename.", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    if (MsgBox(PreviewText(plan, disk_, after), MB_OKCANCEL | MB_ICONQUESTION) != IDOK || !run_) return;
+    if (MsgBox(PreviewText(game_, plan, disk_, after), MB_OKCANCEL | MB_ICONQUESTION) != IDOK || !run_) return;
     // Once applied, the plan is what main holds: the re-read that follows has nothing to keep.
     std::vector<std::size_t> planned = order_;
     std::iota(order_.begin(), order_.end(), std::size_t{0});
@@ -249,7 +244,7 @@ void frmLoadOrder::Preview(const ReorderPlan& plan, const LoadOrderReport& after
 void frmLoadOrder::cmdApply_Click() {
     std::vector<std::wstring> wanted;
     for (const LoadOrderArchive& archive : report_.archives) wanted.push_back(archive.file);
-    Preview(PlanReorder(wanted, TakenNames()), report_, L"Reorder");
+    Preview(PlanReorder(game_, wanted, TakenNames()), report_, L"Reorder");
 }
 
 void frmLoadOrder::cmdOriginal_Click() {
@@ -261,7 +256,7 @@ void frmLoadOrder::cmdOriginal_Click() {
         return;
     }
     for (const ChangeStep& step : plan.renames) std::replace(names.begin(), names.end(), step.from, step.to);
-    Preview(plan, PlannedReport(disk_, OrderOfNames(disk_, names)), L"Original Names");
+    Preview(plan, PlannedReport(disk_, OrderOfNames(game_, disk_, names)), L"Original Names");
 }
 
 void frmLoadOrder::Fill() {
@@ -364,7 +359,7 @@ void frmLoadOrder::cmdFix_Click() {
     if (problem.kind == ProblemKind::Copy) return RemoveCopy(problem);
     if (problem.kind == ProblemKind::Extension) {
         // Through a temporary name: a rename that changes only the letter case may leave it as it was.
-        const std::wstring temporary = TemporaryNameOf(MainFolder(gameFolder_));
+        const std::wstring temporary = TemporaryNameOf(game_.ArchiveFolder());
         const ReorderPlan plan{
             {{problem.archive, temporary}, {temporary, WithoutExtension(problem.archive) + EnabledExtension}}, {}};
         return Preview(plan, report_, L"Rename " + problem.archive);
@@ -377,7 +372,7 @@ void frmLoadOrder::cmdFix_Click() {
     if (problem.kind == ProblemKind::BeforeGame) {
         // Just after the last of the game's archives that are not localized.
         for (std::size_t i = 0; i < report_.archives.size(); ++i) {
-            if (report_.archives[i].game && !IsLocalizedArchive(report_.archives[i].file)) to = i;
+            if (report_.archives[i].game && game_.Tier(report_.archives[i].file) == 0) to = i;
         }
     }
     MoveTo(at, to);
@@ -385,12 +380,11 @@ void frmLoadOrder::cmdFix_Click() {
 }
 
 void frmLoadOrder::KeepOneOf(const LoadProblem& problem) {
-    const std::wstring main = MainFolder(gameFolder_);
-    WIN32_FIND_DATAW data{};
+    const std::wstring main = game_.ArchiveFolder();
     const std::wstring mod = ModNameOf(problem.archive, EnabledExtension);
-    if (!FindHandle(FindFirstFileW((main + mod + DisabledExtension).c_str(), &data)).valid()) return;
-    const std::wstring disabled = data.cFileName;
-    const int answer = MsgBox(mod + L" is in main twice. Which one should stay?\r\n\r\nYes keeps " +
+    const std::wstring disabled = FileSystem::StoredName(main + mod + DisabledExtension);
+    if (disabled.empty()) return;
+    const int answer = MsgBox(mod + L" is in " + game_.ArchiveFolderName() + L" twice. Which one should stay?\r\n\r\nYes keeps " +
                                   DescribeArchive(problem.archive, main + problem.archive) + L"\r\nNo keeps " +
                                   DescribeArchive(disabled, main + disabled) +
                                   L"\r\n\r\nThe other goes to the Recycle Bin.",
@@ -524,12 +518,11 @@ LRESULT frmLoadOrder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         dragFrom_ = -1;
         return 0;
     case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
-    case WM_CLOSE: Unload(); return 0;
     case WM_SETCURSOR:
         if (BusyCursor::Apply()) return TRUE;
         break;
     default:
-        if (HandleDialogWindowMessage(hwnd_, layout_, message, wParam, lParam)) return 0;
+        if (HandleModelessMessage(layout_, message, wParam, lParam)) return 0;
         break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);

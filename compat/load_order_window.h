@@ -9,10 +9,10 @@
 
 #include "compat/load_order.h"
 #include "compat/reorder.h"
-#include "core/dialog_base.h"
+#include "core/modeless_window.h"
 #include "core/transaction.h"
 
-class frmLoadOrder : public WindowBase<frmLoadOrder> {
+class frmLoadOrder : public ModelessWindow<frmLoadOrder> {
 public:
     enum ControlId : int {
         IdLabel = 100, IdArchives, IdShared, IdProblems, IdAll, IdCopy, IdSave,
@@ -25,23 +25,15 @@ public:
         HWND cmdMoveUp = nullptr, cmdMoveDown = nullptr, cmdOriginal = nullptr, cmdApply = nullptr,
              cmdDiscard = nullptr, cmdFix = nullptr, lblProblem = nullptr, chkDiffering = nullptr;
     };
-    // Runs a change to main for the window, as the main window runs its own:
-    // under the journal, kept for Undo under historyName (or, when cannotUndo
-    // is given, as a change that cannot be undone), and the lists re-read.
-    // True when it was made.
-    using ChangeRunner =
-        std::function<bool(const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo)>;
-
     explicit frmLoadOrder(ChangeRunner run = {}) : run_(std::move(run)) {}
     ~frmLoadOrder();
     frmLoadOrder(const frmLoadOrder&) = delete;
     frmLoadOrder& operator=(const frmLoadOrder&) = delete;
 
-    // Opens the window on a game folder, beside the window it accompanies.
-    void Load(const std::wstring& gameFolder, HWND beside = nullptr);
-    void Unload();
-    // Reads the game folder again.
-    void Rebuild(const std::wstring& gameFolder);
+    // Opens the window on a game, beside the window it accompanies.
+    void Load(const Game& game, HWND beside = nullptr);
+    // Reads the game's folder again.
+    void Rebuild(const Game& game);
 
     const Controls& controls() const { return c_; }
     // The report as the list shows it: the planned order while there is a plan.
@@ -88,7 +80,7 @@ private:
     ChangeRunner run_;
     Controls c_;
     Layout layout_;
-    std::wstring gameFolder_;
+    Game game_ = DemoGame({});
     LoadOrderReport disk_;    // as main is now
     std::vector<std::size_t> order_;  // the planned order, as indexes into disk_.archives
     LoadOrderReport report_;  // disk_ in the planned order

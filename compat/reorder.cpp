@@ -4,7 +4,6 @@
 #include <climits>
 #include <optional>
 
-#include "core/globals.h"
 #include "core/text.h"
 #include "mods/installer.h"
 #include "mods/mod_library.h"
@@ -28,13 +27,7 @@ int NextKeyChar(int after, bool plainOnly) {
 // A name's bytes as the game compares them; 0 past its end.
 std::vector<int> Folded(const std::wstring& name) {
     std::vector<int> out;
-    for (const char byte : WideToAnsi(name)) {
-        int c = static_cast<unsigned char>(byte);
-        if (c >= 0x80) c -= 0x100;
-        if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
-        if (c == '\\' || c == ':') c = '/';
-        out.push_back(c);
-    }
+    for (const char byte : WideToAnsi(name)) out.push_back(EngineNameByte(byte));
     return out;
 }
 int At(const std::vector<int>& s, size_t i) { return i < s.size() ? s[i] : 0; }
@@ -71,28 +64,26 @@ std::optional<std::wstring> KeyBetween(const std::wstring* lower, const std::wst
     return std::nullopt;
 }
 
-bool Localized(const std::wstring& file) { return IsLocalizedArchive(file); }
-
 // What keeping a name is worth: a game archive more than every mod together;
 // of two runs of as many mods, the one with fewer of Tarrow's prefixes wins,
 // so that a mod moved back gets its own name back.
-size_t Weight(const std::wstring& file, size_t n) {
-    if (Globals::IsGameArchiveFile(file)) return (n + 1) * (n + 1);
+size_t Weight(const Game& game, const std::wstring& file, size_t n) {
+    if (game.IsOwnArchiveFile(file)) return (n + 1) * (n + 1);
     return TarrowPrefixLength(file) > 0 ? n : n + 1;
 }
 
 // The longest run of archives whose present names already fall in the wanted
 // order; the game's archives are always in it. True at each kept place.
-std::vector<bool> Kept(const std::vector<std::wstring>& wanted) {
+std::vector<bool> Kept(const Game& game, const std::vector<std::wstring>& wanted) {
     const size_t n = wanted.size();
     std::vector<size_t> games;
     for (size_t i = 0; i < n; ++i) {
-        if (Globals::IsGameArchiveFile(wanted[i])) games.push_back(i);
+        if (game.IsOwnArchiveFile(wanted[i])) games.push_back(i);
     }
     // A mod that stands on the wrong side of a game archive cannot keep its name.
     auto fits = [&](size_t i) {
         return std::all_of(games.begin(), games.end(), [&](size_t g) {
-            return g == i || (i < g) == GameLoadsBefore(wanted[i], wanted[g]);
+            return g == i || (i < g) == game.LoadsBefore(wanted[i], wanted[g]);
         });
     };
     std::vector<size_t> candidates;
@@ -104,12 +95,12 @@ std::vector<bool> Kept(const std::vector<std::wstring>& wanted) {
     size_t best = SIZE_MAX;
     for (size_t a = 0; a < candidates.size(); ++a) {
         for (size_t b = 0; b < a; ++b) {
-            if (weight[b] > weight[a] && GameLoadsBefore(wanted[candidates[b]], wanted[candidates[a]])) {
+            if (weight[b] > weight[a] && game.LoadsBefore(wanted[candidates[b]], wanted[candidates[a]])) {
                 weight[a] = weight[b];
                 previous[a] = b;
             }
         }
-        weight[a] += Weight(wanted[candidates[a]], n);
+        weight[a] += Weight(game, wanted[candidates[a]], n);
         if (best == SIZE_MAX || weight[a] > weight[best]) best = a;
     }
     std::vector<bool> kept(n, false);
@@ -119,16 +110,17 @@ std::vector<bool> Kept(const std::vector<std::wstring>& wanted) {
 
 class Namer {
 public:
-    explicit Namer(const std::vector<std::wstring>& taken) {
+    Namer(const Game& game, const std::vector<std::wstring>& taken) : game_(game) {
         for (const auto& file : taken) takenMods_.push_back(WithoutExtension(file));
     }
     // A name for file between lower and upper, or empty.
     std::wstring Between(const std::wstring& file, const std::wstring* lower, const std::wstring* upper) {
         std::wstring base = WithoutExtension(WithoutTarrowPrefix(file)) + EnabledExtension;
         if (Fits(base, lower, upper) && (base == file || Free(base))) return base;
-        // A localized lower name: every other name sorts after it.
-        const std::wstring* low = lower && Localized(*lower) ? nullptr : lower;
-        const std::optional<std::wstring> key = KeyBetween(low, upper);
+        // A lower name of a lower tier: every name of this one sorts after it.
+        const std::wstring* low = lower && game_.Tier(*lower) < 0 ? nullptr : lower;
+        std::wstring lowName = low ? game_.SortName(*low) : std::wstring(), upName = upper ? game_.SortName(*upper) : std::wstring();
+        const std::optional<std::wstring> key = KeyBetween(low ? &lowName : nullptr, upper ? &upName : nullptr);
         if (!key) return {};
         // Whatever follows the key keeps its place, so a name that is taken gets one more character.
         for (int extra = 0; extra <= '~'; extra = NextKeyChar(extra, true)) {
@@ -143,14 +135,17 @@ public:
     void Take(const std::wstring& file) { takenMods_.push_back(WithoutExtension(file)); }
 
 private:
-    static bool Fits(const std::wstring& name, const std::wstring* lower, const std::wstring* upper) {
-        return name.size() <= kLongestName && IsAllowedFileName(name) && !Localized(name) &&
-               (!lower || GameLoadsBefore(*lower, name)) && (!upper || GameLoadsBefore(name, *upper));
+    // A name the game loads, in the tier of the mods, between its neighbours.
+    bool Fits(const std::wstring& name, const std::wstring* lower, const std::wstring* upper) const {
+        return name.size() <= kLongestName && IsAllowedFileName(name) && game_.Tier(name) == 0 &&
+               game_.LoadsArchive(name) && (!lower || game_.LoadsBefore(*lower, name)) &&
+               (!upper || game_.LoadsBefore(name, *upper));
     }
     bool Free(const std::wstring& name) const {
         const std::wstring mod = WithoutExtension(name);
         return std::none_of(takenMods_.begin(), takenMods_.end(), [&](const std::wstring& t) { return EqualNoCase(t, mod); });
     }
+    const Game& game_;
     std::vector<std::wstring> takenMods_;
 };
 
@@ -163,14 +158,14 @@ std::wstring NoNames(const std::wstring& why) { return L"No names give this orde
 
 }  // namespace
 
-ReorderPlan PlanReorder(const std::vector<std::wstring>& wanted, const std::vector<std::wstring>& taken) {
-    const std::vector<bool> kept = Kept(wanted);
+ReorderPlan PlanReorder(const Game& game, const std::vector<std::wstring>& wanted, const std::vector<std::wstring>& taken) {
+    const std::vector<bool> kept = Kept(game, wanted);
     for (size_t i = 0; i < wanted.size(); ++i) {
-        if (Globals::IsGameArchiveFile(wanted[i]) && !kept[i]) {
+        if (game.IsOwnArchiveFile(wanted[i]) && !kept[i]) {
             return {{}, NoNames(L"the game's own archives would have to change places.")};
         }
     }
-    Namer namer(taken);
+    Namer namer(game, taken);
     ReorderPlan plan;
     const std::wstring* lower = nullptr;
     std::vector<std::wstring> names(wanted);
@@ -182,7 +177,7 @@ ReorderPlan PlanReorder(const std::vector<std::wstring>& wanted, const std::vect
         size_t next = i + 1;
         while (next < wanted.size() && !kept[next]) ++next;
         const std::wstring* upper = next < wanted.size() ? &names[next] : nullptr;
-        if (upper && Localized(*upper)) {
+        if (upper && game.Tier(*upper) < 0) {
             return {{}, NoNames(wanted[i] + L" would have to load among the localized archives, and Tarrow gives no "
                                              L"archive a name that starts with localized_.")};
         }
@@ -243,14 +238,14 @@ LoadOrderReport PlannedReport(const LoadOrderReport& report, const std::vector<s
     return planned;
 }
 
-std::vector<std::size_t> OrderOfNames(const LoadOrderReport& report, const std::vector<std::wstring>& names) {
+std::vector<std::size_t> OrderOfNames(const Game& game, const LoadOrderReport& report, const std::vector<std::wstring>& names) {
     std::vector<std::size_t> order(report.archives.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return GameLoadsBefore(names[a], names[b]); });
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return game.LoadsBefore(names[a], names[b]); });
     return order;
 }
 
-std::wstring PreviewText(const ReorderPlan& plan, const LoadOrderReport& before, const LoadOrderReport& after) {
+std::wstring PreviewText(const Game& game, const ReorderPlan& plan, const LoadOrderReport& before, const LoadOrderReport& after) {
     // A rename by way of a temporary name shows as the one rename it makes.
     std::vector<ChangeStep> shown;
     std::wstring through;
@@ -269,7 +264,7 @@ std::wstring PreviewText(const ReorderPlan& plan, const LoadOrderReport& before,
         }
         const ChangeStep& step = shown[i];
         text += L"\r\n" + step.from + L" \u2192 " + step.to;
-        if (Localized(step.from) && !Localized(step.to)) text += L" (it leaves the localized archives, which load last)";
+        if (game.Tier(step.from) < 0 && game.Tier(step.to) == 0) text += L" (it leaves the localized archives, which load last)";
     }
     std::vector<std::wstring> changes;
     for (std::size_t i = 0; i < before.shared.size() && i < after.shared.size(); ++i) {

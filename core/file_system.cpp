@@ -2,18 +2,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "core/errors.h"
+#include "core/directory.h"
 #include "core/handles.h"
 
 namespace FileSystem {
 namespace {
-
-// Begins a listing of basic entry data, the fastest the platform has.
-FindHandle FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
-    return FindHandle(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
-}
 
 // The one listing in progress: its names, taken in full when it starts.
 struct Listing {
@@ -36,38 +33,26 @@ std::wstring NamePart(const std::wstring& path) {
 
 std::vector<std::wstring> ListDisk(const std::wstring& pattern, unsigned mask) {
     std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data{};
-    const FindHandle find = FindFirst(pattern, data);
-    if (!find.valid()) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES) {
-            return names;
-        }
-        throw AppError(static_cast<long>(error), SystemMessage(error));
-    }
+    DirectoryWalk walk(pattern);
+    if (const DWORD error = walk.error()) throw AppError(static_cast<long>(error), SystemMessage(error));
     // The platform also matches wildcards against short 8.3 names ("x.pk3x"
     // would pass "*.pk3"); only the long name counts here. A plain name is a
     // lookup of one entry, which may be given in its short form.
     const std::wstring namePattern = NamePart(pattern);
     const bool wild = HasWildcard(namePattern);
-    do {
-        if (Accepts(data.dwFileAttributes, mask) && (!wild || MatchesPattern(data.cFileName, namePattern))) {
-            names.emplace_back(data.cFileName);
+    for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
+        if (Accepts(entry.dwFileAttributes, mask) && (!wild || MatchesPattern(entry.cFileName, namePattern))) {
+            names.emplace_back(entry.cFileName);
         }
-    } while (FindNextFileW(find.get(), &data));
+    }
     return names;
 }
 
 void DeleteContents(const std::wstring& folder, bool& keptSome) {
-    WIN32_FIND_DATAW data{};
     std::vector<std::pair<std::wstring, DWORD>> entries;
     {
-        const FindHandle find = FindFirst(folder + L"\\*", data);
-        if (!find.valid()) return;
-        do {
-            const std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..") entries.emplace_back(name, data.dwFileAttributes);
-        } while (FindNextFileW(find.get(), &data));
+        DirectoryWalk walk(folder + L"\\*");
+        for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) entries.emplace_back(entry.cFileName, entry.dwFileAttributes);
     }
     for (const auto& [name, attributes] : entries) {
         std::wstring path = folder;
@@ -88,6 +73,15 @@ void DeleteContents(const std::wstring& folder, bool& keptSome) {
 }
 
 }  // namespace
+
+std::wstring StoredName(const std::wstring& path) {
+    // The platform sees a path only up to its first NUL (registry text can end in one).
+    const std::wstring clean = path.substr(0, path.find(L'\0'));
+    if (clean.empty() || HasWildcard(clean)) return {};
+    WIN32_FIND_DATAW entry{};
+    const FindHandle find(FindFirstFileExW(clean.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0));
+    return find.valid() ? std::wstring(entry.cFileName) : std::wstring();
+}
 
 std::vector<std::wstring> List(const std::wstring& pattern, unsigned mask) {
     // The platform sees a path only up to its first NUL (registry text can end in one).
@@ -113,6 +107,30 @@ std::wstring Dir() {
 bool FileExists(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return !path.empty() && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadToEnd(HANDLE file, std::size_t limit) {
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (bytes.size() <= limit && ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        bytes.append(buffer, std::min<std::size_t>(got, limit + 1 - bytes.size()));
+    }
+    return bytes;
+}
+
+std::string ReadWholeFile(const std::wstring& path, std::size_t limit, unsigned long* error) {
+    const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.valid()) {
+        if (error) *error = GetLastError();
+        return {};
+    }
+    return ReadToEnd(file.get(), limit);
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

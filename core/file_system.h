@@ -3,6 +3,7 @@
 // the test for a file, and folder removal.
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,17 @@ std::vector<std::wstring> List(const std::wstring& pattern, unsigned mask);
 
 // True exactly when path names an existing file (not a folder).
 bool FileExists(const std::wstring& path);
+// The name under which the file system stores the entry at path (its long
+// name, in its stored letter case); empty when there is none. A wildcard names
+// no entry.
+std::wstring StoredName(const std::wstring& path);
+// True exactly when path names an existing folder.
+bool FolderExists(const std::wstring& path);
+// A file's bytes, whole up to limit; one byte more tells the caller that the
+// file is larger. Empty, with error set, when the file cannot be opened.
+std::string ReadWholeFile(const std::wstring& path, std::size_t limit, unsigned long* error = nullptr);
+// What is left to read of an open file, up to limit and one byte more.
+std::string ReadToEnd(HANDLE file, std::size_t limit);
 // True when there is a file or a folder at path.
 bool Exists(const std::wstring& path);
 // The size that a find, or a look at a file's attributes, reported.

@@ -36,15 +36,7 @@ size_t FirstComponent(const std::wstring& s) {
 // The stored name of one entry; empty when there is none, or when the
 // platform cannot look the path up at all (a name it does not accept). The
 // lookup has a find handle of its own, so that a listing in progress goes on.
-std::wstring LookUp(const std::wstring& path) {
-    // The platform sees a path only up to its first NUL (registry text can end in one).
-    const std::wstring clean = path.substr(0, path.find(L'\0'));
-    // A wildcard would name some other entry that matches it.
-    if (clean.empty() || clean.find_first_of(L"*?") != std::wstring::npos) return {};
-    WIN32_FIND_DATAW data{};
-    const FindHandle find(FindFirstFileExW(clean.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
-    return find.valid() ? std::wstring(data.cFileName) : std::wstring();
-}
+std::wstring LookUp(const std::wstring& path) { return FileSystem::StoredName(path); }
 
 }  // namespace
 
@@ -102,23 +94,5 @@ std::wstring NextToken(const std::wstring& text, const std::wstring& delimiter) 
 }
 
 void RemoveFolder(const std::wstring& path) { FileSystem::DeleteFolder(path); }
-
-namespace {
-constexpr const wchar_t* kGameArchives[] = {L"pak0.pk3", L"localized_english_pak0.pk3"};
-}  // namespace
-
-bool IsGameArchiveName(const std::wstring& fileName) {
-    for (const wchar_t* game : kGameArchives) {
-        if (fileName == game) return true;
-    }
-    return false;
-}
-
-bool IsGameArchiveFile(const std::wstring& fileName) {
-    for (const wchar_t* game : kGameArchives) {
-        if (CompareStringOrdinal(fileName.c_str(), -1, game, -1, TRUE) == CSTR_EQUAL) return true;
-    }
-    return false;
-}
 
 }  // namespace Globals

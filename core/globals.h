@@ -26,11 +26,4 @@ std::wstring NextToken(const std::wstring& text, const std::wstring& delimiter);
 // Deletes a folder with its contents; read-only entries are kept. Throws AppError.
 void RemoveFolder(const std::wstring& path);
 
-// The game's own archives, pak0.pk3 and localized_english_pak0.pk3, by two tests.
-// Named exactly so, in that letter case: discovery leaves these out of the lists.
-bool IsGameArchiveName(const std::wstring& fileName);
-// In any letter case, as the file system finds them: Tarrow never replaces,
-// changes or removes the file that such a name opens.
-bool IsGameArchiveFile(const std::wstring& fileName);
-
 }  // namespace Globals

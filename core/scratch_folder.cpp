@@ -3,26 +3,21 @@
 #include <windows.h>
 
 #include "core/errors.h"
-#include "core/handles.h"
+#include "core/directory.h"
 
 namespace {
 
 // Removes a folder tree of our own, read-only entries included.
 void RemoveOwnTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW data{};
-    const FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (find.valid()) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = folder + L"\\" + name;
-            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveOwnTree(child);
-            } else {
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(find.get(), &data));
+    DirectoryWalk walk(folder + L"\\*");
+    for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
+        const std::wstring child = folder + L"\\" + entry.cFileName;
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (IsFolder(entry)) {
+            RemoveOwnTree(child);
+        } else {
+            DeleteFileW(child.c_str());
+        }
     }
     RemoveDirectoryW(folder.c_str());
 }

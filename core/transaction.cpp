@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "core/directory.h"
 #include "core/errors.h"
 #include "core/file_system.h"
 #include "core/handles.h"
@@ -178,15 +179,7 @@ bool RanUnmarked(const std::wstring& folder, const ChangeStep& step) {
 }
 
 // The journal's bytes, and one more than a journal may have when it is larger.
-std::string ReadJournal(const FileHandle& file) {
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (bytes.size() <= journal::kMaxBytes && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        bytes.append(buffer, got);
-    }
-    return bytes;
-}
+std::string ReadJournal(const FileHandle& file) { return FileSystem::ReadToEnd(file.get(), journal::kMaxBytes); }
 
 // Copies source into path, a name that is free, in large pieces; the copy
 // keeps the source's time and is on the disk before it counts as written.
@@ -235,17 +228,13 @@ bool WriterRuns(const std::wstring& name) {
 
 std::vector<LeftFile> LeftTemporaryFiles(const std::wstring& folder) {
     std::vector<LeftFile> left;
-    WIN32_FIND_DATAW data{};
-    const FindHandle find(FindFirstFileW(InFolder(folder, L"~tarrow-*.tmp").c_str(), &data));
-    if (!find.valid()) return left;
-    do {
-        const std::wstring name = data.cFileName;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    DirectoryWalk walk(InFolder(folder, L"~tarrow-*.tmp"));
+    for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
+        const std::wstring name = entry.cFileName;
         // The platform matches short names too; only our own long names count.
-        if (!IsTemporaryName(name)) continue;
-        if (WriterRuns(name)) continue;
-        left.push_back({name, FileSystem::SizeOf(data)});
-    } while (FindNextFileW(find.get(), &data));
+        if (IsFolder(entry) || !IsTemporaryName(name) || WriterRuns(name)) continue;
+        left.push_back({name, FileSystem::SizeOf(entry)});
+    }
     return left;
 }
 
@@ -382,6 +371,16 @@ ChangeOutcome Refusal(std::wstring message) {
 void RefuseChanges(const std::wstring& why) { g_refusal = why; }
 
 bool ChangeRunning() { return g_running > 0; }
+
+std::wstring ChangeOutcome::Failure(const std::wstring& lead, const std::wstring& after) const {
+    if (!message.empty()) return message;
+    return lead + L": " + SystemMessage(error) + after;
+}
+
+std::wstring ChangeOutcome::KeptSentence(const std::wstring& lead, const std::wstring& where) const {
+    if (!kept) return {};
+    return lead + L" " + kept->reason + L" It is " + where + L" " + kept->stillAt + L".";
+}
 
 ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) {
     if (!g_refusal.empty()) return Refusal(g_refusal);

@@ -76,6 +76,13 @@ struct ChangeOutcome {
     // its own: why a Busy or Refused change ran nothing, or what a Failed
     // change could not put back (then its journal stays for the next recovery).
     std::wstring message;
+
+    // The player's sentences for a change that did not go whole, made here
+    // alone. The layer's own message, when it has one; else lead + ": " + the
+    // system's reason + after.
+    std::wstring Failure(const std::wstring& lead, const std::wstring& after = {}) const;
+    // A file the Recycle Bin did not take: lead, its reason, and where it is ("still at", "kept as").
+    std::wstring KeptSentence(const std::wstring& lead, const std::wstring& where = L"still at") const;
 };
 
 // While the text is not empty, every change is Refused with it: the game
@@ -142,3 +149,10 @@ std::vector<std::wstring> RecycleLeftFiles(const std::wstring& folder, const std
 // 2k + 1 after step k but before its mark, and point 2n, for n steps, after
 // the last mark, before the journal goes. A negative point ends nothing.
 void SetStopPointForTests(int point);
+
+// How a window of ours asks for a change: the program runs it under the
+// journal, keeps it for Undo under historyName (or, when cannotUndo is given,
+// as a change that cannot be undone), and every window follows. True when it
+// was made.
+using ChangeRunner =
+    std::function<bool(const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo)>;

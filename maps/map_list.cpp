@@ -127,8 +127,8 @@ std::string ReadEntry(const std::wstring& archivePath, const std::wstring& entry
     return {};
 }
 
-std::vector<GameMap> ListMaps(const std::wstring& gameFolder, const LoadOrderReport& report) {
-    const std::wstring main = MainFolder(gameFolder);
+std::vector<GameMap> ListMaps(const Game& game, const LoadOrderReport& report) {
+    const std::wstring main = game.ArchiveFolder();
     const Found found = FindFiles(main, report);
     std::map<std::wstring, std::wstring> longNames;
     for (const auto& [path, holders] : found.arenas) {

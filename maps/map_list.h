@@ -23,7 +23,7 @@ struct GameMap {
 
 // The maps of a game folder's report, by name. Reads the .arena files of the
 // archives that win them.
-std::vector<GameMap> ListMaps(const std::wstring& gameFolder, const LoadOrderReport& report);
+std::vector<GameMap> ListMaps(const Game& game, const LoadOrderReport& report);
 // True when the map's .bsp is in the archive named file, winning or overridden.
 bool MapIsIn(const GameMap& map, const LoadOrderReport& report, const std::wstring& file);
 // The bytes of one entry of an archive, at most limit of them; empty when it

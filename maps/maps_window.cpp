@@ -50,17 +50,11 @@ BitmapHandle BitmapOf(const Picture& picture) {
 
 frmMaps::~frmMaps() { Unload(); }
 
-void frmMaps::Load(const std::wstring& gameFolder, HWND beside) {
-    RegisterOnce(kClass);
-    CreateDialogWindow(kClass, L"Maps", 688, 436, this);
-    PlaceBeside(hwnd_, beside);
+void frmMaps::Load(const Game& game, HWND beside) {
+    CreateBeside(kClass, L"Maps", 688, 436, beside);
     CreateControls();
-    Rebuild(gameFolder);
+    Rebuild(game);
     ShowDialogWindow(hwnd_);
-}
-
-void frmMaps::Unload() {
-    if (hwnd_) DestroyWindow(hwnd_);
 }
 
 void frmMaps::CreateControls() {
@@ -77,12 +71,12 @@ void frmMaps::CreateControls() {
     AddReportColumns(c_.lvMaps, MapColumns(), {90, 110, 80, 70, 50}, DpiOf(hwnd_));
 }
 
-void frmMaps::Rebuild(const std::wstring& gameFolder) {
-    gameFolder_ = gameFolder;
+void frmMaps::Rebuild(const Game& game) {
+    game_ = game;
     BusyCursor busy;
     try {
-        report_ = BuildLoadOrder(gameFolder);
-        maps_ = ListMaps(gameFolder, report_);
+        report_ = BuildLoadOrder(game);
+        maps_ = ListMaps(game, report_);
     } catch (const AppError&) {
         // A folder that cannot be read has no maps to show; Load Order says why.
         report_ = {};
@@ -124,7 +118,7 @@ void frmMaps::ShowPicture(int row) {
         const std::wstring archive = report_.archives[map.pictureArchive].file;
         if (map.picture.empty()) {
             text = L"This map has no picture.";
-        } else if (DecodePicture(map.picture, ReadEntry(MainFolder(gameFolder_) + archive, map.picture, 64u << 20), picture)) {
+        } else if (DecodePicture(map.picture, ReadEntry(game_.ArchiveFolder() + archive, map.picture, 64u << 20), picture)) {
             const UINT dpi = DpiOf(hwnd_);
             scaled_ = Scaled(picture, Layout::Scale(kBoxWidth, dpi) - 4, Layout::Scale(kBoxHeight, dpi) - 4);
             text = map.picture + L" from " + archive;
@@ -171,9 +165,8 @@ LRESULT frmMaps::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
-    case WM_CLOSE: Unload(); return 0;
     default:
-        if (HandleDialogWindowMessage(hwnd_, layout_, message, wParam, lParam)) return 0;
+        if (HandleModelessMessage(layout_, message, wParam, lParam)) return 0;
         break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);

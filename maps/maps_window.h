@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "compat/load_order.h"
-#include "core/dialog_base.h"
+#include "core/modeless_window.h"
 #include "core/handles.h"
 #include "maps/map_list.h"
 #include "maps/picture.h"
 
-class frmMaps : public WindowBase<frmMaps> {
+class frmMaps : public ModelessWindow<frmMaps> {
 public:
     enum ControlId : int { IdLabel = 100, IdShown, IdMaps, IdPicture, IdPictureText, IdPlay };
     struct Controls {
@@ -29,10 +29,9 @@ public:
     frmMaps(const frmMaps&) = delete;
     frmMaps& operator=(const frmMaps&) = delete;
 
-    void Load(const std::wstring& gameFolder, HWND beside = nullptr);
-    void Unload();
-    // Reads the game folder again.
-    void Rebuild(const std::wstring& gameFolder);
+    void Load(const Game& game, HWND beside = nullptr);
+    // Reads the game's folder again.
+    void Rebuild(const Game& game);
     // Shows the maps of the archive named file, or all of them for the empty text.
     void Follow(const std::wstring& file);
     void SetWritable(bool playable) { EnableWindow(c_.cmdPlay, playable && Selected() >= 0); playable_ = playable; }
@@ -56,7 +55,8 @@ private:
     Player play_;
     Controls c_;
     Layout layout_;
-    std::wstring gameFolder_, followed_;
+    Game game_ = DemoGame({});
+    std::wstring followed_;
     LoadOrderReport report_;
     std::vector<GameMap> maps_;
     std::vector<std::size_t> shown_;

@@ -17,30 +17,15 @@
 #include "core/text.h"
 #include "core/transaction.h"
 
-namespace {
-
-// One run of the library over tarrow.ini alone.
-void RunOverInformationFile(const std::wstring& archivePath, const std::wstring& destination, bool listOnly) {
-    using namespace VBUnzBas;
-    UseCallersSettings(listOnly);
-    IncludeNames[0] = L"tarrow.ini";
-    IncludeCount = 1;
-    ZipFileName = archivePath;
-    ExtractDir = destination;
-    RunUnzip();
-}
-
-}  // namespace
-
 bool InformationFileTooLarge(const std::wstring& archivePath) {
     // The listing reads only the directory, whatever the file declares.
-    RunOverInformationFile(archivePath, L"", true);
-    return !VBUnzBas::Listed.empty() && VBUnzBas::Listed.front().size > LargestInformationFile;
+    const VBUnzBas::ListResult listed = VBUnzBas::ListEntries(archivePath, L"tarrow.ini");
+    return !listed.entries.empty() && listed.entries.front().size > LargestInformationFile;
 }
 
 bool ExtractInformationFile(const std::wstring& archivePath, const std::wstring& destination) {
     if (InformationFileTooLarge(archivePath)) return false;
-    RunOverInformationFile(archivePath, destination, false);
+    VBUnzBas::ExtractEntry(archivePath, L"tarrow.ini", destination);
     return true;
 }
 
@@ -111,16 +96,9 @@ std::vector<std::wstring> Lines(const std::wstring& text) {
 }
 
 std::string ReadBytes(const std::wstring& path) {
-    std::string bytes;
-    const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file.valid()) return bytes;
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(file.get(), &size) && size.QuadPart < (1 << 24)) {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-        DWORD got = 0;
-        if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) got = 0;
-        bytes.resize(got);
-    }
+    constexpr std::size_t kLimit = (1 << 24) - 1;
+    std::string bytes = FileSystem::ReadWholeFile(path, kLimit);
+    if (bytes.size() > kLimit) bytes.clear();
     return bytes;
 }
 
@@ -279,14 +257,32 @@ std::string InformationFileBytes(const std::wstring& existingText, const Informa
     return Utf16File(text);
 }
 
-std::wstring SaveInformation(const std::wstring& archivePath, const std::wstring& existingText,
+ArchiveInformation ReadArchiveInformation(const std::wstring& archivePath) {
+    ScratchFolder scratch;
+    const std::wstring ini = scratch.path() + L"\\tarrow.ini";
+    try {
+        ExtractInformationFile(archivePath, scratch.path());
+    } catch (const AppError&) {
+        // No library: there is nothing to read.
+    }
+    ArchiveInformation read;
+    read.found = FileSystem::FileExists(ini);
+    if (read.found) read.text = ReadInformationText(ini);
+    // Many authors save tarrow.ini as UTF-8, which the profile reader would take for ANSI.
+    ReadUtf8AsUnicode(ini);
+    read.info = ReadInformationFile(ini);
+    if (read.found) read.fields = ReadFields(ini);
+    return read;
+}
+
+std::wstring SaveInformation(const Game& game, const std::wstring& archivePath, const std::wstring& existingText,
                              const InformationFields& fields, std::wstring& warning) {
     const std::wstring file = FileNameOf(archivePath);
     const DWORD attributes = GetFileAttributesW(archivePath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return file + L" is no longer in main: it was switched, removed or renamed. Tarrow wrote nothing.";
     }
-    if (Globals::IsGameArchiveFile(file)) return file + L" is the game's own archive. Tarrow never changes it.";
+    if (game.IsOwnArchiveFile(file)) return file + L" is the game's own archive. Tarrow never changes it.";
     if (attributes & FILE_ATTRIBUTE_READONLY) return file + L" is read-only. Tarrow wrote nothing.";
     if (const std::wstring field = TooLongField(fields); !field.empty()) {
         return field + L" is too long: the information panel shows at most 254 characters of it, as it is "
@@ -301,11 +297,8 @@ std::wstring SaveInformation(const std::wstring& archivePath, const std::wstring
         return L"Tarrow could not write tarrow.ini into " + file + L": " +
                (failure.empty() ? SystemMessage(outcome.error) : failure);
     }
-    if (outcome.result != ChangeResult::Done) return L"Tarrow could not replace " + file + L": " + SystemMessage(outcome.error);
-    if (outcome.kept) {
-        warning = L"The old " + file + L" could not go to the Recycle Bin. " + outcome.kept->reason + L" It is kept as " +
-                  outcome.kept->stillAt + L".";
-    }
+    if (outcome.result != ChangeResult::Done) return outcome.Failure(L"Tarrow could not replace " + file);
+    warning = outcome.KeptSentence(L"The old " + file + L" could not go to the Recycle Bin.", L"kept as");
     return {};
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/scratch_folder.h"
 #include "core/transaction.h"
+#include "games/game.h"
 
 // What the panel shows of one information file. A missing key reads "Default".
 struct ModInformation {
@@ -56,6 +57,18 @@ void ReadUtf8AsUnicode(const std::wstring& iniPath);
 // The fields of an extracted information file as the panel reads them;
 // missing keys are empty.
 InformationFields ReadFields(const std::wstring& iniPath);
+// An archive's tarrow.ini as the information panel and the editor read it:
+// extracted into a scratch folder of our own (nothing in the game folder is
+// touched), UTF-8 read as Unicode, then read.
+struct ArchiveInformation {
+    bool found = false;       // the archive holds a tarrow.ini that was extracted
+    std::wstring text;        // the file's text, decoded
+    ModInformation info;      // what the panel shows
+    InformationFields fields;  // what the editor edits
+};
+// No library, or none of ours, reads as no information.
+ArchiveInformation ReadArchiveInformation(const std::wstring& archivePath);
+
 // The caption of the first field whose stored form is longer than the panel's
 // reader keeps (254 characters), or the empty text.
 std::wstring TooLongField(const InformationFields& fields);
@@ -70,7 +83,7 @@ std::string InformationFileBytes(const std::wstring& existingText, const Informa
 // Recycle Bin. Returns the message to show when nothing was changed, and the
 // empty text on success; warning gets a note when the old archive could not
 // go to the Recycle Bin.
-std::wstring SaveInformation(const std::wstring& archivePath, const std::wstring& existingText,
+std::wstring SaveInformation(const Game& game, const std::wstring& archivePath, const std::wstring& existingText,
                              const InformationFields& fields, std::wstring& warning);
 // The change that a save makes: the new archive under a temporary name, then
 // the old one steps aside, the new one takes its name, and the old one goes to

@@ -48,7 +48,7 @@ bool TooLargeToEdit(const std::wstring& archivePath) {
 
 frmModInfoEditor::~frmModInfoEditor() { Unload(); }
 
-bool frmModInfoEditor::Edit(const std::wstring& archivePath, HWND beside) {
+bool frmModInfoEditor::Edit(const Game& game, const std::wstring& archivePath, HWND beside) {
     if (TooLargeToEdit(archivePath)) {
         MsgBox(L"Tarrow cannot edit the information of " + FileNameOf(archivePath) +
                    L": its tarrow.ini is larger than 64 KB. A real one is a few hundred bytes.",
@@ -59,13 +59,12 @@ bool frmModInfoEditor::Edit(const std::wstring& archivePath, HWND beside) {
         BringToFront(hwnd_);
         if (!MayDropChanges()) return false;
     } else {
-        RegisterOnce(kClass);
         LoadRichEdit();
-        CreateDialogWindow(kClass, L"Mod Info Editor", 460, 405, this);
-        PlaceBeside(hwnd_, beside);
+        CreateBeside(kClass, L"Mod Info Editor", 460, 405, beside);
         CreateControls();
         ShowDialogWindow(hwnd_);
     }
+    game_ = game;
     LoadArchive(archivePath);
     SetFocus(c_.txtName);
     SendMessageW(c_.txtName, EM_SETSEL, 0, -1);
@@ -98,17 +97,10 @@ void frmModInfoEditor::CreateControls() {
 void frmModInfoEditor::LoadArchive(const std::wstring& archivePath) {
     archive_ = archivePath;
     SetWindowTextW(c_.lblMod, (L"Mod: " + FileNameOf(archivePath)).c_str());
-    ScratchFolder scratch;
-    const std::wstring ini = scratch.path() + L"\\tarrow.ini";
-    try {
-        ExtractInformationFile(archivePath, scratch.path());
-    } catch (const AppError&) {
-        // No library: there is nothing to read, and saving will say why.
-    }
-    const bool found = FileSystem::FileExists(ini);
-    existingText_ = found ? ReadInformationText(ini) : std::wstring();
-    ReadUtf8AsUnicode(ini);
-    saved_ = found ? ReadFields(ini) : InformationFields{};
+    // Without a library there is nothing to read, and saving will say why.
+    ArchiveInformation read = ReadArchiveInformation(archivePath);
+    existingText_ = std::move(read.text);
+    saved_ = std::move(read.fields);
     ShowFields(saved_);
 }
 
@@ -151,7 +143,7 @@ bool frmModInfoEditor::Save() {
         return false;
     }
     std::wstring warning;
-    const std::wstring failure = SaveInformation(archive_, existingText_, Fields(), warning);
+    const std::wstring failure = SaveInformation(game_, archive_, existingText_, Fields(), warning);
     if (!failure.empty()) {
         MsgBox(failure, MB_OK | MB_ICONWARNING);
         return false;
@@ -166,10 +158,6 @@ bool frmModInfoEditor::MayDropChanges() {
     if (!Dirty()) return true;
     return MsgBox(L"Drop the changes to the information of " + FileNameOf(archive_) + L"?",
                   MB_YESNO | MB_ICONQUESTION) == IDYES;
-}
-
-void frmModInfoEditor::Unload() {
-    if (hwnd_) DestroyWindow(hwnd_);
 }
 
 LRESULT frmModInfoEditor::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

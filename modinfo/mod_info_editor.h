@@ -6,10 +6,10 @@
 #include <functional>
 #include <string>
 
-#include "core/dialog_base.h"
+#include "core/modeless_window.h"
 #include "modinfo/mod_info.h"
 
-class frmModInfoEditor : public WindowBase<frmModInfoEditor> {
+class frmModInfoEditor : public ModelessWindow<frmModInfoEditor> {
 public:
     enum ControlId : int { IdLabel = 100, IdName, IdVersion, IdAuthor, IdDescription, IdPreview, IdSave };
     struct Controls {
@@ -27,11 +27,9 @@ public:
     // Opens the window on an archive, or brings it to the front and loads the
     // archive there, asking first about unsaved changes. The keyboard goes to
     // Name. False when the user kept the changes.
-    bool Edit(const std::wstring& archivePath, HWND beside = nullptr);
+    bool Edit(const Game& game, const std::wstring& archivePath, HWND beside = nullptr);
     // Saves; true when the archive holds the new information.
     bool Save();
-    // Closes without asking.
-    void Unload();
     // The fields differ from what the archive holds.
     bool Dirty() const;
 
@@ -55,6 +53,7 @@ private:
     SavedHandler onSaved_;
     Controls c_;
     Layout layout_;
+    Game game_ = DemoGame({});
     std::wstring archive_;
     std::wstring existingText_;  // the archive's tarrow.ini as it is
     InformationFields saved_;    // its fields

@@ -1,13 +1,14 @@
 #pragma once
 // The game program that Play starts: the one the player chose, kept per user
 // under HKEY_CURRENT_USER\Software\Tarrow (never in the game's own key), or
-// else the first CoDSP*.exe of the game folder.
+// else the first of the game's programs in its folder.
 #include <string>
 
-inline constexpr wchar_t TarrowKey[] = L"Software\\Tarrow";
+#include "games/game.h"
+
 inline constexpr wchar_t GameProgramValue[] = L"Game Program";
 
 // The program to start, or the empty text when there is none to be found.
-std::wstring FindGameProgram(const std::wstring& gameFolder);
+std::wstring FindGameProgram(const Game& game);
 // Keeps the player's choice; the platform's result code.
 long KeepGameProgram(const std::wstring& path);

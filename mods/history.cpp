@@ -61,11 +61,7 @@ Ran RunRenames(const std::wstring& main, const std::wstring& verb, const std::ws
     }
     const ChangeOutcome outcome = RunChange(main, {verb + L"ing " + name, renames});
     if (outcome.result == ChangeResult::Done) return Ran::Done;
-    if (!outcome.message.empty()) {
-        Say(outcome.message);
-    } else {
-        Say(L"Tarrow could not " + verb + L" " + name + L": " + SystemMessage(outcome.error) + L" Nothing was changed.");
-    }
+    Say(outcome.Failure(L"Tarrow could not " + verb + L" " + name, L" Nothing was changed."));
     return Ran::Failed;
 }
 
@@ -99,9 +95,9 @@ ChangeHistory::MenuItem ChangeHistory::RedoItem() const {
     return {L"&Redo " + redo_.back().name + L"\tCtrl+Y", true};
 }
 
-bool ChangeHistory::Undo(const std::wstring& gameFolder) {
+bool ChangeHistory::Undo(const Game& game) {
     if (!UndoItem().enabled) return false;
-    const std::wstring main = MainFolder(gameFolder);
+    const std::wstring main = game.ArchiveFolder();
     Entry entry = undo_.back();
     bool undone = false;
     if (entry.install) {
@@ -114,13 +110,10 @@ bool ChangeHistory::Undo(const std::wstring& gameFolder) {
         if (MsgBox(L"Move " + file + L" to the Recycle Bin?", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
         const ChangeOutcome outcome = RunChange(main, {L"undoing " + entry.name, {RecycleStep(file)}});
         undone = outcome.result == ChangeResult::Done && !outcome.kept;
-        if (!outcome.message.empty()) {
-            Say(outcome.message);
+        if (!outcome.message.empty() || (!undone && !outcome.kept)) {
+            Say(outcome.Failure(L"Tarrow could not undo " + entry.name));
         } else if (outcome.kept) {
-            Say(L"Tarrow could not move " + file + L" to the Recycle Bin. " + outcome.kept->reason + L" It is still at " +
-                outcome.kept->stillAt + L".");
-        } else if (!undone) {
-            Say(L"Tarrow could not undo " + entry.name + L": " + SystemMessage(outcome.error));
+            Say(outcome.KeptSentence(L"Tarrow could not move " + file + L" to the Recycle Bin."));
         }
     } else {
         const Ran ran = RunRenames(main, L"undo", entry.name, Reversed(entry.renames));
@@ -134,14 +127,14 @@ bool ChangeHistory::Undo(const std::wstring& gameFolder) {
     return true;
 }
 
-bool ChangeHistory::Redo(const std::wstring& gameFolder) {
+bool ChangeHistory::Redo(const Game& game) {
     if (redo_.empty()) return false;
     Entry entry = redo_.back();
     if (entry.install) {
         // The installer says why not; the download may come back, so the redo stays.
-        if (!InstallAgain(gameFolder, *entry.install)) return false;
+        if (!InstallAgain(game, *entry.install)) return false;
     } else {
-        const Ran ran = RunRenames(MainFolder(gameFolder), L"redo", entry.name, entry.renames);
+        const Ran ran = RunRenames(game.ArchiveFolder(), L"redo", entry.name, entry.renames);
         if (ran == Ran::NotAllowed) redo_.pop_back();
         if (ran != Ran::Done) return false;
     }

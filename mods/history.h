@@ -31,8 +31,8 @@ public:
     // change of its own; says in a message why not. A change that the
     // folder no longer allows (a mod gone from outside) changes nothing and
     // leaves the history. True when main changed.
-    bool Undo(const std::wstring& gameFolder);
-    bool Redo(const std::wstring& gameFolder);
+    bool Undo(const Game& game);
+    bool Redo(const Game& game);
 
 private:
     struct Entry {

@@ -11,6 +11,7 @@
 #include "archive/unzip.h"
 #include "archive/unzip_api.h"
 #include "core/device_names.h"
+#include "core/directory.h"
 #include "core/errors.h"
 #include "core/file_system.h"
 #include "core/globals.h"
@@ -36,7 +37,6 @@ bool EndsWithNoCase(std::wstring_view s, std::wstring_view end) {
     return s.size() >= end.size() && EqualNoCase(s.substr(s.size() - end.size()), end);
 }
 
-using Globals::IsGameArchiveFile;
 
 // A download to put in main as name + ".pk3".
 struct Item {
@@ -45,19 +45,7 @@ struct Item {
     std::wstring download, entry;  // where it came from, as InstalledMod keeps it
 };
 
-std::vector<VBUnzBas::ListedEntry> ListZip(const std::wstring& path, int& result) {
-    using namespace VBUnzBas;
-    result = RunListing(path);
-    std::vector<ListedEntry> entries = std::move(Listed);
-    Listed.clear();
-    return entries;
-}
-
-bool Lists(const std::wstring& path) {
-    int result = 0;
-    ListZip(path, result);
-    return result == UnzOk;
-}
+bool Lists(const std::wstring& path) { return VBUnzBas::ListEntries(path).result == UnzOk; }
 
 void Refuse(const std::wstring& text) { MsgBox(text, MB_OK | MB_ICONWARNING); }
 
@@ -84,20 +72,14 @@ bool LooksLikeAMod(const std::vector<VBUnzBas::ListedEntry>& entries) {
 
 // Takes one .pk3 out of a zip into a scratch folder of its own; empty when it fails.
 std::wstring ExtractEntry(const std::wstring& zip, const VBUnzBas::ListedEntry& entry, const ScratchFolder& scratch) {
-    using namespace VBUnzBas;
-    UseCallersSettings(false);
-    IncludeNames[0] = Utf8ToWide(entry.storedName);
-    IncludeCount = 1;
-    ZipFileName = zip;
-    ExtractDir = scratch.path();
-    RunUnzip();
+    VBUnzBas::ExtractEntry(zip, Utf8ToWide(entry.storedName), scratch.path());
     const std::wstring extracted = scratch.path() + L"\\" + entry.name;
     return FileSystem::FileExists(extracted) ? extracted : std::wstring();
 }
 
 class Installer {
 public:
-    explicit Installer(const std::wstring& gameFolder) : main_(MainFolder(gameFolder)) {}
+    explicit Installer(const Game& game) : game_(game), main_(game.ArchiveFolder()) {}
     std::vector<InstalledMod> Run(const std::vector<std::wstring>& downloads);
     bool Again(const InstalledMod& mod);
 
@@ -110,6 +92,7 @@ private:
     void RefuseFailed(const ChangeOutcome& outcome, const std::wstring& existing, const std::wstring& placed);
     std::wstring Existing(const std::wstring& name) const;
 
+    const Game& game_;
     std::wstring main_;
     std::vector<Item> items_;
     std::vector<std::unique_ptr<ScratchFolder>> scratch_;
@@ -158,8 +141,7 @@ void Installer::Collect(const std::wstring& download) {
         items_.push_back({download, WithoutExtension(file), download, {}});
         return;
     }
-    int result = 0;
-    const auto entries = ListZip(download, result);
+    const auto [result, entries] = VBUnzBas::ListEntries(download);
     if (result == UnzNotZip && !EndsWithNoCase(file, L".zip")) {
         MsgBox(file + L" holds no mod.", MB_OK | MB_ICONINFORMATION);
         return;
@@ -204,16 +186,12 @@ void Installer::CollectZip(const std::wstring& download, const std::vector<VBUnz
 std::wstring Installer::Existing(const std::wstring& name) const {
     for (const wchar_t* extension : {EnabledExtension, DisabledExtension}) {
         for (const std::wstring& pattern : {name + extension, L"*" + std::wstring(1, PrefixMark) + name + extension}) {
-            WIN32_FIND_DATAW data{};
-            const FindHandle find(FindFirstFileW((main_ + pattern).c_str(), &data));
-            if (!find.valid()) continue;
-            do {
-                std::wstring found = data.cFileName;
-                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                    EqualNoCase(WithoutTarrowPrefix(found), name + extension)) {
-                    return found;
+            DirectoryWalk walk(main_ + pattern);
+            for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
+                if (!IsFolder(entry) && EqualNoCase(WithoutTarrowPrefix(entry.cFileName), name + extension)) {
+                    return entry.cFileName;
                 }
-            } while (FindNextFileW(find.get(), &data));
+            }
         }
     }
     return {};
@@ -225,7 +203,7 @@ bool Installer::Accept(const Item& item, std::wstring& existing, std::wstring& p
         Refuse(placed + L" is not a name that Windows allows for a file, so Tarrow did not install it.");
         return false;
     }
-    if (IsGameArchiveFile(placed)) {
+    if (game_.IsOwnArchiveFile(placed)) {
         Refuse(placed + L" is the game's own archive. Tarrow never replaces it.");
         return false;
     }
@@ -259,10 +237,7 @@ Installer::Outcome Installer::Place(const Item& item, const std::wstring& existi
         // The layer ran nothing (another Tarrow, the game, a journal left): the other mods would meet it too.
         return outcome.message.empty() ? Outcome::Failed : Outcome::Cancelled;
     }
-    if (outcome.kept) {
-        Refuse(L"The old " + existing + L" could not go to the Recycle Bin. " + outcome.kept->reason +
-               L" It is kept as " + outcome.kept->stillAt + L".");
-    }
+    if (outcome.kept) Refuse(outcome.KeptSentence(L"The old " + existing + L" could not go to the Recycle Bin.", L"kept as"));
     return Outcome::Done;
 }
 
@@ -272,10 +247,8 @@ void Installer::RefuseFailed(const ChangeOutcome& outcome, const std::wstring& e
     if (outcome.step == 1) {
         return Refuse(L"Tarrow could not install " + placed + L": the copy in main does not read back.");
     }
-    if (outcome.step >= 2 && !existing.empty()) {
-        return Refuse(L"Tarrow could not replace " + existing + L": " + SystemMessage(outcome.error));
-    }
-    Refuse(L"Tarrow could not install " + placed + L": " + SystemMessage(outcome.error));
+    if (outcome.step >= 2 && !existing.empty()) return Refuse(outcome.Failure(L"Tarrow could not replace " + existing));
+    Refuse(outcome.Failure(L"Tarrow could not install " + placed));
 }
 
 bool Installer::Again(const InstalledMod& mod) {
@@ -288,8 +261,7 @@ bool Installer::Again(const InstalledMod& mod) {
     if (!mod.entry.empty()) {
         // The .pk3 is taken out of its zip again.
         item.source.clear();
-        int result = 0;
-        for (const auto& entry : ListZip(mod.download, result)) {
+        for (const auto& entry : VBUnzBas::ListEntries(mod.download).entries) {
             if (Utf8ToWide(entry.storedName) != mod.entry) continue;
             scratch_.push_back(std::make_unique<ScratchFolder>());
             item.source = ExtractEntry(mod.download, entry, *scratch_.back());
@@ -330,11 +302,11 @@ bool IsAllowedFileName(const std::wstring& name) {
     return !IsDeviceName(std::wstring_view(name));
 }
 
-std::vector<InstalledMod> InstallMods(const std::wstring& gameFolder, const std::vector<std::wstring>& downloads) {
-    return Installer(gameFolder).Run(downloads);
+std::vector<InstalledMod> InstallMods(const Game& game, const std::vector<std::wstring>& downloads) {
+    return Installer(game).Run(downloads);
 }
 
-bool InstallAgain(const std::wstring& gameFolder, const InstalledMod& mod) { return Installer(gameFolder).Again(mod); }
+bool InstallAgain(const Game& game, const InstalledMod& mod) { return Installer(game).Again(mod); }
 
 ChangePlan PlaceModPlan(const std::wstring& mainFolder, const std::wstring& source, const std::wstring& existing,
                         const std::wstring& placed, std::function<bool(unsigned long long)> progress) {
@@ -358,12 +330,12 @@ ChangePlan PlaceModPlan(const std::wstring& mainFolder, const std::wstring& sour
 
 ChangePlan RemoveModPlan(const std::wstring& fileName) { return {L"removing " + fileName, {RecycleStep(fileName)}}; }
 
-bool RemoveMod(const std::wstring& gameFolder, const std::wstring& fileName) {
-    if (IsGameArchiveFile(fileName)) {
+bool RemoveMod(const Game& game, const std::wstring& fileName) {
+    if (game.IsOwnArchiveFile(fileName)) {
         Refuse(fileName + L" is the game's own archive. Tarrow never removes it.");
         return false;
     }
-    const std::wstring main = MainFolder(gameFolder), path = main + fileName;
+    const std::wstring main = game.ArchiveFolder(), path = main + fileName;
     if (!FileSystem::FileExists(path)) return false;
     if (MsgBox(L"Move " + fileName + L" to the Recycle Bin?", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
     const ChangeOutcome outcome = RunChange(main, RemoveModPlan(fileName));
@@ -372,8 +344,7 @@ bool RemoveMod(const std::wstring& gameFolder, const std::wstring& fileName) {
         return false;
     }
     if (outcome.result == ChangeResult::Done && !outcome.kept) return true;
-    const std::wstring reason = outcome.kept ? outcome.kept->reason + L" It is still at " + outcome.kept->stillAt + L"."
-                                             : SystemMessage(outcome.error);
-    Refuse(L"Tarrow could not move " + fileName + L" to the Recycle Bin. " + reason);
+    const std::wstring lead = L"Tarrow could not move " + fileName + L" to the Recycle Bin.";
+    Refuse(outcome.kept ? outcome.KeptSentence(lead) : lead + L" " + SystemMessage(outcome.error));
     return !FileSystem::FileExists(path);
 }

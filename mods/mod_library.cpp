@@ -4,9 +4,10 @@
 
 #include <algorithm>
 
+#include "core/errors.h"
 #include "core/file_system.h"
 #include "core/globals.h"
-#include "core/handles.h"
+#include "core/directory.h"
 #include "core/text.h"
 
 namespace {
@@ -14,13 +15,13 @@ namespace {
 // Ordinary, read-only, hidden and archive files; no system files, no folders.
 constexpr unsigned kModMask = FileSystem::AttrReadOnly | FileSystem::AttrHidden | FileSystem::AttrArchive;
 
-std::vector<std::wstring> Scan(const std::wstring& mainFolder, const std::wstring& extension, bool skipBase) {
+std::vector<std::wstring> Scan(const Game& game, const std::wstring& extension, bool skipBase) {
     std::vector<std::wstring> names;
-    std::wstring pattern = mainFolder + L"*";
+    std::wstring pattern = game.ArchiveFolder() + L"*";
     pattern += extension;
     for (std::wstring file = FileSystem::Dir(pattern, kModMask); !file.empty();
          file = FileSystem::Dir()) {
-        if (skipBase && Globals::IsGameArchiveName(file)) continue;
+        if (skipBase && game.IsOwnArchiveName(file)) continue;
         names.push_back(ModNameOf(file, extension));
     }
     return names;
@@ -28,35 +29,30 @@ std::vector<std::wstring> Scan(const std::wstring& mainFolder, const std::wstrin
 
 }  // namespace
 
-std::wstring MainFolder(const std::wstring& gameFolder) { return gameFolder + L"\\main\\"; }
-
 std::wstring ModNameOf(const std::wstring& fileName, const std::wstring& extension) {
     return Globals::NextToken(fileName, extension);
 }
 
-ModLists ScanMods(const std::wstring& gameFolder) {
-    const std::wstring main = MainFolder(gameFolder);
+ModLists ScanMods(const Game& game) {
     ModLists lists;
-    lists.enabled = Scan(main, EnabledExtension, true);
-    lists.disabled = Scan(main, DisabledExtension, false);
+    lists.enabled = Scan(game, EnabledExtension, true);
+    lists.disabled = Scan(game, DisabledExtension, false);
     return lists;
 }
 
-std::vector<ArchiveStamp> StampArchives(const std::wstring& gameFolder) {
+std::vector<ArchiveStamp> StampArchives(const Game& game) {
     std::vector<ArchiveStamp> stamps;
-    WIN32_FIND_DATAW data{};
-    const FindHandle find(FindFirstFileW((MainFolder(gameFolder) + L"*").c_str(), &data));
-    if (!find.valid()) return stamps;
-    do {
-        const std::wstring_view name = data.cFileName;
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name.size() < 4) continue;
+    DirectoryWalk walk(game.ArchiveFolder() + L"*");
+    for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
+        const std::wstring_view name = entry.cFileName;
+        if (IsFolder(entry) || name.size() < 4) continue;
         const std::wstring_view extension = name.substr(name.size() - 4);
         if (!EqualNoCase(extension, EnabledExtension) && !EqualNoCase(extension, DisabledExtension)) continue;
         stamps.push_back({std::wstring(name),
-                          FileSystem::SizeOf(data),
-                          (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                              data.ftLastWriteTime.dwLowDateTime});
-    } while (FindNextFileW(find.get(), &data));
+                          FileSystem::SizeOf(entry),
+                          (static_cast<unsigned long long>(entry.ftLastWriteTime.dwHighDateTime) << 32) |
+                              entry.ftLastWriteTime.dwLowDateTime});
+    }
     std::sort(stamps.begin(), stamps.end(), [](const ArchiveStamp& a, const ArchiveStamp& b) { return a.name < b.name; });
     return stamps;
 }
@@ -66,9 +62,21 @@ bool IsTarrowKeyChar(wchar_t c) {
            std::wstring_view(L"<>:\"/\\|?*").find(c) == std::wstring_view::npos;
 }
 
-std::vector<std::wstring> ArchiveFileNames(const std::wstring& gameFolder) {
+ModListModel ReadModListModel(const Game& game) {
+    ModListModel model;
+    // Taken first: a change made while the lists are read is seen as one from outside.
+    model.stamps = StampArchives(game);
+    try {
+        model.lists = ScanMods(game);
+    } catch (const AppError& error) {
+        model.failure = error.Description();
+    }
+    return model;
+}
+
+std::vector<std::wstring> ArchiveFileNames(const Game& game) {
     std::vector<std::wstring> names;
-    for (ArchiveStamp& stamp : StampArchives(gameFolder)) names.push_back(std::move(stamp.name));
+    for (ArchiveStamp& stamp : StampArchives(game)) names.push_back(std::move(stamp.name));
     return names;
 }
 

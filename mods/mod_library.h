@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "games/game.h"
+
 inline constexpr wchar_t EnabledExtension[] = L".pk3";
 inline constexpr wchar_t DisabledExtension[] = L".dis";
 
@@ -13,15 +15,13 @@ struct ModLists {
     std::vector<std::wstring> disabled;
 };
 
-// The main folder of a game folder: game + "\main\".
-std::wstring MainFolder(const std::wstring& gameFolder);
 // The mod name of an archive's file name: the text before the first
 // case-sensitive occurrence of the extension, or the whole name.
 std::wstring ModNameOf(const std::wstring& fileName, const std::wstring& extension);
-// Scans the main folder (never its subfolders) for enabled and disabled mods,
-// leaving out the game's own base archives. Throws AppError when the folder
-// cannot be listed; a missing folder gives empty lists.
-ModLists ScanMods(const std::wstring& gameFolder);
+// Scans the game's archive folder (never its subfolders) for enabled and
+// disabled mods, leaving out the game's own archives. Throws AppError when the
+// folder cannot be listed; a missing folder gives empty lists.
+ModLists ScanMods(const Game& game);
 
 // An archive of main as a change from outside would show: name, size, time.
 struct ArchiveStamp {
@@ -30,9 +30,20 @@ struct ArchiveStamp {
     bool operator==(const ArchiveStamp&) const = default;
 };
 // The .pk3 and .dis files of the main folder, by name; none when it cannot be listed.
-std::vector<ArchiveStamp> StampArchives(const std::wstring& gameFolder);
+std::vector<ArchiveStamp> StampArchives(const Game& game);
 // Their names alone.
-std::vector<std::wstring> ArchiveFileNames(const std::wstring& gameFolder);
+std::vector<std::wstring> ArchiveFileNames(const Game& game);
+
+// The mods of a game as the Manager's two lists show them. The list boxes show
+// this model; they do not keep the mods.
+struct ModListModel {
+    ModLists lists;
+    // The archives as they were when the lists were read.
+    std::vector<ArchiveStamp> stamps;
+    // Why the folder could not be read; empty when it was.
+    std::wstring failure;
+};
+ModListModel ReadModListModel(const Game& game);
 
 // Tarrow's own prefix, which a reorder puts before a mod's name to place it in
 // the load order: a key of one to twelve characters, then "^", as in

@@ -73,10 +73,10 @@ bool IsValidSetName(const std::wstring& name) {
            std::none_of(name.begin(), name.end(), [](wchar_t c) { return c < 32; });
 }
 
-StoredSets ReadModSets(const std::wstring& gameFolder) {
+StoredSets ReadModSets(const Game& game) {
     StoredSets stored;
     HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, FolderKey(gameFolder).c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return stored;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, FolderKey(game.folder()).c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return stored;
     const RegKeyHandle key(raw);
     for (DWORD index = 0;; ++index) {
         wchar_t name[16384];
@@ -113,9 +113,9 @@ StoredSets ReadModSets(const std::wstring& gameFolder) {
     return stored;
 }
 
-long SaveModSet(const std::wstring& gameFolder, const ModSet& set) {
+long SaveModSet(const Game& game, const ModSet& set) {
     HKEY raw = nullptr;
-    const LONG opened = RegCreateKeyExW(HKEY_CURRENT_USER, FolderKey(gameFolder).c_str(), 0, nullptr, 0, KEY_WRITE,
+    const LONG opened = RegCreateKeyExW(HKEY_CURRENT_USER, FolderKey(game.folder()).c_str(), 0, nullptr, 0, KEY_WRITE,
                                         nullptr, &raw, nullptr);
     if (opened != ERROR_SUCCESS) return opened;
     const RegKeyHandle key(raw);
@@ -126,15 +126,15 @@ long SaveModSet(const std::wstring& gameFolder, const ModSet& set) {
                           static_cast<DWORD>(data.size() * sizeof(wchar_t)));
 }
 
-long DeleteModSet(const std::wstring& gameFolder, const std::wstring& name) {
+long DeleteModSet(const Game& game, const std::wstring& name) {
     HKEY raw = nullptr;
-    const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, FolderKey(gameFolder).c_str(), 0, KEY_SET_VALUE, &raw);
+    const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, FolderKey(game.folder()).c_str(), 0, KEY_SET_VALUE, &raw);
     if (opened != ERROR_SUCCESS) return opened;
     const RegKeyHandle key(raw);
     return RegDeleteValueW(key.get(), name.c_str());
 }
 
-SetSwitch PlanSetSwitch(const ModSet& set, const std::vector<std::wstring>& files) {
+SetSwitch PlanSetSwitch(const Game& game, const ModSet& set, const std::vector<std::wstring>& files) {
     SetSwitch plan;
     std::vector<std::wstring> present;  // the mods of main, as a set names them
     present.reserve(files.size());
@@ -143,7 +143,7 @@ SetSwitch PlanSetSwitch(const ModSet& set, const std::vector<std::wstring>& file
         return std::count_if(present.begin(), present.end(), [&](const std::wstring& p) { return EqualNoCase(p, mod); }) > 1;
     };
     for (const auto& file : files) {
-        if (Globals::IsGameArchiveFile(file) || file.size() < 4) continue;
+        if (game.IsOwnArchiveFile(file) || file.size() < 4) continue;
         const std::wstring mod = SetModName(file), stem = file.substr(0, file.size() - 4);
         const std::wstring extension = file.substr(file.size() - 4);
         const bool wanted = Contains(set.mods, mod);

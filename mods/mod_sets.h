@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/transaction.h"
+#include "games/game.h"
 
 inline constexpr wchar_t ModSetsKey[] = L"Software\\Tarrow\\Mod Sets";
 inline constexpr size_t kLongestSetName = 64;
@@ -27,10 +28,10 @@ struct StoredSets {
 };
 // The sets of a game folder. A value that is missing, of the wrong type or
 // too long is skipped and named; nothing here throws.
-StoredSets ReadModSets(const std::wstring& gameFolder);
+StoredSets ReadModSets(const Game& game);
 // Each gives the platform's result code.
-long SaveModSet(const std::wstring& gameFolder, const ModSet& set);
-long DeleteModSet(const std::wstring& gameFolder, const std::wstring& name);
+long SaveModSet(const Game& game, const ModSet& set);
+long DeleteModSet(const Game& game, const std::wstring& name);
 
 // What switching to a set does to main.
 struct SetSwitch {
@@ -40,7 +41,7 @@ struct SetSwitch {
 // files: the .pk3 and .dis files of main. The game's own archives are never
 // touched; a .pk3 whose extension is not in lower case, or a mod that is in
 // main twice, is left as it is.
-SetSwitch PlanSetSwitch(const ModSet& set, const std::vector<std::wstring>& files);
+SetSwitch PlanSetSwitch(const Game& game, const ModSet& set, const std::vector<std::wstring>& files);
 std::wstring SetSwitchPreview(const SetSwitch& plan);
 
 // A set as a text file: "Tarrow mod set: <name>", then a mod name per line, in UTF-8.

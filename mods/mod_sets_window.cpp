@@ -21,16 +21,10 @@ constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr wchar_t kFilter[] = L"Mod sets (*.tarrow-set.txt)\0*.tarrow-set.txt\0All files (*.*)\0*.*\0";
 
 std::string ReadWhole(const std::wstring& path) {
-    const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file.valid()) throw Win32Error(GetLastError(), L"Tarrow could not read " + path);
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        bytes.append(buffer, got);
-        // A mod set is a few kilobytes; a large file is not one.
-        if (bytes.size() > (1u << 20)) break;
-    }
+    unsigned long error = 0;
+    // A mod set is a few kilobytes; a large file is not one.
+    std::string bytes = FileSystem::ReadWholeFile(path, 1u << 20, &error);
+    if (error) throw Win32Error(error, L"Tarrow could not read " + path);
     return bytes;
 }
 
@@ -38,18 +32,12 @@ std::string ReadWhole(const std::wstring& path) {
 
 frmModSets::~frmModSets() { Unload(); }
 
-void frmModSets::Load(const std::wstring& gameFolder, HWND beside) {
-    gameFolder_ = gameFolder;
-    RegisterOnce(kClass);
-    CreateDialogWindow(kClass, L"Mod Sets", 380, 250, this);
-    PlaceBeside(hwnd_, beside);
+void frmModSets::Load(const Game& game, HWND beside) {
+    game_ = game;
+    CreateBeside(kClass, L"Mod Sets", 380, 250, beside);
     CreateControls();
     ShowDialogWindow(hwnd_);
     Fill(true);
-}
-
-void frmModSets::Unload() {
-    if (hwnd_) DestroyWindow(hwnd_);
 }
 
 void frmModSets::CreateControls() {
@@ -71,7 +59,7 @@ void frmModSets::CreateControls() {
 }
 
 void frmModSets::Fill(bool sayWhatWasSkipped) {
-    StoredSets stored = ReadModSets(gameFolder_);
+    StoredSets stored = ReadModSets(game_);
     sets_ = std::move(stored.sets);
     SendMessageW(c_.lvSets, LVM_SETITEMCOUNT, sets_.size(), 0);
     InvalidateRect(c_.lvSets, nullptr, TRUE);
@@ -87,7 +75,7 @@ int frmModSets::Selected() const {
 }
 
 std::vector<std::wstring> frmModSets::FilesOfMain() const {
-    return ArchiveFileNames(gameFolder_);
+    return ArchiveFileNames(game_);
 }
 
 std::wstring frmModSets::AskName(const std::wstring& title, const std::wstring& proposal, const std::wstring& except) {
@@ -112,11 +100,11 @@ void frmModSets::cmdSave_Click() {
     if (name.empty()) return;
     ModSet set{name, {}};
     for (const auto& file : FilesOfMain()) {
-        if (file.size() > 4 && file.compare(file.size() - 4, 4, EnabledExtension) == 0 && !Globals::IsGameArchiveFile(file)) {
+        if (file.size() > 4 && file.compare(file.size() - 4, 4, EnabledExtension) == 0 && !game_.IsOwnArchiveFile(file)) {
             set.mods.push_back(SetModName(file));
         }
     }
-    if (const long error = SaveModSet(gameFolder_, set)) {
+    if (const long error = SaveModSet(game_, set)) {
         MsgBox(L"Tarrow could not keep the set: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
     }
     Fill(false);
@@ -126,13 +114,13 @@ void frmModSets::cmdSwitch_Click() {
     const int row = Selected();
     if (row < 0) return;
     const ModSet& set = sets_[static_cast<size_t>(row)];
-    const SetSwitch plan = PlanSetSwitch(set, FilesOfMain());
+    const SetSwitch plan = PlanSetSwitch(game_, set, FilesOfMain());
     if (plan.renames.empty()) {
         MsgBox(SetSwitchPreview(plan), MB_OK | MB_ICONINFORMATION);
         return;
     }
     if (MsgBox(SetSwitchPreview(plan), MB_OKCANCEL | MB_ICONQUESTION) != IDOK || !run_) return;
-    run_({L"switching to the set " + set.name, plan.renames}, L"Switch to " + set.name);
+    run_({L"switching to the set " + set.name, plan.renames}, L"Switch to " + set.name, {});
 }
 
 void frmModSets::cmdRename_Click() {
@@ -145,11 +133,11 @@ void frmModSets::cmdRename_Click() {
     // The new value is written before the old one goes, so that a failure keeps the set; the
     // registry names values without regard to case, so a new case needs the old value gone first.
     const bool caseOnly = EqualNoCase(old, set.name);
-    if (caseOnly) DeleteModSet(gameFolder_, old);
-    if (const long error = SaveModSet(gameFolder_, set)) {
+    if (caseOnly) DeleteModSet(game_, old);
+    if (const long error = SaveModSet(game_, set)) {
         MsgBox(L"Tarrow could not rename the set: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
     } else if (!caseOnly) {
-        DeleteModSet(gameFolder_, old);
+        DeleteModSet(game_, old);
     }
     Fill(false);
 }
@@ -159,7 +147,7 @@ void frmModSets::cmdDelete_Click() {
     if (row < 0) return;
     const std::wstring name = sets_[static_cast<size_t>(row)].name;
     if (MsgBox(L"Delete the set " + name + L"?", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
-    DeleteModSet(gameFolder_, name);
+    DeleteModSet(game_, name);
     Fill(false);
 }
 
@@ -193,7 +181,7 @@ void frmModSets::cmdImport_Click() {
     const bool taken = std::any_of(sets_.begin(), sets_.end(), [&](const ModSet& s) { return EqualNoCase(s.name, imported.set.name); });
     if (taken) imported.set.name = AskName(L"Import", imported.set.name);
     if (imported.set.name.empty()) return;
-    if (const long error = SaveModSet(gameFolder_, imported.set)) {
+    if (const long error = SaveModSet(game_, imported.set)) {
         MsgBox(L"Tarrow could not keep the set: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
     }
     Fill(false);
@@ -223,9 +211,8 @@ LRESULT frmModSets::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
-    case WM_CLOSE: Unload(); return 0;
     default:
-        if (HandleDialogWindowMessage(hwnd_, layout_, message, wParam, lParam)) return 0;
+        if (HandleModelessMessage(layout_, message, wParam, lParam)) return 0;
         break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);

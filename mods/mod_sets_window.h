@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "core/dialog_base.h"
+#include "core/modeless_window.h"
 #include "core/transaction.h"
 #include "mods/mod_sets.h"
 
-class frmModSets : public WindowBase<frmModSets> {
+class frmModSets : public ModelessWindow<frmModSets> {
 public:
     enum ControlId : int { IdLabel = 100, IdSets, IdSave, IdSwitch, IdRename, IdDelete, IdExport, IdImport };
     struct Controls {
@@ -20,16 +20,13 @@ public:
         HWND cmdSave = nullptr, cmdSwitch = nullptr, cmdRename = nullptr, cmdDelete = nullptr, cmdExport = nullptr,
              cmdImport = nullptr, cmdClose = nullptr;
     };
-    // Runs a change to main as the main window runs its own; true when made.
-    using ChangeRunner = std::function<bool(const ChangePlan& plan, const std::wstring& historyName)>;
 
     explicit frmModSets(ChangeRunner run = {}) : run_(std::move(run)) {}
     ~frmModSets();
     frmModSets(const frmModSets&) = delete;
     frmModSets& operator=(const frmModSets&) = delete;
 
-    void Load(const std::wstring& gameFolder, HWND beside = nullptr);
-    void Unload();
+    void Load(const Game& game, HWND beside = nullptr);
     const Controls& controls() const { return c_; }
     const std::vector<ModSet>& sets() const { return sets_; }
     // While the game runs it holds its archives: no switch then.
@@ -55,7 +52,7 @@ private:
     ChangeRunner run_;
     Controls c_;
     Layout layout_;
-    std::wstring gameFolder_;
+    Game game_ = DemoGame({});
     std::vector<ModSet> sets_;
     std::wstring cell_;
 };

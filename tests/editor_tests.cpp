@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <map>
 
+#include "games/game.h"
 #include "app/main_window.h"
 #include "archive/unzip.h"
 #include "archive/unzip_api.h"
@@ -241,7 +242,7 @@ TEST_F(EditorWindow, AFailedSaveChangesNothingAndSaysWhy) {
     frmModInfoEditor editor(nullptr);
     const auto attempt = [&](const std::wstring& file, const InformationFields& fields) {
         editor.Unload();
-        editor.Edit(game.main + file);
+        editor.Edit(DemoGame(game.folder), game.main + file);
         Fill(editor, fields);
         prompts.asked.clear();
         EXPECT_FALSE(editor.Save()) << file;
@@ -262,7 +263,7 @@ TEST_F(EditorWindow, AFailedSaveChangesNothingAndSaysWhy) {
     EXPECT_EQ(attempt(L"locked.pk3", {L"x", std::wstring(255, L'v'), L"", L""}).rfind(L"Version is too long", 0), 0u);
     EXPECT_EQ(attempt(L"pak0.pk3", {L"x", L"", L"", L""}), L"pak0.pk3 is the game's own archive. Tarrow never changes it.");
     editor.Unload();
-    editor.Edit(game.main + L"locked.pk3");
+    editor.Edit(DemoGame(game.folder), game.main + L"locked.pk3");
     DeleteFileW((game.main + L"locked.pk3").c_str());
     prompts.asked.clear();
     EXPECT_FALSE(editor.Save());

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "games/game.h"
 #include "app/main_window.h"
 #include "compat/inventory.h"
 #include "compat/load_order.h"
@@ -89,16 +90,16 @@ TEST(GameOrder, FollowsTheGamesByteOrder) {
                           Case{L"localized_english_pak0.pk3", L"aaa.pk3"}, Case{L"Localized_English_zz.pk3", L"0.pk3"},
                           Case{L"localized_english_a.pk3", L"localized_english_pak0.pk3"},
                           Case{L"localized_german_z.pk3", L"localizedx.pk3"}}) {
-        EXPECT_TRUE(GameLoadsBefore(c.first, c.second)) << c.first << L" " << c.second;
-        EXPECT_FALSE(GameLoadsBefore(c.second, c.first)) << c.second << L" " << c.first;
+        EXPECT_TRUE(DemoGame({}).LoadsBefore(c.first, c.second)) << c.first << L" " << c.second;
+        EXPECT_FALSE(DemoGame({}).LoadsBefore(c.second, c.first)) << c.second << L" " << c.first;
     }
-    EXPECT_TRUE(GameLoadsArchive(L"LOCALIZED_ENGLISH_x.pk3"));
-    EXPECT_TRUE(GameLoadsArchive(L"localizedx.pk3"));
-    EXPECT_FALSE(GameLoadsArchive(L"localized_german_pak0.pk3"));
-    EXPECT_FALSE(GameLoadsArchive(L"localized_englishx.pk3"));
+    EXPECT_TRUE(DemoGame({}).LoadsArchive(L"LOCALIZED_ENGLISH_x.pk3"));
+    EXPECT_TRUE(DemoGame({}).LoadsArchive(L"localizedx.pk3"));
+    EXPECT_FALSE(DemoGame({}).LoadsArchive(L"localized_german_pak0.pk3"));
+    EXPECT_FALSE(DemoGame({}).LoadsArchive(L"localized_englishx.pk3"));
     // Letter case does not order names.
-    EXPECT_FALSE(GameLoadsBefore(L"Alpha.pk3", L"alpha.PK3"));
-    EXPECT_FALSE(GameLoadsBefore(L"alpha.PK3", L"Alpha.pk3"));
+    EXPECT_FALSE(DemoGame({}).LoadsBefore(L"Alpha.pk3", L"alpha.PK3"));
+    EXPECT_FALSE(DemoGame({}).LoadsBefore(L"alpha.PK3", L"Alpha.pk3"));
 }
 
 TEST(GameOrder, APathIsOneFileWhateverItsCaseAndSeparators) {
@@ -113,11 +114,11 @@ TEST(GameOrder, APathIsOneFileWhateverItsCaseAndSeparators) {
 TEST(LoadOrder, TheWholeReportOfAFolderWithEveryProblem) {
     TestGame game(false);
     LayOutGame(game);
-    const LoadOrderReport report = BuildLoadOrder(game.folder);
+    const LoadOrderReport report = BuildLoadOrder(DemoGame(game.folder));
     EXPECT_EQ(LoadOrderText(report), kExpected);
     // An unchanged archive is served from memory; a changed one is read again.
     game.Install(L"lo_dead.zip", L"zz_two.pk3");
-    const std::wstring text = LoadOrderText(BuildLoadOrder(game.folder));
+    const std::wstring text = LoadOrderText(BuildLoadOrder(DemoGame(game.folder)));
     EXPECT_NE(text.find(L"9\tzz_two.pk3\t1\t1\t0\t\r\n"), std::wstring::npos) << text;
 }
 
@@ -142,7 +143,7 @@ TEST(LoadOrder, AReadThroughTheKeptListingsEqualsAReadFromNothing) {
             mods.push_back(L"mod" + std::to_wstring(i) + (random(4) ? L".pk3" : L".dis"));
             WriteFileBytes(main + mods.back(), archive('a'));
         }
-        BuildLoadOrder(game.path());
+        BuildLoadOrder(DemoGame(game.path()));
         for (int step = 0; step < 12; ++step) {
             std::wstring& mod = mods[random(static_cast<unsigned>(mods.size()))];
             const std::wstring path = main + mod;
@@ -184,9 +185,9 @@ TEST(LoadOrder, AReadThroughTheKeptListingsEqualsAReadFromNothing) {
                 break;
             }
             }
-            const std::wstring kept = LoadOrderText(BuildLoadOrder(game.path()));
+            const std::wstring kept = LoadOrderText(BuildLoadOrder(DemoGame(game.path())));
             ForgetListings();
-            EXPECT_EQ(kept, LoadOrderText(BuildLoadOrder(game.path()))) << "folder " << folder << ", step " << step;
+            EXPECT_EQ(kept, LoadOrderText(BuildLoadOrder(DemoGame(game.path())))) << "folder " << folder << ", step " << step;
         }
     }
 }
@@ -197,7 +198,7 @@ TEST(LoadOrder, LocalizedArchivesAreTheWeakestAndOnlyTheGamesLanguageLoads) {
     game.Install(L"lo_two.zip", L"aaa_tweaks.pk3");
     game.Install(L"lo_dead.zip", L"localized_english_mine.pk3");
     game.Install(L"lo_solo.zip", L"localized_german_pak0.pk3");
-    EXPECT_EQ(LoadOrderText(BuildLoadOrder(game.folder)),
+    EXPECT_EQ(LoadOrderText(BuildLoadOrder(DemoGame(game.folder))),
               L"Order\tArchive\tFiles\tWins\tOverridden\tNote\r\n"
               L"1\tlocalized_english_mine.pk3\t1\t0\t1\tno effect\r\n"
               L"2\tlocalized_english_pak0.pk3\t2\t0\t1\tgame\r\n"
@@ -528,7 +529,7 @@ TEST(LoadOrderLimits, AFolderOverTheGamesLimitOfArchivesIsNamed) {
     TestGame game;
     const std::string empty = MakeZip({});
     for (int i = 0; i < kMaxArchivesPerFolder + 2; ++i) game.Add(L"m" + std::to_wstring(1000 + i) + L".pk3", empty);
-    const LoadOrderReport report = BuildLoadOrder(game.folder);
+    const LoadOrderReport report = BuildLoadOrder(DemoGame(game.folder));
     ASSERT_FALSE(report.problems.empty());
     EXPECT_EQ(ProblemRow(report, 0), (Names{L"main", L"It holds 1026 archives; the game loads at most 1024 from one "
                                                      L"folder, so 2 of them do not load."}));

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "games/game.h"
 #include "app/main_window.h"
 #include "maps/map_list.h"
 #include "maps/tga_reader.h"
@@ -33,8 +34,8 @@ TEST(MapList, NamesPicturesAndWhatReplacedThem) {
     game.Install(L"maps_one.zip", L"a_one.pk3");
     game.Install(L"maps_two.zip", L"b_two.pk3");
     game.Install(L"maps_three.zip", L"c_three.pk3");
-    const LoadOrderReport report = BuildLoadOrder(game.folder);
-    const std::vector<GameMap> maps = ListMaps(game.folder, report);
+    const LoadOrderReport report = BuildLoadOrder(DemoGame(game.folder));
+    const std::vector<GameMap> maps = ListMaps(DemoGame(game.folder), report);
     ASSERT_EQ(maps.size(), 3u);
     EXPECT_EQ(MapRow(maps[0], report), (Names{L"alpha", L"Alpha Base", L"a_one.pk3", L"", L"picture from c_three.pk3"}));
     EXPECT_EQ(MapRow(maps[1], report), (Names{L"beta", L"", L"b_two.pk3", L"a_one.pk3", L""}));

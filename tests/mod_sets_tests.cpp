@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "games/game.h"
 #include "core/handles.h"
 #include "core/text.h"
 #include "mods/mod_sets.h"
@@ -42,22 +43,22 @@ protected:
 }  // namespace
 
 TEST_F(ModSets, AreKeptPerFolderAndDamagedValuesAreSkipped) {
-    ASSERT_EQ(SaveModSet(folder, {L"Realism", {L"sniper", L"M\u00fcnchen"}}), ERROR_SUCCESS);
-    ASSERT_EQ(SaveModSet(folder, {L"fun", {}}), ERROR_SUCCESS);
-    ASSERT_EQ(SaveModSet(L"D:\\Other", {L"Elsewhere", {L"x"}}), ERROR_SUCCESS);
+    ASSERT_EQ(SaveModSet(DemoGame(folder), {L"Realism", {L"sniper", L"M\u00fcnchen"}}), ERROR_SUCCESS);
+    ASSERT_EQ(SaveModSet(DemoGame(folder), {L"fun", {}}), ERROR_SUCCESS);
+    ASSERT_EQ(SaveModSet(DemoGame(L"D:\\Other"), {L"Elsewhere", {L"x"}}), ERROR_SUCCESS);
     WriteRaw(L"Text", REG_SZ, std::wstring(L"sniper") + L'\0');
     WriteRaw(L"Bad", REG_MULTI_SZ, std::wstring(L"a<b") + L'\0' + L'\0');
     WriteRaw(std::wstring(65, L'n'), REG_MULTI_SZ, std::wstring(1, L'\0'));
     // The folder is the same in another letter case, or with a trailing backslash.
-    const StoredSets stored = ReadModSets(L"c:\\games\\cod\\");
+    const StoredSets stored = ReadModSets(DemoGame(L"c:\\games\\cod\\"));
     ASSERT_EQ(stored.sets.size(), 2u);
     EXPECT_EQ(stored.sets[0].name, L"fun");
     EXPECT_EQ(stored.sets[1].name, L"Realism");
     EXPECT_EQ(stored.sets[1].mods, (Names{L"sniper", L"M\u00fcnchen"}));
     EXPECT_EQ(stored.skipped.size(), 3u);
-    ASSERT_EQ(DeleteModSet(folder, L"fun"), ERROR_SUCCESS);
-    EXPECT_EQ(ReadModSets(folder).sets.size(), 1u);
-    EXPECT_TRUE(ReadModSets(L"E:\\None").sets.empty());
+    ASSERT_EQ(DeleteModSet(DemoGame(folder), L"fun"), ERROR_SUCCESS);
+    EXPECT_EQ(ReadModSets(DemoGame(folder)).sets.size(), 1u);
+    EXPECT_TRUE(ReadModSets(DemoGame(L"E:\\None")).sets.empty());
 }
 
 // A set saved before a reorder finds its mods under their prefixes; a mod that
@@ -66,7 +67,7 @@ TEST_F(ModSets, ASwitchRenamesOnlyWhatTheSetChanges) {
     const ModSet set{L"Realism", {L"Sniper", L"tanks", L"gone", L"upper", L"twice"}};
     const Names files = {L"pak0.pk3", L"B^sniper.pk3", L"tanks.dis", L"voices.pk3", L"Upper.PK3",
                          L"Other.PK3", L"twice.pk3", L"twice.dis", L"old.dis", L"localized_english_pak0.pk3"};
-    const SetSwitch plan = PlanSetSwitch(set, files);
+    const SetSwitch plan = PlanSetSwitch(DemoGame({}), set, files);
     EXPECT_EQ(plan.enable, Names{L"tanks"});
     EXPECT_EQ(plan.disable, Names{L"voices"});
     EXPECT_EQ(plan.missing, Names{L"gone"});

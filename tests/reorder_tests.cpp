@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "games/game.h"
 #include "compat/load_order.h"
 #include "compat/reorder.h"
 #include "core/handles.h"
@@ -19,13 +20,16 @@
 
 namespace {
 
+bool DemoLoadsBefore(const std::wstring& a, const std::wstring& b) { return DemoGame({}).LoadsBefore(a, b); }
+
+
 using Names = std::vector<std::wstring>;
 
 // The names after the renames, in the game's load order.
 Names Applied(const Names& present, const ReorderPlan& plan) {
     Names names = present;
     for (const ChangeStep& step : plan.renames) std::replace(names.begin(), names.end(), step.from, step.to);
-    std::stable_sort(names.begin(), names.end(), GameLoadsBefore);
+    std::stable_sort(names.begin(), names.end(), DemoLoadsBefore);
     return names;
 }
 
@@ -70,7 +74,7 @@ TEST(Reorder, TheFewestRenamesGiveTheWantedOrder) {
     };
     for (const Case& c : cases) {
         Names present = c.wanted;
-        const ReorderPlan plan = PlanReorder(c.wanted, present);
+        const ReorderPlan plan = PlanReorder(DemoGame({}), c.wanted, present);
         if (c.renames == 0) {
             EXPECT_FALSE(plan.failure.empty()) << c.what;
             EXPECT_TRUE(plan.renames.empty()) << c.what;
@@ -94,7 +98,7 @@ TEST(Reorder, TheFewestRenamesGiveTheWantedOrder) {
 TEST(Reorder, NewNamesMeetNoArchiveOfMainInAnyCase) {
     // "D^a" is taken by a disabled mod, so the key gets one more character.
     const Names wanted = {L"b.pk3", L"c.pk3", L"a.pk3"};
-    const ReorderPlan plan = PlanReorder(wanted, {L"b.pk3", L"c.pk3", L"a.pk3", L"d^A.dis"});
+    const ReorderPlan plan = PlanReorder(DemoGame({}), wanted, {L"b.pk3", L"c.pk3", L"a.pk3", L"d^A.dis"});
     ASSERT_EQ(plan.renames.size(), 1u);
     EXPECT_EQ(plan.renames[0].to, L"D!^a.pk3");
 }
@@ -183,7 +187,7 @@ TEST(Reorder, TheEngineLoadsTheWantedOrder) {
                 present.push_back(name);
             }
         }
-        std::stable_sort(present.begin(), present.end(), GameLoadsBefore);
+        std::stable_sort(present.begin(), present.end(), DemoLoadsBefore);
         Names wanted = present;
         for (int move = 0; move < 4; ++move) {
             const size_t from = random(static_cast<unsigned>(wanted.size()));
@@ -192,7 +196,7 @@ TEST(Reorder, TheEngineLoadsTheWantedOrder) {
             wanted.erase(wanted.begin() + static_cast<long>(from));
             wanted.insert(wanted.begin() + random(static_cast<unsigned>(wanted.size() + 1)), mod);
         }
-        const ReorderPlan plan = PlanReorder(wanted, present);
+        const ReorderPlan plan = PlanReorder(DemoGame({}), wanted, present);
         ASSERT_EQ(plan.failure, L"") << round;
         TempFolder game;
         for (size_t i = 0; i < present.size(); ++i) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <vector>
 
+#include "games/game.h"
 #include "core/handles.h"
 #include "core/journal.h"
 #include "core/transaction.h"
@@ -63,7 +64,7 @@ ChangePlan PlanOf(const std::wstring& kind, const std::wstring& root) {
     if (kind == L"replace") return PlaceModPlan(main, root + L"\\new.pk3", L"a.pk3", L"a.pk3");
     if (kind == L"remove") return RemoveModPlan(L"a.pk3");
     if (kind == L"reorder") {
-        return {L"reordering mods", PlanReorder({L"c.pk3", L"b.pk3", L"a.pk3"}, {L"a.pk3", L"b.pk3", L"c.pk3"}).renames};
+        return {L"reordering mods", PlanReorder(DemoGame({}), {L"c.pk3", L"b.pk3", L"a.pk3"}, {L"a.pk3", L"b.pk3", L"c.pk3"}).renames};
     }
     return SaveInformationPlan(main + L"a.pk3", "[Tarrow]\r\nNAME=Old\r\n", nullptr);
 }

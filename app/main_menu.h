@@ -1,0 +1,37 @@
+#pragma once
+// The main window's menu bar and the state of its items.
+#include <windows.h>
+
+#include "mods/history.h"
+
+struct MainMenuCommands {
+    enum MenuCommand : int {
+        mnuFileOptions = 100,
+        mnuFileExit,
+        mnuTools_ModInfoMaker,
+        mnuAboutAbout,
+        mnuAboutChanges,
+        mnuToolsLoadOrder,
+        mnuToolsInstall,
+        mnuToolsRemove,
+        mnuEditUndo,
+        mnuEditRedo,
+        mnuToolsModSets,
+        mnuToolsPlay,
+        mnuToolsChooseProgram,
+        mnuEditForget,
+        mnuToolsMaps,
+    };
+};
+
+HMENU CreateMainMenuBar();
+
+// What the items' state follows.
+struct MainMenuState {
+    bool selected = false;     // the list used last has a mod selected
+    bool playing = false;      // the game runs and holds its archives
+    bool journalLeft = false;  // the archive folder holds the journal of a change that could not be put right
+    ChangeHistory::MenuItem undo, redo;
+};
+// Greys, brings back and names the items of a menu that is about to open.
+void UpdateMainMenu(HMENU menu, MainMenuState state);

@@ -1,0 +1,102 @@
+#include "mods/change_coordinator.h"
+
+#include <windows.h>
+
+#include "core/errors.h"
+#include "core/prompts.h"
+#include "mods/installer.h"
+#include "mods/mod_library.h"
+
+bool ChangeCoordinator::Run(const Game& game, const ChangePlan& plan, const std::wstring& historyName,
+                            const std::wstring& cannotUndo) {
+    const ChangeOutcome outcome = RunChange(game.ArchiveFolder(), plan);
+    if (outcome.result != ChangeResult::Done || !outcome.message.empty()) {
+        MsgBox(outcome.Failure(L"Tarrow could not finish " + plan.what, L" Nothing was changed."), MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    if (outcome.kept) {
+        MsgBox(outcome.KeptSentence(L"The Recycle Bin did not take the archive."), MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    if (cannotUndo.empty()) {
+        history_.RecordRenames(historyName, plan.steps);
+    } else {
+        history_.RecordFixed(historyName, cannotUndo);
+    }
+    Follow(plan.steps);
+    return true;
+}
+
+void ChangeCoordinator::Made(const std::wstring& historyName, const std::wstring& cannotUndo) {
+    history_.RecordFixed(historyName, cannotUndo);
+}
+
+bool ChangeCoordinator::Switch(const Game& game, const std::wstring& modName, const std::wstring& from,
+                               const std::wstring& to) {
+    const std::wstring folder = game.ArchiveFolder();
+    const bool disabling = to == std::wstring(DisabledExtension);
+    const std::vector<ChangeStep> renames{{modName + from, modName + to}};
+    const ChangeOutcome outcome = RunChange(folder, {(disabling ? L"disabling " : L"enabling ") + modName, renames});
+    if (!outcome.message.empty() || outcome.result == ChangeResult::Failed) {
+        MsgBox(outcome.Failure(L"Error: could not rename " + folder + modName + from + L" to " + modName + to),
+               MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    if (outcome.result == ChangeResult::Done) history_.RecordRenames((disabling ? L"Disable " : L"Enable ") + modName, renames);
+    return true;
+}
+
+std::vector<InstalledMod> ChangeCoordinator::Install(const Game& game, const std::vector<std::wstring>& downloads) {
+    std::vector<InstalledMod> installed = InstallMods(game, downloads);
+    for (const InstalledMod& mod : installed) {
+        if (mod.replaced) {
+            history_.RecordFixed(L"Replace", L"the old archive is in the Recycle Bin");
+        } else {
+            history_.RecordInstall(mod);
+        }
+    }
+    return installed;
+}
+
+bool ChangeCoordinator::Remove(const Game& game, const std::wstring& file) {
+    if (!RemoveMod(game, file)) return false;
+    history_.RecordFixed(L"Remove", L"the archive is in the Recycle Bin");
+    return true;
+}
+
+void ChangeCoordinator::Recover(const Game& game) {
+    const std::wstring folder = game.ArchiveFolder();
+    const RecoveryOutcome outcome = RecoverChange(folder);
+    const std::wstring message = RecoveryMessage(outcome);
+    if (!message.empty()) MsgBox(message, MB_OK | (outcome.stuck.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+    if (!outcome.stuck.empty()) return;
+    const std::vector<LeftFile> left = LeftTemporaryFiles(folder);
+    if (left.empty() || MsgBox(LeftFilesQuestion(left), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    const std::vector<std::wstring> stayed = RecycleLeftFiles(folder, left);
+    if (stayed.empty()) return;
+    std::wstring text = L"These files stay in " + game.ArchiveFolderName() + L":\r\n";
+    for (const auto& line : stayed) text += L"\r\n" + line;
+    MsgBox(text, MB_OK | MB_ICONWARNING);
+}
+
+bool ChangeCoordinator::Forget(const Game& game) {
+    const std::wstring folder = game.ArchiveFolder();
+    if (game.folder().empty() || !HasLeftJournal(folder)) return false;
+    if (MsgBox(L"Forget the change that Tarrow could not put right? Its journal is set aside, and " +
+                   game.ArchiveFolderName() + L" stays as it is now: Tarrow renames nothing back.",
+               MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return false;
+    }
+    unsigned long error = 0;
+    const std::wstring name = ForgetChange(folder, error);
+    if (name.empty()) {
+        MsgBox(L"Tarrow could not set the journal aside: " + SystemMessage(error), MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    MsgBox(L"The change is forgotten. Its journal is now " + game.ArchiveFolderName() + L"\\" + name + L".",
+           MB_OK | MB_ICONINFORMATION);
+    return true;
+}
+
+bool ChangeCoordinator::Undo(const Game& game) { return history_.Undo(game); }
+bool ChangeCoordinator::Redo(const Game& game) { return history_.Redo(game); }
