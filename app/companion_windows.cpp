@@ -2,6 +2,10 @@
 
 #include "core/prompts.h"
 
+void CompanionWindows::OpenOptions(std::optional<frmOptions::OtherGame> other) {
+    if (Reopen(options_, [&] { return std::make_unique<frmOptions>(std::move(other)); })) options_->Load();
+}
+
 void CompanionWindows::OpenLoadOrder(const Game& game, bool writable) {
     if (!Reopen(loadOrder_, [this] { return std::make_unique<frmLoadOrder>(context_.run); })) return;
     loadOrder_->Load(game, context_.beside);

@@ -27,7 +27,8 @@ public:
     };
     void Attach(Context context) { context_ = std::move(context); }
 
-    void OpenOptions() { OpenOnce(options_); }
+    // Options for the demo, or for another game.
+    void OpenOptions(std::optional<frmOptions::OtherGame> other);
     void OpenAbout() { OpenOnce(about_); }
     void OpenChanges() { OpenOnce(changes_); }
     void OpenLoadOrder(const Game& game, bool writable);
@@ -49,6 +50,7 @@ public:
     frmLoadOrder* LoadOrder() const { return loadOrder_.get(); }
     frmModInfoEditor* Editor() const { return editor_.get(); }
     frmModSets* ModSets() const { return modSets_.get(); }
+    frmModSets* OpenModSetsWindow() const { return Shown(modSets_); }
     // Open now; null otherwise.
     frmLoadOrder* OpenLoadOrderWindow() const { return Shown(loadOrder_); }
     frmMaps* Maps() const { return maps_.get(); }

@@ -41,6 +41,11 @@ void InfoPanel::Renamed(const std::wstring& folder, const std::vector<ChangeStep
     }
 }
 
+void InfoPanel::Clear() {
+    shown_.clear();
+    ShowNotSelected();
+}
+
 void InfoPanel::ForgetIfGone() {
     if (shown_.empty() || FileSystem::FileExists(shown_)) return;
     shown_.clear();

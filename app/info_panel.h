@@ -20,6 +20,8 @@ public:
     void Renamed(const std::wstring& folder, const std::vector<ChangeStep>& renames);
     // The archive is gone from the folder: the panel shows that no mod is selected.
     void ForgetIfGone();
+    // Another game: no mod is selected.
+    void Clear();
 
 private:
     void ShowNotSelected();

@@ -1,11 +1,16 @@
 #include "app/main_menu.h"
 
+#include <algorithm>
 #include <utility>
 
 HMENU CreateMainMenuBar() {
     using C = MainMenuCommands;
     HMENU bar = CreateMenu();
     HMENU file = CreatePopupMenu();
+    HMENU games = CreatePopupMenu();
+    AppendMenuW(games, MF_STRING, C::mnuFileAddGame, L"Add Game Folder...");
+    AppendMenuW(file, MF_POPUP, reinterpret_cast<UINT_PTR>(games), L"Game");
+    AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(file, MF_STRING, C::mnuFileOptions, L"Options");
     AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(file, MF_STRING, C::mnuFileExit, L"&Exit");
@@ -55,4 +60,21 @@ void UpdateMainMenu(HMENU menu, MainMenuState state) {
         ModifyMenuW(menu, static_cast<UINT>(id), MF_BYCOMMAND | MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED),
                     static_cast<UINT_PTR>(id), item.text.c_str());
     }
+}
+
+HMENU GameSubmenu(HMENU bar) { return GetSubMenu(GetSubMenu(bar, 0), 0); }
+
+void FillGameMenu(HMENU submenu, const std::vector<std::wstring>& games, int present) {
+    using C = MainMenuCommands;
+    while (GetMenuItemCount(submenu) > 0) DeleteMenu(submenu, 0, MF_BYPOSITION);
+    const int shown = std::min<int>(static_cast<int>(games.size()), C::mnuFileGameLast - C::mnuFileGameFirst + 1);
+    for (int i = 0; i < shown; ++i) {
+        // A folder's "&" is a character, not a mnemonic.
+        std::wstring text;
+        for (const wchar_t c : games[static_cast<size_t>(i)]) text += c == L'&' ? std::wstring(L"&&") : std::wstring(1, c);
+        AppendMenuW(submenu, MF_STRING | (i == present ? MF_CHECKED : 0), static_cast<UINT_PTR>(C::mnuFileGameFirst + i),
+                    text.c_str());
+    }
+    if (shown > 0) AppendMenuW(submenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(submenu, MF_STRING, C::mnuFileAddGame, L"Add Game Folder...");
 }

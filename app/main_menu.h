@@ -2,6 +2,9 @@
 // The main window's menu bar and the state of its items.
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "mods/history.h"
 
 struct MainMenuCommands {
@@ -21,10 +24,18 @@ struct MainMenuCommands {
         mnuToolsChooseProgram,
         mnuEditForget,
         mnuToolsMaps,
+        mnuFileAddGame,
+        // File > Game: one command per game the menu lists, from this one on.
+        mnuFileGameFirst = 1000,
+        mnuFileGameLast = 1999,
     };
 };
 
 HMENU CreateMainMenuBar();
+// The File > Game submenu of a menu bar.
+HMENU GameSubmenu(HMENU bar);
+// Lists the games, each "<game> (<folder>)", the present one checked, above "Add Game Folder...".
+void FillGameMenu(HMENU submenu, const std::vector<std::wstring>& games, int present);
 
 // What the items' state follows.
 struct MainMenuState {

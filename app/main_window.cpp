@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "archive/unzip.h"
 #include "compat/conflicts.h"
@@ -13,6 +14,7 @@
 #include "core/prompts.h"
 #include "core/registry.h"
 #include "core/transaction.h"
+#include "games/catalog.h"
 #include "mods/installer.h"
 #include "resources/resource.h"
 
@@ -77,6 +79,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Form_DropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_INITMENUPOPUP:
+        if (reinterpret_cast<HMENU>(wParam) == GameSubmenu(GetMenu(hwnd_))) FillGames(reinterpret_cast<HMENU>(wParam));
         UpdateMenuItems(reinterpret_cast<HMENU>(wParam));
         return 0;
     case WM_ENTERMENULOOP:
@@ -109,7 +112,7 @@ void frmMain::Form_Load() {
     currentTab_ = 1;
     SetMenu(hwnd_, CreateMenuBar());
     CreatePages();
-    SetWindowTextW(hwnd_, Globals::VersionText.c_str());
+    ShowTitle();
     AddKeyboardWindow(hwnd_);
     AddCommandKey('Z', hwnd_, mnuEditUndo);
     AddCommandKey('Y', hwnd_, mnuEditRedo);
@@ -133,6 +136,12 @@ void frmMain::CheckDLLs() {
 }
 
 void frmMain::InstallTest() {
+    // The game chosen last, when it is another than the demo and still there.
+    if (const std::optional<Game> chosen = ChosenGame();
+        chosen && &chosen->profile() != &DemoProfile() && FileSystem::FolderExists(chosen->folder())) {
+        UseGame(*chosen);
+        return;
+    }
     // The test is made on the raw registry text, not on GamePath.
     if (!ReadInstallPath().empty()) {
         game_ = DemoGame(Globals::GamePath);
@@ -158,7 +167,8 @@ void frmMain::CreatePages() {
 void frmMain::OnCommand(int id, int code, HWND from) {
     switch (id) {
     case mnuFileExit: SendMessageW(hwnd_, WM_CLOSE, 0, 0); return;
-    case mnuFileOptions: windows_.OpenOptions(); return;
+    case mnuFileOptions: OpenOptions(); return;
+    case mnuFileAddGame: mnuFileAddGame_Click(); return;
     case mnuAboutAbout: windows_.OpenAbout(); return;
     case mnuAboutChanges: windows_.OpenChanges(); return;
     case mnuToolsLoadOrder: windows_.OpenLoadOrder(game_, !Playing()); return;
@@ -186,7 +196,11 @@ void frmMain::OnCommand(int id, int code, HWND from) {
         if (code == LBN_SETFOCUS) drag_.SetLastList(from);
         if (code == LBN_SELCHANGE) OnListSelect(from);
         return;
-    default: return;
+    default:
+        if (id >= mnuFileGameFirst && id - mnuFileGameFirst < static_cast<int>(knownGames_.size())) {
+            ChooseGame(knownGames_[static_cast<size_t>(id - mnuFileGameFirst)].game);
+        }
+        return;
     }
 }
 
@@ -204,7 +218,73 @@ void frmMain::TabStrip1_Click() {
     }
 }
 
+void frmMain::ShowTitle() {
+    // The demo's title stays as it always was.
+    const bool demo = &game_.profile() == &DemoProfile();
+    SetWindowTextW(hwnd_, (Globals::VersionText + (demo ? L"" : L" - " + std::wstring(game_.profile().name))).c_str());
+}
+
+void frmMain::UseGame(const Game& game) {
+    game_ = game;
+    ShowTitle();
+    if (!game_.folder().empty()) coordinator_.Recover(game_);
+    FindMods();
+}
+
+void frmMain::ChooseGame(const Game& game) {
+    if (Playing() || game == game_) return;
+    if (const long error = KeepChosenGame(game)) {
+        MsgBox(L"Tarrow could not keep the choice: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
+    }
+    panel_.Clear();
+    UseGame(game);
+    if (frmModSets* sets = windows_.OpenModSetsWindow()) sets->Follow(game_);
+}
+
+void frmMain::FillGames(HMENU submenu) {
+    knownGames_ = FindKnownGames(Globals::GamePath);
+    std::vector<std::wstring> texts;
+    int present = -1;
+    for (const KnownGame& known : knownGames_) {
+        if (known.game == game_) present = static_cast<int>(texts.size());
+        texts.push_back(KnownGameText(known));
+    }
+    FillGameMenu(submenu, texts, present);
+}
+
+void frmMain::mnuFileAddGame_Click() {
+    const auto folder = CurrentPrompts().BrowseForFolder(hwnd_, L"Add Game Folder", BIF_RETURNONLYFSDIRS);
+    if (!folder) return;
+    const std::vector<Game> games = RecognizeGames(*folder);
+    if (games.empty()) {
+        MsgBox(L"Tarrow found no game in " + *folder + L". " + WhatGamesLookLike(), MB_OK | MB_ICONWARNING);
+        return;
+    }
+    for (const Game& game : games) {
+        if (const long error = KeepAddedGame(game)) {
+            MsgBox(L"Tarrow could not keep the folder: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
+        }
+    }
+    ChooseGame(games.front());
+}
+
+void frmMain::OpenOptions() {
+    if (&game_.profile() == &DemoProfile()) return windows_.OpenOptions(std::nullopt);
+    const GameProfile& profile = game_.profile();
+    windows_.OpenOptions(frmOptions::OtherGame{std::wstring(profile.name), game_.folder(), [this, &profile](const std::wstring& folder) {
+        if (const long error = KeepGameFolder(profile, folder)) {
+            MsgBox(L"The folder \"" + folder + L"\" could not be stored: " + SystemMessage(static_cast<DWORD>(error)),
+                   MB_OK | MB_ICONWARNING);
+            return false;
+        }
+        ChooseGame(Game(profile, folder));
+        return true;
+    }});
+}
+
 void frmMain::cmdRefreshMods_Click() {
+    // Another game than the demo keeps its folder; the demo's is read again from its registry value.
+    if (&game_.profile() != &DemoProfile()) return UseGame(game_);
     game_ = DemoGame(Globals::GamePath);
     // The folder may be another one now, or the archive that held a recovery back may be free.
     if (!game_.folder().empty()) coordinator_.Recover(game_);
@@ -251,7 +331,7 @@ void frmMain::InformationSaved(const std::wstring& archivePath) {
         GetModInfo(ModNameOf(file, extension), extension);
     }
     if (frmLoadOrder* window = windows_.OpenLoadOrderWindow()) window->Rebuild(game_);
-    coordinator_.Made(L"Save", L"the old archive is in the Recycle Bin");
+    coordinator_.Made(game_, L"Save", L"the old archive is in the Recycle Bin");
     // Our own change: no re-read for it.
     watcher_.Seen(StampArchives(game_));
 }
@@ -305,8 +385,8 @@ void frmMain::UpdateMenuItems(HMENU menu) {
     state.selected = drag_.lastList() && !CurrentItemText(drag_.lastList()).empty();
     state.playing = Playing();
     state.journalLeft = !game_.folder().empty() && HasLeftJournal(game_.ArchiveFolder());
-    state.undo = coordinator_.history().UndoItem();
-    state.redo = coordinator_.history().RedoItem();
+    state.undo = coordinator_.history(game_).UndoItem();
+    state.redo = coordinator_.history(game_).RedoItem();
     UpdateMainMenu(menu, state);
 }
 

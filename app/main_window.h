@@ -18,6 +18,7 @@
 #include "compat/compatibility.h"
 #include "core/layout.h"
 #include "core/window_base.h"
+#include "games/catalog.h"
 #include "games/game.h"
 #include "mods/change_coordinator.h"
 #include "mods/mod_library.h"
@@ -68,6 +69,18 @@ private:
     void Form_Unload();
     void CheckDLLs();
     void InstallTest();
+    // The title names the game, unless it is the demo.
+    void ShowTitle();
+    // Manages this game from now on: its journal's recovery, then its lists.
+    void UseGame(const Game& game);
+    // The player chose a game: everything switches to it, and the choice is kept.
+    void ChooseGame(const Game& game);
+    // File > Game lists the games Tarrow knows as it opens.
+    void FillGames(HMENU submenu);
+    // Picks a folder, recognises its game, keeps it and chooses it.
+    void mnuFileAddGame_Click();
+    // Options sets the demo's folder in its registry value, another game's under Tarrow's key.
+    void OpenOptions();
     void CreatePages();
     void OnCommand(int id, int code, HWND from);
     void TabStrip1_Click();
@@ -119,5 +132,6 @@ private:
     FolderWatcher watcher_;
     GameRunner runner_;
     ChangeCoordinator coordinator_;
+    std::vector<KnownGame> knownGames_;  // as File > Game lists them
     int currentTab_ = 1;
 };

@@ -21,7 +21,8 @@ frmOptions::~frmOptions() { Unload(); }
 void frmOptions::Load() {
     RegisterOnce(kClass);
     CreateDialogWindow(kClass, L"Options", 378, 128, this);
-    c_.lblInstallPath = layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Call of Duty Installation Path:", 8, 16, 209, 17,
+    // Another game's name is longer than "Call of Duty".
+    c_.lblInstallPath = layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Call of Duty Installation Path:", 8, 16, other_ ? 361 : 209, 17,
                                             WS_VISIBLE | SS_LEFT});
     c_.txtLocation = layout_.Add(hwnd_, {IdLocation, L"EDIT", L"...", 8, 32, 337, 19,
                                          WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE});
@@ -60,12 +61,17 @@ LRESULT frmOptions::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void frmOptions::Form_Load() {
+    if (other_) {
+        SetWindowTextW(c_.lblInstallPath, (other_->name + L" Installation Path:").c_str());
+        SetWindowTextW(c_.txtLocation, other_->folder.c_str());
+        return;
+    }
     SetWindowTextW(c_.txtLocation, Globals::GetLongPath(ReadInstallPath()).c_str());
 }
 
 void frmOptions::cmdSelectInstall_Click() {
     // Flags 3: file-system folders only, nothing below the domain level.
-    const auto folder = CurrentPrompts().BrowseForFolder(hwnd_, L"Call of Duty Installation",
+    const auto folder = CurrentPrompts().BrowseForFolder(hwnd_, other_ ? other_->name + L" Installation" : L"Call of Duty Installation",
                                                          BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN);
     if (folder) SetWindowTextW(c_.txtLocation, folder->c_str());
 }
@@ -78,6 +84,7 @@ bool frmOptions::SetOptions() {
         MsgBox(L"The folder \"" + folder + L"\" does not exist. Nothing was stored.", MB_OK | MB_ICONWARNING);
         return false;
     }
+    if (other_) return other_->keep(folder);
     const LONG result = SetRegistryValue(HKEY_LOCAL_MACHINE, GameKey, InstallPathValue,
                                          Globals::GetShortPath(folder), REG_SZ);
     if (result != ERROR_SUCCESS) {

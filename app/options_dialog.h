@@ -2,6 +2,10 @@
 // frmOptions: sets the game folder, stored in the game's InstallPath value.
 #include <windows.h>
 
+#include <functional>
+#include <optional>
+#include <string>
+
 #include "core/dialog_base.h"
 
 class frmOptions : public WindowBase<frmOptions> {
@@ -12,7 +16,16 @@ public:
         HWND cmdOk = nullptr, cmdCancel = nullptr, cmdApply = nullptr;
     };
 
-    frmOptions() = default;
+    // A game other than the demo: the dialog sets the folder that Tarrow keeps
+    // for it under its own key, never in the game's registry.
+    struct OtherGame {
+        std::wstring name;
+        std::wstring folder;
+        // Keeps a folder that exists; false, after saying why, when it was not kept.
+        std::function<bool(const std::wstring& folder)> keep;
+    };
+
+    explicit frmOptions(std::optional<OtherGame> other = std::nullopt) : other_(std::move(other)) {}
     ~frmOptions();
     frmOptions(const frmOptions&) = delete;
     frmOptions& operator=(const frmOptions&) = delete;
@@ -32,6 +45,7 @@ private:
     void Form_Load();
     void cmdSelectInstall_Click();
 
+    std::optional<OtherGame> other_;
     Controls c_;
     Layout layout_;
 };

@@ -197,6 +197,7 @@ private:
     std::vector<std::shared_ptr<const Digest>> digests_;           // likewise
     std::vector<Occurrence> occurrences_;
     std::unordered_map<std::wstring, FileStamp> stamps_;
+    std::map<std::wstring, std::wstring> folders_;  // by place, the managed one as the empty text
     std::vector<int> distinct_, replacedByGame_;
     // By archive: why the game cannot open it, which of its entries it cannot
     // read, and the earlier archive that is a copy of it.
@@ -205,12 +206,21 @@ private:
 };
 
 LoadOrderReport Builder::Build() {
-    std::vector<std::wstring> archives = ListNames(main_ + L"*.pk3");
+    // The archives of the other places are named with their place.
+    std::vector<std::wstring> archives;
+    std::size_t managed = 0;
+    for (const Game::Place& place : game_.Places()) {
+        const std::wstring prefix = place.managed ? std::wstring() : place.label + L"\\";
+        std::vector<std::wstring> names = ListNames(place.folder + L"*.pk3");
+        if (place.managed) managed = names.size();
+        for (auto& name : names) archives.push_back(prefix + name);
+        for (auto& [name, stamp] : StampFolder(place.folder)) stamps_.emplace(prefix + name, stamp);
+        folders_.emplace(place.managed ? std::wstring() : place.label, place.folder);
+    }
     std::stable_sort(archives.begin(), archives.end(),
                      [&](const std::wstring& a, const std::wstring& b) { return game_.LoadsBefore(a, b); });
     std::vector<std::wstring> disabled;
     for (const auto& file : ListNames(main_ + L"*" + DisabledExtension)) disabled.push_back(ModNameOf(file, DisabledExtension));
-    stamps_ = StampFolder(main_);
     for (const auto& file : archives) {
         if (game_.LoadsArchive(file)) Load(file);
     }
@@ -220,7 +230,7 @@ LoadOrderReport Builder::Build() {
     for (size_t i = 0; i < report_.archives.size(); ++i) report_.archives[i].distinct = distinct_[i];
     CountWinners(report_);
     FindCopies();
-    LimitProblems(archives.size());
+    LimitProblems(managed);
     // Problems are listed by archive in name order, whatever the tier.
     std::stable_sort(archives.begin(), archives.end(), EngineNameBefore);
     for (const auto& file : archives) AddProblems(file, disabled);
@@ -229,7 +239,8 @@ LoadOrderReport Builder::Build() {
 
 void Builder::Load(const std::wstring& file) {
     const auto stamp = stamps_.find(file);
-    auto listing = ListArchive(main_ + file, stamp == stamps_.end() ? nullptr : &stamp->second);
+    auto listing = ListArchive(folders_.at(Game::PlaceOf(file)) + Game::FileOf(file),
+                               stamp == stamps_.end() ? nullptr : &stamp->second);
     if (std::wstring failure = OpenFailure(*listing); !failure.empty()) {
         failures_[file] = std::move(failure);
         return;
@@ -429,6 +440,8 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
     if (const auto found = failures_.find(file); found != failures_.end()) Problem(file, found->second);
     if (const auto found = unreadable_.find(file); found != unreadable_.end()) Problem(file, found->second);
     if (const auto found = limits_.find(file); found != limits_.end()) Problem(file, found->second);
+    // Another place's archives are the game's to Tarrow: nothing there has a fix.
+    if (!Game::PlaceOf(file).empty()) return;
     const bool game = game_.IsOwnArchiveFile(file);
     if (!game && game_.Tier(file) < 0) {
         Problem(file, L"Its name starts with localized_, so the game loads it after every other archive.");

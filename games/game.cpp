@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "core/directory.h"
+#include "core/file_system.h"
 #include "core/text.h"
 
 namespace {
@@ -24,14 +26,16 @@ std::wstring_view RtcwOwnPrefix(OrderRule rule) { return rule == OrderRule::Rtcw
 std::wstring_view RtcwOtherPrefix(OrderRule rule) { return rule == OrderRule::RtcwSingle ? L"mp_" : L"sp_"; }
 bool IsRtcw(OrderRule rule) { return rule == OrderRule::RtcwSingle || rule == OrderRule::RtcwMulti; }
 
-// A wildcard pattern of one "*", as the profiles write program names.
-bool MatchesPattern(std::wstring_view name, std::wstring_view pattern) {
+// An own archive's pattern: letter case counts only for the exact test.
+bool MatchesOwn(std::wstring_view name, std::wstring_view pattern, bool ignoreCase) {
     const size_t star = pattern.find(L'*');
-    if (star == std::wstring_view::npos) return SameFileName(name, pattern);
+    auto same = [&](std::wstring_view a, std::wstring_view b) { return ignoreCase ? SameFileName(a, b) : a == b; };
+    if (star == std::wstring_view::npos) return same(name, pattern);
     const std::wstring_view head = pattern.substr(0, star), tail = pattern.substr(star + 1);
-    return name.size() >= head.size() + tail.size() && SameFileName(name.substr(0, head.size()), head) &&
-           SameFileName(name.substr(name.size() - tail.size()), tail);
+    return name.size() >= head.size() + tail.size() && same(name.substr(0, head.size()), head) &&
+           same(name.substr(name.size() - tail.size()), tail);
 }
+
 
 }  // namespace
 
@@ -39,16 +43,48 @@ Game::Game(const GameProfile& profile, std::wstring folder) : profile_(&profile)
 
 std::wstring Game::ArchiveFolder() const { return folder_ + L"\\" + std::wstring(profile_->archiveFolder) + L"\\"; }
 
+std::vector<Game::Place> Game::Places() const {
+    std::vector<Place> places;
+    for (const std::wstring_view base : profile_->baseFolders) {
+        places.push_back({std::wstring(base), folder_ + L"\\" + std::wstring(base) + L"\\", false});
+    }
+    places.push_back({ArchiveFolderName(), ArchiveFolder(), true});
+    return places;
+}
+
+std::wstring Game::FileOf(const std::wstring& qualified) {
+    const size_t slash = qualified.rfind(L'\\');
+    return slash == std::wstring::npos ? qualified : qualified.substr(slash + 1);
+}
+
+std::wstring Game::PlaceOf(const std::wstring& qualified) {
+    const size_t slash = qualified.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : qualified.substr(0, slash);
+}
+
+int Game::PlaceIndex(const std::wstring& qualified) const {
+    const std::wstring place = PlaceOf(qualified);
+    const auto& bases = profile_->baseFolders;
+    if (place.empty()) return static_cast<int>(bases.size());
+    for (size_t i = 0; i < bases.size(); ++i) {
+        if (EqualNoCase(place, bases[i])) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 bool Game::IsOwnArchiveName(const std::wstring& fileName) const {
-    return std::find(profile_->ownArchives.begin(), profile_->ownArchives.end(), fileName) != profile_->ownArchives.end();
+    return std::any_of(profile_->ownArchives.begin(), profile_->ownArchives.end(),
+                       [&](std::wstring_view own) { return MatchesOwn(fileName, own, false); });
 }
 
 bool Game::IsOwnArchiveFile(const std::wstring& fileName) const {
+    if (!PlaceOf(fileName).empty()) return true;
     return std::any_of(profile_->ownArchives.begin(), profile_->ownArchives.end(),
-                       [&](std::wstring_view own) { return SameFileName(fileName, own); });
+                       [&](std::wstring_view own) { return MatchesOwn(fileName, own, true); });
 }
 
-bool Game::LoadsArchive(const std::wstring& file) const {
+bool Game::LoadsArchive(const std::wstring& qualified) const {
+    const std::wstring file = FileOf(qualified);
     const OrderRule rule = profile_->rule;
     if (rule == OrderRule::Localized && IsLocalizedArchive(file)) {
         const std::wstring_view rest = std::wstring_view(file).substr(std::wstring_view(L"localized_").size());
@@ -56,21 +92,23 @@ bool Game::LoadsArchive(const std::wstring& file) const {
     }
     if (IsRtcw(rule)) {
         if (StartsWith(file, RtcwOtherPrefix(rule), false)) return false;
-        // Its own "zz" names are turned back into sp_/mp_ after the sort, and
-        // an archive that really was named zz* is then looked for under that name.
-        if (StartsWith(file, L"zz", false)) return false;
+        // After the sort every zz_ name is turned into the program's own
+        // prefix, so an archive really named zz_* is looked for under another name.
+        if (StartsWith(file, L"zz_", false)) return false;
     }
     return true;
 }
 
-int Game::Tier(const std::wstring& file) const {
-    return profile_->rule == OrderRule::Localized && IsLocalizedArchive(file) ? -1 : 0;
+int Game::Tier(const std::wstring& qualified) const {
+    return profile_->rule == OrderRule::Localized && IsLocalizedArchive(FileOf(qualified)) ? -1 : 0;
 }
 
 bool Game::LoadsBefore(const std::wstring& a, const std::wstring& b) const {
     const int x = Tier(a), y = Tier(b);
     if (x != y) return x < y;
-    return EngineNameBefore(SortName(a), SortName(b));
+    const int p = PlaceIndex(a), q = PlaceIndex(b);
+    if (p != q) return p < q;
+    return EngineNameBefore(SortName(FileOf(a)), SortName(FileOf(b)));
 }
 
 std::wstring Game::SortName(const std::wstring& file) const {
@@ -80,7 +118,7 @@ std::wstring Game::SortName(const std::wstring& file) const {
 
 bool Game::IsGameProgram(const std::wstring& fileName) const {
     return std::any_of(profile_->programs.begin(), profile_->programs.end(),
-                       [&](std::wstring_view pattern) { return MatchesPattern(fileName, pattern); });
+                       [&](std::wstring_view pattern) { return MatchesOwn(fileName, pattern, true); });
 }
 
 // The engine compares names as signed chars: bytes from 0x80 up come before ASCII.
@@ -117,3 +155,60 @@ const GameProfile* FindProfile(std::wstring_view id) {
 }
 
 Game DemoGame(std::wstring folder) { return Game(DemoProfile(), std::move(folder)); }
+
+namespace {
+
+// How many of the profile's own archives (patterns count once) its archive folder holds.
+int OwnArchivesFound(const GameProfile& profile, const std::wstring& gameFolder) {
+    const std::wstring folder = gameFolder + L"\\" + std::wstring(profile.archiveFolder) + L"\\";
+    if (!FileSystem::FolderExists(folder.substr(0, folder.size() - 1))) return 0;
+    int found = 0;
+    for (const std::wstring_view own : profile.ownArchives) {
+        DirectoryWalk walk(folder + std::wstring(own));
+        WIN32_FIND_DATAW entry{};
+        if (walk.Next(entry)) ++found;
+    }
+    for (const std::wstring_view base : profile.baseFolders) {
+        if (!FileSystem::FolderExists(gameFolder + L"\\" + std::wstring(base))) return 0;
+    }
+    return found;
+}
+
+}  // namespace
+
+std::vector<Game> RecognizeGames(const std::wstring& picked) {
+    const std::wstring folder(WithoutTrailingBackslashes(picked, 3));
+    std::vector<std::pair<int, Game>> found;
+    for (const GameProfile& profile : GameProfiles()) {
+        for (const std::wstring& candidate : {folder, folder + L"\\" + std::wstring(profile.below)}) {
+            if (candidate == folder && !profile.below.empty() && !FileSystem::FolderExists(folder + L"\\" + std::wstring(profile.archiveFolder))) {
+                continue;
+            }
+            // The most own archives found; of as many, the larger share of the profile's.
+            const int count = OwnArchivesFound(profile, candidate);
+            if (count > 0) {
+                found.emplace_back(count * 1000 + count * 1000 / static_cast<int>(profile.ownArchives.size()), Game(profile, candidate));
+                break;
+            }
+            if (profile.below.empty()) break;
+        }
+    }
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<Game> games;
+    // A game's other programs (RTCW's single player and multiplayer) share its
+    // installer's registry value, and its folder.
+    for (auto& [score, game] : found) {
+        const GameProfile& best = found.front().second.profile();
+        if (score == found.front().first || (!best.registry.empty() && game.profile().registry.size() == best.registry.size() &&
+                                             game.profile().registry.front().key == best.registry.front().key)) {
+            games.push_back(std::move(game));
+        }
+    }
+    return games;
+}
+
+std::wstring WhatGamesLookLike() {
+    return L"Tarrow looks for a folder of archives with the game's own archives in it, such as main\\pak0.pk3 "
+           L"(Call of Duty), baseq3\\pak0.pk3 (Quake III Arena), baseoa\\pak0.pk3 (OpenArena) or "
+           L"GameData\\base\\assets0.pk3 (Jedi Knight).";
+}

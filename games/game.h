@@ -10,25 +10,28 @@
 enum class OrderRule {
     Plain,      // every archive in name order; the last wins
     Localized,  // Call of Duty: localized_<language>_*.pk3 first (the weakest), only the game's language
-    RtcwSingle,  // sp_* sorted as if named zz*, so they load after almost all; mp_* skipped
-    RtcwMulti,   // the reverse; and a lowercase zz_*.pk3 is renamed mp_* inside and fails to load
+    RtcwSingle,  // sp_* sorted as if named zz_*, so they load after almost all; mp_* skipped
+    RtcwMulti,   // the reverse; both skip a real zz_*.pk3, whose name they turn into their own prefix
 };
 
 // Where a registry value of the game's installer lies: HKEY_LOCAL_MACHINE, 32-bit view.
 struct RegistryPlace {
-    std::wstring_view key;    // below HKEY_LOCAL_MACHINE
+    std::wstring_view key;  // below HKEY_LOCAL_MACHINE
     std::wstring_view value;
-    std::wstring_view below;  // a folder below the value's folder that is the game folder, or empty
 };
 
 struct GameProfile {
     std::wstring_view id;    // short, stable: kept in the registry as the chosen game
     std::wstring_view name;  // as the player knows it
-    // The folder of its archives, below the game folder ("main", "GameData\\base").
+    // The folder of its archives that Tarrow manages, below the game folder
+    // ("main", "baseq3", "uo").
     std::wstring_view archiveFolder;
-    // An expansion's folder, searched before archiveFolder ("uo"), or empty.
-    std::wstring_view expansionFolder;
-    // Its own archives, file names with extension in their usual letter case.
+    // Folders the game loads below that one, weakest first: an expansion's
+    // base game ("main" below "uo"). Tarrow shows their archives and never
+    // changes them.
+    std::vector<std::wstring_view> baseFolders;
+    // Its own archives, file names with extension in their usual letter case;
+    // a "*" stands for any run of characters.
     std::vector<std::wstring_view> ownArchives;
     OrderRule rule = OrderRule::Plain;
     // The open engines search loose files before archives; the old programs after.
@@ -37,6 +40,9 @@ struct GameProfile {
     std::vector<std::wstring_view> programs;
     std::vector<RegistryPlace> registry;
     std::wstring_view language = L"english";
+    // The game folder lies this folder below the folder a player may pick
+    // ("GameData" for Jedi Knight), or empty.
+    std::wstring_view below;
 };
 
 class Game {
@@ -48,22 +54,38 @@ public:
     const GameProfile& profile() const { return *profile_; }
     // The game folder, without a trailing backslash.
     const std::wstring& folder() const { return folder_; }
-    // The folder of its archives, with a trailing backslash: the folder + "\main\".
+    // The folder of its archives that Tarrow manages, with a trailing
+    // backslash: the folder + "\main\".
     std::wstring ArchiveFolder() const;
-    // The name of the archive folder as messages name it ("main").
+    // The name of that folder as messages name it ("main").
     std::wstring ArchiveFolderName() const { return std::wstring(profile_->archiveFolder); }
+
+    // A folder the game loads archives from.
+    struct Place {
+        std::wstring label;   // as the player reads it: "main"
+        std::wstring folder;  // with a trailing backslash
+        bool managed = false;  // the folder Tarrow manages; the others it never changes
+    };
+    // Every folder it loads archives from, weakest first.
+    std::vector<Place> Places() const;
+    // An archive of another place than the managed one is named by its place
+    // and file name ("main\pak0.pk3"); one of the managed place by its file
+    // name alone. These split such a name.
+    static std::wstring FileOf(const std::wstring& qualified);
+    static std::wstring PlaceOf(const std::wstring& qualified);
     const std::wstring_view& Language() const { return profile_->language; }
 
     // One of its own archives, named exactly so: discovery leaves these out of the lists.
     bool IsOwnArchiveName(const std::wstring& fileName) const;
-    // In any letter case, as the file system finds them: Tarrow never replaces,
-    // changes or removes the file that such a name opens.
+    // In any letter case, as the file system finds them, or an archive of
+    // another place: Tarrow never replaces, changes or removes the file that
+    // such a name opens.
     bool IsOwnArchiveFile(const std::wstring& fileName) const;
     // False for an archive the game skips (another language's localized archive,
     // RTCW's archives of the other program).
     bool LoadsArchive(const std::wstring& file) const;
-    // The game's load order of two archive names of one folder: the tiers, then
-    // the names within a tier.
+    // The game's load order of two archives, each named as Places says: the
+    // tiers, then the places, then the names within a place.
     bool LoadsBefore(const std::wstring& a, const std::wstring& b) const;
     // The tier an archive loads in: lower tiers first; 0 for most archives.
     int Tier(const std::wstring& file) const;
@@ -73,6 +95,8 @@ public:
     bool IsGameProgram(const std::wstring& fileName) const;
 
 private:
+    int PlaceIndex(const std::wstring& qualified) const;
+
     const GameProfile* profile_;
     std::wstring folder_;
 };
@@ -93,3 +117,9 @@ const GameProfile& DemoProfile();
 const GameProfile* FindProfile(std::wstring_view id);
 // The demo in a folder.
 Game DemoGame(std::wstring folder);
+// The profiles whose archive folder and own archives the folder holds, best
+// first; the folder may be the game folder or the one above it ("GameData").
+// Each comes with the game folder it found.
+std::vector<Game> RecognizeGames(const std::wstring& folder);
+// What RecognizeGames looks for, in a sentence for the player.
+std::wstring WhatGamesLookLike();

@@ -19,16 +19,16 @@ bool ChangeCoordinator::Run(const Game& game, const ChangePlan& plan, const std:
         return false;
     }
     if (cannotUndo.empty()) {
-        history_.RecordRenames(historyName, plan.steps);
+        history(game).RecordRenames(historyName, plan.steps);
     } else {
-        history_.RecordFixed(historyName, cannotUndo);
+        history(game).RecordFixed(historyName, cannotUndo);
     }
     Follow(plan.steps);
     return true;
 }
 
-void ChangeCoordinator::Made(const std::wstring& historyName, const std::wstring& cannotUndo) {
-    history_.RecordFixed(historyName, cannotUndo);
+void ChangeCoordinator::Made(const Game& game, const std::wstring& historyName, const std::wstring& cannotUndo) {
+    history(game).RecordFixed(historyName, cannotUndo);
 }
 
 bool ChangeCoordinator::Switch(const Game& game, const std::wstring& modName, const std::wstring& from,
@@ -42,7 +42,7 @@ bool ChangeCoordinator::Switch(const Game& game, const std::wstring& modName, co
                MB_OK | MB_ICONWARNING);
         return false;
     }
-    if (outcome.result == ChangeResult::Done) history_.RecordRenames((disabling ? L"Disable " : L"Enable ") + modName, renames);
+    if (outcome.result == ChangeResult::Done) history(game).RecordRenames((disabling ? L"Disable " : L"Enable ") + modName, renames);
     return true;
 }
 
@@ -50,9 +50,9 @@ std::vector<InstalledMod> ChangeCoordinator::Install(const Game& game, const std
     std::vector<InstalledMod> installed = InstallMods(game, downloads);
     for (const InstalledMod& mod : installed) {
         if (mod.replaced) {
-            history_.RecordFixed(L"Replace", L"the old archive is in the Recycle Bin");
+            history(game).RecordFixed(L"Replace", L"the old archive is in the Recycle Bin");
         } else {
-            history_.RecordInstall(mod);
+            history(game).RecordInstall(mod);
         }
     }
     return installed;
@@ -60,7 +60,7 @@ std::vector<InstalledMod> ChangeCoordinator::Install(const Game& game, const std
 
 bool ChangeCoordinator::Remove(const Game& game, const std::wstring& file) {
     if (!RemoveMod(game, file)) return false;
-    history_.RecordFixed(L"Remove", L"the archive is in the Recycle Bin");
+    history(game).RecordFixed(L"Remove", L"the archive is in the Recycle Bin");
     return true;
 }
 
@@ -98,5 +98,5 @@ bool ChangeCoordinator::Forget(const Game& game) {
     return true;
 }
 
-bool ChangeCoordinator::Undo(const Game& game) { return history_.Undo(game); }
-bool ChangeCoordinator::Redo(const Game& game) { return history_.Redo(game); }
+bool ChangeCoordinator::Undo(const Game& game) { return history(game).Undo(game); }
+bool ChangeCoordinator::Redo(const Game& game) { return history(game).Redo(game); }

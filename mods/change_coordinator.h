@@ -3,6 +3,7 @@
 // the journal of the game's archive folder, kept for Undo, and followed by
 // every window. It shows the player what went wrong; it has no window.
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ public:
              const std::wstring& cannotUndo = {});
     // A change of this run made elsewhere (an install, a remove, a save): kept
     // for Undo.
-    void Made(const std::wstring& historyName, const std::wstring& cannotUndo);
+    void Made(const Game& game, const std::wstring& historyName, const std::wstring& cannotUndo);
 
     // Enables or disables a mod by renaming modName + from to modName + to.
     // False, after saying why, when the rename failed; a source that is not
@@ -44,7 +45,8 @@ public:
 
     bool Undo(const Game& game);
     bool Redo(const Game& game);
-    const ChangeHistory& history() const { return history_; }
+    // The changes of this run in the game's archive folder.
+    ChangeHistory& history(const Game& game) { return histories_[game.ArchiveFolder()]; }
 
 private:
     void Follow(const std::vector<ChangeStep>& renames) const {
@@ -52,5 +54,6 @@ private:
     }
 
     Follower follow_;
-    ChangeHistory history_;
+    // By archive folder: each game's Undo takes back only its own changes.
+    std::map<std::wstring, ChangeHistory> histories_;
 };

@@ -40,6 +40,11 @@ void frmModSets::Load(const Game& game, HWND beside) {
     Fill(true);
 }
 
+void frmModSets::Follow(const Game& game) {
+    game_ = game;
+    Fill(false);
+}
+
 void frmModSets::CreateControls() {
     layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Sets of this game folder:", 8, 8, 260, 17, WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
     c_.lvSets = layout_.Add(hwnd_, {IdSets, WC_LISTVIEWW, nullptr, 8, 26, 266, 216,

@@ -27,6 +27,8 @@ public:
     frmModSets& operator=(const frmModSets&) = delete;
 
     void Load(const Game& game, HWND beside = nullptr);
+    // Shows the sets of another game.
+    void Follow(const Game& game);
     const Controls& controls() const { return c_; }
     const std::vector<ModSet>& sets() const { return sets_; }
     // While the game runs it holds its archives: no switch then.

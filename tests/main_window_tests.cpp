@@ -17,7 +17,9 @@
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
 #include "tests/support/test_game.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/ui.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -463,4 +465,101 @@ TEST(InCopy, StartupWithoutTheLibrary) {
 TEST(MainWindowCopy, StartupWithoutTheLibraryWarnsFirst) {
     TempFolder folder;
     EXPECT_EQ(RunInCopy(folder, L"TARROW_NO_LIBRARY", L"1"), 0u);
+}
+
+namespace {
+
+// Tarrow's own keys of the game choice, gone before and after a test.
+struct ForgetGameChoice {
+    ForgetGameChoice() { Forget(); }
+    ~ForgetGameChoice() { Forget(); }
+    static void Forget() {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tarrow", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+        RegDeleteValueW(key, L"Game");
+        RegDeleteValueW(key, L"Game Folder");
+        RegDeleteTreeW(key, L"Added Games");
+        RegDeleteTreeW(key, L"Game Folders");
+        RegCloseKey(key);
+    }
+};
+
+// The File > Game menu as it opens: its items' texts, and which is checked.
+std::vector<std::pair<std::wstring, bool>> GameMenu(HWND main) {
+    HMENU games = GetSubMenu(GetSubMenu(GetMenu(main), 0), 0);
+    SendMessageW(main, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(games), 0);
+    std::vector<std::pair<std::wstring, bool>> items;
+    for (int i = 0; i < GetMenuItemCount(games); ++i) {
+        wchar_t text[512] = {};
+        GetMenuStringW(games, static_cast<UINT>(i), text, 512, MF_BYPOSITION);
+        items.emplace_back(text, (GetMenuState(games, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) != 0);
+    }
+    return items;
+}
+
+}  // namespace
+
+// An OpenArena folder added by hand: the Manager, Load Order and the title
+// follow it, File > Game lists both games, and the demo is one choice away.
+TEST_F(MainWindow, AddsAGameFolderByHandAndEverythingFollows) {
+    ForgetGameChoice forget;
+    game->Add(L"pak0.pk3", MakeZip({"maps/a.bsp"}));
+    game->Add(L"sniper.pk3", MakeZip({"maps/s.bsp"}));
+    TempFolder other;
+    WriteFileBytes(other / L"baseoa\\pak0.pk3", MakeZip({"maps/oasago2.bsp"}));
+    WriteFileBytes(other / L"baseoa\\instagib.pk3", MakeZip({"maps/x.bsp"}));
+    WriteFileBytes(other / L"baseoa\\old.dis", MakeZip({"maps/y.bsp"}));
+    MakeFolder(other / L"nothing here");
+    Start();
+    ASSERT_EQ(Enabled(), Names{L"sniper"});
+    // A folder that holds no game is refused with what Tarrow looked for.
+    prompts.folders.push_back(other / L"nothing here");
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuFileAddGame, 0);
+    ASSERT_FALSE(prompts.MessageTexts().empty());
+    EXPECT_NE(prompts.MessageTexts().back().find(L"Tarrow found no game in"), std::wstring::npos);
+    EXPECT_NE(prompts.MessageTexts().back().find(L"baseoa\\pak0.pk3 (OpenArena)"), std::wstring::npos);
+    EXPECT_EQ(Enabled(), Names{L"sniper"});
+
+    prompts.folders.push_back(other.path());
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsLoadOrder, 0);
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuFileAddGame, 0);
+    EXPECT_EQ(Enabled(), Names{L"instagib"});
+    EXPECT_EQ(Disabled(), Names{L"old"});
+    EXPECT_EQ(WindowText(form->hwnd()), L"Tarrow 0.6 Beta - OpenArena");
+    const LoadOrderReport& report = form->LoadOrder()->report();
+    ASSERT_EQ(report.archives.size(), 2u);
+    EXPECT_EQ(report.archives[0].file, L"instagib.pk3");
+    EXPECT_EQ(report.archives[1].file, L"pak0.pk3");
+
+    const auto menu = GameMenu(form->hwnd());
+    ASSERT_EQ(menu.size(), 4u);
+    EXPECT_EQ(menu[0], std::make_pair(L"Call of Duty Single Player Demo (" + game->folder + L")", false));
+    EXPECT_EQ(menu[1], std::make_pair(L"OpenArena (" + other.path() + L")", true));
+    EXPECT_EQ(menu[3].first, L"Add Game Folder...");
+    // Back to the demo: its title is as it always was.
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuFileGameFirst, 0);
+    EXPECT_EQ(Enabled(), Names{L"sniper"});
+    EXPECT_EQ(WindowText(form->hwnd()), L"Tarrow 0.6 Beta");
+    ASSERT_FALSE(form->LoadOrder()->report().archives.empty());
+    EXPECT_EQ(form->LoadOrder()->report().archives.back().file, L"sniper.pk3");
+}
+
+TEST_F(MainWindow, StartsWithTheGameChosenLast) {
+    ForgetGameChoice forget;
+    game->Add(L"sniper.pk3");
+    auto other = std::make_unique<TempFolder>();
+    WriteFileBytes(*other / L"baseoa\\pak0.pk3", MakeZip({"maps/oasago2.bsp"}));
+    WriteFileBytes(*other / L"baseoa\\instagib.pk3", MakeZip({"maps/x.bsp"}));
+    Start();
+    prompts.folders.push_back(other->path());
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuFileAddGame, 0);
+    form.reset();
+    Start();
+    EXPECT_EQ(Enabled(), Names{L"instagib"});
+    EXPECT_EQ(WindowText(form->hwnd()), L"Tarrow 0.6 Beta - OpenArena");
+    // Its folder gone, Tarrow starts with the demo.
+    form.reset();
+    other.reset();
+    Start();
+    EXPECT_EQ(Enabled(), Names{L"sniper"});
 }

@@ -15,6 +15,7 @@
 #include "core/handles.h"
 #include "core/text.h"
 #include "mods/mod_library.h"
+#include "tests/support/engine.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
 
@@ -119,48 +120,11 @@ TEST(Reorder, OnlyTarrowsOwnPrefixIsTakenAway) {
 
 namespace {
 
-// The path of a Windows file as Wine's Unix side sees it.
-std::string UnixPath(const std::wstring& path) {
-    using ToUnix = char* (*)(const wchar_t*);
-    const auto convert = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!convert) return {};
-    char* unix = convert(path.c_str());
-    std::string out = unix ? unix : "";
-    HeapFree(GetProcessHeap(), 0, unix);
-    return out;
-}
-
-// The open engine's load order of the game folder, weakest first. Wine starts
-// it as a Unix process, whose handle cannot be waited for and whose output
-// does not reliably reach a pipe of ours: it writes its console to a log in
-// its home folder, and the log's last line says when it is done.
+// The open engine's load order of the game folder, weakest first.
 Names EngineOrder(const TempFolder& game) {
-    const TempFolder home;
-    std::wstring command = L"Z:\\usr\\lib\\ioquake3\\ioq3ded +set dedicated 1 +set net_enabled 0 +set logfile 2 "
-                           L"+set fs_basepath \"" + Utf8ToWide(UnixPath(game.path())) + L"\" +set fs_homepath \"" +
-                           Utf8ToWide(UnixPath(home.path())) + L"\" +set com_basegame main +path +echo tarrow-probe-done +quit";
-    STARTUPINFOW si{sizeof si};
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return {};
-    const ProcessHandle process(pi.hProcess), thread(pi.hThread);
-    std::string output;
-    for (int tries = 0; tries < 200 && output.find("tarrow-probe-done") == std::string::npos; ++tries) {
-        Sleep(50);
-        output = ReadFileBytes(home / L"main\\qconsole.log");
-    }
-    // It writes its config at quit: let it finish before its home folder goes.
-    Sleep(200);
-    // "path" lists "<base>/main/<archive> (N files)", strongest first.
     Names order;
-    for (size_t at = 0; at < output.size();) {
-        size_t end = output.find('\n', at);
-        if (end == std::string::npos) end = output.size();
-        const std::string line = output.substr(at, end - at);
-        at = end + 1;
-        const size_t files = line.rfind(" files)"), open = line.rfind(" ("), slash = line.rfind("/main/");
-        if (files == std::string::npos || open == std::string::npos || slash == std::string::npos || slash > open) continue;
-        order.insert(order.begin(), Utf8ToWide(line.substr(slash + 6, open - slash - 6)));
+    for (const std::wstring& archive : AskEngine({L"Z:\\usr\\lib\\ioquake3\\ioq3ded", L"main\\qconsole.log", game.path(), L"main"}).order) {
+        order.push_back(archive.substr(archive.find(L'/') + 1));
     }
     return order;
 }

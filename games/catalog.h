@@ -1,0 +1,31 @@
+#pragma once
+// The games Tarrow knows on this machine: the demo, each game found through
+// its installer's registry values, the folders set in Options for games other
+// than the demo, and the folders added by hand. What Tarrow keeps of them lies
+// under HKEY_CURRENT_USER\Software\Tarrow; it never writes a game's own keys.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "games/game.h"
+
+struct KnownGame {
+    Game game;
+    std::wstring where;  // how it was found: "registry", "Options", "added by hand"
+};
+
+// demoFolder: the demo's folder as its registry value gives it; empty or "\"
+// when it is not installed.
+std::vector<KnownGame> FindKnownGames(const std::wstring& demoFolder);
+// The menu's text for a game: "<game> (<folder>)".
+std::wstring KnownGameText(const KnownGame& known);
+
+// Keeps a folder added by hand; the platform's result code.
+long KeepAddedGame(const Game& game);
+// Keeps the folder set in Options for a game other than the demo.
+long KeepGameFolder(const GameProfile& profile, const std::wstring& folder);
+// The folder set in Options for a game other than the demo; empty when none.
+std::wstring KeptGameFolder(const GameProfile& profile);
+// The game chosen last, and its folder.
+long KeepChosenGame(const Game& game);
+std::optional<Game> ChosenGame();

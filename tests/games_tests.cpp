@@ -1,0 +1,203 @@
+// The games of the engine family, each by its own rules: the rules as a
+// table, the recognition of a folder, and the real engines that Debian ships
+// asked on random folders what they load and which copy of a file they take.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "compat/load_order.h"
+#include "compat/reorder.h"
+#include "core/text.h"
+#include "games/game.h"
+#include "tests/support/engine.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/zip_builder.h"
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+const GameProfile& Profile(const wchar_t* id) {
+    const GameProfile* profile = FindProfile(id);
+    if (!profile) throw std::runtime_error("no profile");
+    return *profile;
+}
+
+// What the game loads of these names, weakest first.
+Names Loads(const Game& game, Names names) {
+    names.erase(std::remove_if(names.begin(), names.end(), [&](const std::wstring& n) { return !game.LoadsArchive(n); }),
+                names.end());
+    std::stable_sort(names.begin(), names.end(), [&](const auto& a, const auto& b) { return game.LoadsBefore(a, b); });
+    return names;
+}
+
+Names Archives(const LoadOrderReport& report) {
+    Names names;
+    for (const LoadOrderArchive& archive : report.archives) names.push_back(archive.file);
+    return names;
+}
+
+}  // namespace
+
+TEST(GameRules, EachRuleLoadsAndSkipsAsItsEngine) {
+    const struct {
+        const wchar_t* profile;
+        Names present, loads;
+    } cases[] = {
+        // Plain: every archive by name, letters as capitals, "_" after them.
+        {L"q3", {L"pak0.pk3", L"zz.pk3", L"a.pk3", L"Z_b.pk3", L"localized_german_x.pk3"},
+         {L"a.pk3", L"localized_german_x.pk3", L"pak0.pk3", L"zz.pk3", L"Z_b.pk3"}},
+        // Call of Duty: the localized archives of the game's language first, the others not at all.
+        {L"cod-demo", {L"pak0.pk3", L"localized_english_pak0.pk3", L"localized_german_x.pk3", L"a.pk3", L"zz.pk3"},
+         {L"localized_english_pak0.pk3", L"a.pk3", L"pak0.pk3", L"zz.pk3"}},
+        // RTCW multiplayer, as iowolfded printed it: mp_ as zz_, no sp_, no real zz_ in small letters.
+        {L"rtcw-mp",
+         {L"pak0.pk3", L"mp_pak0.pk3", L"zzz.pk3", L"sp_pak1.pk3", L"zz_mine.pk3", L"ZZ_upper.pk3", L"a.pk3", L"Mp_x.pk3"},
+         {L"a.pk3", L"Mp_x.pk3", L"pak0.pk3", L"zzz.pk3", L"mp_pak0.pk3", L"ZZ_upper.pk3"}},
+        {L"rtcw-sp", {L"pak0.pk3", L"sp_pak1.pk3", L"mp_pak0.pk3", L"zzz.pk3", L"zz_mine.pk3", L"a.pk3"},
+         {L"a.pk3", L"pak0.pk3", L"zzz.pk3", L"sp_pak1.pk3"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Loads(Game(Profile(c.profile), L"C:\\g"), c.present), c.loads) << c.profile;
+    }
+}
+
+TEST(GameRules, AnExpansionLoadsAboveItsBaseAndItsArchivesAreMarked) {
+    TempFolder game;
+    for (const wchar_t* name : {L"main\\pak0.pk3", L"main\\localized_english_pak0.pk3", L"main\\m.pk3",
+                                L"uo\\pakuo00.pk3", L"uo\\localized_english_pakuo00.pk3", L"uo\\u.pk3"}) {
+        WriteFileBytes(game / name, MakeZip({"maps/x.bsp"}));
+    }
+    const Game uo(Profile(L"coduo"), game.path());
+    const LoadOrderReport report = BuildLoadOrder(uo);
+    EXPECT_EQ(Archives(report), (Names{L"main\\localized_english_pak0.pk3", L"localized_english_pakuo00.pk3",
+                                       L"main\\m.pk3", L"main\\pak0.pk3", L"pakuo00.pk3", L"u.pk3"}));
+    // The base game's archives are never Tarrow's to rename.
+    EXPECT_TRUE(uo.IsOwnArchiveFile(L"main\\m.pk3"));
+    EXPECT_FALSE(uo.IsOwnArchiveFile(L"u.pk3"));
+    // A mod of uo cannot be moved below main's archives.
+    const ReorderPlan plan = PlanReorder(uo, {L"main\\localized_english_pak0.pk3", L"localized_english_pakuo00.pk3",
+                                              L"u.pk3", L"main\\m.pk3", L"main\\pak0.pk3", L"pakuo00.pk3"},
+                                         Archives(report));
+    EXPECT_FALSE(plan.failure.empty());
+}
+
+TEST(GameRules, AReorderNeverGivesANameTheGameSkips) {
+    const Game rtcw(Profile(L"rtcw-mp"), L"C:\\g");
+    const Names present = Loads(rtcw, {L"pak0.pk3", L"mp_pak0.pk3", L"zz_a.pk3", L"b.pk3", L"ZZ_c.pk3", L"d.pk3"});
+    Names wanted = present;
+    std::rotate(wanted.begin(), wanted.begin() + 1, wanted.end());
+    const ReorderPlan plan = PlanReorder(rtcw, {L"b.pk3", L"d.pk3", L"pak0.pk3", L"ZZ_c.pk3", L"mp_pak0.pk3"}, present);
+    for (const ChangeStep& step : plan.renames) EXPECT_TRUE(rtcw.LoadsArchive(step.to)) << step.to;
+}
+
+TEST(Recognize, AFolderIsKnownByItsArchiveFolderAndOwnArchives) {
+    TempFolder root;
+    WriteFileBytes(root / L"q3\\baseq3\\pak0.pk3", "PK");
+    WriteFileBytes(root / L"q3\\baseq3\\pak8.pk3", "PK");
+    WriteFileBytes(root / L"oa\\baseoa\\pak1-maps.pk3", "PK");
+    WriteFileBytes(root / L"jka\\GameData\\base\\assets0.pk3", "PK");
+    WriteFileBytes(root / L"jka\\GameData\\base\\assets3.pk3", "PK");
+    WriteFileBytes(root / L"demo\\main\\pak0.pk3", "PK");
+    WriteFileBytes(root / L"demo\\main\\localized_english_pak0.pk3", "PK");
+    for (const wchar_t* name : {L"pak0.pk3", L"sp_pak1.pk3", L"mp_pak0.pk3", L"mp_bin.pk3"}) {
+        WriteFileBytes(root / (std::wstring(L"rtcw\\main\\") + name), "PK");
+    }
+    MakeFolder(root / L"empty\\main");
+    auto ids = [&](const wchar_t* folder) {
+        std::vector<std::wstring> found;
+        for (const Game& game : RecognizeGames(root / folder)) found.push_back(std::wstring(game.profile().id) + L" " + game.folder().substr(root.path().size()));
+        return found;
+    };
+    EXPECT_EQ(ids(L"q3"), (Names{L"q3 \\q3"}));
+    EXPECT_EQ(ids(L"oa"), (Names{L"openarena \\oa"}));
+    // Jedi Knight's game folder is GameData, whichever of the two is picked.
+    EXPECT_EQ(ids(L"jka"), (Names{L"jka \\jka\\GameData"}));
+    EXPECT_EQ(ids(L"jka\\GameData"), (Names{L"jka \\jka\\GameData"}));
+    EXPECT_EQ(ids(L"demo"), (Names{L"cod-demo \\demo"}));
+    // Both programs of RTCW share its folder.
+    EXPECT_EQ(ids(L"rtcw"), (Names{L"rtcw-mp \\rtcw", L"rtcw-sp \\rtcw"}));
+    EXPECT_TRUE(ids(L"empty").empty());
+    EXPECT_TRUE(ids(L"nowhere").empty());
+}
+
+namespace {
+
+// A random archive name of the pieces that the rules treat apart.
+std::wstring RandomName(unsigned& seed) {
+    static const wchar_t* pieces[] = {L"mp_", L"sp_", L"zz_", L"ZZ_", L"zz", L"a", L"B", L"_", L"~", L"0", L"pak", L"Mp_", L"[x]"};
+    auto random = [&](unsigned below) { return (seed = seed * 1103515245u + 12345u) / 65536u % below; };
+    std::wstring name;
+    for (unsigned i = 0, n = 1 + random(3); i < n; ++i) name += pieces[random(std::size(pieces))];
+    return name + L".pk3";
+}
+
+// Random folders for a game: each archive holds shared.txt and a file of its
+// own; the engine's load order and its choice of shared.txt are the report's.
+// The folder is named for the test: RTCW's engine checks its own archives in main.
+void HoldAgainstEngine(const wchar_t* id, const wchar_t* program, const wchar_t* log, unsigned seed) {
+    GameProfile profile = Profile(id);
+    profile.archiveFolder = L"probe";
+    const std::wstring folder(profile.archiveFolder);
+    for (int round = 0; round < 4; ++round) {
+        TempFolder game;
+        // The engines want a default.cfg to start; a loose one is no archive.
+        WriteFileBytes(game / (folder + L"\\default.cfg"), "// probe\n");
+        Names present;
+        while (present.size() < 12) {
+            const std::wstring name = RandomName(seed);
+            if (std::any_of(present.begin(), present.end(), [&](const std::wstring& p) { return EqualNoCase(p, name); })) continue;
+            present.push_back(name);
+            WriteFileBytes(game / (folder + L"\\" + name), MakeZip({"shared.txt", "own" + std::to_string(present.size()) + ".txt"}));
+        }
+        const LoadOrderReport report = BuildLoadOrder(Game(profile, game.path()));
+        const EngineAnswer engine = AskEngine({program, folder + L"\\" + log, game.path(), folder, L"", {"shared.txt"}});
+        Names expected;
+        for (const std::wstring& file : Archives(report)) expected.push_back(folder + L"/" + file);
+        EXPECT_EQ(engine.order, expected) << id << " round " << round;
+        ASSERT_FALSE(report.archives.empty());
+        EXPECT_EQ(engine.which.at("shared.txt"), expected.back()) << id << " round " << round;
+    }
+}
+
+}  // namespace
+
+TEST(Referee, Ioquake3LoadsWhatThePlainRuleSays) {
+    ASSERT_TRUE(PathExists(L"Z:\\usr\\lib\\ioquake3\\ioq3ded")) << "scripts/setup installs ioquake3-server";
+    // A folder other than baseq3: the engine runs without Quake III's own archives.
+    HoldAgainstEngine(L"openarena", L"Z:\\usr\\lib\\ioquake3\\ioq3ded", L"qconsole.log", 17);
+}
+
+TEST(Referee, IortcwLoadsWhatTheMultiplayerRuleSays) {
+    ASSERT_TRUE(PathExists(L"Z:\\usr\\lib\\rtcw\\iowolfded")) << "scripts/setup installs rtcw-server from contrib";
+    HoldAgainstEngine(L"rtcw-mp", L"Z:\\usr\\lib\\rtcw\\iowolfded", L"rtcwconsole.log", 29);
+}
+
+TEST(Referee, OpenArenasRealArchivesLoadInTheEnginesOrder) {
+    const std::wstring root = L"Z:\\usr\\share\\games\\openarena";
+    ASSERT_TRUE(PathExists(root + L"\\baseoa\\pak0.pk3")) << "scripts/setup installs openarena-server and its data";
+    const std::vector<Game> games = RecognizeGames(root);
+    ASSERT_EQ(games.size(), 1u);
+    EXPECT_EQ(games.front().profile().id, L"openarena");
+    const LoadOrderReport report = BuildLoadOrder(games.front());
+    // Files that several archives hold, one from each holder that wins some.
+    std::vector<std::string> asked;
+    std::vector<std::wstring> winners;
+    for (const SharedFile& file : report.shared) {
+        const std::wstring& winner = report.archives[file.holders.back()].file;
+        if (std::find(winners.begin(), winners.end(), winner) != winners.end() || file.path.find(L' ') != std::wstring::npos) continue;
+        winners.push_back(winner);
+        std::wstring path = file.path;
+        std::replace(path.begin(), path.end(), L'\\', L'/');
+        asked.push_back(WideToUtf8(path));
+    }
+    const EngineAnswer engine = AskEngine({L"Z:\\usr\\lib\\ioquake3\\ioq3ded", L"baseoa\\qconsole.log", root, L"baseoa", L"", asked});
+    Names expected;
+    for (const std::wstring& file : Archives(report)) expected.push_back(L"baseoa/" + file);
+    EXPECT_EQ(engine.order, expected);
+    for (size_t i = 0; i < asked.size(); ++i) EXPECT_EQ(engine.which.at(asked[i]), L"baseoa/" + winners[i]) << asked[i];
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The open engines that Debian ships, asked what they load: their "path" and
+// "which" commands, run under Wine as Unix programs.
+#include <map>
+#include <string>
+#include <vector>
+
+// The path of a Windows file as Wine's Unix side sees it.
+std::string UnixPath(const std::wstring& path);
+
+struct EngineRun {
+    std::wstring program;  // "Z:\\usr\\lib\\ioquake3\\ioq3ded"
+    std::wstring log;      // the console log below the home folder: "main\\qconsole.log"
+    std::wstring base;     // fs_basepath, a Windows folder
+    std::wstring basegame;  // com_basegame
+    std::wstring extra;    // more of the command line, before the commands
+    std::vector<std::string> which;  // files to ask "which" of
+};
+
+struct EngineAnswer {
+    // The archives it loads, weakest first, each as "<folder>/<file>".
+    std::vector<std::wstring> order;
+    // For each file asked, "<folder>/<archive>" of the copy it takes, or "<folder>" for a loose file.
+    std::map<std::string, std::wstring> which;
+};
+
+EngineAnswer AskEngine(const EngineRun& run);
