@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <unordered_set>
 
 #include "archive/unzip_api.h"
 #include "archive/zip_format.h"
 #include "compat/inventory.h"
+#include "core/directory.h"
 #include "core/file_system.h"
 #include "core/text.h"
 #include "mods/mod_library.h"
@@ -173,6 +175,13 @@ public:
 
 private:
     void Load(const std::wstring& file);
+    // The loose files of the managed folder that an archive also holds, as a
+    // row of their own where the game searches them.
+    void AddLooseFiles();
+    void WalkLooseFiles(const std::wstring& folder, const std::string& relative,
+                        const std::unordered_set<std::uint64_t>& held, ArchiveListing& loose) const;
+    // Takes a listing into the report at a place of the load order.
+    void Insert(std::size_t at, const std::wstring& file, std::shared_ptr<const ArchiveListing> listing);
     void Pair();
     void PairGroup(std::vector<const Occurrence*>& group);
     FileCopy CopyOf(const Occurrence& o) const {
@@ -224,6 +233,7 @@ LoadOrderReport Builder::Build() {
     for (const auto& file : archives) {
         if (game_.LoadsArchive(file)) Load(file);
     }
+    AddLooseFiles();
     distinct_.assign(report_.archives.size(), 0);
     replacedByGame_.assign(report_.archives.size(), 0);
     Pair();
@@ -235,6 +245,65 @@ LoadOrderReport Builder::Build() {
     std::stable_sort(archives.begin(), archives.end(), EngineNameBefore);
     for (const auto& file : archives) AddProblems(file, disabled);
     return std::move(report_);
+}
+
+void Builder::AddLooseFiles() {
+    const bool first = game_.profile().looseFilesFirst;
+    // The old programs search loose files before only the localized archives.
+    if (!first && std::none_of(report_.archives.begin(), report_.archives.end(),
+                               [&](const LoadOrderArchive& a) { return game_.Tier(a.file) < 0; })) {
+        return;
+    }
+    std::unordered_set<std::uint64_t> held;
+    for (const auto& digest : digests_) {
+        for (const auto& [hash, entry] : digest->files) held.insert(hash);
+    }
+    auto loose = std::make_shared<ArchiveListing>();
+    WalkLooseFiles(main_, "", held, *loose);
+    if (loose->entries.empty()) return;
+    // Where the game searches them among the archives loaded.
+    std::size_t at = 0;
+    while (at < report_.archives.size() && game_.LoadsBefore(report_.archives[at].file, Game::LooseFiles)) ++at;
+    if (at == 0) return;  // the weakest of all: they replace nothing
+    Insert(at, Game::LooseFiles, std::move(loose));
+}
+
+void Builder::WalkLooseFiles(const std::wstring& folder, const std::string& relative,
+                             const std::unordered_set<std::uint64_t>& held, ArchiveListing& loose) const {
+    DirectoryWalk walk(folder + L"*");
+    for (WIN32_FIND_DATAW entry{}; walk.Next(entry) && loose.entries.size() < kMaxEntriesPerArchive;) {
+        const std::string name = WideToUtf8(entry.cFileName);
+        if (IsFolder(entry)) {
+            WalkLooseFiles(folder + entry.cFileName + L"\\", relative + name + "/", held, loose);
+            continue;
+        }
+        // The folder's own archives, and Tarrow's files, are no game files.
+        const std::wstring file = entry.cFileName;
+        if (relative.empty() && (EndsWithNoCase(file, L".pk3") || EndsWithNoCase(file, DisabledExtension) ||
+                                 file.starts_with(L"~tarrow-"))) {
+            continue;
+        }
+        const std::string path = relative + name;
+        if (!held.count(PathHash(path))) continue;
+        // No CRC is read: a loose file counts as a copy of its own.
+        loose.AddPlain(path, {0, 0, false, 0xFFFFFFFFu, FileSystem::SizeOf(entry)});
+    }
+}
+
+void Builder::Insert(std::size_t at, const std::wstring& file, std::shared_ptr<const ArchiveListing> listing) {
+    LoadOrderArchive archive{file};
+    archive.game = true;
+    const std::shared_ptr<const Digest> digest = DigestOf(listing);
+    archive.files = static_cast<int>(digest->files.size());
+    const auto place = static_cast<std::ptrdiff_t>(at);
+    report_.archives.insert(report_.archives.begin() + place, std::move(archive));
+    listings_.insert(listings_.begin() + place, std::move(listing));
+    digests_.insert(digests_.begin() + place, digest);
+    // The pairing takes the occurrences archive by archive.
+    occurrences_.clear();
+    for (std::uint32_t i = 0; i < digests_.size(); ++i) {
+        for (const auto& [hash, entry] : digests_[i]->files) occurrences_.push_back({hash, i, entry});
+    }
 }
 
 void Builder::Load(const std::wstring& file) {

@@ -71,6 +71,14 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
     return done;
 }
 
+// Which of loose files and archives the game takes, said for every game but
+// the demo, whose label is as it always was.
+std::wstring LooseFilesNote(const Game& game) {
+    if (&game.profile() == &DemoProfile()) return {};
+    return game.profile().looseFilesFirst ? L"   (its loose files win over every archive)"
+                                          : L"   (its archives win over its loose files)";
+}
+
 }  // namespace
 
 frmLoadOrder::~frmLoadOrder() { Unload(); }
@@ -122,7 +130,7 @@ void frmLoadOrder::Rebuild(const Game& game) {
     }
     game_ = game;
     const std::wstring folder = game.ArchiveFolder();
-    SetWindowTextW(c_.lblFolder, (L"Folder: " + folder.substr(0, folder.size() - 1)).c_str());
+    SetWindowTextW(c_.lblFolder, (L"Folder: " + folder.substr(0, folder.size() - 1) + LooseFilesNote(game)).c_str());
     {
         BusyCursor busy;
         try {
@@ -243,7 +251,10 @@ void frmLoadOrder::Preview(const ReorderPlan& plan, const LoadOrderReport& after
 
 void frmLoadOrder::cmdApply_Click() {
     std::vector<std::wstring> wanted;
-    for (const LoadOrderArchive& archive : report_.archives) wanted.push_back(archive.file);
+    for (const LoadOrderArchive& archive : report_.archives) {
+        // The loose files keep the place the game searches them at.
+        if (archive.file != Game::LooseFiles) wanted.push_back(archive.file);
+    }
     Preview(PlanReorder(game_, wanted, TakenNames()), report_, L"Reorder");
 }
 

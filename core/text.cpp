@@ -34,6 +34,10 @@ std::string WideToAnsi(std::wstring_view wide) { return ToCodePage(CP_ACP, wide)
 std::wstring AnsiToWide(std::string_view ansi) { return FromCodePage(CP_ACP, ansi); }
 std::wstring ToDecimal(long long n) { return std::to_wstring(n); }
 
+bool EndsWithNoCase(std::wstring_view s, std::wstring_view end) {
+    return s.size() >= end.size() && EqualNoCase(s.substr(s.size() - end.size()), end);
+}
+
 bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
     return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
            CSTR_EQUAL;

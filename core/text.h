@@ -11,6 +11,7 @@ std::wstring AnsiToWide(std::string_view ansi);
 std::wstring ToDecimal(long long n);
 // Equal without regard to case, as the file system compares names.
 bool EqualNoCase(std::wstring_view a, std::wstring_view b);
+bool EndsWithNoCase(std::wstring_view s, std::wstring_view end);
 // The last part of a path, after its last "\\" or "/".
 std::wstring FileNameOf(const std::wstring& path);
 // A file name without its extension of a dot and three letters (".pk3").

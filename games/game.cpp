@@ -62,6 +62,12 @@ std::wstring Game::PlaceOf(const std::wstring& qualified) {
     return slash == std::wstring::npos ? std::wstring() : qualified.substr(0, slash);
 }
 
+std::wstring Game::PathOf(const std::wstring& qualified) const {
+    const std::wstring place = PlaceOf(qualified);
+    if (place.empty()) return ArchiveFolder() + qualified;
+    return folder_ + L"\\" + place + L"\\" + FileOf(qualified);
+}
+
 int Game::PlaceIndex(const std::wstring& qualified) const {
     const std::wstring place = PlaceOf(qualified);
     const auto& bases = profile_->baseFolders;
@@ -78,7 +84,7 @@ bool Game::IsOwnArchiveName(const std::wstring& fileName) const {
 }
 
 bool Game::IsOwnArchiveFile(const std::wstring& fileName) const {
-    if (!PlaceOf(fileName).empty()) return true;
+    if (!PlaceOf(fileName).empty() || fileName == LooseFiles) return true;
     return std::any_of(profile_->ownArchives.begin(), profile_->ownArchives.end(),
                        [&](std::wstring_view own) { return MatchesOwn(fileName, own, true); });
 }
@@ -108,6 +114,10 @@ bool Game::LoadsBefore(const std::wstring& a, const std::wstring& b) const {
     if (x != y) return x < y;
     const int p = PlaceIndex(a), q = PlaceIndex(b);
     if (p != q) return p < q;
+    // Within its folder, the loose files row goes before or after every archive.
+    const int looseRank = profile_->looseFilesFirst ? 1 : -1;
+    const int r = a == LooseFiles ? looseRank : 0, s = b == LooseFiles ? looseRank : 0;
+    if (r != s) return r < s;
     return EngineNameBefore(SortName(FileOf(a)), SortName(FileOf(b)));
 }
 

@@ -73,6 +73,12 @@ public:
     // name alone. These split such a name.
     static std::wstring FileOf(const std::wstring& qualified);
     static std::wstring PlaceOf(const std::wstring& qualified);
+    // The row that stands for the loose files of the managed folder, in the
+    // load order as the game searches them: after its archives for the open
+    // engines, before them for the old programs.
+    static constexpr wchar_t LooseFiles[] = L"loose files";
+    // The file an archive so named is.
+    std::wstring PathOf(const std::wstring& qualified) const;
     const std::wstring_view& Language() const { return profile_->language; }
 
     // One of its own archives, named exactly so: discovery leaves these out of the lists.

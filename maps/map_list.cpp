@@ -54,10 +54,11 @@ struct Found {
     std::map<std::string, Holders> maps, pictures, arenas;
 };
 
-Found FindFiles(const std::wstring& main, const LoadOrderReport& report) {
+Found FindFiles(const Game& game, const LoadOrderReport& report) {
     Found found;
     for (std::size_t a = 0; a < report.archives.size(); ++a) {
-        const auto listing = ListArchive(main + report.archives[a].file);
+        if (report.archives[a].file == Game::LooseFiles) continue;
+        const auto listing = ListArchive(game.PathOf(report.archives[a].file));
         for (const auto& entry : listing->entries) {
             if (entry.folder) continue;
             const std::string_view stored = listing->Stored(entry);
@@ -128,12 +129,11 @@ std::string ReadEntry(const std::wstring& archivePath, const std::wstring& entry
 }
 
 std::vector<GameMap> ListMaps(const Game& game, const LoadOrderReport& report) {
-    const std::wstring main = game.ArchiveFolder();
-    const Found found = FindFiles(main, report);
+    const Found found = FindFiles(game, report);
     std::map<std::wstring, std::wstring> longNames;
     for (const auto& [path, holders] : found.arenas) {
         const std::string text =
-            ReadEntry(main + report.archives[holders.archives.back()].file, Utf8ToWide(holders.spelt), 1u << 20);
+            ReadEntry(game.PathOf(report.archives[holders.archives.back()].file), Utf8ToWide(holders.spelt), 1u << 20);
         for (auto& [map, longName] : ReadArenas(text)) {
             std::wstring key = map;
             CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));

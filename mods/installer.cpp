@@ -33,10 +33,6 @@ constexpr std::array<const wchar_t*, 20> kGameFolders{
     L"mp",        L"shaders", L"shock",        L"skins",  L"sound",            L"soundaliases", L"ui",
     L"video",     L"weapons", L"xanim",        L"xmodel", L"xmodelparts",      L"xmodelsurfs"};
 
-bool EndsWithNoCase(std::wstring_view s, std::wstring_view end) {
-    return s.size() >= end.size() && EqualNoCase(s.substr(s.size() - end.size()), end);
-}
-
 
 // A download to put in main as name + ".pk3".
 struct Item {

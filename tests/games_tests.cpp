@@ -137,9 +137,10 @@ std::wstring RandomName(unsigned& seed) {
 }
 
 // Random folders for a game: each archive holds shared.txt and a file of its
-// own; the engine's load order and its choice of shared.txt are the report's.
-// The folder is named for the test: RTCW's engine checks its own archives in main.
-void HoldAgainstEngine(const wchar_t* id, const wchar_t* program, const wchar_t* log, unsigned seed) {
+// own, and every other folder a loose shared.txt; the engine's load order and
+// its choice of shared.txt are the report's. The folder is named for the test:
+// RTCW's engine checks its own archives in main.
+void HoldAgainstEngine(const wchar_t* id, const wchar_t* program, const wchar_t* log, unsigned seed, bool withLoose) {
     GameProfile profile = Profile(id);
     profile.archiveFolder = L"probe";
     const std::wstring folder(profile.archiveFolder);
@@ -147,6 +148,8 @@ void HoldAgainstEngine(const wchar_t* id, const wchar_t* program, const wchar_t*
         TempFolder game;
         // The engines want a default.cfg to start; a loose one is no archive.
         WriteFileBytes(game / (folder + L"\\default.cfg"), "// probe\n");
+        const bool loose = withLoose && round % 2 == 1;
+        if (loose) WriteFileBytes(game / (folder + L"\\shared.txt"), "loose");
         Names present;
         while (present.size() < 12) {
             const std::wstring name = RandomName(seed);
@@ -157,10 +160,16 @@ void HoldAgainstEngine(const wchar_t* id, const wchar_t* program, const wchar_t*
         const LoadOrderReport report = BuildLoadOrder(Game(profile, game.path()));
         const EngineAnswer engine = AskEngine({program, folder + L"\\" + log, game.path(), folder, L"", {"shared.txt"}});
         Names expected;
-        for (const std::wstring& file : Archives(report)) expected.push_back(folder + L"/" + file);
+        for (const std::wstring& file : Archives(report)) {
+            if (file != Game::LooseFiles) expected.push_back(folder + L"/" + file);
+        }
         EXPECT_EQ(engine.order, expected) << id << " round " << round;
-        ASSERT_FALSE(report.archives.empty());
-        EXPECT_EQ(engine.which.at("shared.txt"), expected.back()) << id << " round " << round;
+        const auto shared = std::find_if(report.shared.begin(), report.shared.end(),
+                                         [](const SharedFile& f) { return f.path == L"shared.txt"; });
+        ASSERT_NE(shared, report.shared.end());
+        const std::wstring& winner = report.archives[shared->holders.back()].file;
+        EXPECT_EQ(winner == Game::LooseFiles, loose);
+        EXPECT_EQ(engine.which.at("shared.txt"), loose ? folder : folder + L"/" + winner) << id << " round " << round;
     }
 }
 
@@ -169,12 +178,14 @@ void HoldAgainstEngine(const wchar_t* id, const wchar_t* program, const wchar_t*
 TEST(Referee, Ioquake3LoadsWhatThePlainRuleSays) {
     ASSERT_TRUE(PathExists(L"Z:\\usr\\lib\\ioquake3\\ioq3ded")) << "scripts/setup installs ioquake3-server";
     // A folder other than baseq3: the engine runs without Quake III's own archives.
-    HoldAgainstEngine(L"openarena", L"Z:\\usr\\lib\\ioquake3\\ioq3ded", L"qconsole.log", 17);
+    HoldAgainstEngine(L"openarena", L"Z:\\usr\\lib\\ioquake3\\ioq3ded", L"qconsole.log", 17, true);
 }
 
 TEST(Referee, IortcwLoadsWhatTheMultiplayerRuleSays) {
     ASSERT_TRUE(PathExists(L"Z:\\usr\\lib\\rtcw\\iowolfded")) << "scripts/setup installs rtcw-server from contrib";
-    HoldAgainstEngine(L"rtcw-mp", L"Z:\\usr\\lib\\rtcw\\iowolfded", L"rtcwconsole.log", 29);
+    // iortcw searches loose files first, as ioquake3 does; the retail program
+    // that the profile describes searches them last, so none are laid here.
+    HoldAgainstEngine(L"rtcw-mp", L"Z:\\usr\\lib\\rtcw\\iowolfded", L"rtcwconsole.log", 29, false);
 }
 
 TEST(Referee, OpenArenasRealArchivesLoadInTheEnginesOrder) {

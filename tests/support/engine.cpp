@@ -68,7 +68,9 @@ EngineAnswer AskEngine(const EngineRun& run) {
         at = end + 1;
         const size_t files = line.rfind(" files)"), open = line.rfind(" (");
         if (files != std::string::npos && open != std::string::npos) strongestFirst.push_back(LastTwo(line.substr(0, open)));
-        const size_t found = line.find("\" found in \"");
+        // "found in" an archive; ioquake3 says "found at" for a loose file.
+        size_t found = line.find("\" found in \"");
+        if (found == std::string::npos) found = line.find("\" found at \"");
         if (line.rfind("File \"", 0) == 0 && found != std::string::npos) {
             const std::string file = line.substr(6, found - 6);
             std::string where = line.substr(found + 12);
