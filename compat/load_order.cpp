@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <unordered_set>
 
 #include "archive/unzip_api.h"
 #include "archive/zip_format.h"
@@ -178,8 +177,8 @@ private:
     // The loose files of the managed folder that an archive also holds, as a
     // row of their own where the game searches them.
     void AddLooseFiles();
-    void WalkLooseFiles(const std::wstring& folder, const std::string& relative,
-                        const std::unordered_set<std::uint64_t>& held, ArchiveListing& loose) const;
+    void WalkLooseFiles(const std::wstring& folder, const std::string& relative, ArchiveListing& loose) const;
+    bool HeldByAnArchive(std::uint64_t hash) const;
     // Takes a listing into the report at a place of the load order.
     void Insert(std::size_t at, const std::wstring& file, std::shared_ptr<const ArchiveListing> listing);
     void Pair();
@@ -254,12 +253,8 @@ void Builder::AddLooseFiles() {
                                [&](const LoadOrderArchive& a) { return game_.Tier(a.file) < 0; })) {
         return;
     }
-    std::unordered_set<std::uint64_t> held;
-    for (const auto& digest : digests_) {
-        for (const auto& [hash, entry] : digest->files) held.insert(hash);
-    }
     auto loose = std::make_shared<ArchiveListing>();
-    WalkLooseFiles(main_, "", held, *loose);
+    WalkLooseFiles(main_, "", *loose);
     if (loose->entries.empty()) return;
     // Where the game searches them among the archives loaded.
     std::size_t at = 0;
@@ -268,13 +263,20 @@ void Builder::AddLooseFiles() {
     Insert(at, Game::LooseFiles, std::move(loose));
 }
 
-void Builder::WalkLooseFiles(const std::wstring& folder, const std::string& relative,
-                             const std::unordered_set<std::uint64_t>& held, ArchiveListing& loose) const {
+bool Builder::HeldByAnArchive(std::uint64_t hash) const {
+    // Each digest's files are sorted by hash.
+    return std::any_of(digests_.begin(), digests_.end(), [&](const auto& digest) {
+        const auto found = std::lower_bound(digest->files.begin(), digest->files.end(), std::make_pair(hash, std::uint32_t{0}));
+        return found != digest->files.end() && found->first == hash;
+    });
+}
+
+void Builder::WalkLooseFiles(const std::wstring& folder, const std::string& relative, ArchiveListing& loose) const {
     DirectoryWalk walk(folder + L"*");
     for (WIN32_FIND_DATAW entry{}; walk.Next(entry) && loose.entries.size() < kMaxEntriesPerArchive;) {
         const std::string name = WideToUtf8(entry.cFileName);
         if (IsFolder(entry)) {
-            WalkLooseFiles(folder + entry.cFileName + L"\\", relative + name + "/", held, loose);
+            WalkLooseFiles(folder + entry.cFileName + L"\\", relative + name + "/", loose);
             continue;
         }
         // The folder's own archives, and Tarrow's files, are no game files.
@@ -284,7 +286,7 @@ void Builder::WalkLooseFiles(const std::wstring& folder, const std::string& rela
             continue;
         }
         const std::string path = relative + name;
-        if (!held.count(PathHash(path))) continue;
+        if (!HeldByAnArchive(PathHash(path))) continue;
         // No CRC is read: a loose file counts as a copy of its own.
         loose.AddPlain(path, {0, 0, false, 0xFFFFFFFFu, FileSystem::SizeOf(entry)});
     }

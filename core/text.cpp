@@ -45,6 +45,10 @@ bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
 
 std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 
+std::wstring FolderLabel(const std::wstring& folder) {
+    return FileNameOf(std::wstring(WithoutTrailingBackslashes(folder, 0)));
+}
+
 std::wstring WithoutExtension(const std::wstring& fileName) {
     const size_t n = fileName.size();
     return n >= 4 && fileName[n - 4] == L'.' ? fileName.substr(0, n - 4) : fileName;

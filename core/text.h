@@ -14,6 +14,8 @@ bool EqualNoCase(std::wstring_view a, std::wstring_view b);
 bool EndsWithNoCase(std::wstring_view s, std::wstring_view end);
 // The last part of a path, after its last "\\" or "/".
 std::wstring FileNameOf(const std::wstring& path);
+// A folder's own name, as messages give it: "main" for "C:\\Game\\main\\".
+std::wstring FolderLabel(const std::wstring& folder);
 // A file name without its extension of a dot and three letters (".pk3").
 std::wstring WithoutExtension(const std::wstring& fileName);
 // A path without its trailing backslashes, keeping at least its first keep

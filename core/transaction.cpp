@@ -238,10 +238,10 @@ std::vector<LeftFile> LeftTemporaryFiles(const std::wstring& folder) {
     return left;
 }
 
-std::wstring LeftFilesQuestion(const std::vector<LeftFile>& files) {
+std::wstring LeftFilesQuestion(const std::wstring& folder, const std::vector<LeftFile>& files) {
     // Most are partial copies, but one may be an archive that a replace had
     // set aside: the Recycle Bin keeps it, where the player can still find it.
-    std::wstring text = L"A Tarrow that was stopped halfway left these temporary files in main:\r\n";
+    std::wstring text = L"A Tarrow that was stopped halfway left these temporary files in " + FolderLabel(folder) + L":\r\n";
     for (const LeftFile& file : files) text += L"\r\n" + file.name + L", " + ToDecimal(static_cast<long long>(file.size)) + L" bytes";
     return text + L"\r\n\r\nSend them to the Recycle Bin?";
 }
@@ -301,10 +301,11 @@ DWORD RunStep(const std::wstring& folder, const ChangeStep& step, ChangeOutcome&
 }
 
 // The message for what a failed change could not put back; its journal stays.
-std::wstring NotPutBackMessage(const std::wstring& what, const std::vector<std::wstring>& stuck) {
-    std::wstring text = L"Tarrow could not finish " + what + L", and it could not put main back as it was:\r\n";
+std::wstring NotPutBackMessage(const std::wstring& folder, const std::wstring& what, const std::vector<std::wstring>& stuck) {
+    const std::wstring label = FolderLabel(folder);
+    std::wstring text = L"Tarrow could not finish " + what + L", and it could not put " + label + L" back as it was:\r\n";
     for (const std::wstring& line : stuck) text += L"\r\n" + line;
-    return text + L"\r\n\r\nIts journal, main\\" + JournalName +
+    return text + L"\r\n\r\nIts journal, " + label + L"\\" + JournalName +
            L", stays: Tarrow puts the rest right before the next change and at its next start, once the "
            L"archive is free.";
 }
@@ -316,7 +317,7 @@ ChangeOutcome Failure(const std::wstring& folder, const ChangePlan& plan, size_t
     if (!report.stuck.empty()) {
         keepJournal = true;
         outcome.result = ChangeResult::Failed;
-        outcome.message = NotPutBackMessage(plan.what, report.stuck);
+        outcome.message = NotPutBackMessage(folder, plan.what, report.stuck);
     }
     return outcome;
 }
@@ -440,6 +441,7 @@ RecoveryOutcome RecoverChange(const std::wstring& folder) {
     if (!file.valid()) return {};
     const journal::Parsed parsed = journal::Parse(ReadJournal(file));
     RecoveryOutcome outcome;
+    outcome.folder = FolderLabel(folder);
     if (!parsed.ok) {
         unsigned long error = 0;
         outcome.refused = Utf8ToWide(parsed.problem);
@@ -469,27 +471,28 @@ RecoveryOutcome RecoverChange(const std::wstring& folder) {
 }
 
 std::wstring RecoveryMessage(const RecoveryOutcome& outcome) {
+    const std::wstring& main = outcome.folder;
     if (!outcome.refused.empty()) {
-        std::wstring text = L"Tarrow found a journal of a change in main that it will not play back: " +
+        std::wstring text = L"Tarrow found a journal of a change in " + main + L" that it will not play back: " +
                             outcome.refused + L". Nothing was renamed, written or sent to the Recycle Bin.";
         if (outcome.setAside.empty()) {
-            return text + L" Tarrow could not set it aside; it is main\\" + JournalName + L".";
+            return text + L" Tarrow could not set it aside; it is " + main + L"\\" + JournalName + L".";
         }
-        return text + L" The journal is now main\\" + outcome.setAside + L".";
+        return text + L" The journal is now " + main + L"\\" + outcome.setAside + L".";
     }
     if (!outcome.found) return {};
     const std::wstring stopped = L"Tarrow was stopped while " + outcome.what + L".";
     if (!outcome.stuck.empty()) {
-        std::wstring text = stopped + L" It could not put main back as it was:\r\n";
+        std::wstring text = stopped + L" It could not put " + main + L" back as it was:\r\n";
         for (const std::wstring& line : outcome.stuck) text += L"\r\n" + line;
-        return text + L"\r\n\r\nIts journal, main\\" + JournalName +
+        return text + L"\r\n\r\nIts journal, " + main + L"\\" + JournalName +
                L", stays: Tarrow tries again before the next change and at its next start. Close the program "
-               L"that holds the archive, or choose Edit > Forget this change to leave main as it is now.";
+               L"that holds the archive, or choose Edit > Forget this change to leave " + main + L" as it is now.";
     }
     if (outcome.completed) return stopped + L" The change had been made, and it stands.";
     std::wstring text = stopped + L" The folder is as it was before.";
     if (outcome.skipped.empty()) return text;
-    text += L" These archives were no longer in main, so they were left out:\r\n";
+    text += L" These archives were no longer in " + main + L", so they were left out:\r\n";
     for (const std::wstring& line : outcome.skipped) text += L"\r\n" + line;
     return text;
 }

@@ -113,6 +113,8 @@ struct RecoveryOutcome {
     // A journal that was refused whole, unplayed: what was wrong with it, and
     // the name it was set aside under in the folder.
     std::wstring refused, setAside;
+    // The folder's name, as the messages give it: "main".
+    std::wstring folder = L"main";
 };
 
 // Puts right a change that no running Tarrow holds: every renamed file gets
@@ -139,7 +141,7 @@ struct LeftFile {
 };
 std::vector<LeftFile> LeftTemporaryFiles(const std::wstring& folder);
 // The question that names them with their sizes; Yes sends them to the Recycle Bin.
-std::wstring LeftFilesQuestion(const std::vector<LeftFile>& files);
+std::wstring LeftFilesQuestion(const std::wstring& folder, const std::vector<LeftFile>& files);
 // Sends them to the Recycle Bin, never deleting one for good; for each one
 // that stays, a line with its name and why.
 std::vector<std::wstring> RecycleLeftFiles(const std::wstring& folder, const std::vector<LeftFile>& files);

@@ -71,7 +71,7 @@ void ChangeCoordinator::Recover(const Game& game) {
     if (!message.empty()) MsgBox(message, MB_OK | (outcome.stuck.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
     if (!outcome.stuck.empty()) return;
     const std::vector<LeftFile> left = LeftTemporaryFiles(folder);
-    if (left.empty() || MsgBox(LeftFilesQuestion(left), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    if (left.empty() || MsgBox(LeftFilesQuestion(folder, left), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     const std::vector<std::wstring> stayed = RecycleLeftFiles(folder, left);
     if (stayed.empty()) return;
     std::wstring text = L"These files stay in " + game.ArchiveFolderName() + L":\r\n";

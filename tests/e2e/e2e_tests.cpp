@@ -33,9 +33,8 @@ std::wstring DistFolder() {
 }
 
 // Saves what the screen shows of one window.
-void SaveWindow(HWND window, const std::wstring& path) {
-    RECT r{};
-    GetWindowRect(window, &r);
+// The screen inside a rectangle, as a bitmap file.
+void SaveRect(const RECT& r, const std::wstring& path) {
     const int w = r.right - r.left, h = r.bottom - r.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -56,6 +55,12 @@ void SaveWindow(HWND window, const std::wstring& path) {
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+}
+
+void SaveWindow(HWND window, const std::wstring& path) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    SaveRect(r, path);
 }
 
 class ScreenOnFailure : public ::testing::EmptyTestEventListener {
@@ -264,6 +269,20 @@ HWND OpenPopupMenu() {
             if (std::wstring(name) != L"#32768" || !IsWindowVisible(w)) return TRUE;
             *reinterpret_cast<HWND*>(p) = w;
             return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Every open menu, the menu bar's popup first.
+std::vector<HWND> PopupMenus() {
+    std::vector<HWND> found;
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            wchar_t name[16]{};
+            GetClassNameW(w, name, 16);
+            if (std::wstring(name) == L"#32768" && IsWindowVisible(w)) reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+            return TRUE;
         },
         reinterpret_cast<LPARAM>(&found));
     return found;
@@ -738,6 +757,32 @@ TEST(Screenshots, OfTheDemo) {
     ASSERT_NE(editor, nullptr);
     PumpUntil([] { return false; }, 500);
     SaveWindow(editor, out + L"\\editor.bmp");
+    SendMessageW(editor, WM_CLOSE, 0, 0);
+
+    // File > Game, opened from the keyboard: the demo checked, OpenArena below it.
+    SetForegroundWindow(main);
+    Ready(main);
+    RECT frame{};
+    GetWindowRect(main, &frame);
+    MoveTo(GetDesktopWindow(), frame.left + 4, frame.bottom + 40);
+    PressKey(VK_F10);
+    PressKey(VK_DOWN);
+    ASSERT_TRUE(PumpUntil([] { return OpenPopupMenu() != nullptr; }, 3000));
+    PressKey(VK_RIGHT);
+    RECT shot = frame;
+    EXPECT_TRUE(PumpUntil([&] { return PopupMenus().size() == 2; }, 3000));
+    PumpUntil([] { return false; }, 300);
+    for (HWND popup : PopupMenus()) {
+        RECT r{};
+        GetWindowRect(popup, &r);
+        UnionRect(&shot, &shot, &r);
+    }
+    SaveRect(shot, out + L"\\game-menu.bmp");
+    // The second game, chosen: the Manager and the title follow it.
+    PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(Until([&] { return TextOf(main) == L"Tarrow 0.6 Beta - OpenArena"; })) << TextOf(main);
+    EXPECT_TRUE(Until([&] { return ListItems(enabled) == Names{L"ctf-flags", L"zz-instagib"}; }));
     SendMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(tarrow.Exited());
 }
