@@ -39,7 +39,7 @@ std::wstring GameRunner::ChooseProgram(HWND owner, const Game& game) {
     const auto chosen = CurrentPrompts().OpenFileName(owner, L"Choose the game program", game.folder(),
                                                       L"Programs (*.exe)\0*.exe\0"s);
     if (!chosen) return {};
-    if (const long error = KeepGameProgram(*chosen)) {
+    if (const long error = KeepGameProgram(game, *chosen)) {
         MsgBox(L"Tarrow could not keep the choice: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
     }
     return *chosen;

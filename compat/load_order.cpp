@@ -522,7 +522,7 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
         for (const auto& other : disabled) {
             if (!EqualNoCase(other, mod.c_str())) continue;
             Problem(file,
-                    L"It is also in main as " + other + DisabledExtension +
+                    L"It is also in " + game_.ArchiveFolderName() + L" as " + other + DisabledExtension +
                         L". Tarrow cannot switch this mod until one of them is gone.",
                     ProblemKind::Duplicate);
             break;

@@ -280,7 +280,7 @@ std::wstring SaveInformation(const Game& game, const std::wstring& archivePath, 
     const std::wstring file = FileNameOf(archivePath);
     const DWORD attributes = GetFileAttributesW(archivePath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return file + L" is no longer in main: it was switched, removed or renamed. Tarrow wrote nothing.";
+        return file + L" is no longer in " + FolderLabel(archivePath.substr(0, archivePath.size() - file.size())) + L": it was switched, removed or renamed. Tarrow wrote nothing.";
     }
     if (game.IsOwnArchiveFile(file)) return file + L" is the game's own archive. Tarrow never changes it.";
     if (attributes & FILE_ATTRIBUTE_READONLY) return file + L" is read-only. Tarrow wrote nothing.";

@@ -7,8 +7,9 @@
 #include "games/game.h"
 
 inline constexpr wchar_t GameProgramValue[] = L"Game Program";
+inline constexpr wchar_t GameProgramsKey[] = L"Game Programs";
 
 // The program to start, or the empty text when there is none to be found.
 std::wstring FindGameProgram(const Game& game);
-// Keeps the player's choice; the platform's result code.
-long KeepGameProgram(const std::wstring& path);
+// Keeps the player's choice for the game; the platform's result code.
+long KeepGameProgram(const Game& game, const std::wstring& path);

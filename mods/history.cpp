@@ -39,9 +39,9 @@ std::wstring Obstacle(const std::wstring& main, const std::vector<ChangeStep>& r
         }
     };
     for (const ChangeStep& step : renames) {
-        if (!exists(step.from)) return step.from + L" is no longer in main.";
+        if (!exists(step.from)) return step.from + L" is no longer in " + FolderLabel(main) + L".";
         // A rename that changes only the letter case meets its own file.
-        if (!EqualNoCase(step.from, step.to) && exists(step.to)) return step.to + L" is in main again.";
+        if (!EqualNoCase(step.from, step.to) && exists(step.to)) return step.to + L" is in " + FolderLabel(main) + L" again.";
         set(step.from, false);
         set(step.to, true);
     }
@@ -103,7 +103,7 @@ bool ChangeHistory::Undo(const Game& game) {
     if (entry.install) {
         const std::wstring& file = entry.install->file;
         if (!FileSystem::Exists(main + file)) {
-            Say(L"Tarrow could not undo " + entry.name + L": " + file + L" is no longer in main. Nothing was changed.");
+            Say(L"Tarrow could not undo " + entry.name + L": " + file + L" is no longer in " + FolderLabel(main) + L". Nothing was changed.");
             undo_.pop_back();
             return false;
         }

@@ -207,7 +207,7 @@ bool Installer::Accept(const Item& item, std::wstring& existing, std::wstring& p
     if (existing.empty()) return true;
     // A disabled mod stays disabled, and a placed one keeps its place: the new archive takes its name.
     if (EndsWithNoCase(existing, DisabledExtension) || TarrowPrefixLength(existing) > 0) placed = existing;
-    const std::wstring question = L"Replace " + item.name + L"?\r\n\r\nNow in main: " +
+    const std::wstring question = L"Replace " + item.name + L"?\r\n\r\nNow in " + FolderLabel(main_) + L": " +
                                   DescribeArchive(existing, main_ + existing) + L"\r\nNew: " +
                                   DescribeArchive(placed, item.source);
     return MsgBox(question, MB_YESNO | MB_ICONQUESTION) == IDYES;
@@ -241,7 +241,7 @@ void Installer::RefuseFailed(const ChangeOutcome& outcome, const std::wstring& e
     if (!outcome.message.empty()) return Refuse(outcome.message);
     // The steps: the copy, its check, then the renames.
     if (outcome.step == 1) {
-        return Refuse(L"Tarrow could not install " + placed + L": the copy in main does not read back.");
+        return Refuse(L"Tarrow could not install " + placed + L": the copy in " + FolderLabel(main_) + L" does not read back.");
     }
     if (outcome.step >= 2 && !existing.empty()) return Refuse(outcome.Failure(L"Tarrow could not replace " + existing));
     Refuse(outcome.Failure(L"Tarrow could not install " + placed));
@@ -250,7 +250,7 @@ void Installer::RefuseFailed(const ChangeOutcome& outcome, const std::wstring& e
 bool Installer::Again(const InstalledMod& mod) {
     const std::wstring name = WithoutExtension(mod.file);
     if (!Existing(name).empty()) {
-        Refuse(mod.file + L" is in main again, so Tarrow did not install it again.");
+        Refuse(mod.file + L" is in " + FolderLabel(main_) + L" again, so Tarrow did not install it again.");
         return false;
     }
     Item item{mod.download, name, mod.download, mod.entry};

@@ -13,6 +13,7 @@
 #include "compat/reorder.h"
 #include "core/text.h"
 #include "games/game.h"
+#include "mods/game_program.h"
 #include "tests/support/engine.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
@@ -211,4 +212,22 @@ TEST(Referee, OpenArenasRealArchivesLoadInTheEnginesOrder) {
     for (const std::wstring& file : Archives(report)) expected.push_back(L"baseoa/" + file);
     EXPECT_EQ(engine.order, expected);
     for (size_t i = 0; i < asked.size(); ++i) EXPECT_EQ(engine.which.at(asked[i]), L"baseoa/" + winners[i]) << asked[i];
+}
+
+// The program the player chose for the demo is not another game's.
+TEST(GamePrograms, EachGameStartsItsOwnProgram) {
+    TempFolder folder;
+    WriteFileBytes(folder / L"CoDSP.exe", "MZ");
+    WriteFileBytes(folder / L"openarena.exe", "MZ");
+    WriteFileBytes(folder / L"chosen.exe", "MZ");
+    const Game demo = DemoGame(folder.path()), arena(Profile(L"openarena"), folder.path());
+    EXPECT_EQ(FindGameProgram(demo), folder / L"CoDSP.exe");
+    ASSERT_EQ(KeepGameProgram(demo, folder / L"chosen.exe"), ERROR_SUCCESS);
+    EXPECT_EQ(FindGameProgram(demo), folder / L"chosen.exe");
+    EXPECT_EQ(FindGameProgram(arena), folder / L"openarena.exe");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tarrow", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    RegDeleteValueW(key, GameProgramValue);
+    RegDeleteTreeW(key, GameProgramsKey);
+    RegCloseKey(key);
 }
