@@ -6,6 +6,7 @@
 #include "core/registry.h"
 #include "core/settings.h"
 #include "core/text.h"
+#include "games/steam.h"
 
 namespace {
 
@@ -32,11 +33,16 @@ void Add(std::vector<KnownGame>& games, Game game, const wchar_t* where) {
     if (HoldsArchiveFolder(game)) games.push_back({std::move(game), where});
 }
 
+std::vector<std::pair<std::wstring, std::wstring>> RegistryOf(const GameProfile& profile) {
+    std::vector<std::pair<std::wstring, std::wstring>> places;
+    for (const RegistryPlace& place : profile.registry) places.emplace_back(place.key, place.value);
+    return places;
+}
+
 // The folder an installer's registry value names, in the 32-bit view.
-std::wstring InstalledFolder(const GameProfile& profile) {
-    for (const RegistryPlace& place : profile.registry) {
-        const std::wstring value = RegValueText(
-            GetRegistryValue(HKEY_LOCAL_MACHINE, std::wstring(place.key), std::wstring(place.value)));
+std::wstring InstalledFolder(const GameProfile& profile, const std::vector<std::pair<std::wstring, std::wstring>>& places) {
+    for (const auto& [key, name] : places) {
+        const std::wstring value = RegValueText(GetRegistryValue(HKEY_LOCAL_MACHINE, key, name));
         const std::wstring clean = value.substr(0, value.find(L'\0'));
         if (!clean.empty()) return Below(profile, clean);
     }
@@ -53,9 +59,15 @@ std::vector<KnownGame> FindKnownGames(const std::wstring& demoFolder) {
         // The folder set in Options is the player's word over the installer's.
         if (const std::wstring kept = KeptGameFolder(profile); !kept.empty()) {
             Add(games, Game(profile, kept), L"Options");
-        } else if (const std::wstring installed = InstalledFolder(profile); !installed.empty()) {
+        } else if (const std::wstring installed = InstalledFolder(profile, RegistryOf(profile)); !installed.empty()) {
             Add(games, Game(profile, installed), L"registry");
         }
+    }
+    for (Game& game : SteamGames(SteamLibraries())) Add(games, std::move(game), L"Steam");
+    for (const GameProfile& profile : GameProfiles()) {
+        if (profile.gogId.empty()) continue;
+        const std::wstring path = InstalledFolder(profile, {{L"SOFTWARE\\GOG.com\\Games\\" + std::wstring(profile.gogId), L"PATH"}});
+        if (!path.empty()) Add(games, Game(profile, path), L"GOG");
     }
     for (const auto& [folder, id] : ReadSettings(kAddedKey)) {
         if (const GameProfile* profile = FindProfile(id)) Add(games, Game(*profile, folder), L"added by hand");

@@ -11,7 +11,7 @@
 
 struct KnownGame {
     Game game;
-    std::wstring where;  // how it was found: "registry", "Options", "added by hand"
+    std::wstring where;  // how it was found: "registry", "Options", "Steam", "added by hand"
 };
 
 // demoFolder: the demo's folder as its registry value gives it; empty or "\"

@@ -43,6 +43,10 @@ struct GameProfile {
     // The game folder lies this folder below the folder a player may pick
     // ("GameData" for Jedi Knight), or empty.
     std::wstring_view below;
+    // Its Steam application, whose appmanifest names its folder; 0 for none.
+    int steamApp = 0;
+    // Its GOG.com id, under whose key its installer writes PATH; empty for none.
+    std::wstring_view gogId;
 };
 
 class Game {

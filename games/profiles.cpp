@@ -32,6 +32,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .rule = OrderRule::Localized,
             .programs = {L"CoDSP.exe", L"CoDMP.exe"},
             .registry = {{L"SOFTWARE\\Activision\\Call of Duty", L"InstallPath"}},
+            // Unsure.
+            .steamApp = 2620,
         },
         {
             .id = L"coduo",
@@ -44,6 +46,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .rule = OrderRule::Localized,
             .programs = {L"CoDUOSP.exe", L"CoDUOMP.exe"},
             .registry = {{L"SOFTWARE\\Activision\\Call of Duty United Offensive", L"InstallPath"}},
+            // Unsure.
+            .steamApp = 2640,
         },
         {
             .id = L"q3",
@@ -55,6 +59,8 @@ const std::vector<GameProfile>& GameProfiles() {
             // Quake III 1.32 searches loose files after archives; ioquake3 before (unsure which one runs).
             .programs = {L"quake3.exe", L"ioquake3*.exe"},
             .registry = {{L"SOFTWARE\\Id\\Quake III Arena", L"INSTALLPATH"}},
+            .steamApp = 2200,
+            .gogId = L"1441704920",
         },
         {
             .id = L"q3ta",
@@ -65,6 +71,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .programs = {L"quake3.exe", L"ioquake3*.exe"},
             // Team Arena installs into Quake III's folder and key.
             .registry = {{L"SOFTWARE\\Id\\Quake III Arena", L"INSTALLPATH"}},
+            .steamApp = 2350,
         },
         {
             .id = L"openarena",
@@ -90,6 +97,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .registry = {{L"SOFTWARE\\Activision\\Return to Castle Wolfenstein", L"InstallPath"},
                          {L"SOFTWARE\\Activision\\Return to Castle Wolfenstein - Game of The Year Edition",
                           L"InstallPath"}},
+            .steamApp = 9010,
+            .gogId = L"1441704976",
         },
         {
             .id = L"rtcw-mp",
@@ -103,6 +112,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .registry = {{L"SOFTWARE\\Activision\\Return to Castle Wolfenstein", L"InstallPath"},
                          {L"SOFTWARE\\Activision\\Return to Castle Wolfenstein - Game of The Year Edition",
                           L"InstallPath"}},
+            .steamApp = 9010,
+            .gogId = L"1441704976",
         },
         {
             .id = L"et",
@@ -160,6 +171,7 @@ const std::vector<GameProfile>& GameProfiles() {
                          {L"SOFTWARE\\LucasArts Entertainment Company LLC\\Star Wars JK II Jedi Outcast\\1.0",
                           L"InstallPath"}},
             .below = L"GameData",
+            .steamApp = 6030,
         },
         {
             .id = L"jka",
@@ -170,6 +182,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .registry = {{L"SOFTWARE\\LucasArts\\Star Wars Jedi Knight Jedi Academy\\1.0", L"Install Path"},
                          {L"SOFTWARE\\LucasArts\\Star Wars Jedi Knight Jedi Academy\\1.0", L"InstallPath"}},
             .below = L"GameData",
+            .steamApp = 6020,
         },
         {
             .id = L"ef",

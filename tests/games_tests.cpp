@@ -12,9 +12,12 @@
 #include "compat/load_order.h"
 #include "compat/reorder.h"
 #include "core/text.h"
+#include "games/catalog.h"
 #include "games/game.h"
+#include "games/steam.h"
 #include "mods/game_program.h"
 #include "tests/support/engine.h"
+#include "tests/support/registry_key.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
 
@@ -150,19 +153,24 @@ void HoldAgainstEngine(const wchar_t* id, const wchar_t* program, const wchar_t*
         // The engines want a default.cfg to start; a loose one is no archive.
         WriteFileBytes(game / (folder + L"\\default.cfg"), "// probe\n");
         const bool loose = withLoose && round % 2 == 1;
-        if (loose) WriteFileBytes(game / (folder + L"\\shared.txt"), "loose");
+        const std::wstring archives = game / folder + L"\\";
+        if (loose) WriteFileBytes(archives + L"shared.txt", "loose");
         Names present;
         while (present.size() < 12) {
             const std::wstring name = RandomName(seed);
             if (std::any_of(present.begin(), present.end(), [&](const std::wstring& p) { return EqualNoCase(p, name); })) continue;
             present.push_back(name);
-            WriteFileBytes(game / (folder + L"\\" + name), MakeZip({"shared.txt", "own" + std::to_string(present.size()) + ".txt"}));
+            WriteFileBytes(archives + name, MakeZip({"shared.txt", "own" + std::to_string(present.size()) + ".txt"}));
         }
         const LoadOrderReport report = BuildLoadOrder(Game(profile, game.path()));
-        const EngineAnswer engine = AskEngine({program, folder + L"\\" + log, game.path(), folder, L"", {"shared.txt"}});
+        std::wstring logPath = folder;
+        logPath += L"\\";
+        logPath += log;
+        const EngineAnswer engine = AskEngine({program, logPath, game.path(), folder, L"", {"shared.txt"}});
+        const std::wstring place = folder + L"/";
         Names expected;
         for (const std::wstring& file : Archives(report)) {
-            if (file != Game::LooseFiles) expected.push_back(folder + L"/" + file);
+            if (file != Game::LooseFiles) expected.push_back(place + file);
         }
         EXPECT_EQ(engine.order, expected) << id << " round " << round;
         const auto shared = std::find_if(report.shared.begin(), report.shared.end(),
@@ -170,7 +178,7 @@ void HoldAgainstEngine(const wchar_t* id, const wchar_t* program, const wchar_t*
         ASSERT_NE(shared, report.shared.end());
         const std::wstring& winner = report.archives[shared->holders.back()].file;
         EXPECT_EQ(winner == Game::LooseFiles, loose);
-        EXPECT_EQ(engine.which.at("shared.txt"), loose ? folder : folder + L"/" + winner) << id << " round " << round;
+        EXPECT_EQ(engine.which.at("shared.txt"), loose ? folder : place + winner) << id << " round " << round;
     }
 }
 
@@ -230,4 +238,99 @@ TEST(GamePrograms, EachGameStartsItsOwnProgram) {
     RegDeleteValueW(key, GameProgramValue);
     RegDeleteTreeW(key, GameProgramsKey);
     RegCloseKey(key);
+}
+
+TEST(Steam, ReadsTheLibrariesOfEveryLayoutInAnyLetterCase) {
+    EXPECT_EQ(LibrariesIn("\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\"1\"\n\t\"1\"\t\"D:\\\\SteamLibrary\"\n"
+                          "\t\"2\"\t\"E:/Games/Steam/\"\n}\n"),
+              (Names{L"D:\\SteamLibrary", L"E:\\Games\\Steam"}));
+    EXPECT_EQ(LibrariesIn("\"LIBRARYFOLDERS\" { \"0\" { \"PATH\" \"C:\\\\Steam\" \"apps\" { \"2200\" \"1\" } }\n"
+                          "\"1\" { \"path\" \"D:\\\\Lib\" \"mounted\" \"1\" } \"contentstatsid\" \"9\" }"),
+              (Names{L"C:\\Steam", L"D:\\Lib"}));
+    EXPECT_EQ(LibrariesIn("\"InstallConfigStore\" { \"Software\" { \"Valve\" { \"Steam\" { \"baseinstallfolder_1\" "
+                          "\"F:\\\\Steam Games\" \"Accounts\" { } } } } }"),
+              (Names{L"F:\\Steam Games"}));
+    // Truncated, binary, or deeper than Steam writes: nothing.
+    EXPECT_TRUE(LibrariesIn("\"libraryfolders\" { \"0\" { \"path\" \"C:\\\\Pro").empty());
+    EXPECT_TRUE(LibrariesIn(std::string("\x00\x01libraryfolders\x02\xFF", 18)).empty());
+    EXPECT_TRUE(LibrariesIn("\"libraryfolders\" " + std::string(10000, '{') + std::string(10000, '}')).empty());
+}
+
+namespace {
+
+// Steam's key in the test prefix, as Steam's installer writes it, gone again after.
+struct SteamKey {
+    explicit SteamKey(const std::wstring& folder) {
+        std::wstring path = folder;
+        std::replace(path.begin(), path.end(), L'\\', L'/');
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Valve\\Steam", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+        RegSetValueExW(key, L"SteamPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    ~SteamKey() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Valve"); }
+};
+
+// A path as Steam writes it in its files: each "\\" doubled.
+std::string Escaped(const std::wstring& path) {
+    std::string out;
+    for (const char c : WideToUtf8(path)) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return out;
+}
+
+std::string Manifest(const std::string& installdir) {
+    return "\"AppState\"\n{\n\t\"appid\"\t\"1\"\n\t\"installdir\"\t\"" + installdir + "\"\n}\n";
+}
+
+}  // namespace
+
+// A Steam folder with libraries in every file Steam keeps them in, some of
+// them damaged or hostile: each game is found by its manifest, and a broken
+// file costs only its own library or game.
+TEST(Steam, FindsEachGameByItsManifestAndSkipsWhatIsBroken) {
+    TempFolder root;
+    const std::wstring steam = root / L"Steam", a = root / L"LibA", b = root / L"LibB", c = root / L"LibC";
+    // The older copy is damaged, nested deeper than Steam writes; the master names A and B.
+    WriteFileBytes(steam + L"\\steamapps\\libraryfolders.vdf", "\"libraryfolders\" " + std::string(10000, '{'));
+    WriteFileBytes(steam + L"\\config\\libraryfolders.vdf",
+                   "\"libraryfolders\" { \"0\" { \"path\" \"" + Escaped(steam) + "\" } \"1\" { \"path\" \"" + Escaped(a) +
+                       "\" } \"2\" { \"path\" \"" + Escaped(b) + "\" } }");
+    WriteFileBytes(steam + L"\\config\\config.vdf",
+                   "\"InstallConfigStore\" { \"Software\" { \"Valve\" { \"Steam\" { \"BaseInstallFolder_1\" \"" +
+                       Escaped(c) + "\" } } } }");
+    // Quake III in the Steam folder; Jedi Academy in A; RTCW's manifest in B truncated;
+    // in C a manifest that would lead out of its library, and one of 50 MB.
+    WriteFileBytes(steam + L"\\steamapps\\appmanifest_2200.acf", Manifest("Quake 3 Arena"));
+    WriteFileBytes(steam + L"\\steamapps\\common\\Quake 3 Arena\\baseq3\\pak0.pk3", "PK");
+    WriteFileBytes(a + L"\\steamapps\\appmanifest_6020.acf", Manifest("Jedi Academy"));
+    WriteFileBytes(a + L"\\steamapps\\common\\Jedi Academy\\GameData\\base\\assets0.pk3", "PK");
+    WriteFileBytes(b + L"\\steamapps\\appmanifest_9010.acf", Manifest("Return to Castle Wolfenstein").substr(0, 40));
+    WriteFileBytes(b + L"\\steamapps\\common\\Return to Castle Wolfenstein\\main\\pak0.pk3", "PK");
+    WriteFileBytes(c + L"\\steamapps\\appmanifest_2350.acf", Manifest("..\\\\..\\\\LibA"));
+    WriteFileBytes(c + L"\\steamapps\\appmanifest_6030.acf", Manifest("Outcast") + std::string(50u << 20, ' '));
+    WriteFileBytes(c + L"\\steamapps\\common\\Outcast\\GameData\\base\\assets0.pk3", "PK");
+    SteamKey key(steam);
+    EXPECT_EQ(SteamLibraries(), (Names{steam, a, b, c}));
+    std::vector<std::wstring> found;
+    for (const Game& game : SteamGames(SteamLibraries())) found.push_back(std::wstring(game.profile().id) + L" " + game.folder());
+    EXPECT_EQ(found, (Names{L"q3 " + steam + L"\\steamapps\\common\\Quake 3 Arena",
+                            L"jka " + a + L"\\steamapps\\common\\Jedi Academy\\GameData"}));
+    // File > Game lists them as found through Steam.
+    const std::vector<KnownGame> known = FindKnownGames(L"");
+    ASSERT_EQ(known.size(), 2u);
+    EXPECT_EQ(known[0].where, L"Steam");
+    EXPECT_EQ(known[1].game.profile().id, L"jka");
+}
+
+TEST(Gog, FindsAGameByItsInstallersKey) {
+    TempFolder folder;
+    WriteFileBytes(folder / L"baseq3\\pak0.pk3", "PK");
+    TestRegistryKey key(L"SOFTWARE\\GOG.com\\Games\\1441704920");
+    key.SetText(L"PATH", folder.path());
+    const std::vector<KnownGame> known = FindKnownGames(L"");
+    ASSERT_EQ(known.size(), 1u);
+    EXPECT_EQ(known[0].game.profile().id, L"q3");
+    EXPECT_EQ(known[0].game.folder(), folder.path());
+    EXPECT_EQ(known[0].where, L"GOG");
 }
