@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
-#include <shlobj.h>
 
 #include "archive/unzip.h"
 #include "compat/conflicts.h"
@@ -79,7 +78,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Form_DropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_INITMENUPOPUP:
-        if (reinterpret_cast<HMENU>(wParam) == GameSubmenu(GetMenu(hwnd_))) FillGames(reinterpret_cast<HMENU>(wParam));
+        if (reinterpret_cast<HMENU>(wParam) == GameSubmenu(GetMenu(hwnd_))) {
+            chooser_.Fill(reinterpret_cast<HMENU>(wParam), game_, Globals::GamePath);
+        }
         UpdateMenuItems(reinterpret_cast<HMENU>(wParam));
         return 0;
     case WM_ENTERMENULOOP:
@@ -117,6 +118,7 @@ void frmMain::Form_Load() {
     AddCommandKey('Z', hwnd_, mnuEditUndo);
     AddCommandKey('Y', hwnd_, mnuEditRedo);
     AddCommandKey(VK_F5, hwnd_, mnuToolsPlay, false);
+    chooser_.Attach(hwnd_, [this](const Game& game) { ChooseGame(game); });
     windows_.Attach({hwnd_,
                      [this](const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo) {
                          return coordinator_.Run(game_, plan, historyName, cannotUndo);
@@ -168,7 +170,7 @@ void frmMain::OnCommand(int id, int code, HWND from) {
     switch (id) {
     case mnuFileExit: SendMessageW(hwnd_, WM_CLOSE, 0, 0); return;
     case mnuFileOptions: OpenOptions(); return;
-    case mnuFileAddGame: mnuFileAddGame_Click(); return;
+    case mnuFileAddGame: chooser_.AddFolder(); return;
     case mnuAboutAbout: windows_.OpenAbout(); return;
     case mnuAboutChanges: windows_.OpenChanges(); return;
     case mnuToolsLoadOrder: windows_.OpenLoadOrder(game_, !Playing()); return;
@@ -196,11 +198,7 @@ void frmMain::OnCommand(int id, int code, HWND from) {
         if (code == LBN_SETFOCUS) drag_.SetLastList(from);
         if (code == LBN_SELCHANGE) OnListSelect(from);
         return;
-    default:
-        if (id >= mnuFileGameFirst && id - mnuFileGameFirst < static_cast<int>(knownGames_.size())) {
-            ChooseGame(knownGames_[static_cast<size_t>(id - mnuFileGameFirst)].game);
-        }
-        return;
+    default: chooser_.Chosen(id, mnuFileGameFirst); return;
     }
 }
 
@@ -211,11 +209,13 @@ void frmMain::TabStrip1_Click() {
     ShowWindow(c_.frametab[currentTab_], SW_HIDE);
     currentTab_ = n;
     // The panel's copy of the enabled mods is rebuilt each time its page is entered.
-    if (n == 2) {
-        std::vector<std::wstring> enabled;
-        for (const auto& name : mods_.lists.enabled) AddSorted(enabled, name);
-        compatibility_.RefreshList(game_, enabled);
-    }
+    if (n == 2) RefreshCompatibility();
+}
+
+void frmMain::RefreshCompatibility() {
+    std::vector<std::wstring> enabled;
+    for (const auto& name : mods_.lists.enabled) AddSorted(enabled, name);
+    compatibility_.RefreshList(game_, enabled);
 }
 
 void frmMain::ShowTitle() {
@@ -241,45 +241,9 @@ void frmMain::ChooseGame(const Game& game) {
     if (frmModSets* sets = windows_.OpenModSetsWindow()) sets->Follow(game_);
 }
 
-void frmMain::FillGames(HMENU submenu) {
-    knownGames_ = FindKnownGames(Globals::GamePath);
-    std::vector<std::wstring> texts;
-    int present = -1;
-    for (const KnownGame& known : knownGames_) {
-        if (known.game == game_) present = static_cast<int>(texts.size());
-        texts.push_back(KnownGameText(known));
-    }
-    FillGameMenu(submenu, texts, present);
-}
-
-void frmMain::mnuFileAddGame_Click() {
-    const auto folder = CurrentPrompts().BrowseForFolder(hwnd_, L"Add Game Folder", BIF_RETURNONLYFSDIRS);
-    if (!folder) return;
-    const std::vector<Game> games = RecognizeGames(*folder);
-    if (games.empty()) {
-        MsgBox(L"Tarrow found no game in " + *folder + L". " + WhatGamesLookLike(), MB_OK | MB_ICONWARNING);
-        return;
-    }
-    for (const Game& game : games) {
-        if (const long error = KeepAddedGame(game)) {
-            MsgBox(L"Tarrow could not keep the folder: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
-        }
-    }
-    ChooseGame(games.front());
-}
-
 void frmMain::OpenOptions() {
     if (&game_.profile() == &DemoProfile()) return windows_.OpenOptions(std::nullopt);
-    const GameProfile& profile = game_.profile();
-    windows_.OpenOptions(frmOptions::OtherGame{std::wstring(profile.name), game_.folder(), [this, &profile](const std::wstring& folder) {
-        if (const long error = KeepGameFolder(profile, folder)) {
-            MsgBox(L"The folder \"" + folder + L"\" could not be stored: " + SystemMessage(static_cast<DWORD>(error)),
-                   MB_OK | MB_ICONWARNING);
-            return false;
-        }
-        ChooseGame(Game(profile, folder));
-        return true;
-    }});
+    windows_.OpenOptions(chooser_.OptionsOf(game_));
 }
 
 void frmMain::cmdRefreshMods_Click() {
@@ -336,17 +300,7 @@ void frmMain::InformationSaved(const std::wstring& archivePath) {
     watcher_.Seen(StampArchives(game_));
 }
 
-void frmMain::Form_DropFiles(HDROP drop) {
-    std::vector<std::wstring> files;
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-        std::wstring file(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-        file.resize(DragQueryFileW(drop, i, file.data(), static_cast<UINT>(file.size())));
-        files.push_back(file);
-    }
-    DragFinish(drop);
-    Install(files);
-}
+void frmMain::Form_DropFiles(HDROP drop) { Install(DroppedFiles(drop)); }
 
 void frmMain::Install(const std::vector<std::wstring>& downloads) {
     if (downloads.empty()) return;
@@ -365,12 +319,10 @@ void frmMain::Install(const std::vector<std::wstring>& downloads) {
     FindMods();
     if (installed.empty()) return;
     std::wstring name;
-    HWND list = lists_.ListOf(installed.front().file, name);
-    if (!list) list = lists_.enabled(), name = ModNameOf(installed.front().file, EnabledExtension);
-    if (SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str())) == LB_ERR) return;
-    ModListsView::Select(list, name);
-    drag_.SetLastList(list);
-    GetModInfo(name, lists_.ExtensionOf(list));
+    if (HWND list = lists_.SelectFile(installed.front().file, name)) {
+        drag_.SetLastList(list);
+        GetModInfo(name, lists_.ExtensionOf(list));
+    }
 }
 
 void frmMain::RemoveSelected(HWND list) {
@@ -418,11 +370,7 @@ void frmMain::ChangeMade(const std::vector<ChangeStep>& renames) {
         }
     }
     FindModsSelecting(enabled, CurrentItemText(c_.listDisabled));
-    if (currentTab_ == 2) {
-        std::vector<std::wstring> sorted;
-        for (const auto& name : mods_.lists.enabled) AddSorted(sorted, name);
-        compatibility_.RefreshList(game_, sorted);
-    }
+    if (currentTab_ == 2) RefreshCompatibility();
 }
 
 void frmMain::FindModsSelecting(const std::wstring& enabled, const std::wstring& disabled) {

@@ -9,6 +9,7 @@
 
 #include "app/companion_windows.h"
 #include "app/folder_watcher.h"
+#include "app/game_chooser.h"
 #include "app/game_runner.h"
 #include "app/info_panel.h"
 #include "app/list_drag.h"
@@ -18,7 +19,6 @@
 #include "compat/compatibility.h"
 #include "core/layout.h"
 #include "core/window_base.h"
-#include "games/catalog.h"
 #include "games/game.h"
 #include "mods/change_coordinator.h"
 #include "mods/mod_library.h"
@@ -75,10 +75,6 @@ private:
     void UseGame(const Game& game);
     // The player chose a game: everything switches to it, and the choice is kept.
     void ChooseGame(const Game& game);
-    // File > Game lists the games Tarrow knows as it opens.
-    void FillGames(HMENU submenu);
-    // Picks a folder, recognises its game, keeps it and chooses it.
-    void mnuFileAddGame_Click();
     // Options sets the demo's folder in its registry value, another game's under Tarrow's key.
     void OpenOptions();
     void CreatePages();
@@ -118,6 +114,8 @@ private:
     void cmdEnable_Click();
     void cmdDisable_Click();
     void OnListSelect(HWND list);
+    // The Compatibility page shows the enabled mods of the game.
+    void RefreshCompatibility();
     void ListDragDrop(HWND target, HWND source);
 
     Controls c_;
@@ -132,6 +130,6 @@ private:
     FolderWatcher watcher_;
     GameRunner runner_;
     ChangeCoordinator coordinator_;
-    std::vector<KnownGame> knownGames_;  // as File > Game lists them
+    GameChooser chooser_;
     int currentTab_ = 1;
 };

@@ -40,3 +40,26 @@ HWND ModListsView::ListOf(const std::wstring& file, std::wstring& name) const {
     }
     return nullptr;
 }
+
+HWND ModListsView::SelectFile(const std::wstring& file, std::wstring& name) const {
+    HWND list = ListOf(file, name);
+    // An archive of another extension is listed in full among the enabled mods.
+    if (!list) list = enabled_, name = ModNameOf(file, EnabledExtension);
+    const LRESULT index =
+        SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+    if (index == LB_ERR) return nullptr;
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    return list;
+}
+
+std::vector<std::wstring> DroppedFiles(HDROP drop) {
+    std::vector<std::wstring> files;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring file(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        file.resize(DragQueryFileW(drop, i, file.data(), static_cast<UINT>(file.size())));
+        files.push_back(file);
+    }
+    DragFinish(drop);
+    return files;
+}

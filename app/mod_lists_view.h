@@ -3,7 +3,10 @@
 // (.pk3) in one, disabled mods (.dis) in the other.
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <string>
+#include <vector>
 
 #include "mods/mod_library.h"
 
@@ -18,6 +21,9 @@ public:
     void Clear();
     // Selects the mod in a list where it is listed.
     static void Select(HWND list, const std::wstring& name);
+    // Selects the mod of an archive file where it is listed; the list, and
+    // its mod name there, or null when it is listed nowhere.
+    HWND SelectFile(const std::wstring& file, std::wstring& name) const;
 
     bool IsModList(HWND list) const { return list && (list == enabled_ || list == disabled_); }
     // The extension that goes with a list's items.
@@ -30,6 +36,9 @@ public:
 private:
     HWND enabled_ = nullptr, disabled_ = nullptr;
 };
+
+// The files dropped from Explorer, whole paths; the drop is finished.
+std::vector<std::wstring> DroppedFiles(HDROP drop);
 
 // The text of a list box's current item; empty when none is selected.
 std::wstring CurrentItemText(HWND list);
