@@ -8,8 +8,9 @@ bool IsDotEntry(const wchar_t* name) {
 
 }  // namespace
 
-DirectoryWalk::DirectoryWalk(const std::wstring& folderPattern)
-    : find_(FindFirstFileExW(folderPattern.c_str(), FindExInfoBasic, &first_, FindExSearchNameMatch, nullptr,
+DirectoryWalk::DirectoryWalk(const std::wstring& folderPattern, bool withDots)
+    : withDots_(withDots),
+      find_(FindFirstFileExW(folderPattern.c_str(), FindExInfoBasic, &first_, FindExSearchNameMatch, nullptr,
                              FIND_FIRST_EX_LARGE_FETCH)) {
     pending_ = find_.valid();
     if (pending_) return;
@@ -26,7 +27,7 @@ bool DirectoryWalk::Next(WIN32_FIND_DATAW& entry) {
             find_.Reset();
             return false;
         }
-        if (!IsDotEntry(entry.cFileName)) return true;
+        if (withDots_ || !IsDotEntry(entry.cFileName)) return true;
     }
     return false;
 }

@@ -12,7 +12,8 @@
 class DirectoryWalk {
 public:
     // folderPattern: a folder and a name pattern ("C:\game\main\*.pk3").
-    explicit DirectoryWalk(const std::wstring& folderPattern);
+    // withDots: "." and ".." too, as the one program-wide listing gives them.
+    explicit DirectoryWalk(const std::wstring& folderPattern, bool withDots = false);
     DirectoryWalk(const DirectoryWalk&) = delete;
     DirectoryWalk& operator=(const DirectoryWalk&) = delete;
 
@@ -23,7 +24,8 @@ public:
     DWORD error() const { return error_; }
 
 private:
-    // Declared first: the find handle's opening fills it.
+    bool withDots_ = false;
+    // Declared before the handle: the handle's opening fills it.
     WIN32_FIND_DATAW first_{};
     FindHandle find_;
     bool pending_ = false;

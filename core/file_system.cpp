@@ -33,7 +33,7 @@ std::wstring NamePart(const std::wstring& path) {
 
 std::vector<std::wstring> ListDisk(const std::wstring& pattern, unsigned mask) {
     std::vector<std::wstring> names;
-    DirectoryWalk walk(pattern);
+    DirectoryWalk walk(pattern, true);
     if (const DWORD error = walk.error()) throw AppError(static_cast<long>(error), SystemMessage(error));
     // The platform also matches wildcards against short 8.3 names ("x.pk3x"
     // would pass "*.pk3"); only the long name counts here. A plain name is a

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/directory.h"
 #include "core/errors.h"
 #include "core/file_system.h"
 #include "core/globals.h"
@@ -226,4 +227,16 @@ TEST(Prompts, RecorderAnswersAsScripted) {
     EXPECT_EQ(recorder.asked[0].style, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONWARNING));
     EXPECT_EQ(recorder.asked[1].title, L"Tarrow");
     EXPECT_EQ(recorder.asked[3].style, 3u);
+}
+
+// The program-wide listing gives "." and ".." to a caller that asks for folders; a walk of our own does not.
+TEST(Dir, FoldersIncludeTheDotEntriesOnlyWhereAsked) {
+    const TempFolder temp;
+    MakeFolder(temp / L"sub");
+    const Names listed = ListAll(temp / L"*", FileSystem::AttrDirectory);
+    EXPECT_EQ(listed, (Names{L".", L"..", L"sub"}));
+    DirectoryWalk walk(temp / L"*");
+    Names walked;
+    for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) walked.push_back(entry.cFileName);
+    EXPECT_EQ(walked, Names{L"sub"});
 }
