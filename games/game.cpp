@@ -190,29 +190,30 @@ std::vector<Game> RecognizeGames(const std::wstring& picked) {
     const std::wstring folder(WithoutTrailingBackslashes(picked, 3));
     std::vector<std::pair<int, Game>> found;
     for (const GameProfile& profile : GameProfiles()) {
-        for (const std::wstring& candidate : {folder, folder + L"\\" + std::wstring(profile.below)}) {
-            if (candidate == folder && !profile.below.empty() && !FileSystem::FolderExists(folder + L"\\" + std::wstring(profile.archiveFolder))) {
-                continue;
-            }
+        // The folder picked, or the one below it where the game lies (Jedi Knight's GameData).
+        std::vector<std::wstring> candidates{folder};
+        if (!profile.below.empty()) candidates.push_back(folder + L"\\" + std::wstring(profile.below));
+        for (const std::wstring& candidate : candidates) {
             // The most own archives found; of as many, the larger share of the profile's.
             const int count = OwnArchivesFound(profile, candidate);
-            if (count > 0) {
-                found.emplace_back(count * 1000 + count * 1000 / static_cast<int>(profile.ownArchives.size()), Game(profile, candidate));
-                break;
-            }
-            if (profile.below.empty()) break;
+            if (count == 0) continue;
+            found.emplace_back(count * 1000 + count * 1000 / static_cast<int>(profile.ownArchives.size()), Game(profile, candidate));
+            break;
         }
     }
+    if (found.empty()) return {};
     std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    std::vector<Game> games;
+    const int top = found.front().first;
+    const GameProfile& best = found.front().second.profile();
     // A game's other programs (RTCW's single player and multiplayer) share its
     // installer's registry value, and its folder.
+    auto sibling = [&](const GameProfile& profile) {
+        return !best.registry.empty() && profile.registry.size() == best.registry.size() &&
+               profile.registry.front().key == best.registry.front().key;
+    };
+    std::vector<Game> games;
     for (auto& [score, game] : found) {
-        const GameProfile& best = found.front().second.profile();
-        if (score == found.front().first || (!best.registry.empty() && game.profile().registry.size() == best.registry.size() &&
-                                             game.profile().registry.front().key == best.registry.front().key)) {
-            games.push_back(std::move(game));
-        }
+        if (score == top || sibling(game.profile())) games.push_back(std::move(game));
     }
     return games;
 }
