@@ -28,8 +28,6 @@ public:
     bool IsModList(HWND list) const { return list && (list == enabled_ || list == disabled_); }
     // The extension that goes with a list's items.
     const wchar_t* ExtensionOf(HWND list) const { return list == enabled_ ? EnabledExtension : DisabledExtension; }
-    HWND enabled() const { return enabled_; }
-    HWND disabled() const { return disabled_; }
     // The list that shows the archive file, and its mod name there; null for another extension.
     HWND ListOf(const std::wstring& file, std::wstring& name) const;
 
