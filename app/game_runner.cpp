@@ -17,7 +17,11 @@ void GameRunner::Play(HWND owner, const Game& game, const std::wstring& argument
     if (program.empty()) program = ChooseProgram(owner, game);
     if (program.empty() || !PlayAnyway(game)) return;
     // The game finds its own files from its folder: that is its working folder.
-    std::wstring command = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    // The mod folder is set before the file system starts: first.
+    std::wstring command = L"\"" + program + L"\"";
+    for (const std::wstring& words : {game.ModArguments(), arguments}) {
+        if (!words.empty()) command += L" " + words;
+    }
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION started{};
     if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, game.folder().c_str(),

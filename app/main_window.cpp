@@ -12,6 +12,7 @@
 #include "core/message_loop.h"
 #include "core/prompts.h"
 #include "core/registry.h"
+#include "core/text.h"
 #include "core/transaction.h"
 #include "games/catalog.h"
 #include "mods/installer.h"
@@ -140,7 +141,8 @@ void frmMain::CheckDLLs() {
 void frmMain::InstallTest() {
     // The game chosen last, when it is another than the demo and still there.
     if (const std::optional<Game> chosen = ChosenGame();
-        chosen && &chosen->profile() != &DemoProfile() && FileSystem::FolderExists(chosen->folder())) {
+        chosen && &chosen->profile() != &DemoProfile() &&
+        FileSystem::FolderExists(std::wstring(WithoutTrailingBackslashes(chosen->ArchiveFolder())))) {
         UseGame(*chosen);
         return;
     }
@@ -221,7 +223,7 @@ void frmMain::RefreshCompatibility() {
 void frmMain::ShowTitle() {
     // The demo's title stays as it always was.
     const bool demo = &game_.profile() == &DemoProfile();
-    SetWindowTextW(hwnd_, (Globals::VersionText + (demo ? L"" : L" - " + std::wstring(game_.profile().name))).c_str());
+    SetWindowTextW(hwnd_, (Globals::VersionText + (demo ? L"" : L" - " + game_.Name())).c_str());
 }
 
 void frmMain::UseGame(const Game& game) {

@@ -92,3 +92,18 @@ RegValue GetRegistryValue(HKEY root, const std::wstring& keyPath, const std::wst
 std::wstring ReadInstallPath() {
     return RegValueText(GetRegistryValue(HKEY_LOCAL_MACHINE, GameKey, InstallPathValue));
 }
+
+std::vector<std::wstring> GetRegistrySubkeys(HKEY root, const std::wstring& keyPath) {
+    std::vector<std::wstring> names;
+    LONG result = ERROR_SUCCESS;
+    const RegKeyHandle key = OpenKey(root, keyPath, KEY_ENUMERATE_SUB_KEYS, result);
+    if (!key.valid()) return names;
+    // Key names are at most 255 characters.
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <variant>
+#include <vector>
 
 // A value read from the registry: empty, text or 32-bit number.
 using RegValue = std::variant<std::monostate, std::wstring, std::uint32_t>;
@@ -30,6 +31,9 @@ LONG SetRegistryValue(HKEY root, const std::wstring& keyPath, const std::wstring
                       DWORD type);
 // Opens the key for reading only. An absent key or value gives the empty value.
 RegValue GetRegistryValue(HKEY root, const std::wstring& keyPath, const std::wstring& name);
+
+// The names of a key's subkeys, in the 32-bit view; none when the key is absent.
+std::vector<std::wstring> GetRegistrySubkeys(HKEY root, const std::wstring& keyPath);
 
 // The game's InstallPath as text; absent gives the empty text.
 std::wstring ReadInstallPath();

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <iterator>
+
+#include "core/directory.h"
 #include "core/file_system.h"
 #include "core/registry.h"
 #include "core/settings.h"
@@ -14,6 +18,8 @@ constexpr wchar_t kAddedKey[] = L"Added Games";    // value: the folder; data: t
 constexpr wchar_t kFoldersKey[] = L"Game Folders";  // value: the profile's id; data: its folder
 constexpr wchar_t kChosenGame[] = L"Game";
 constexpr wchar_t kChosenFolder[] = L"Game Folder";
+constexpr wchar_t kChosenMod[] = L"Game Mod";
+constexpr wchar_t kGogKey[] = L"SOFTWARE\\GOG.com\\Games";
 
 bool HoldsArchiveFolder(const Game& game) {
     const std::wstring folder = game.ArchiveFolder();
@@ -49,7 +55,80 @@ std::wstring InstalledFolder(const GameProfile& profile, const std::vector<std::
     return {};
 }
 
+// The games of a folder that GOG's installer wrote under the key named id:
+// the profiles of that id, or whose goggame-<id>.info the folder holds, or
+// else what the folder looks like.
+std::vector<Game> GogGames(const std::wstring& id, const std::wstring& folder) {
+    std::vector<Game> games;
+    for (const GameProfile& profile : GameProfiles()) {
+        if (profile.gogId.empty()) continue;
+        if (profile.gogId == id ||
+            FileSystem::FileExists(folder + L"\\goggame-" + std::wstring(profile.gogId) + L".info")) {
+            games.emplace_back(profile, folder);
+        }
+    }
+    return games.empty() ? RecognizeGames(folder) : games;
+}
+
+void AddGogGames(std::vector<KnownGame>& games) {
+    for (const std::wstring& id : GetRegistrySubkeys(HKEY_LOCAL_MACHINE, kGogKey)) {
+        const std::wstring path = RegValueText(GetRegistryValue(HKEY_LOCAL_MACHINE, std::wstring(kGogKey) + L"\\" + id, L"PATH"));
+        const std::wstring folder(WithoutTrailingBackslashes(path.substr(0, path.find(L'\0')), 3));
+        if (folder.empty()) continue;
+        for (Game& game : GogGames(id, folder)) Add(games, Game(game.profile(), Below(game.profile(), folder)), L"GOG");
+    }
+}
+
+// The first line of a mod's description.txt, as its game's menu shows it.
+std::wstring DescriptionOf(const std::wstring& folder) {
+    std::string text = FileSystem::ReadWholeFile(folder + L"\\description.txt", 256);
+    text = text.substr(0, text.find_first_of("\r\n"));
+    std::wstring line = AnsiToWide(text);
+    std::replace_if(line.begin(), line.end(), [](wchar_t c) { return c < L' '; }, L' ');
+    const size_t first = line.find_first_not_of(L' '), last = line.find_last_not_of(L' ');
+    return first == std::wstring::npos ? std::wstring() : line.substr(first, last - first + 1);
+}
+
+// Another game's folder beside the archive folder is no mod folder of this one.
+bool IsGamesFolder(const std::wstring& name) {
+    for (const GameProfile& profile : GameProfiles()) {
+        if (EqualNoCase(name, profile.archiveFolder)) return true;
+        for (const std::wstring_view base : profile.baseFolders) {
+            if (EqualNoCase(name, base)) return true;
+        }
+    }
+    return false;
+}
+
+bool HoldsArchives(const std::wstring& folder) {
+    for (const wchar_t* pattern : {L"\\*.pk3", L"\\*.dis"}) {
+        DirectoryWalk walk(folder + pattern);
+        WIN32_FIND_DATAW entry{};
+        if (walk.Next(entry)) return true;
+    }
+    return FileSystem::FileExists(folder + L"\\description.txt");
+}
+
 }  // namespace
+
+std::vector<KnownGame> FindModFolders(const Game& game) {
+    std::vector<KnownGame> mods;
+    const GameProfile& profile = game.profile();
+    if (!profile.modFolders || !game.mod().empty()) return mods;
+    const std::wstring below = profile.modsFolder.empty() ? std::wstring() : std::wstring(profile.modsFolder) + L"\\";
+    DirectoryWalk walk(game.folder() + L"\\" + below + L"*");
+    for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
+        const std::wstring name = entry.cFileName;
+        if (!IsFolder(entry) || (below.empty() && IsGamesFolder(name))) continue;
+        const std::wstring folder = game.folder() + L"\\" + below + name;
+        if (!HoldsArchives(folder)) continue;
+        mods.push_back({Game(profile, game.folder(), below + name), L"mod folder", DescriptionOf(folder)});
+    }
+    std::sort(mods.begin(), mods.end(), [](const KnownGame& a, const KnownGame& b) {
+        return CompareStringOrdinal(a.game.mod().c_str(), -1, b.game.mod().c_str(), -1, TRUE) == CSTR_LESS_THAN;
+    });
+    return mods;
+}
 
 std::vector<KnownGame> FindKnownGames(const std::wstring& demoFolder) {
     std::vector<KnownGame> games;
@@ -64,18 +143,23 @@ std::vector<KnownGame> FindKnownGames(const std::wstring& demoFolder) {
         }
     }
     for (Game& game : SteamGames(SteamLibraries())) Add(games, std::move(game), L"Steam");
-    for (const GameProfile& profile : GameProfiles()) {
-        if (profile.gogId.empty()) continue;
-        const std::wstring path = InstalledFolder(profile, {{L"SOFTWARE\\GOG.com\\Games\\" + std::wstring(profile.gogId), L"PATH"}});
-        if (!path.empty()) Add(games, Game(profile, path), L"GOG");
-    }
+    AddGogGames(games);
     for (const auto& [folder, id] : ReadSettings(kAddedKey)) {
         if (const GameProfile* profile = FindProfile(id)) Add(games, Game(*profile, folder), L"added by hand");
     }
-    return games;
+    std::vector<KnownGame> withMods;
+    for (KnownGame& known : games) {
+        std::vector<KnownGame> mods = FindModFolders(known.game);
+        withMods.push_back(std::move(known));
+        std::move(mods.begin(), mods.end(), std::back_inserter(withMods));
+    }
+    return withMods;
 }
 
 std::wstring KnownGameText(const KnownGame& known) {
+    if (!known.game.mod().empty()) {
+        return known.game.Name() + (known.description.empty() ? L"" : L" - " + known.description);
+    }
     return std::wstring(known.game.profile().name) + L" (" + known.game.folder() + L")";
 }
 
@@ -89,6 +173,7 @@ std::wstring KeptGameFolder(const GameProfile& profile) { return ReadSetting(std
 
 long KeepChosenGame(const Game& game) {
     if (const long error = WriteSetting(kChosenGame, std::wstring(game.profile().id))) return error;
+    if (const long error = WriteSetting(kChosenMod, game.mod())) return error;
     return WriteSetting(kChosenFolder, game.folder());
 }
 
@@ -96,5 +181,5 @@ std::optional<Game> ChosenGame() {
     const GameProfile* profile = FindProfile(ReadSetting(kChosenGame));
     const std::wstring folder = ReadSetting(kChosenFolder);
     if (!profile || folder.empty()) return std::nullopt;
-    return Game(*profile, folder);
+    return Game(*profile, folder, SafeModFolder(ReadSetting(kChosenMod)));
 }

@@ -11,13 +11,20 @@
 
 struct KnownGame {
     Game game;
-    std::wstring where;  // how it was found: "registry", "Options", "Steam", "added by hand"
+    // How it was found: "registry", "Options", "Steam", "GOG", "added by hand", "mod folder".
+    std::wstring where;
+    // A mod folder's description.txt, its first line.
+    std::wstring description;
 };
 
 // demoFolder: the demo's folder as its registry value gives it; empty or "\"
-// when it is not installed.
+// when it is not installed. Each game is followed by its mod folders.
 std::vector<KnownGame> FindKnownGames(const std::wstring& demoFolder);
-// The menu's text for a game: "<game> (<folder>)".
+// The mod folders of a game: folders beside its archive folder (or below its
+// mods folder) that hold archives or a description.txt.
+std::vector<KnownGame> FindModFolders(const Game& game);
+// The menu's text for a game: "<game> (<folder>)", or for a mod folder
+// "<game>: <mod folder>", with " - <description>" when it has one.
 std::wstring KnownGameText(const KnownGame& known);
 
 // Keeps a folder added by hand; the platform's result code.

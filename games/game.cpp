@@ -1,6 +1,8 @@
 #include "games/game.h"
 
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <algorithm>
 
@@ -39,17 +41,110 @@ bool MatchesOwn(std::wstring_view name, std::wstring_view pattern, bool ignoreCa
 
 }  // namespace
 
-Game::Game(const GameProfile& profile, std::wstring folder) : profile_(&profile), folder_(std::move(folder)) {}
+Game::Game(const GameProfile& profile, std::wstring folder, std::wstring mod)
+    : profile_(&profile), folder_(std::move(folder)), mod_(std::move(mod)) {
+    // The search, weakest first: the base folders, the archive folder, the mod folder.
+    std::vector<std::wstring> stack(profile_->baseFolders.begin(), profile_->baseFolders.end());
+    stack.emplace_back(profile_->archiveFolder);
+    if (!mod_.empty()) stack.push_back(mod_);
+    for (size_t i = 0; i < stack.size(); ++i) AddPlaces(stack[i], static_cast<int>(i) * 2, i + 1 == stack.size());
+}
 
-std::wstring Game::ArchiveFolder() const { return folder_ + L"\\" + std::wstring(profile_->archiveFolder) + L"\\"; }
-
-std::vector<Game::Place> Game::Places() const {
-    std::vector<Place> places;
-    for (const std::wstring_view base : profile_->baseFolders) {
-        places.push_back({std::wstring(base), folder_ + L"\\" + std::wstring(base) + L"\\", false});
+void Game::AddPlaces(const std::wstring& relative, int rank, bool managed) {
+    const std::wstring installed = folder_ + L"\\" + relative;
+    places_.push_back({relative, installed + L"\\", managed, rank});
+    if (const std::wstring stored = VirtualStoreOf(installed); !stored.empty()) {
+        places_.push_back({L"VirtualStore\\" + relative, stored + L"\\", false, rank});
     }
-    places.push_back({ArchiveFolderName(), ArchiveFolder(), true});
-    return places;
+    // The per-user folders win over the install folder of the same name.
+    const std::wstring profileFolder = ExpandUserFolder(L"%USERPROFILE%") + L"\\";
+    for (const std::wstring_view user : profile_->userFolders) {
+        const std::wstring path = ExpandUserFolder(user);
+        if (path.empty()) continue;
+        std::wstring label = path + L"\\" + relative;
+        if (profileFolder.size() > 1 && label.size() > profileFolder.size() &&
+            EqualNoCase(std::wstring_view(label).substr(0, profileFolder.size()), profileFolder)) {
+            label.erase(0, profileFolder.size());
+        }
+        places_.push_back({label, path + L"\\" + relative + L"\\", false, rank + 1});
+    }
+}
+
+std::wstring Game::Name() const {
+    return mod_.empty() ? std::wstring(profile_->name) : std::wstring(profile_->name) + L": " + mod_;
+}
+
+std::wstring Game::ModArguments() const {
+    if (mod_.empty()) return {};
+    // The engine names folders with forward slashes; Call of Duty's mods lie below "mods".
+    std::wstring name = mod_;
+    std::replace(name.begin(), name.end(), L'\\', L'/');
+    if (!profile_->modsFolder.empty()) {
+        const size_t below = profile_->modsFolder.size();
+        std::wstring mods(profile_->modsFolder);
+        std::transform(mods.begin(), mods.end(), mods.begin(), [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c + 32 : c; });
+        name = mods + name.substr(below);
+    }
+    return L"+set fs_game " + (name.find(L' ') == std::wstring::npos ? name : L"\"" + name + L"\"");
+}
+
+std::wstring Game::ArchiveFolder() const { return folder_ + L"\\" + ArchiveFolderName() + L"\\"; }
+
+const Game::Place* Game::FindPlace(const std::wstring& label) const {
+    for (const Place& place : places_) {
+        if (label.empty() ? place.managed : !place.managed && EqualNoCase(place.label, label)) return &place;
+    }
+    return nullptr;
+}
+
+std::wstring VirtualStoreOf(const std::wstring& folder) {
+    // Only the programs' folders are redirected, in both of their names.
+    static const std::wstring_view roots[] = {L"%PROGRAMFILES(X86)%", L"%PROGRAMFILES%"};
+    for (const std::wstring_view root : roots) {
+        const std::wstring path = ExpandUserFolder(root);
+        if (path.empty() || folder.size() <= path.size() || folder[path.size()] != L'\\' ||
+            !EqualNoCase(std::wstring_view(folder).substr(0, path.size()), path)) {
+            continue;
+        }
+        // The path below the drive: "Program Files (x86)\\..."
+        const size_t drive = path.find(L'\\');
+        if (drive == std::wstring::npos) continue;
+        return ExpandUserFolder(L"%LOCALAPPDATA%") + L"\\VirtualStore" + folder.substr(drive);
+    }
+    return {};
+}
+
+std::wstring SafeModFolder(const std::wstring& name) {
+    std::wstring clean = name;
+    std::replace(clean.begin(), clean.end(), L'/', L'\\');
+    size_t parts = 0;
+    for (size_t start = 0; start <= clean.size(); ++parts) {
+        const size_t end = std::min(clean.find(L'\\', start), clean.size());
+        const std::wstring_view part = std::wstring_view(clean).substr(start, end - start);
+        if (part.empty() || part == L"." || part == L".." || part.find_first_of(L":*?\"<>|") != std::wstring_view::npos) {
+            return {};
+        }
+        start = end + 1;
+    }
+    return parts <= 2 ? clean : std::wstring();
+}
+
+std::wstring ExpandUserFolder(std::wstring_view folder) {
+    static const std::pair<std::wstring_view, const KNOWNFOLDERID*> known[] = {
+        {L"%APPDATA%", &FOLDERID_RoamingAppData},     {L"%LOCALAPPDATA%", &FOLDERID_LocalAppData},
+        {L"%DOCUMENTS%", &FOLDERID_Documents},        {L"%USERPROFILE%", &FOLDERID_Profile},
+        {L"%PROGRAMFILES%", &FOLDERID_ProgramFilesX64}, {L"%PROGRAMFILES(X86)%", &FOLDERID_ProgramFilesX86},
+    };
+    for (const auto& [token, id] : known) {
+        if (!folder.starts_with(token)) continue;
+        PWSTR path = nullptr;
+        std::wstring found;
+        if (SUCCEEDED(SHGetKnownFolderPath(*id, KF_FLAG_DONT_VERIFY, nullptr, &path))) found = path;
+        CoTaskMemFree(path);
+        if (found.empty()) return {};
+        return found + std::wstring(folder.substr(token.size()));
+    }
+    return std::wstring(folder);
 }
 
 std::wstring Game::FileOf(const std::wstring& qualified) {
@@ -63,19 +158,13 @@ std::wstring Game::PlaceOf(const std::wstring& qualified) {
 }
 
 std::wstring Game::PathOf(const std::wstring& qualified) const {
-    const std::wstring place = PlaceOf(qualified);
-    if (place.empty()) return ArchiveFolder() + qualified;
-    return folder_ + L"\\" + place + L"\\" + FileOf(qualified);
+    const Place* place = FindPlace(PlaceOf(qualified));
+    return place ? place->folder + FileOf(qualified) : ArchiveFolder() + FileOf(qualified);
 }
 
-int Game::PlaceIndex(const std::wstring& qualified) const {
-    const std::wstring place = PlaceOf(qualified);
-    const auto& bases = profile_->baseFolders;
-    if (place.empty()) return static_cast<int>(bases.size());
-    for (size_t i = 0; i < bases.size(); ++i) {
-        if (EqualNoCase(place, bases[i])) return static_cast<int>(i);
-    }
-    return -1;
+int Game::PlaceRank(const std::wstring& qualified) const {
+    const Place* place = FindPlace(PlaceOf(qualified));
+    return place ? place->rank : -1;
 }
 
 bool Game::IsOwnArchiveName(const std::wstring& fileName) const {
@@ -112,7 +201,7 @@ int Game::Tier(const std::wstring& qualified) const {
 bool Game::LoadsBefore(const std::wstring& a, const std::wstring& b) const {
     const int x = Tier(a), y = Tier(b);
     if (x != y) return x < y;
-    const int p = PlaceIndex(a), q = PlaceIndex(b);
+    const int p = PlaceRank(a), q = PlaceRank(b);
     if (p != q) return p < q;
     // Within its folder, the loose files row goes before or after every archive.
     const int looseRank = profile_->looseFilesFirst ? 1 : -1;

@@ -47,31 +47,56 @@ struct GameProfile {
     int steamApp = 0;
     // Its GOG.com id, under whose key its installer writes PATH; empty for none.
     std::wstring_view gogId;
+    // The open engines' per-user folders, searched before the install folder,
+    // below a known folder: "%APPDATA%\\Quake3", "%DOCUMENTS%\\RTCW".
+    std::vector<std::wstring_view> userFolders;
+    // Whether the game stacks mod folders (+set fs_game) above its archive
+    // folder, and where they lie below the game folder: "" for the archive
+    // folder's siblings, "Mods" for Call of Duty.
+    bool modFolders = true;
+    std::wstring_view modsFolder;
 };
 
 class Game {
 public:
-    Game(const GameProfile& profile, std::wstring folder);
+    // mod: a mod folder below the game folder ("mymod", "Mods\\mymod") that
+    // Tarrow manages instead of the archive folder, or empty.
+    Game(const GameProfile& profile, std::wstring folder, std::wstring mod = {});
 
-    bool operator==(const Game& other) const { return profile_ == other.profile_ && folder_ == other.folder_; }
+    bool operator==(const Game& other) const {
+        return profile_ == other.profile_ && folder_ == other.folder_ && mod_ == other.mod_;
+    }
 
     const GameProfile& profile() const { return *profile_; }
     // The game folder, without a trailing backslash.
     const std::wstring& folder() const { return folder_; }
+    // The mod folder Tarrow manages, below the game folder; empty for none.
+    const std::wstring& mod() const { return mod_; }
+    // The same game without its mod folder.
+    Game Base() const { return Game(*profile_, folder_); }
+    // The game as the player reads it: "OpenArena", "OpenArena: mymod".
+    std::wstring Name() const;
+    // The words that make the engine stack the mod folder ("+set fs_game mymod"); empty without one.
+    std::wstring ModArguments() const;
     // The folder of its archives that Tarrow manages, with a trailing
-    // backslash: the folder + "\main\".
+    // backslash: the folder + "\main\", or the mod folder.
     std::wstring ArchiveFolder() const;
     // The name of that folder as messages name it ("main").
-    std::wstring ArchiveFolderName() const { return std::wstring(profile_->archiveFolder); }
+    std::wstring ArchiveFolderName() const { return mod_.empty() ? std::wstring(profile_->archiveFolder) : mod_; }
 
     // A folder the game loads archives from.
     struct Place {
-        std::wstring label;   // as the player reads it: "main"
+        std::wstring label;   // as the player reads it: "main", "AppData\\Roaming\\Quake3\\baseq3"
         std::wstring folder;  // with a trailing backslash
         bool managed = false;  // the folder Tarrow manages; the others it never changes
+        // Its rank in the search: higher ranks win. VirtualStore's copy of a
+        // folder shares the folder's rank, since the game sees both as one.
+        int rank = 0;
     };
-    // Every folder it loads archives from, weakest first.
-    std::vector<Place> Places() const;
+    // Every folder it loads archives from, weakest first: for each of the base
+    // folder and the mod folder, the install folder (and its VirtualStore
+    // copy), then the per-user folder.
+    const std::vector<Place>& Places() const { return places_; }
     // An archive of another place than the managed one is named by its place
     // and file name ("main\pak0.pk3"); one of the managed place by its file
     // name alone. These split such a name.
@@ -105,11 +130,25 @@ public:
     bool IsGameProgram(const std::wstring& fileName) const;
 
 private:
-    int PlaceIndex(const std::wstring& qualified) const;
+    int PlaceRank(const std::wstring& qualified) const;
+    const Place* FindPlace(const std::wstring& label) const;
+    void AddPlaces(const std::wstring& relative, int rank, bool managed);
 
     const GameProfile* profile_;
     std::wstring folder_;
+    std::wstring mod_;
+    std::vector<Place> places_;
 };
+
+// Where Windows keeps what an old 32-bit program without a manifest wrote
+// under Program Files: the folder's VirtualStore copy, or empty when the
+// folder is not under Program Files.
+std::wstring VirtualStoreOf(const std::wstring& folder);
+// A mod folder's name as kept or given, when it stays below the game folder:
+// one or two plain folder names ("mymod", "Mods\\mymod"); else the empty text.
+std::wstring SafeModFolder(const std::wstring& name);
+// A per-user folder of a profile ("%APPDATA%\\Quake3") made a path.
+std::wstring ExpandUserFolder(std::wstring_view folder);
 
 // The engine's order of archive names within a tier: byte by byte in the ANSI
 // code page, ASCII letters as capitals, "\" and ":" as "/", bytes compared as

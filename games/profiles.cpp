@@ -21,6 +21,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .rule = OrderRule::Localized,
             .programs = {L"CoDSP*.exe"},
             .registry = {{L"SOFTWARE\\Activision\\Call of Duty Single Player Demo", L"InstallPath"}},
+            // The demo has no mod folders.
+            .modFolders = false,
         },
         {
             .id = L"cod",
@@ -34,6 +36,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .registry = {{L"SOFTWARE\\Activision\\Call of Duty", L"InstallPath"}},
             // Unsure.
             .steamApp = 2620,
+            // Mods\<name>, started with +set fs_game mods/<name> (unsure).
+            .modsFolder = L"Mods",
         },
         {
             .id = L"coduo",
@@ -48,6 +52,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .registry = {{L"SOFTWARE\\Activision\\Call of Duty United Offensive", L"InstallPath"}},
             // Unsure.
             .steamApp = 2640,
+            .modsFolder = L"Mods",
         },
         {
             .id = L"q3",
@@ -61,6 +66,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .registry = {{L"SOFTWARE\\Id\\Quake III Arena", L"INSTALLPATH"}},
             .steamApp = 2200,
             .gogId = L"1441704920",
+            // ioquake3's.
+            .userFolders = {L"%APPDATA%\\Quake3"},
         },
         {
             .id = L"q3ta",
@@ -72,6 +79,8 @@ const std::vector<GameProfile>& GameProfiles() {
             // Team Arena installs into Quake III's folder and key.
             .registry = {{L"SOFTWARE\\Id\\Quake III Arena", L"INSTALLPATH"}},
             .steamApp = 2350,
+            // ioquake3's.
+            .userFolders = {L"%APPDATA%\\Quake3"},
         },
         {
             .id = L"openarena",
@@ -84,6 +93,7 @@ const std::vector<GameProfile>& GameProfiles() {
             // Its engine is ioquake3's.
             .looseFilesFirst = true,
             .programs = {L"openarena*.exe"},
+            .userFolders = {L"%APPDATA%\\OpenArena"},
         },
         {
             .id = L"rtcw-sp",
@@ -99,6 +109,8 @@ const std::vector<GameProfile>& GameProfiles() {
                           L"InstallPath"}},
             .steamApp = 9010,
             .gogId = L"1441704976",
+            // iortcw's.
+            .userFolders = {L"%DOCUMENTS%\\RTCW"},
         },
         {
             .id = L"rtcw-mp",
@@ -114,6 +126,8 @@ const std::vector<GameProfile>& GameProfiles() {
                           L"InstallPath"}},
             .steamApp = 9010,
             .gogId = L"1441704976",
+            // iortcw's.
+            .userFolders = {L"%DOCUMENTS%\\RTCW"},
         },
         {
             .id = L"et",
@@ -132,6 +146,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .looseFilesFirst = true,
             .programs = {L"etl.exe"},
             .registry = {{L"SOFTWARE\\ETLegacy", L"InstallPath"}},
+            .userFolders = {L"%DOCUMENTS%\\ETLegacy"},
         },
         {
             .id = L"mohaa",
@@ -142,6 +157,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .programs = {L"MOHAA.exe"},
             // The value's name is unsure. Its ergc subkey holds the CD key: never read.
             .registry = {{L"SOFTWARE\\Electronic Arts\\EA GAMES\\Medal of Honor Allied Assault", L"InstallPath"}},
+            // openmohaa's.
+            .userFolders = {L"%APPDATA%\\openmohaa"},
         },
         {
             .id = L"mohsh",
@@ -150,6 +167,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .baseFolders = {L"main"},
             .ownArchives = {L"pak1.pk3", L"pak2.pk3", L"pak3.pk3", L"pak4.pk3", L"pak5.pk3"},
             .programs = {L"moh_spearhead.exe", L"MOHAA.exe"},
+            // openmohaa's.
+            .userFolders = {L"%APPDATA%\\openmohaa"},
         },
         {
             .id = L"mohbt",
@@ -158,6 +177,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .baseFolders = {L"main"},
             .ownArchives = {L"pak1.pk3", L"pak2.pk3", L"pak3.pk3", L"pak4.pk3"},
             .programs = {L"moh_breakthrough.exe", L"MOHAA.exe"},
+            // openmohaa's.
+            .userFolders = {L"%APPDATA%\\openmohaa"},
         },
         {
             .id = L"jk2",
@@ -172,6 +193,8 @@ const std::vector<GameProfile>& GameProfiles() {
                           L"InstallPath"}},
             .below = L"GameData",
             .steamApp = 6030,
+            // OpenJO's and JK2MV's.
+            .userFolders = {L"%DOCUMENTS%\\My Games\\OpenJO", L"%DOCUMENTS%\\jk2mv"},
         },
         {
             .id = L"jka",
@@ -183,6 +206,8 @@ const std::vector<GameProfile>& GameProfiles() {
                          {L"SOFTWARE\\LucasArts\\Star Wars Jedi Knight Jedi Academy\\1.0", L"InstallPath"}},
             .below = L"GameData",
             .steamApp = 6020,
+            // OpenJK's.
+            .userFolders = {L"%DOCUMENTS%\\My Games\\OpenJK"},
         },
         {
             .id = L"ef",
@@ -192,6 +217,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .programs = {L"stvoy.exe", L"stvoyHM.exe"},
             // Unsure.
             .registry = {{L"SOFTWARE\\Activision\\Star Trek: Voyager - Elite Force\\v1.0", L"INSTALLPATH"}},
+            // ioEF-cMod's.
+            .userFolders = {L"%APPDATA%\\STVEF"},
         },
         {
             .id = L"urt",
@@ -211,6 +238,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .looseFilesFirst = true,
             .programs = {L"wop*.exe"},
             .registry = {{L"SOFTWARE\\World Of Padman", L"Path"}},
+            .userFolders = {L"%APPDATA%\\worldofpadman"},
         },
         {
             .id = L"smokinguns",
@@ -219,6 +247,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .ownArchives = {L"sg_pak0.pk3", L"sg_textures0.pk3", L"sg_sounds.pk3", L"sg_maps0.pk3"},
             .looseFilesFirst = true,
             .programs = {L"smokinguns*.exe"},
+            .userFolders = {L"%APPDATA%\\Smokin' Guns"},
         },
         {
             .id = L"tremulous",

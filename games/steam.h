@@ -1,6 +1,6 @@
 #pragma once
-// The games that Steam installed: its folder from HKEY_CURRENT_USER\Software\
-// Valve\Steam (SteamPath), its libraries from libraryfolders.vdf (both copies,
+// The games that Steam installed: its folder from SteamPath under
+// HKEY_CURRENT_USER\Software\Valve\Steam, its libraries from libraryfolders.vdf (both copies,
 // all three layouts) and config.vdf, and each game by its appmanifest's
 // installdir. A damaged or hostile file of Steam's skips that library alone.
 #include <string>

@@ -334,3 +334,108 @@ TEST(Gog, FindsAGameByItsInstallersKey) {
     EXPECT_EQ(known[0].game.folder(), folder.path());
     EXPECT_EQ(known[0].where, L"GOG");
 }
+
+namespace {
+
+// A folder that the test lays out elsewhere than in the temporary folder
+// (below Program Files, in the user's folders), removed at the end.
+struct LaidFolder {
+    explicit LaidFolder(std::wstring at) : path(std::move(at)) { RemoveTree(path); }
+    ~LaidFolder() { RemoveTree(path); }
+    LaidFolder(const LaidFolder&) = delete;
+    LaidFolder& operator=(const LaidFolder&) = delete;
+    std::wstring path;
+};
+
+GameProfile ProbeProfile(const wchar_t* user) {
+    GameProfile profile = Profile(L"q3");
+    profile.archiveFolder = L"probe";
+    profile.ownArchives = {L"pak0.pk3"};
+    profile.looseFilesFirst = true;
+    profile.userFolders = {user};
+    return profile;
+}
+
+}  // namespace
+
+TEST(Places, PerUserFoldersAndVirtualStoreLoadWhereTheGameLooks) {
+    const GameProfile profile = ProbeProfile(L"%APPDATA%\\TarrowPlaces");
+    const LaidFolder installed(ExpandUserFolder(L"%PROGRAMFILES(X86)%") + L"\\TarrowPlaces");
+    const LaidFolder user(ExpandUserFolder(L"%APPDATA%\\TarrowPlaces"));
+    const LaidFolder stored(ExpandUserFolder(L"%LOCALAPPDATA%\\VirtualStore\\Program Files (x86)\\TarrowPlaces"));
+    for (const wchar_t* name : {L"probe\\pak0.pk3", L"probe\\a.pk3", L"probe\\z.pk3", L"mymod\\m.pk3"}) {
+        WriteFileBytes(installed.path + L"\\" + name, MakeZip({"shared.txt"}));
+    }
+    WriteFileBytes(stored.path + L"\\probe\\vs.pk3", MakeZip({"shared.txt"}));
+    WriteFileBytes(user.path + L"\\probe\\user.pk3", MakeZip({"shared.txt"}));
+    WriteFileBytes(user.path + L"\\mymod\\u.pk3", MakeZip({"shared.txt"}));
+
+    const Game game(profile, installed.path);
+    Names labels;
+    for (const Game::Place& place : game.Places()) labels.push_back(place.label + L" " + std::to_wstring(place.rank));
+    EXPECT_EQ(labels, (Names{L"probe 0", L"VirtualStore\\probe 0", L"AppData\\Roaming\\TarrowPlaces\\probe 1"}));
+    // The VirtualStore copy sorts among the folder's own by name; the per-user folder wins over both.
+    EXPECT_EQ(Archives(BuildLoadOrder(game)),
+              (Names{L"a.pk3", L"pak0.pk3", L"VirtualStore\\probe\\vs.pk3", L"z.pk3", L"AppData\\Roaming\\TarrowPlaces\\probe\\user.pk3"}));
+    EXPECT_EQ(game.PathOf(L"VirtualStore\\probe\\vs.pk3"), stored.path + L"\\probe\\vs.pk3");
+
+    // A mod folder stacks above all of the base folder's places.
+    const Game mod(profile, installed.path, L"mymod");
+    EXPECT_EQ(mod.ArchiveFolder(), installed.path + L"\\mymod\\");
+    EXPECT_EQ(Archives(BuildLoadOrder(mod)),
+              (Names{L"probe\\a.pk3", L"probe\\pak0.pk3", L"VirtualStore\\probe\\vs.pk3", L"probe\\z.pk3",
+                     L"AppData\\Roaming\\TarrowPlaces\\probe\\user.pk3", L"m.pk3", L"AppData\\Roaming\\TarrowPlaces\\mymod\\u.pk3"}));
+    // A game outside Program Files has no VirtualStore copy.
+    EXPECT_TRUE(VirtualStoreOf(L"C:\\Games\\Quake3").empty());
+}
+
+TEST(ModFolders, AreListedBelowTheirGameAndStartedWithTheirFolder) {
+    TempFolder folder;
+    WriteFileBytes(folder / L"baseq3\\pak0.pk3", "PK");
+    WriteFileBytes(folder / L"goggame-1441704920.info", "{}");
+    WriteFileBytes(folder / L"cpma\\z-cpma-pak.pk3", "PK");
+    WriteFileBytes(folder / L"cpma\\description.txt", "  Challenge ProMode\tArena \r\nsecond line");
+    WriteFileBytes(folder / L"defrag\\description.txt", std::string(4000, 'x'));
+    WriteFileBytes(folder / L"missionpack\\pak0.pk3", "PK");
+    MakeFolder(folder / L"Docs");
+    // GOG's key, under a name that is no game's id: the folder's goggame file says which game it holds.
+    TestRegistryKey key(L"SOFTWARE\\GOG.com\\Games\\1234");
+    key.SetText(L"PATH", folder.path() + L"\\");
+    const std::vector<KnownGame> known = FindKnownGames(L"");
+    Names texts;
+    for (const KnownGame& game : known) texts.push_back(KnownGameText(game));
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], L"Quake III Arena (" + folder.path() + L")");
+    EXPECT_EQ(texts[1], L"Quake III Arena: cpma - Challenge ProMode Arena");
+    EXPECT_EQ(texts[2].substr(0, 24), L"Quake III Arena: defrag ");
+    EXPECT_LT(texts[2].size(), 300u);
+    EXPECT_EQ(known[1].game.ModArguments(), L"+set fs_game cpma");
+    EXPECT_EQ(known[1].game.Base(), known[0].game);
+
+    // Call of Duty's lie below Mods, and are started so.
+    EXPECT_EQ(Game(Profile(L"cod"), L"C:\\CoD", L"Mods\\My Mod").ModArguments(), L"+set fs_game \"mods/My Mod\"");
+    for (const wchar_t* bad : {L"..", L"a\\..\\..\\b", L"C:\\x", L"\\x", L"a\\b\\c", L"", L"a:b"}) {
+        EXPECT_EQ(SafeModFolder(bad), L"") << bad;
+    }
+    EXPECT_EQ(SafeModFolder(L"Mods/x"), L"Mods\\x");
+}
+
+TEST(Referee, Ioquake3StacksThePerUserAndModFoldersAsLoadOrderDoes) {
+    ASSERT_TRUE(PathExists(L"Z:\\usr\\lib\\ioquake3\\ioq3ded")) << "scripts/setup installs ioquake3-server";
+    const GameProfile profile = ProbeProfile(L"%APPDATA%\\TarrowReferee");
+    const LaidFolder user(ExpandUserFolder(L"%APPDATA%\\TarrowReferee"));
+    TempFolder installed;
+    unsigned seed = 41;
+    for (const std::wstring& folder : {installed / L"probe", installed / L"probemod", user.path + L"\\probe", user.path + L"\\probemod"}) {
+        for (int i = 0; i < 4; ++i) WriteFileBytes(folder + L"\\" + RandomName(seed), MakeZip({"shared.txt"}));
+    }
+    WriteFileBytes(installed / L"probe\\default.cfg", "// probe\n");
+    const LoadOrderReport report = BuildLoadOrder(Game(profile, installed.path(), L"probemod"));
+    const EngineAnswer engine = AskEngine({L"Z:\\usr\\lib\\ioquake3\\ioq3ded", L"probemod\\qconsole.log", installed.path(),
+                                           L"probe", L"+set fs_game probemod", {"shared.txt"}, user.path});
+    std::vector<std::string> expected;
+    for (const std::wstring& file : Archives(report)) {
+        expected.push_back(UnixPath(Game(profile, installed.path(), L"probemod").PathOf(file)));
+    }
+    EXPECT_EQ(engine.paths, expected);
+}

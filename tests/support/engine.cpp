@@ -38,9 +38,12 @@ std::string UnixPath(const std::wstring& path) {
 // and whose output does not reliably reach a pipe of ours: it writes its
 // console to a log in its home folder, and the log's last line says when it is done.
 EngineAnswer AskEngine(const EngineRun& run) {
-    const TempFolder home;
+    const TempFolder fresh;
+    const std::wstring home = run.home.empty() ? fresh.path() : run.home;
+    // A kept home holds the log of an earlier run, which says it is done.
+    DeleteFileW((home + L"\\" + run.log).c_str());
     std::wstring command = run.program + L" +set dedicated 1 +set net_enabled 0 +set ttycon 0 +set logfile 2 +set fs_basepath \"" +
-                           Utf8ToWide(UnixPath(run.base)) + L"\" +set fs_homepath \"" + Utf8ToWide(UnixPath(home.path())) +
+                           Utf8ToWide(UnixPath(run.base)) + L"\" +set fs_homepath \"" + Utf8ToWide(UnixPath(home)) +
                            L"\" +set com_basegame " + run.basegame + L" " + run.extra + L" +path";
     for (const std::string& file : run.which) command += L" +which " + Utf8ToWide(file);
     command += L" +echo tarrow-probe-done +quit";
@@ -52,7 +55,7 @@ EngineAnswer AskEngine(const EngineRun& run) {
     std::string output;
     for (int tries = 0; tries < 400 && output.find("tarrow-probe-done") == std::string::npos; ++tries) {
         Sleep(50);
-        output = ReadFileBytes(home / run.log);
+        output = ReadFileBytes(home + L"\\" + run.log);
     }
     // It writes its config at quit: let it finish before its home folder goes.
     Sleep(200);
@@ -61,13 +64,17 @@ EngineAnswer AskEngine(const EngineRun& run) {
     // ("Current search path:" in one engine, "We are looking in the current search path:" in another).
     const size_t listing = output.rfind("urrent search path:");
     std::vector<std::wstring> strongestFirst;
+    std::vector<std::string> pathsStrongestFirst;
     for (size_t at = listing == std::string::npos ? 0 : listing; at < output.size();) {
         size_t end = output.find('\n', at);
         if (end == std::string::npos) end = output.size();
         const std::string line = output.substr(at, end - at);
         at = end + 1;
         const size_t files = line.rfind(" files)"), open = line.rfind(" (");
-        if (files != std::string::npos && open != std::string::npos) strongestFirst.push_back(LastTwo(line.substr(0, open)));
+        if (files != std::string::npos && open != std::string::npos) {
+            strongestFirst.push_back(LastTwo(line.substr(0, open)));
+            pathsStrongestFirst.push_back(line.substr(0, open));
+        }
         // "found in" an archive; ioquake3 says "found at" for a loose file.
         size_t found = line.find("\" found in \"");
         if (found == std::string::npos) found = line.find("\" found at \"");
@@ -81,5 +88,6 @@ EngineAnswer AskEngine(const EngineRun& run) {
         }
     }
     answer.order.assign(strongestFirst.rbegin(), strongestFirst.rend());
+    answer.paths.assign(pathsStrongestFirst.rbegin(), pathsStrongestFirst.rend());
     return answer;
 }

@@ -15,11 +15,14 @@ struct EngineRun {
     std::wstring basegame;  // com_basegame
     std::wstring extra;    // more of the command line, before the commands
     std::vector<std::string> which;  // files to ask "which" of
+    std::wstring home;     // fs_homepath, a Windows folder; a fresh one when empty
 };
 
 struct EngineAnswer {
     // The archives it loads, weakest first, each as "<folder>/<file>".
     std::vector<std::wstring> order;
+    // The same, each as the engine's whole Unix path.
+    std::vector<std::string> paths;
     // For each file asked, "<folder>/<archive>" of the copy it takes, or "<folder>" for a loose file.
     std::map<std::string, std::wstring> which;
 };
