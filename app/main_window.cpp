@@ -5,6 +5,8 @@
 
 #include "archive/unzip.h"
 #include "compat/conflicts.h"
+#include "app/launcher.h"
+#include "app/single_instance.h"
 #include "core/busy_cursor.h"
 #include "core/errors.h"
 #include "core/file_system.h"
@@ -25,6 +27,7 @@ constexpr wchar_t kMainClass[] = L"TarrowMain";
 constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 // The timer that paces the re-reads after a change from outside.
 constexpr UINT_PTR kOutsideTimer = 1;
+constexpr UINT kHandOffMessage = WM_APP + 1;
 
 }  // namespace
 
@@ -32,6 +35,7 @@ frmMain::frmMain()
     : runner_([this](bool running) {
           SetWritable(!running);
           if (!running) FindMods();
+          if (!running && endWithGame_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
       }),
       coordinator_([this](const std::vector<ChangeStep>& renames) { ChangeMade(renames); }) {}
 
@@ -78,6 +82,11 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES:
         Form_DropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_COPYDATA:
+        return TakeHandOff(lParam);
+    case kHandOffMessage:
+        RunHandOffs();
+        return 0;
     case WM_INITMENUPOPUP:
         if (reinterpret_cast<HMENU>(wParam) == GameSubmenu(GetMenu(hwnd_))) {
             chooser_.Fill(reinterpret_cast<HMENU>(wParam), game_, Globals::GamePath);
@@ -106,6 +115,45 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+const wchar_t* frmMain::ClassName() { return kMainClass; }
+
+LRESULT frmMain::TakeHandOff(LPARAM copyData) {
+    std::wstring arguments;
+    if (!ReadHandOff(copyData, arguments)) return FALSE;
+    // The sender waits for the answer: what the line asks is done after it.
+    handOffs_.push_back(std::move(arguments));
+    PostMessageW(hwnd_, kHandOffMessage, 0, 0);
+    return TRUE;
+}
+
+void frmMain::RunHandOffs() {
+    if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+    SetForegroundWindow(hwnd_);
+    std::vector<std::wstring> lines;
+    lines.swap(handOffs_);
+    for (const std::wstring& line : lines) {
+        const ParsedLaunch parsed = ParseLaunch(SplitArguments(line));
+        if (!parsed.error.empty()) {
+            MsgBox(parsed.error, MB_OK | MB_ICONWARNING);
+        } else {
+            Launch(parsed.request);
+        }
+    }
+}
+
+void frmMain::Launch(const LaunchRequest& request) {
+    const LaunchHost host{[this]() -> const Game& { return game_; }, [this](const Game& game) { ChooseGame(game); },
+                          [this](const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo) {
+                              return coordinator_.Run(game_, plan, historyName, cannotUndo);
+                          },
+                          [this](const std::vector<std::wstring>& files) { Install(files); },
+                          [this] {
+                              runner_.Play(hwnd_, game_, {});
+                              return Playing();
+                          }};
+    if (CarryOutLaunch(request, Globals::GamePath, host)) endWithGame_ = true;
 }
 
 void frmMain::Form_Load() {

@@ -20,6 +20,7 @@
 #include "core/layout.h"
 #include "core/window_base.h"
 #include "games/game.h"
+#include "games/launch.h"
 #include "mods/change_coordinator.h"
 #include "mods/mod_library.h"
 
@@ -34,6 +35,12 @@ public:
 
     // Creates the window, runs the start-up, and shows it.
     void Load(int show = SW_SHOWNORMAL);
+
+    // The window class a second Tarrow finds the first by.
+    static const wchar_t* ClassName();
+    // Carries out what a command line asks: the game, the set, the files,
+    // Play; with Play, Tarrow ends when the game ends.
+    void Launch(const LaunchRequest& request);
 
     // The menu bar, as the window has it when it opens.
     static HMENU CreateMenuBar() { return CreateMainMenuBar(); }
@@ -66,6 +73,9 @@ private:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void Form_Load();
+    // A second Tarrow's command line, carried out once the sender is answered.
+    LRESULT TakeHandOff(LPARAM copyData);
+    void RunHandOffs();
     void Form_Unload();
     void CheckDLLs();
     void InstallTest();
@@ -132,4 +142,6 @@ private:
     ChangeCoordinator coordinator_;
     GameChooser chooser_;
     int currentTab_ = 1;
+    std::vector<std::wstring> handOffs_;  // command lines of second Tarrows, not yet carried out
+    bool endWithGame_ = false;            // started with --play: Tarrow ends when the game does
 };

@@ -155,16 +155,20 @@ void DeleteFolder(const std::wstring& path) {
     if (keptSome || !RemoveDirectoryW(folder.c_str())) throw AppError(70, L"Permission denied");
 }
 
-std::wstring ProgramFolder() {
+std::wstring ProgramPath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (n < path.size()) {
             path.resize(n);
-            break;
+            return path;
         }
         path.resize(path.size() * 2);
     }
+}
+
+std::wstring ProgramFolder() {
+    const std::wstring path = ProgramPath();
     return path.substr(0, path.find_last_of(L'\\'));
 }
 

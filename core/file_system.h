@@ -56,7 +56,8 @@ void DeleteFolder(const std::wstring& path);
 // AppError "Tarrow could not save <path>" with the system's reason.
 void WriteWholeFile(const std::wstring& path, const std::string& bytes);
 
-// The folder of the running program, without a trailing backslash.
+// The running program's file, and its folder without a trailing backslash.
+std::wstring ProgramPath();
 std::wstring ProgramFolder();
 
 // Case-insensitive match of a name against a pattern with * and ?.

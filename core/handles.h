@@ -62,6 +62,8 @@ struct ProcessTraits {
     static void Close(Handle handle) { CloseHandle(handle); }
 };
 using ProcessHandle = Owned<ProcessTraits>;
+// A mutex, closed as a process handle is.
+using MutexHandle = Owned<ProcessTraits>;
 
 // A listing begun with FindFirstFileW: each caller owns its own.
 using FindHandle = Owned<FindTraits>;

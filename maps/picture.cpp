@@ -3,41 +3,10 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include "core/com.h"
 #include "maps/tga_reader.h"
 
 namespace {
-
-// Owns one COM interface.
-template <class Interface>
-class Com {
-public:
-    Com() = default;
-    ~Com() {
-        if (p_) p_->Release();
-    }
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-    Interface* operator->() const { return p_; }
-    Interface* get() const { return p_; }
-    Interface** out() { return &p_; }
-
-private:
-    Interface* p_ = nullptr;
-};
-
-// COM for this thread while the object lives, when it was not there already.
-class ComScope {
-public:
-    ComScope() : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComScope() {
-        if (ok_) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    bool ok_;
-};
 
 bool DecodeWithWic(const std::string& bytes, Picture& picture) {
     const ComScope com;

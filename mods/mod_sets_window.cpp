@@ -9,7 +9,9 @@
 #include "core/globals.h"
 #include "core/handles.h"
 #include "core/prompts.h"
+#include "core/shortcut.h"
 #include "core/text.h"
+#include "games/launch.h"
 #include "mods/mod_library.h"
 
 using namespace std::string_literals;
@@ -34,7 +36,7 @@ frmModSets::~frmModSets() { Unload(); }
 
 void frmModSets::Load(const Game& game, HWND beside) {
     game_ = game;
-    CreateBeside(kClass, L"Mod Sets", 380, 250, beside);
+    CreateBeside(kClass, L"Mod Sets", 380, 281, beside);
     CreateControls();
     ShowDialogWindow(hwnd_);
     Fill(true);
@@ -60,6 +62,7 @@ void frmModSets::CreateControls() {
                    {&c_.cmdExport, IdExport, L"Export...", 150},     {&c_.cmdImport, IdImport, L"Import...", 177},
                    {&c_.cmdClose, IDCANCEL, L"Close", 219}};
     for (const auto& b : buttons) *b.control = layout_.Add(hwnd_, {b.id, L"BUTTON", b.text, 282, b.y, 90, 23, kButton});
+    c_.cmdShortcut = layout_.Add(hwnd_, {IdShortcut, L"BUTTON", L"Create Desktop Shortcut", 8, 250, 266, 23, kButton});
     AddReportColumns(c_.lvSets, {L"Set", L"Mods"}, {180, 60}, DpiOf(hwnd_));
 }
 
@@ -126,6 +129,23 @@ void frmModSets::cmdSwitch_Click() {
     }
     if (MsgBox(SetSwitchPreview(plan), MB_OKCANCEL | MB_ICONQUESTION) != IDOK || !run_) return;
     run_({L"switching to the set " + set.name, plan.renames}, L"Switch to " + set.name, {});
+}
+
+void frmModSets::cmdShortcut_Click() {
+    const int row = Selected();
+    if (row < 0) return;
+    const ModSet& set = sets_[static_cast<size_t>(row)];
+    const std::wstring program = FileSystem::ProgramPath();
+    const LaunchRequest request{LaunchGameName(game_, FindKnownGames(Globals::GamePath)), set.name, true, {}};
+    const Shortcut shortcut{program, LaunchArguments(request), FileSystem::ProgramFolder(),
+                            L"Switches " + game_.Name() + L" to the mod set " + set.name + L" and plays"};
+    const std::wstring path = FreeShortcutPath(DesktopFolder(), set.name + L" - " + game_.Name());
+    if (const HRESULT result = WriteShortcut(path, shortcut); FAILED(result)) {
+        MsgBox(L"Tarrow could not make the shortcut " + path + L": " + SystemMessage(static_cast<DWORD>(result)),
+               MB_OK | MB_ICONWARNING);
+        return;
+    }
+    MsgBox(L"Tarrow made the shortcut \"" + FileNameOf(path) + L"\" on the desktop.", MB_OK | MB_ICONINFORMATION);
 }
 
 void frmModSets::cmdRename_Click() {
@@ -203,6 +223,7 @@ LRESULT frmModSets::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case IdDelete: cmdDelete_Click(); return 0;
         case IdExport: cmdExport_Click(); return 0;
         case IdImport: cmdImport_Click(); return 0;
+        case IdShortcut: cmdShortcut_Click(); return 0;
         default: return 0;
         }
     case WM_NOTIFY: {

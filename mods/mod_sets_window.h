@@ -14,11 +14,11 @@
 
 class frmModSets : public ModelessWindow<frmModSets> {
 public:
-    enum ControlId : int { IdLabel = 100, IdSets, IdSave, IdSwitch, IdRename, IdDelete, IdExport, IdImport };
+    enum ControlId : int { IdLabel = 100, IdSets, IdSave, IdSwitch, IdRename, IdDelete, IdExport, IdImport, IdShortcut };
     struct Controls {
         HWND lvSets = nullptr;
         HWND cmdSave = nullptr, cmdSwitch = nullptr, cmdRename = nullptr, cmdDelete = nullptr, cmdExport = nullptr,
-             cmdImport = nullptr, cmdClose = nullptr;
+             cmdImport = nullptr, cmdClose = nullptr, cmdShortcut = nullptr;
     };
 
     explicit frmModSets(ChangeRunner run = {}) : run_(std::move(run)) {}
@@ -50,6 +50,8 @@ private:
     void cmdDelete_Click();
     void cmdExport_Click();
     void cmdImport_Click();
+    // A shortcut on the desktop that switches to the set and starts the game.
+    void cmdShortcut_Click();
 
     ChangeRunner run_;
     Controls c_;

@@ -14,6 +14,7 @@
 #include "core/text.h"
 #include "games/catalog.h"
 #include "games/game.h"
+#include "games/launch.h"
 #include "games/steam.h"
 #include "mods/game_program.h"
 #include "tests/support/engine.h"
@@ -438,4 +439,52 @@ TEST(Referee, Ioquake3StacksThePerUserAndModFoldersAsLoadOrderDoes) {
         expected.push_back(UnixPath(Game(profile, installed.path(), L"probemod").PathOf(file)));
     }
     EXPECT_EQ(engine.paths, expected);
+}
+
+TEST(CommandLine, ArgumentsRoundTripAndABadOneIsNamed) {
+    TempFolder folder;
+    WriteFileBytes(folder / L"mod one.pk3", "PK");
+    const LaunchRequest request{L"C:\\Games\\Quake III\\", L"Say \"hi\" \\", true, {folder / L"mod one.pk3"}};
+    const ParsedLaunch back = ParseLaunch(SplitArguments(LaunchArguments(request)));
+    EXPECT_EQ(back.error, L"");
+    EXPECT_EQ(back.request.game, request.game);
+    EXPECT_EQ(back.request.set, request.set);
+    EXPECT_TRUE(back.request.play);
+    EXPECT_EQ(back.request.files, request.files);
+    // A file is made whole against the current folder, where the second Tarrow was started.
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.path().c_str()));
+    EXPECT_EQ(ParseLaunch({L"mod one.pk3"}).request.files, Names{folder / L"mod one.pk3"});
+    EXPECT_EQ(ParseLaunch({L"--sett", L"x"}).error, L"Tarrow does not know the argument \"--sett\".");
+    EXPECT_EQ(ParseLaunch({L"--set"}).error, L"The argument --set needs a value after it.");
+    EXPECT_EQ(ParseLaunch({L"--game", L"--play"}).error, L"The argument --game needs a value after it.");
+    EXPECT_EQ(ParseLaunch({L"--play", L"missing.pk3"}).error, L"Tarrow found no file \"missing.pk3\" to install.");
+    SetCurrentDirectoryW(ProgramFolder().c_str());
+}
+
+TEST(CommandLine, AShortcutNamesItsGameSoThatItIsFoundAgain) {
+    TempFolder first, second;
+    for (const std::wstring& root : {first.path(), second.path()}) {
+        WriteFileBytes(root + L"\\main\\mp_pak0.pk3", "PK");
+        WriteFileBytes(root + L"\\main\\sp_pak1.pk3", "PK");
+    }
+    WriteFileBytes(first / L"osp\\osp.pk3", "PK");
+    TestRegistryKey key(L"SOFTWARE\\Activision\\Return to Castle Wolfenstein");
+    key.SetText(L"InstallPath", first.path());
+    const std::vector<KnownGame> known = FindKnownGames(L"");
+    auto roundTrip = [&](const Game& game) { return ResolveLaunchGame(LaunchGameName(game, known), known); };
+    // Both programs of the first install by their ids; a second install by its
+    // program and folder, since the folder alone would name the first program.
+    const Game mp(Profile(L"rtcw-mp"), first.path()), other(Profile(L"rtcw-mp"), second.path());
+    EXPECT_EQ(LaunchGameName(mp, known), L"rtcw-mp");
+    EXPECT_EQ(roundTrip(mp), mp);
+    EXPECT_EQ(roundTrip(Game(Profile(L"rtcw-sp"), first.path())), Game(Profile(L"rtcw-sp"), first.path()));
+    EXPECT_EQ(LaunchGameName(other, known), L"rtcw-mp@" + second.path());
+    EXPECT_EQ(roundTrip(other), other);
+    EXPECT_EQ(ResolveLaunchGame(second.path(), known), Game(Profile(L"rtcw-sp"), second.path()));
+    // Both programs have the mod folder: the folder alone would name the first.
+    const Game osp(Profile(L"rtcw-mp"), first.path(), L"osp");
+    EXPECT_EQ(LaunchGameName(osp, known), L"rtcw-mp@" + first / L"osp");
+    EXPECT_EQ(roundTrip(osp), osp);
+    EXPECT_FALSE(ResolveLaunchGame(L"q3", known));
+    EXPECT_FALSE(ResolveLaunchGame(L"C:\\nowhere", known));
 }

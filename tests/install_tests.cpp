@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "app/main_window.h"
+#include "app/single_instance.h"
 #include "app/windows_prompts.h"
 #include "archive/zip_format.h"
 #include "mods/installer.h"
@@ -113,6 +114,29 @@ TEST_F(Installing, DroppedDownloadsGoInAndTheFirstIsShown) {
     EXPECT_EQ(ListItems(c().listEnabled), (Names{L"alpha", L"Beta", L"Desert Map", L"Sniper"}));
     EXPECT_EQ(ListSelection(c().listEnabled), 3);
     EXPECT_EQ(WindowText(c().rtfModInfo).substr(0, 17), L"Name: Sniper Pack");
+}
+
+// One Tarrow per user: a second one started with a file hands it to the
+// first, which installs it as a drop, and ends.
+TEST_F(Installing, ASecondTarrowsFilesAreInstalledByTheFirst) {
+    const SingleInstance first;
+    ASSERT_TRUE(first.First());
+    Start();
+    CopyFileW(Fixture(L"info_full.zip").c_str(), (downloads / L"Sniper.pk3").c_str(), FALSE);
+    const wchar_t* dist = _wgetenv(L"TARROW_DIST");
+    // Started in the downloads' folder, with the file's name alone.
+    std::wstring command = L"\"" + (dist ? dist : ProgramFolder() + L"\\..\\..\\dist") + L"\\tarrow.exe\" Sniper.pk3";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, downloads.path().c_str(), &si, &pi));
+    const ProcessHandle second(pi.hProcess), thread(pi.hThread);
+    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(second.get(), 0) == WAIT_OBJECT_0; }, 20000));
+    DWORD code = 1;
+    GetExitCodeProcess(second.get(), &code);
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(PumpUntil([&] { return ListItems(c().listEnabled) == Names{L"Sniper"}; }));
+    EXPECT_EQ(ReadFileBytes(game.main + L"Sniper.pk3"), ReadFileBytes(Fixture(L"info_full.zip")));
+    EXPECT_TRUE(prompts.asked.empty());
 }
 
 TEST_F(Installing, AReplaceAsksAndADisabledModStaysDisabled) {

@@ -7,14 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "games/game.h"
+#include "core/file_system.h"
 #include "core/handles.h"
+#include "core/shortcut.h"
 #include "core/text.h"
+#include "games/game.h"
+#include "games/launch.h"
 #include "mods/mod_sets.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_game.h"
+#include "tests/support/ui.h"
+#include "tests/support/zip_builder.h"
 
 namespace {
 
@@ -149,4 +154,56 @@ TEST_F(ModSets, TheWindowSavesImportsSwitchesAndUndoes) {
     ClickAt(c.cmdDelete, 20, 10);
     ASSERT_EQ(form->ModSets()->sets().size(), 1u);
     EXPECT_EQ(form->ModSets()->sets()[0].name, L"Only B");
+}
+
+// A set's desktop shortcut runs Tarrow with the game, the set and Play: that
+// command line switches to the set in one change, names what is missing in
+// one message, starts the game, and Tarrow ends when the game does.
+TEST_F(ModSets, ADesktopShortcutSwitchesToTheSetAndPlays) {
+    PromptRecorder prompts;
+    TestGame game;
+    game.Add(L"a.pk3", MakeZip({"a.txt"}));
+    game.Add(L"b.dis", MakeZip({"b.txt"}));
+    CopyFileW((ProgramFolder() + L"\\fake_game.exe").c_str(), (game.folder + L"\\CoDSP.exe").c_str(), FALSE);
+    const HANDLE end = CreateEventW(nullptr, TRUE, FALSE, L"Local\\TarrowTestGameEnd");
+    ASSERT_EQ(SaveModSet(DemoGame(game.folder), {L"Only \"B\"", {L"b", L"gone"}}), 0);
+    auto form = StartMainWindow();
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsModSets, 0);
+    PumpPending();
+    ASSERT_NE(form->ModSets(), nullptr);
+    const auto& c = form->ModSets()->controls();
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(c.lvSets, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
+    ClickAt(c.cmdShortcut, 20, 10);
+    const std::wstring link = DesktopFolder() + L"\\Only _B_ - Call of Duty Single Player Demo.lnk";
+    EXPECT_EQ(prompts.MessageTexts(),
+              Names{L"Tarrow made the shortcut \"Only _B_ - Call of Duty Single Player Demo.lnk\" on the desktop."});
+    Shortcut shortcut;
+    ASSERT_EQ(ReadShortcut(link, shortcut), S_OK);
+    DeleteFileW(link.c_str());
+    EXPECT_TRUE(EqualNoCase(shortcut.target, FileSystem::ProgramPath()));
+    EXPECT_EQ(shortcut.arguments, L"--game cod-demo --set \"Only \\\"B\\\"\" --play");
+
+    prompts.asked.clear();
+    const ParsedLaunch parsed = ParseLaunch(SplitArguments(shortcut.arguments));
+    ASSERT_EQ(parsed.error, L"");
+    HWND window = form->hwnd();
+    form->Launch(parsed.request);
+    EXPECT_TRUE(game.Has(L"a.dis"));
+    EXPECT_TRUE(game.Has(L"b.pk3"));
+    EXPECT_EQ(prompts.MessageTexts(), Names{L"These mods of the set Only \"B\" are not in main:\r\n\r\n    gone"});
+    EXPECT_TRUE(form->Playing());
+    SetEvent(end);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }));
+    CloseHandle(end);
+
+    // A set that the game does not have is named, and nothing changes.
+    prompts.asked.clear();
+    auto again = StartMainWindow();
+    again->Launch(ParseLaunch({L"--set", L"Nothing Like It", L"--play"}).request);
+    EXPECT_EQ(prompts.MessageTexts(),
+              Names{L"Tarrow found no mod set \"Nothing Like It\" of Call of Duty Single Player Demo for the argument --set."});
+    EXPECT_FALSE(again->Playing());
+    EXPECT_TRUE(game.Has(L"b.pk3"));
 }
