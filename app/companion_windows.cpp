@@ -51,7 +51,7 @@ void CompanionWindows::Unload(const Game& game) {
     if (modSets_) modSets_->Unload();
     if (maps_) maps_->Unload();
     if (editor_ && editor_->Dirty() &&
-        MsgBox(L"Save the changes to the information of " + editor_->archive().substr(game.ArchiveFolder().size()) +
+        MsgBox(L"Save the changes to the information of " + game.NameOf(editor_->archive()) +
                    L" before Tarrow closes?",
                MB_YESNO | MB_ICONQUESTION) == IDYES) {
         editor_->Save();

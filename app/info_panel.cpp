@@ -35,9 +35,9 @@ void InfoPanel::Show(const std::wstring& folder, const std::wstring& modName, co
     SetRichText(rtf_, (read.info.found ? InformationRtf(read.info) : NoticeRtf(modName, extension)).c_str());
 }
 
-void InfoPanel::Renamed(const std::wstring& folder, const std::vector<ChangeStep>& renames) {
+void InfoPanel::Renamed(const Game& game, const std::vector<ChangeStep>& renames) {
     for (const ChangeStep& step : renames) {
-        if (step.kind == StepKind::Rename && shown_ == folder + step.from) shown_ = folder + step.to;
+        if (step.kind == StepKind::Rename && shown_ == game.PathOf(step.from)) shown_ = game.PathOf(step.to);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/transaction.h"
+#include "games/game.h"
 
 class InfoPanel {
 public:
@@ -17,7 +18,7 @@ public:
     // The archive whose information the panel shows; empty when none.
     const std::wstring& shown() const { return shown_; }
     // The archive was renamed by a change of ours: the panel goes with it.
-    void Renamed(const std::wstring& folder, const std::vector<ChangeStep>& renames);
+    void Renamed(const Game& game, const std::vector<ChangeStep>& renames);
     // The archive is gone from the folder: the panel shows that no mod is selected.
     void ForgetIfGone();
     // Another game: no mod is selected.

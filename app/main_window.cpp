@@ -264,7 +264,10 @@ void frmMain::TabStrip1_Click() {
 
 void frmMain::RefreshCompatibility() {
     std::vector<std::wstring> enabled;
-    for (const auto& name : mods_.lists.enabled) AddSorted(enabled, name);
+    // The page compares the mods of the managed folder.
+    for (const auto& name : mods_.lists.enabled) {
+        if (Game::PlaceOf(name).empty()) AddSorted(enabled, name);
+    }
     compatibility_.RefreshList(game_, enabled);
 }
 
@@ -312,9 +315,9 @@ void frmMain::mnuToolsMaps_Click() {
 void frmMain::MapsFollow() {
     frmMaps* maps = windows_.OpenMapsWindow();
     if (!maps) return;
-    const std::wstring folder = game_.ArchiveFolder(), &shown = panel_.shown();
-    const bool enabled = shown.size() > folder.size() && shown.ends_with(EnabledExtension) && FileSystem::FileExists(shown);
-    maps->Follow(enabled ? shown.substr(folder.size()) : std::wstring());
+    const std::wstring& shown = panel_.shown();
+    const bool enabled = shown.ends_with(EnabledExtension) && FileSystem::FileExists(shown);
+    maps->Follow(enabled ? game_.NameOf(shown) : std::wstring());
 }
 
 void frmMain::SetWritable(bool writable) {
@@ -335,12 +338,12 @@ void frmMain::mnuTools_ModInfoMaker_Click() {
         MsgBox(L"Please select a mod first", MB_OK);
         return;
     }
-    windows_.Edit(game_, game_.ArchiveFolder() + name + lists_.ExtensionOf(list), !Playing());
+    windows_.Edit(game_, game_.PathOf(name + lists_.ExtensionOf(list)), !Playing());
 }
 
 void frmMain::InformationSaved(const std::wstring& archivePath) {
     if (archivePath == panel_.shown()) {
-        const std::wstring file = archivePath.substr(game_.ArchiveFolder().size());
+        const std::wstring file = game_.NameOf(archivePath);
         const std::wstring extension = file.substr(file.size() - 4);
         GetModInfo(ModNameOf(file, extension), extension);
     }
@@ -386,7 +389,7 @@ void frmMain::UpdateMenuItems(HMENU menu) {
     MainMenuState state;
     state.selected = drag_.lastList() && !CurrentItemText(drag_.lastList()).empty();
     state.playing = Playing();
-    state.journalLeft = !game_.folder().empty() && HasLeftJournal(game_.ArchiveFolder());
+    state.journalLeft = ChangeCoordinator::JournalLeft(game_);
     state.undo = coordinator_.history(game_).UndoItem();
     state.redo = coordinator_.history(game_).RedoItem();
     UpdateMainMenu(menu, state);
@@ -410,8 +413,7 @@ bool frmMain::Busy() const {
 }
 
 void frmMain::ChangeMade(const std::vector<ChangeStep>& renames) {
-    const std::wstring folder = game_.ArchiveFolder();
-    panel_.Renamed(folder, renames);
+    panel_.Renamed(game_, renames);
     // The selection goes with its archive's new name.
     std::wstring enabled = CurrentItemText(c_.listEnabled);
     for (const ChangeStep& step : renames) {
@@ -467,7 +469,7 @@ bool frmMain::ModExists(const std::wstring& fullPath) {
 
 bool frmMain::ModRename(const std::wstring& modName, const std::wstring& fromExtension,
                         const std::wstring& toExtension) {
-    if (ModExists(game_.ArchiveFolder() + modName + toExtension)) return false;
+    if (ModExists(game_.PathOf(modName + toExtension))) return false;
     return coordinator_.Switch(game_, modName, fromExtension, toExtension);
 }
 
@@ -489,7 +491,9 @@ void frmMain::OnListSelect(HWND list) {
 void frmMain::GetModInfo(const std::wstring& modName, const std::wstring& extension) {
     // A prompt of a run in progress is open: that run's view is the one to show.
     if (!VBUnzBas::Idle()) return;
-    panel_.Show(game_.ArchiveFolder(), modName, extension);
+    // A mod of another place is named with it.
+    const std::optional<Game> where = game_.Where(modName);
+    panel_.Show(where ? where->ArchiveFolder() : game_.ArchiveFolder(), Game::FileOf(modName), extension);
     MapsFollow();
 }
 

@@ -228,7 +228,7 @@ void frmLoadOrder::MoveTo(std::size_t from, std::size_t to) {
 }
 
 std::vector<std::wstring> frmLoadOrder::TakenNames() const {
-    return ArchiveFileNames(game_);
+    return ArchiveFileNamesOfEveryPlace(game_);
 }
 
 void frmLoadOrder::Preview(const ReorderPlan& plan, const LoadOrderReport& after, const std::wstring& historyName) {

@@ -113,21 +113,27 @@ public:
     Namer(const Game& game, const std::vector<std::wstring>& taken) : game_(game) {
         for (const auto& file : taken) takenMods_.push_back(WithoutExtension(file));
     }
-    // A name for file between lower and upper, or empty.
-    std::wstring Between(const std::wstring& file, const std::wstring* lower, const std::wstring* upper) {
-        std::wstring base = WithoutExtension(WithoutTarrowPrefix(file)) + EnabledExtension;
-        if (Fits(base, lower, upper) && (base == file || Free(base))) return base;
-        // A lower name of a lower tier: every name of this one sorts after it.
-        const std::wstring* low = lower && game_.Tier(*lower) < 0 ? nullptr : lower;
-        std::wstring lowName = low ? game_.SortName(*low) : std::wstring(), upName = upper ? game_.SortName(*upper) : std::wstring();
-        const std::optional<std::wstring> key = KeyBetween(low ? &lowName : nullptr, upper ? &upName : nullptr);
+    // A name for an archive between lower and upper, in the place it lies in, or empty.
+    std::wstring Between(const std::wstring& archive, const std::wstring* lower, const std::wstring* upper) {
+        const std::wstring place = Game::PlaceOf(archive), file = Game::FileOf(archive);
+        auto inPlace = [&](const std::wstring& name) { return place.empty() ? name : place + L"\\" + name; };
+        const std::wstring base = WithoutExtension(WithoutTarrowPrefix(file)) + EnabledExtension;
+        if (Fits(inPlace(base), lower, upper) && (base == file || Free(inPlace(base)))) return inPlace(base);
+        // A lower name of a lower tier or place: every name of this one sorts after it;
+        // likewise an upper name of a higher place.
+        const int rank = game_.Rank(archive);
+        const std::wstring* low = lower && (game_.Tier(*lower) < 0 || game_.Rank(*lower) < rank) ? nullptr : lower;
+        const std::wstring* up = upper && game_.Rank(*upper) > rank ? nullptr : upper;
+        const std::wstring lowName = low ? game_.SortName(Game::FileOf(*low)) : std::wstring();
+        const std::wstring upName = up ? game_.SortName(Game::FileOf(*up)) : std::wstring();
+        const std::optional<std::wstring> key = KeyBetween(low ? &lowName : nullptr, up ? &upName : nullptr);
         if (!key) return {};
         // Whatever follows the key keeps its place, so a name that is taken gets one more character.
         for (int extra = 0; extra <= '~'; extra = NextKeyChar(extra, true)) {
             std::wstring name = *key;
             if (extra > 0) name += static_cast<wchar_t>(extra);
             name += PrefixMark;
-            name += base;
+            name = inPlace(name + base);
             if (Fits(name, lower, upper) && Free(name)) return name;
         }
         return {};
@@ -137,7 +143,8 @@ public:
 private:
     // A name the game loads, in the tier of the mods, between its neighbours.
     bool Fits(const std::wstring& name, const std::wstring* lower, const std::wstring* upper) const {
-        return name.size() <= kLongestName && IsAllowedFileName(name) && game_.Tier(name) == 0 &&
+        const std::wstring file = Game::FileOf(name);
+        return file.size() <= kLongestName && IsAllowedFileName(file) && game_.Tier(name) == 0 &&
                game_.LoadsArchive(name) && (!lower || game_.LoadsBefore(*lower, name)) &&
                (!upper || game_.LoadsBefore(name, *upper));
     }
@@ -199,8 +206,11 @@ ReorderPlan PlanOriginalNames(const std::vector<std::wstring>& loaded, const std
     ReorderPlan plan;
     std::vector<std::wstring> free(taken);
     for (const auto& file : loaded) {
-        if (TarrowPrefixLength(file) == 0) continue;
-        std::wstring name = WithoutExtension(WithoutTarrowPrefix(file));
+        // An archive of another place keeps its place.
+        const std::wstring place = Game::PlaceOf(file), own = Game::FileOf(file);
+        if (TarrowPrefixLength(own) == 0) continue;
+        std::wstring name = WithoutExtension(WithoutTarrowPrefix(own));
+        if (!place.empty()) name = place + L"\\" + name;
         const std::wstring mod = name;
         name += EnabledExtension;
         if (std::any_of(free.begin(), free.end(), [&](const std::wstring& t) { return EqualNoCase(WithoutExtension(t), mod); })) {

@@ -52,9 +52,9 @@ Game::Game(const GameProfile& profile, std::wstring folder, std::wstring mod)
 
 void Game::AddPlaces(const std::wstring& relative, int rank, bool managed) {
     const std::wstring installed = folder_ + L"\\" + relative;
-    places_.push_back({relative, installed + L"\\", managed, rank});
+    places_.push_back({relative, installed + L"\\", managed, rank, managed});
     if (const std::wstring stored = VirtualStoreOf(installed); !stored.empty()) {
-        places_.push_back({L"VirtualStore\\" + relative, stored + L"\\", false, rank});
+        places_.push_back({L"VirtualStore\\" + relative, stored + L"\\", false, rank, managed});
     }
     // The per-user folders win over the install folder of the same name.
     const std::wstring profileFolder = ExpandUserFolder(L"%USERPROFILE%") + L"\\";
@@ -66,7 +66,7 @@ void Game::AddPlaces(const std::wstring& relative, int rank, bool managed) {
             EqualNoCase(std::wstring_view(label).substr(0, profileFolder.size()), profileFolder)) {
             label.erase(0, profileFolder.size());
         }
-        places_.push_back({label, path + L"\\" + relative + L"\\", false, rank + 1});
+        places_.push_back({label, path + L"\\" + relative + L"\\", false, rank + 1, managed});
     }
 }
 
@@ -88,7 +88,24 @@ std::wstring Game::ModArguments() const {
     return L"+set fs_game " + (name.find(L' ') == std::wstring::npos ? name : L"\"" + name + L"\"");
 }
 
-std::wstring Game::ArchiveFolder() const { return folder_ + L"\\" + ArchiveFolderName() + L"\\"; }
+std::wstring Game::ArchiveFolder() const {
+    if (view_ >= 0) return places_[static_cast<size_t>(view_)].folder;
+    return folder_ + L"\\" + (mod_.empty() ? std::wstring(profile_->archiveFolder) : mod_) + L"\\";
+}
+
+std::wstring Game::ArchiveFolderName() const {
+    if (view_ >= 0) return places_[static_cast<size_t>(view_)].label;
+    return mod_.empty() ? std::wstring(profile_->archiveFolder) : mod_;
+}
+
+std::optional<Game> Game::AtPlace(const std::wstring& label) const {
+    if (label.empty()) return Game(*profile_, folder_, mod_);
+    const Place* place = FindPlace(label);
+    if (!place || !place->changeable) return std::nullopt;
+    Game view(*profile_, folder_, mod_);
+    view.view_ = static_cast<int>(place - places_.data());
+    return view;
+}
 
 const Game::Place* Game::FindPlace(const std::wstring& label) const {
     for (const Place& place : places_) {
@@ -162,7 +179,20 @@ std::wstring Game::PathOf(const std::wstring& qualified) const {
     return place ? place->folder + FileOf(qualified) : ArchiveFolder() + FileOf(qualified);
 }
 
-int Game::PlaceRank(const std::wstring& qualified) const {
+std::wstring Game::NameOf(const std::wstring& path) const {
+    for (const Place& place : places_) {
+        const std::wstring& folder = place.folder;
+        if (path.size() <= folder.size() || !EqualNoCase(std::wstring_view(path).substr(0, folder.size()), folder) ||
+            path.find(L'\\', folder.size()) != std::wstring::npos) {
+            continue;
+        }
+        const std::wstring file = path.substr(folder.size());
+        return place.managed ? file : place.label + L"\\" + file;
+    }
+    return {};
+}
+
+int Game::Rank(const std::wstring& qualified) const {
     const Place* place = FindPlace(PlaceOf(qualified));
     return place ? place->rank : -1;
 }
@@ -173,9 +203,14 @@ bool Game::IsOwnArchiveName(const std::wstring& fileName) const {
 }
 
 bool Game::IsOwnArchiveFile(const std::wstring& fileName) const {
-    if (!PlaceOf(fileName).empty() || fileName == LooseFiles) return true;
+    if (fileName == LooseFiles) return true;
+    if (!PlaceOf(fileName).empty()) {
+        const Place* place = PlaceOfName(fileName);
+        if (!place || !place->changeable) return true;
+    }
+    const std::wstring file = FileOf(fileName);
     return std::any_of(profile_->ownArchives.begin(), profile_->ownArchives.end(),
-                       [&](std::wstring_view own) { return MatchesOwn(fileName, own, true); });
+                       [&](std::wstring_view own) { return MatchesOwn(file, own, true); });
 }
 
 bool Game::LoadsArchive(const std::wstring& qualified) const {
@@ -201,7 +236,7 @@ int Game::Tier(const std::wstring& qualified) const {
 bool Game::LoadsBefore(const std::wstring& a, const std::wstring& b) const {
     const int x = Tier(a), y = Tier(b);
     if (x != y) return x < y;
-    const int p = PlaceRank(a), q = PlaceRank(b);
+    const int p = Rank(a), q = Rank(b);
     if (p != q) return p < q;
     // Within its folder, the loose files row goes before or after every archive.
     const int looseRank = profile_->looseFilesFirst ? 1 : -1;

@@ -2,6 +2,7 @@
 // One game of the engine family: the facts of its kind (a profile) and the
 // folder it is installed in. Every feature that reads or changes a game's
 // archives is given the Game it works on. No windows here.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,16 +83,20 @@ public:
     // backslash: the folder + "\main\", or the mod folder.
     std::wstring ArchiveFolder() const;
     // The name of that folder as messages name it ("main").
-    std::wstring ArchiveFolderName() const { return mod_.empty() ? std::wstring(profile_->archiveFolder) : mod_; }
+    std::wstring ArchiveFolderName() const;
 
     // A folder the game loads archives from.
     struct Place {
         std::wstring label;   // as the player reads it: "main", "AppData\\Roaming\\Quake3\\baseq3"
         std::wstring folder;  // with a trailing backslash
-        bool managed = false;  // the folder Tarrow manages; the others it never changes
+        bool managed = false;  // the folder Tarrow manages
         // Its rank in the search: higher ranks win. VirtualStore's copy of a
         // folder shares the folder's rank, since the game sees both as one.
         int rank = 0;
+        // Tarrow switches, reorders and fixes archives here: the managed
+        // folder, its VirtualStore copy and its per-user folder. The base
+        // folders' places it never changes.
+        bool changeable = false;
     };
     // Every folder it loads archives from, weakest first: for each of the base
     // folder and the mod folder, the install folder (and its VirtualStore
@@ -108,6 +113,16 @@ public:
     static constexpr wchar_t LooseFiles[] = L"loose files";
     // The file an archive so named is.
     std::wstring PathOf(const std::wstring& qualified) const;
+    // The name Places gives the archive at path; empty when it lies in none of them.
+    std::wstring NameOf(const std::wstring& path) const;
+    // The place an archive so named lies in; null when there is none.
+    const Place* PlaceOfName(const std::wstring& qualified) const { return FindPlace(PlaceOf(qualified)); }
+    // The game as Tarrow changes the place of an archive so named: that
+    // place's folder is its archive folder, and messages name its label.
+    // Null when Tarrow never changes that place.
+    std::optional<Game> Where(const std::wstring& qualified) const { return AtPlace(PlaceOf(qualified)); }
+    // The same for a place by its label; the empty label is the managed folder.
+    std::optional<Game> AtPlace(const std::wstring& label) const;
     const std::wstring_view& Language() const { return profile_->language; }
 
     // One of its own archives, named exactly so: discovery leaves these out of the lists.
@@ -122,6 +137,8 @@ public:
     // The game's load order of two archives, each named as Places says: the
     // tiers, then the places, then the names within a place.
     bool LoadsBefore(const std::wstring& a, const std::wstring& b) const;
+    // The rank of the place an archive so named lies in (higher wins); -1 for none.
+    int Rank(const std::wstring& qualified) const;
     // The tier an archive loads in: lower tiers first; 0 for most archives.
     int Tier(const std::wstring& file) const;
     // The name the engine sorts an archive by within its tier.
@@ -130,7 +147,6 @@ public:
     bool IsGameProgram(const std::wstring& fileName) const;
 
 private:
-    int PlaceRank(const std::wstring& qualified) const;
     const Place* FindPlace(const std::wstring& label) const;
     void AddPlaces(const std::wstring& relative, int rank, bool managed);
 
@@ -138,6 +154,8 @@ private:
     std::wstring folder_;
     std::wstring mod_;
     std::vector<Place> places_;
+    // The changeable place this game is seen from; the managed one when negative.
+    int view_ = -1;
 };
 
 // Where Windows keeps what an old 32-bit program without a manifest wrote

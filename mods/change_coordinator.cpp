@@ -6,10 +6,11 @@
 #include "core/prompts.h"
 #include "mods/installer.h"
 #include "mods/mod_library.h"
+#include "mods/placed_change.h"
 
 bool ChangeCoordinator::Run(const Game& game, const ChangePlan& plan, const std::wstring& historyName,
                             const std::wstring& cannotUndo) {
-    const ChangeOutcome outcome = RunChange(game.ArchiveFolder(), plan);
+    const ChangeOutcome outcome = RunPlacedChange(game, plan);
     if (outcome.result != ChangeResult::Done || !outcome.message.empty()) {
         MsgBox(outcome.Failure(L"Tarrow could not finish " + plan.what, L" Nothing was changed."), MB_OK | MB_ICONWARNING);
         return false;
@@ -33,12 +34,12 @@ void ChangeCoordinator::Made(const Game& game, const std::wstring& historyName, 
 
 bool ChangeCoordinator::Switch(const Game& game, const std::wstring& modName, const std::wstring& from,
                                const std::wstring& to) {
-    const std::wstring folder = game.ArchiveFolder();
     const bool disabling = to == std::wstring(DisabledExtension);
     const std::vector<ChangeStep> renames{{modName + from, modName + to}};
-    const ChangeOutcome outcome = RunChange(folder, {(disabling ? L"disabling " : L"enabling ") + modName, renames});
+    const ChangeOutcome outcome = RunPlacedChange(game, {(disabling ? L"disabling " : L"enabling ") + modName, renames});
     if (!outcome.message.empty() || outcome.result == ChangeResult::Failed) {
-        MsgBox(outcome.Failure(L"Error: could not rename " + folder + modName + from + L" to " + modName + to),
+        const std::wstring file = Game::FileOf(modName);
+        MsgBox(outcome.Failure(L"Error: could not rename " + game.PathOf(modName + from) + L" to " + file + to),
                MB_OK | MB_ICONWARNING);
         return false;
     }
@@ -59,12 +60,19 @@ std::vector<InstalledMod> ChangeCoordinator::Install(const Game& game, const std
 }
 
 bool ChangeCoordinator::Remove(const Game& game, const std::wstring& file) {
-    if (!RemoveMod(game, file)) return false;
+    const std::optional<Game> where = game.Where(file);
+    if (!where || !RemoveMod(*where, Game::FileOf(file))) return false;
     history(game).RecordFixed(L"Remove", L"the archive is in the Recycle Bin");
     return true;
 }
 
 void ChangeCoordinator::Recover(const Game& game) {
+    for (const Game::Place& place : game.Places()) {
+        if (place.changeable) RecoverPlace(*game.AtPlace(place.managed ? std::wstring() : place.label));
+    }
+}
+
+void ChangeCoordinator::RecoverPlace(const Game& game) {
     const std::wstring folder = game.ArchiveFolder();
     const RecoveryOutcome outcome = RecoverChange(folder);
     const std::wstring message = RecoveryMessage(outcome);
@@ -79,9 +87,19 @@ void ChangeCoordinator::Recover(const Game& game) {
     MsgBox(text, MB_OK | MB_ICONWARNING);
 }
 
-bool ChangeCoordinator::Forget(const Game& game) {
+std::optional<Game> ChangeCoordinator::HeldPlace(const Game& game) {
+    if (game.folder().empty()) return std::nullopt;
+    for (const Game::Place& place : game.Places()) {
+        if (place.changeable && HasLeftJournal(place.folder)) return game.AtPlace(place.managed ? std::wstring() : place.label);
+    }
+    return std::nullopt;
+}
+
+bool ChangeCoordinator::Forget(const Game& managed) {
+    const std::optional<Game> held = HeldPlace(managed);
+    if (!held) return false;
+    const Game& game = *held;
     const std::wstring folder = game.ArchiveFolder();
-    if (game.folder().empty() || !HasLeftJournal(folder)) return false;
     if (MsgBox(L"Forget the change that Tarrow could not put right? Its journal is set aside, and " +
                    game.ArchiveFolderName() + L" stays as it is now: Tarrow renames nothing back.",
                MB_YESNO | MB_ICONQUESTION) != IDYES) {

@@ -4,6 +4,7 @@
 // every window. It shows the player what went wrong; it has no window.
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,12 +37,14 @@ public:
     // Moves an archive to the Recycle Bin after asking; true when it went.
     bool Remove(const Game& game, const std::wstring& file);
 
-    // Puts right a change that a stopped Tarrow left in the game's archive
-    // folder, and says so; then offers the partial copies it left to the Recycle Bin.
+    // Puts right a change that a stopped Tarrow left in each place of the
+    // game that Tarrow changes, and says so; then offers the partial copies it left to the Recycle Bin.
     void Recover(const Game& game);
     // Sets aside the journal of a change that could not be put right, after a
     // question; true when it was.
     bool Forget(const Game& game);
+    // Whether a place of the game holds such a journal.
+    static bool JournalLeft(const Game& game) { return HeldPlace(game).has_value(); }
 
     bool Undo(const Game& game);
     bool Redo(const Game& game);
@@ -49,6 +52,10 @@ public:
     ChangeHistory& history(const Game& game) { return histories_[game.ArchiveFolder()]; }
 
 private:
+    // The first place of the game that holds a journal no Tarrow could put right.
+    static std::optional<Game> HeldPlace(const Game& game);
+    // Recovery in one place of the game, seen as its archive folder.
+    void RecoverPlace(const Game& game);
     void Follow(const std::vector<ChangeStep>& renames) const {
         if (follow_) follow_(renames);
     }

@@ -9,6 +9,7 @@
 #include "core/prompts.h"
 #include "core/text.h"
 #include "mods/mod_library.h"
+#include "mods/placed_change.h"
 
 namespace {
 
@@ -20,7 +21,8 @@ std::vector<ChangeStep> Reversed(const std::vector<ChangeStep>& renames) {
 
 // Why the renames cannot run on the folder as it is now, step by step (a
 // later step may use a name that an earlier one frees); empty when they can.
-std::wstring Obstacle(const std::wstring& main, const std::vector<ChangeStep>& renames) {
+std::wstring Obstacle(const Game& game, const std::vector<ChangeStep>& renames) {
+    const std::wstring main = game.ArchiveFolder();
     // The names that the steps before have moved, compared as the file system compares them.
     std::vector<std::pair<std::wstring, bool>> moved;
     auto known = [&](const std::wstring& name) {
@@ -28,7 +30,7 @@ std::wstring Obstacle(const std::wstring& main, const std::vector<ChangeStep>& r
     };
     auto exists = [&](const std::wstring& name) {
         const auto at = known(name);
-        return at != moved.end() ? at->second : FileSystem::Exists(main + name);
+        return at != moved.end() ? at->second : FileSystem::Exists(game.PathOf(name));
     };
     auto set = [&](const std::wstring& name, bool present) {
         const auto at = known(name);
@@ -53,13 +55,13 @@ void Say(const std::wstring& text) { MsgBox(text, MB_OK | MB_ICONWARNING); }
 enum class Ran { Done, NotAllowed, Failed };
 
 // Runs renames as a change; says why when they did not run.
-Ran RunRenames(const std::wstring& main, const std::wstring& verb, const std::wstring& name,
+Ran RunRenames(const Game& game, const std::wstring& verb, const std::wstring& name,
                const std::vector<ChangeStep>& renames) {
-    if (const std::wstring obstacle = Obstacle(main, renames); !obstacle.empty()) {
+    if (const std::wstring obstacle = Obstacle(game, renames); !obstacle.empty()) {
         Say(L"Tarrow could not " + verb + L" " + name + L": " + obstacle + L" Nothing was changed.");
         return Ran::NotAllowed;
     }
-    const ChangeOutcome outcome = RunChange(main, {verb + L"ing " + name, renames});
+    const ChangeOutcome outcome = RunPlacedChange(game, {verb + L"ing " + name, renames});
     if (outcome.result == ChangeResult::Done) return Ran::Done;
     Say(outcome.Failure(L"Tarrow could not " + verb + L" " + name, L" Nothing was changed."));
     return Ran::Failed;
@@ -116,7 +118,7 @@ bool ChangeHistory::Undo(const Game& game) {
             Say(outcome.KeptSentence(L"Tarrow could not move " + file + L" to the Recycle Bin."));
         }
     } else {
-        const Ran ran = RunRenames(main, L"undo", entry.name, Reversed(entry.renames));
+        const Ran ran = RunRenames(game, L"undo", entry.name, Reversed(entry.renames));
         // The folder no longer allows it: the change goes, and the older ones stay reachable.
         if (ran == Ran::NotAllowed) undo_.pop_back();
         undone = ran == Ran::Done;
@@ -134,7 +136,7 @@ bool ChangeHistory::Redo(const Game& game) {
         // The installer says why not; the download may come back, so the redo stays.
         if (!InstallAgain(game, *entry.install)) return false;
     } else {
-        const Ran ran = RunRenames(game.ArchiveFolder(), L"redo", entry.name, entry.renames);
+        const Ran ran = RunRenames(game, L"redo", entry.name, entry.renames);
         if (ran == Ran::NotAllowed) redo_.pop_back();
         if (ran != Ran::Done) return false;
     }

@@ -37,6 +37,17 @@ ModLists ScanMods(const Game& game) {
     ModLists lists;
     lists.enabled = Scan(game, EnabledExtension, true);
     lists.disabled = Scan(game, DisabledExtension, false);
+    // The mods of the other places Tarrow changes, named with their place.
+    for (const Game::Place& place : game.Places()) {
+        if (place.managed || !place.changeable || !FileSystem::FolderExists(place.folder.substr(0, place.folder.size() - 1))) {
+            continue;
+        }
+        const Game where = *game.AtPlace(place.label);
+        for (const wchar_t* extension : {EnabledExtension, DisabledExtension}) {
+            auto& list = extension == EnabledExtension ? lists.enabled : lists.disabled;
+            for (const std::wstring& name : Scan(where, extension, extension == EnabledExtension)) list.push_back(place.label + L"\\" + name);
+        }
+    }
     return lists;
 }
 
@@ -77,6 +88,15 @@ ModListModel ReadModListModel(const Game& game) {
 std::vector<std::wstring> ArchiveFileNames(const Game& game) {
     std::vector<std::wstring> names;
     for (ArchiveStamp& stamp : StampArchives(game)) names.push_back(std::move(stamp.name));
+    return names;
+}
+
+std::vector<std::wstring> ArchiveFileNamesOfEveryPlace(const Game& game) {
+    std::vector<std::wstring> names = ArchiveFileNames(game);
+    for (const Game::Place& place : game.Places()) {
+        if (place.managed || !place.changeable) continue;
+        for (const std::wstring& name : ArchiveFileNames(*game.AtPlace(place.label))) names.push_back(place.label + L"\\" + name);
+    }
     return names;
 }
 

@@ -16,8 +16,11 @@
 #include "games/game.h"
 #include "games/launch.h"
 #include "games/steam.h"
+#include "mods/change_coordinator.h"
 #include "mods/game_program.h"
+#include "mods/mod_library.h"
 #include "tests/support/engine.h"
+#include "tests/support/recorder.h"
 #include "tests/support/registry_key.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
@@ -487,4 +490,51 @@ TEST(CommandLine, AShortcutNamesItsGameSoThatItIsFoundAgain) {
     EXPECT_EQ(roundTrip(osp), osp);
     EXPECT_FALSE(ResolveLaunchGame(L"q3", known));
     EXPECT_FALSE(ResolveLaunchGame(L"C:\\nowhere", known));
+}
+
+// The per-user folder's mods are the Manager's too: switched, reordered and
+// undone in that folder, under its own journal; a change over two places that
+// fails in the second takes back the first.
+TEST(Places, TarrowChangesThePerUserFolderInPlace) {
+    PromptRecorder prompts;
+    const GameProfile profile = ProbeProfile(L"%APPDATA%\\TarrowManaged");
+    const LaidFolder user(ExpandUserFolder(L"%APPDATA%\\TarrowManaged"));
+    TempFolder installed;
+    WriteFileBytes(installed / L"probe\\pak0.pk3", MakeZip({"shared.txt"}));
+    WriteFileBytes(installed / L"probe\\x.pk3", MakeZip({"shared.txt"}));
+    for (const wchar_t* name : {L"q.pk3", L"r.pk3", L"pak0.pk3"}) WriteFileBytes(user.path + L"\\probe\\" + name, MakeZip({"shared.txt"}));
+    const Game game(profile, installed.path());
+    const std::wstring place = L"AppData\\Roaming\\TarrowManaged\\probe\\";
+    EXPECT_EQ(ScanMods(game).enabled, (Names{L"x", place + L"q", place + L"r"}));
+    EXPECT_FALSE(game.IsOwnArchiveFile(place + L"q.pk3"));
+    EXPECT_TRUE(game.IsOwnArchiveFile(place + L"pak0.pk3"));
+
+    ChangeCoordinator coordinator;
+    ASSERT_TRUE(coordinator.Switch(game, place + L"q", L".pk3", L".dis"));
+    EXPECT_TRUE(PathExists(user.path + L"\\probe\\q.dis"));
+    EXPECT_FALSE(PathExists(installed / L"probe\\a.dis"));
+    ASSERT_TRUE(coordinator.Undo(game));
+    EXPECT_TRUE(PathExists(user.path + L"\\probe\\q.pk3"));
+
+    // r before q: the per-user folder's names change, within it.
+    Names wanted = Archives(BuildLoadOrder(game));
+    ASSERT_EQ(wanted.back(), place + L"r.pk3");
+    std::swap(wanted[wanted.size() - 1], wanted[wanted.size() - 2]);
+    const ReorderPlan plan = PlanReorder(game, wanted, ArchiveFileNamesOfEveryPlace(game));
+    ASSERT_EQ(plan.failure, L"");
+    ASSERT_TRUE(coordinator.Run(game, {L"reordering", plan.renames}, L"Reorder"));
+    const Names after = Archives(BuildLoadOrder(game));
+    EXPECT_EQ(Game::FileOf(after.back()).substr(Game::FileOf(after.back()).size() - 5), L"q.pk3");
+    EXPECT_EQ(Game::PlaceOf(after.back()) + L"\\", place);
+    ASSERT_TRUE(coordinator.Undo(game));
+    EXPECT_EQ(Archives(BuildLoadOrder(game)).back(), place + L"r.pk3");
+
+    prompts.asked.clear();
+    EXPECT_FALSE(coordinator.Run(game, {L"renaming", {{L"x.pk3", L"y.pk3"}, {place + L"gone.pk3", place + L"c.pk3"}}}, L"Rename"));
+    EXPECT_TRUE(PathExists(installed / L"probe\\x.pk3"));
+    EXPECT_FALSE(PathExists(installed / L"probe\\y.pk3"));
+    EXPECT_EQ(prompts.MessageTexts().size(), 1u);
+    // The base folder's places are never changed.
+    EXPECT_FALSE(coordinator.Run(Game(profile, installed.path(), L"mymod"), {L"renaming", {{L"probe\\x.pk3", L"probe\\y.pk3"}}}, L"Rename"));
+    EXPECT_TRUE(PathExists(installed / L"probe\\x.pk3"));
 }

@@ -478,6 +478,7 @@ struct ForgetGameChoice {
         if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tarrow", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
         RegDeleteValueW(key, L"Game");
         RegDeleteValueW(key, L"Game Folder");
+        RegDeleteValueW(key, L"Game Mod");
         RegDeleteTreeW(key, L"Added Games");
         RegDeleteTreeW(key, L"Game Folders");
         RegCloseKey(key);
@@ -562,4 +563,47 @@ TEST_F(MainWindow, StartsWithTheGameChosenLast) {
     other.reset();
     Start();
     EXPECT_EQ(Enabled(), Names{L"sniper"});
+}
+
+// OpenArena's per-user folder is the Manager's too, its mods named with their
+// place and switched there; a mod folder is one choice of File > Game, and
+// Play starts the game with it.
+TEST_F(MainWindow, PerUserFoldersAndModFoldersAreManaged) {
+    ForgetGameChoice forget;
+    TempFolder other;
+    const std::wstring user = ExpandUserFolder(L"%APPDATA%\\OpenArena");
+    RemoveTree(user);
+    WriteFileBytes(other / L"baseoa\\pak0.pk3", MakeZip({"maps/oasago2.bsp"}));
+    WriteFileBytes(other / L"baseoa\\instagib.pk3", MakeZip({"maps/x.bsp"}));
+    WriteFileBytes(user + L"\\baseoa\\fromnet.pk3", MakeZip({"maps/n.bsp"}));
+    WriteFileBytes(other / L"excessiveplus\\xp.pk3", MakeZip({"xp.cfg"}));
+    WriteFileBytes(other / L"excessiveplus\\description.txt", "Excessive Plus\n");
+    CopyFileW((ProgramFolder() + L"\\fake_game.exe").c_str(), (other / L"openarena.exe").c_str(), FALSE);
+    const HANDLE end = CreateEventW(nullptr, TRUE, FALSE, L"Local\\TarrowTestGameEnd");
+    Start();
+    prompts.folders.push_back(other.path());
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuFileAddGame, 0);
+    const std::wstring fromnet = L"AppData\\Roaming\\OpenArena\\baseoa\\fromnet";
+    ASSERT_EQ(Enabled(), (Names{fromnet, L"instagib"}));
+    ClickListItem(c().listEnabled, 0);
+    Click(c().cmdDisable);
+    EXPECT_TRUE(PathExists(user + L"\\baseoa\\fromnet.dis"));
+    EXPECT_EQ(Disabled(), Names{fromnet});
+
+    const auto menu = GameMenu(form->hwnd());
+    ASSERT_EQ(menu.size(), 5u);
+    EXPECT_EQ(menu[2].first, L"OpenArena: excessiveplus - Excessive Plus");
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuFileGameFirst + 2, 0);
+    EXPECT_EQ(WindowText(form->hwnd()), L"Tarrow 0.6 Beta - OpenArena: excessiveplus");
+    EXPECT_EQ(Enabled(), Names{L"xp"});
+    SetForegroundWindow(form->hwnd());
+    PressKey(VK_F5);
+    EXPECT_TRUE(PumpUntil([&] { return PathExists(other / L"command-line.txt"); }));
+    SetEvent(end);
+    EXPECT_TRUE(PumpUntil([&] { return !form->Playing(); }));
+    CloseHandle(end);
+    const std::string line = ReadFileBytes(other / L"command-line.txt");
+    const std::wstring command(reinterpret_cast<const wchar_t*>(line.data()), line.size() / 2);
+    EXPECT_TRUE(command.ends_with(L" +set fs_game excessiveplus")) << command;
+    RemoveTree(user);
 }
