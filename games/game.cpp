@@ -146,18 +146,39 @@ std::wstring SafeModFolder(const std::wstring& name) {
     return parts <= 2 ? clean : std::wstring();
 }
 
+namespace {
+
+struct KnownFolder {
+    std::wstring_view token;
+    const KNOWNFOLDERID* id;
+};
+constexpr KnownFolder kKnownFolders[] = {
+    {L"%APPDATA%", &FOLDERID_RoamingAppData},       {L"%LOCALAPPDATA%", &FOLDERID_LocalAppData},
+    {L"%DOCUMENTS%", &FOLDERID_Documents},          {L"%USERPROFILE%", &FOLDERID_Profile},
+    {L"%PROGRAMFILES%", &FOLDERID_ProgramFilesX64}, {L"%PROGRAMFILES(X86)%", &FOLDERID_ProgramFilesX86},
+};
+
+// Asked of the shell once: every Game made looks at them, and the shell is slow to answer.
+const std::vector<std::wstring>& KnownFolderPaths() {
+    static const std::vector<std::wstring> paths = [] {
+        std::vector<std::wstring> found;
+        for (const KnownFolder& known : kKnownFolders) {
+            PWSTR path = nullptr;
+            found.emplace_back(SUCCEEDED(SHGetKnownFolderPath(*known.id, KF_FLAG_DONT_VERIFY, nullptr, &path)) ? path : L"");
+            CoTaskMemFree(path);
+        }
+        return found;
+    }();
+    return paths;
+}
+
+}  // namespace
+
 std::wstring ExpandUserFolder(std::wstring_view folder) {
-    static const std::pair<std::wstring_view, const KNOWNFOLDERID*> known[] = {
-        {L"%APPDATA%", &FOLDERID_RoamingAppData},     {L"%LOCALAPPDATA%", &FOLDERID_LocalAppData},
-        {L"%DOCUMENTS%", &FOLDERID_Documents},        {L"%USERPROFILE%", &FOLDERID_Profile},
-        {L"%PROGRAMFILES%", &FOLDERID_ProgramFilesX64}, {L"%PROGRAMFILES(X86)%", &FOLDERID_ProgramFilesX86},
-    };
-    for (const auto& [token, id] : known) {
+    for (size_t i = 0; i < std::size(kKnownFolders); ++i) {
+        const std::wstring_view token = kKnownFolders[i].token;
         if (!folder.starts_with(token)) continue;
-        PWSTR path = nullptr;
-        std::wstring found;
-        if (SUCCEEDED(SHGetKnownFolderPath(*id, KF_FLAG_DONT_VERIFY, nullptr, &path))) found = path;
-        CoTaskMemFree(path);
+        const std::wstring& found = KnownFolderPaths()[i];
         if (found.empty()) return {};
         return found + std::wstring(folder.substr(token.size()));
     }
