@@ -138,12 +138,13 @@ void frmMain::RunHandOffs() {
         if (!parsed.error.empty()) {
             MsgBox(parsed.error, MB_OK | MB_ICONWARNING);
         } else {
-            Launch(parsed.request);
+            // The player had this Tarrow open: it stays when the game ends.
+            Launch(parsed.request, false);
         }
     }
 }
 
-void frmMain::Launch(const LaunchRequest& request) {
+void frmMain::Launch(const LaunchRequest& request, bool endWithGame) {
     const LaunchHost host{[this]() -> const Game& { return game_; }, [this](const Game& game) { ChooseGame(game); },
                           [this](const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo) {
                               return coordinator_.Run(game_, plan, historyName, cannotUndo);
@@ -153,7 +154,7 @@ void frmMain::Launch(const LaunchRequest& request) {
                               runner_.Play(hwnd_, game_, {});
                               return Playing();
                           }};
-    if (CarryOutLaunch(request, Globals::GamePath, host)) endWithGame_ = true;
+    if (CarryOutLaunch(request, Globals::GamePath, host)) endWithGame_ = endWithGame;
 }
 
 void frmMain::Form_Load() {

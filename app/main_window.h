@@ -39,8 +39,9 @@ public:
     // The window class a second Tarrow finds the first by.
     static const wchar_t* ClassName();
     // Carries out what a command line asks: the game, the set, the files,
-    // Play; with Play, Tarrow ends when the game ends.
-    void Launch(const LaunchRequest& request);
+    // Play; with Play, Tarrow ends when the game ends when told to (its own
+    // command line asked, not a second Tarrow's).
+    void Launch(const LaunchRequest& request, bool endWithGame = true);
 
     // The menu bar, as the window has it when it opens.
     static HMENU CreateMenuBar() { return CreateMainMenuBar(); }

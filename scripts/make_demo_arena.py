@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Lays out a second demo game, shaped as OpenArena lays itself out: its base
-archive and three mods in baseoa. Usage: make_demo_arena.py GAMEFOLDER"""
+archive and three mods in baseoa, and a mod folder beside it.
+Usage: make_demo_arena.py GAMEFOLDER"""
 import os
 import sys
 import zipfile
@@ -17,14 +18,24 @@ ARCHIVES = {
     "oldhud.dis": {"ui/hud.menu": b"menu"},
 }
 
+MOD_FOLDER = "excessive"
+MOD_ARCHIVES = {"xp-core.pk3": {"xp.cfg": b"set xp_rails 1\n"}}
 
-def main():
-    base = os.path.join(sys.argv[1], "baseoa")
-    os.makedirs(base, exist_ok=True)
-    for name, files in ARCHIVES.items():
-        with zipfile.ZipFile(os.path.join(base, name), "w", zipfile.ZIP_DEFLATED) as archive:
+
+def lay_out(folder, archives):
+    os.makedirs(folder, exist_ok=True)
+    for name, files in archives.items():
+        with zipfile.ZipFile(os.path.join(folder, name), "w", zipfile.ZIP_DEFLATED) as archive:
             for path, data in files.items():
                 archive.writestr(zipfile.ZipInfo(path, STAMP), data)
+
+
+def main():
+    lay_out(os.path.join(sys.argv[1], "baseoa"), ARCHIVES)
+    mod = os.path.join(sys.argv[1], MOD_FOLDER)
+    lay_out(mod, MOD_ARCHIVES)
+    with open(os.path.join(mod, "description.txt"), "wb") as description:
+        description.write(b"Excessive Plus\n")
 
 
 main()
