@@ -133,7 +133,8 @@ public:
             std::wstring name = *key;
             if (extra > 0) name += static_cast<wchar_t>(extra);
             name += PrefixMark;
-            name = inPlace(name + base);
+            name += base;
+            name = inPlace(name);
             if (Fits(name, lower, upper) && Free(name)) return name;
         }
         return {};
@@ -210,7 +211,7 @@ ReorderPlan PlanOriginalNames(const std::vector<std::wstring>& loaded, const std
         const std::wstring place = Game::PlaceOf(file), own = Game::FileOf(file);
         if (TarrowPrefixLength(own) == 0) continue;
         std::wstring name = WithoutExtension(WithoutTarrowPrefix(own));
-        if (!place.empty()) name = place + L"\\" + name;
+        if (!place.empty()) name.insert(0, place + L"\\");
         const std::wstring mod = name;
         name += EnabledExtension;
         if (std::any_of(free.begin(), free.end(), [&](const std::wstring& t) { return EqualNoCase(WithoutExtension(t), mod); })) {

@@ -68,7 +68,8 @@ std::wstring FreeShortcutPath(const std::wstring& folder, const std::wstring& te
     // Windows drops trailing dots and spaces from a file name.
     while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.pop_back();
     if (name.empty()) name = L"Tarrow";
-    std::wstring path = folder + L"\\" + name + L".lnk";
-    for (int n = 2; FileSystem::Exists(path); ++n) path = folder + L"\\" + name + L" (" + std::to_wstring(n) + L").lnk";
+    const std::wstring stem = folder + L"\\" + name;
+    std::wstring path = stem + L".lnk";
+    for (int n = 2; FileSystem::Exists(path); ++n) path = stem + L" (" + std::to_wstring(n) + L").lnk";
     return path;
 }

@@ -82,7 +82,7 @@ void AddGogGames(std::vector<KnownGame>& games) {
 // The first line of a mod's description.txt, as its game's menu shows it.
 std::wstring DescriptionOf(const std::wstring& folder) {
     std::string text = FileSystem::ReadWholeFile(folder + L"\\description.txt", 256);
-    text = text.substr(0, text.find_first_of("\r\n"));
+    text.resize(std::min(text.size(), text.find_first_of("\r\n")));
     std::wstring line = AnsiToWide(text);
     std::replace_if(line.begin(), line.end(), [](wchar_t c) { return c < L' '; }, L' ');
     const size_t first = line.find_first_not_of(L' '), last = line.find_last_not_of(L' ');
@@ -120,7 +120,9 @@ std::vector<KnownGame> FindModFolders(const Game& game) {
     for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
         const std::wstring name = entry.cFileName;
         if (!IsFolder(entry) || (below.empty() && IsGamesFolder(name))) continue;
-        const std::wstring folder = game.folder() + L"\\" + below + name;
+        std::wstring folder = game.folder() + L"\\";
+        folder += below;
+        folder += name;
         if (!HoldsArchives(folder)) continue;
         mods.push_back({Game(profile, game.folder(), below + name), L"mod folder", DescriptionOf(folder)});
     }

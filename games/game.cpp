@@ -61,12 +61,14 @@ void Game::AddPlaces(const std::wstring& relative, int rank, bool managed) {
     for (const std::wstring_view user : profile_->userFolders) {
         const std::wstring path = ExpandUserFolder(user);
         if (path.empty()) continue;
-        std::wstring label = path + L"\\" + relative;
+        std::wstring label = path + L"\\";
+        label += relative;
+        std::wstring folder = label + L"\\";
         if (profileFolder.size() > 1 && label.size() > profileFolder.size() &&
             EqualNoCase(std::wstring_view(label).substr(0, profileFolder.size()), profileFolder)) {
             label.erase(0, profileFolder.size());
         }
-        places_.push_back({label, path + L"\\" + relative + L"\\", false, rank + 1, managed});
+        places_.push_back({std::move(label), std::move(folder), false, rank + 1, managed});
     }
 }
 
