@@ -228,7 +228,13 @@ LoadOrderReport Builder::Build() {
     std::stable_sort(archives.begin(), archives.end(),
                      [&](const std::wstring& a, const std::wstring& b) { return game_.LoadsBefore(a, b); });
     std::vector<std::wstring> disabled;
-    for (const auto& file : ListNames(main_ + L"*" + DisabledExtension)) disabled.push_back(ModNameOf(file, DisabledExtension));
+    for (const Game::Place& place : game_.Places()) {
+        if (!place.changeable) continue;
+        const std::wstring prefix = place.managed ? std::wstring() : place.label + L"\\";
+        for (const auto& file : ListNames(place.folder + L"*" + DisabledExtension)) {
+            disabled.push_back(prefix + ModNameOf(file, DisabledExtension));
+        }
+    }
     for (const auto& file : archives) {
         if (game_.LoadsArchive(file)) Load(file);
     }
@@ -511,9 +517,9 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
     if (const auto found = failures_.find(file); found != failures_.end()) Problem(file, found->second);
     if (const auto found = unreadable_.find(file); found != unreadable_.end()) Problem(file, found->second);
     if (const auto found = limits_.find(file); found != limits_.end()) Problem(file, found->second);
-    // Another place's archives are the game's to Tarrow: nothing there has a fix.
-    if (!Game::PlaceOf(file).empty()) return;
+    // The base folders' archives are the game's to Tarrow: nothing there has a fix.
     const bool game = game_.IsOwnArchiveFile(file);
+    if (game && !Game::PlaceOf(file).empty()) return;
     if (!game && game_.Tier(file) < 0) {
         Problem(file, L"Its name starts with localized_, so the game loads it after every other archive.");
     }
@@ -521,8 +527,9 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
         const std::wstring mod = ModNameOf(file, EnabledExtension);
         for (const auto& other : disabled) {
             if (!EqualNoCase(other, mod.c_str())) continue;
+            const std::optional<Game> where = game_.Where(file);
             Problem(file,
-                    L"It is also in " + game_.ArchiveFolderName() + L" as " + other + DisabledExtension +
+                    L"It is also in " + where->ArchiveFolderName() + L" as " + Game::FileOf(other) + DisabledExtension +
                         L". Tarrow cannot switch this mod until one of them is gone.",
                     ProblemKind::Duplicate);
             break;

@@ -370,7 +370,10 @@ void frmLoadOrder::cmdFix_Click() {
     if (problem.kind == ProblemKind::Copy) return RemoveCopy(problem);
     if (problem.kind == ProblemKind::Extension) {
         // Through a temporary name: a rename that changes only the letter case may leave it as it was.
-        const std::wstring temporary = TemporaryNameOf(game_.ArchiveFolder());
+        const std::wstring place = Game::PlaceOf(problem.archive);
+        const std::optional<Game> where = game_.Where(problem.archive);
+        if (!where) return;
+        const std::wstring temporary = (place.empty() ? L"" : place + L"\\") + TemporaryNameOf(where->ArchiveFolder());
         const ReorderPlan plan{
             {{problem.archive, temporary}, {temporary, WithoutExtension(problem.archive) + EnabledExtension}}, {}};
         return Preview(plan, report_, L"Rename " + problem.archive);
@@ -379,7 +382,9 @@ void frmLoadOrder::cmdFix_Click() {
                                     [&](const LoadOrderArchive& a) { return a.file == problem.archive; });
     if (found == report_.archives.end()) return;
     const auto at = static_cast<std::size_t>(found - report_.archives.begin());
-    std::size_t to = report_.archives.size() - 1;  // a mod with no effect goes last, the strongest
+    // A mod with no effect goes last, the strongest it can be in its place.
+    std::size_t to = report_.archives.size() - 1;
+    while (to > at && game_.Rank(report_.archives[to].file) > game_.Rank(problem.archive)) --to;
     if (problem.kind == ProblemKind::BeforeGame) {
         // Just after the last of the game's archives that are not localized.
         for (std::size_t i = 0; i < report_.archives.size(); ++i) {
@@ -391,13 +396,15 @@ void frmLoadOrder::cmdFix_Click() {
 }
 
 void frmLoadOrder::KeepOneOf(const LoadProblem& problem) {
-    const std::wstring main = game_.ArchiveFolder();
+    const std::wstring place = Game::PlaceOf(problem.archive);
     const std::wstring mod = ModNameOf(problem.archive, EnabledExtension);
-    const std::wstring disabled = FileSystem::StoredName(main + mod + DisabledExtension);
-    if (disabled.empty()) return;
-    const int answer = MsgBox(mod + L" is in " + game_.ArchiveFolderName() + L" twice. Which one should stay?\r\n\r\nYes keeps " +
-                                  DescribeArchive(problem.archive, main + problem.archive) + L"\r\nNo keeps " +
-                                  DescribeArchive(disabled, main + disabled) +
+    const std::wstring stored = FileSystem::StoredName(game_.PathOf(mod + DisabledExtension));
+    if (stored.empty()) return;
+    const std::wstring disabled = place.empty() ? stored : place + L"\\" + stored;
+    const std::wstring folder = game_.Where(problem.archive)->ArchiveFolderName();
+    const int answer = MsgBox(Game::FileOf(mod) + L" is in " + folder + L" twice. Which one should stay?\r\n\r\nYes keeps " +
+                                  DescribeArchive(Game::FileOf(problem.archive), game_.PathOf(problem.archive)) +
+                                  L"\r\nNo keeps " + DescribeArchive(stored, game_.PathOf(disabled)) +
                                   L"\r\n\r\nThe other goes to the Recycle Bin.",
                               MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer == IDCANCEL || !run_) return;

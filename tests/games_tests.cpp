@@ -529,6 +529,14 @@ TEST(Places, TarrowChangesThePerUserFolderInPlace) {
     ASSERT_TRUE(coordinator.Undo(game));
     EXPECT_EQ(Archives(BuildLoadOrder(game)).back(), place + L"r.pk3");
 
+    // Its problems are named, and fixed, in that folder.
+    WriteFileBytes(user.path + L"\\probe\\r.dis", MakeZip({"other.txt"}));
+    const std::vector<LoadProblem> problems = BuildLoadOrder(game).problems;
+    ASSERT_TRUE(std::any_of(problems.begin(), problems.end(), [&](const LoadProblem& p) {
+        return p.archive == place + L"r.pk3" && p.kind == ProblemKind::Duplicate &&
+               p.problem.rfind(L"It is also in AppData\\Roaming\\TarrowManaged\\probe as r.dis.", 0) == 0;
+    }));
+
     prompts.asked.clear();
     EXPECT_FALSE(coordinator.Run(game, {L"renaming", {{L"x.pk3", L"y.pk3"}, {place + L"gone.pk3", place + L"c.pk3"}}}, L"Rename"));
     EXPECT_TRUE(PathExists(installed / L"probe\\x.pk3"));
