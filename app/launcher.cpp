@@ -50,6 +50,8 @@ bool CarryOutLaunch(const LaunchRequest& request, const std::wstring& demoFolder
         set = *found;
     }
     if (!(game == host.game())) host.choose(game);
+    // The game in use runs and holds its archives: no other game is chosen then.
+    if (!(game == host.game())) return Refuse(L"Tarrow cannot turn to " + game.Name() + L" while the game runs.");
     if (!request.set.empty() && !SwitchToSet(host.game(), set, host.run)) return false;
     if (!request.files.empty()) host.install(request.files);
     return request.play && host.play();

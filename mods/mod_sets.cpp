@@ -17,8 +17,10 @@ constexpr wchar_t kHeader[] = L"Tarrow mod set: ";
 constexpr DWORD kLongestValue = 1u << 20;
 
 // The key of one game folder's sets: a key name cannot hold "\", and folders are named without regard to case.
-std::wstring FolderKey(const std::wstring& gameFolder) {
-    std::wstring name(WithoutTrailingBackslashes(gameFolder, 3));
+// A mod folder's sets are its own.
+std::wstring FolderKey(const Game& game) {
+    std::wstring name(WithoutTrailingBackslashes(game.folder(), 3));
+    if (!game.mod().empty()) name += L"\\" + game.mod();
     std::replace(name.begin(), name.end(), L'\\', L'/');
     std::transform(name.begin(), name.end(), name.begin(), [](wchar_t c) { return static_cast<wchar_t>(towlower(c)); });
     return std::wstring(ModSetsKey) + L"\\" + name;
@@ -76,7 +78,7 @@ bool IsValidSetName(const std::wstring& name) {
 StoredSets ReadModSets(const Game& game) {
     StoredSets stored;
     HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, FolderKey(game.folder()).c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return stored;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, FolderKey(game).c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return stored;
     const RegKeyHandle key(raw);
     for (DWORD index = 0;; ++index) {
         wchar_t name[16384];
@@ -115,7 +117,7 @@ StoredSets ReadModSets(const Game& game) {
 
 long SaveModSet(const Game& game, const ModSet& set) {
     HKEY raw = nullptr;
-    const LONG opened = RegCreateKeyExW(HKEY_CURRENT_USER, FolderKey(game.folder()).c_str(), 0, nullptr, 0, KEY_WRITE,
+    const LONG opened = RegCreateKeyExW(HKEY_CURRENT_USER, FolderKey(game).c_str(), 0, nullptr, 0, KEY_WRITE,
                                         nullptr, &raw, nullptr);
     if (opened != ERROR_SUCCESS) return opened;
     const RegKeyHandle key(raw);
@@ -128,7 +130,7 @@ long SaveModSet(const Game& game, const ModSet& set) {
 
 long DeleteModSet(const Game& game, const std::wstring& name) {
     HKEY raw = nullptr;
-    const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, FolderKey(game.folder()).c_str(), 0, KEY_SET_VALUE, &raw);
+    const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, FolderKey(game).c_str(), 0, KEY_SET_VALUE, &raw);
     if (opened != ERROR_SUCCESS) return opened;
     const RegKeyHandle key(raw);
     return RegDeleteValueW(key.get(), name.c_str());

@@ -19,6 +19,7 @@
 #include "mods/change_coordinator.h"
 #include "mods/game_program.h"
 #include "mods/mod_library.h"
+#include "mods/mod_sets.h"
 #include "tests/support/engine.h"
 #include "tests/support/recorder.h"
 #include "tests/support/registry_key.h"
@@ -415,6 +416,11 @@ TEST(ModFolders, AreListedBelowTheirGameAndStartedWithTheirFolder) {
     EXPECT_LT(texts[2].size(), 300u);
     EXPECT_EQ(known[1].game.ModArguments(), L"+set fs_game cpma");
     EXPECT_EQ(known[1].game.Base(), known[0].game);
+    // A mod folder keeps mod sets of its own.
+    ASSERT_EQ(SaveModSet(known[1].game, {L"Duel", {L"z-cpma-pak"}}), 0);
+    EXPECT_TRUE(ReadModSets(known[0].game).sets.empty());
+    EXPECT_EQ(ReadModSets(known[1].game).sets.size(), 1u);
+    DeleteModSet(known[1].game, L"Duel");
 
     // Call of Duty's lie below Mods, and are started so.
     EXPECT_EQ(Game(Profile(L"cod"), L"C:\\CoD", L"Mods\\My Mod").ModArguments(), L"+set fs_game \"mods/My Mod\"");
