@@ -1,5 +1,7 @@
 #include "app/folder_watcher.h"
 
+#include <algorithm>
+
 #include "core/message_loop.h"
 #include "core/text.h"
 
@@ -17,25 +19,32 @@ void FolderWatcher::Attach(HWND owner, UINT_PTR timer, Handlers handlers) {
 }
 
 void FolderWatcher::Stop() {
-    if (watch_.valid()) UnwatchHandle(watch_.get());
-    watch_.Reset();
+    for (ChangeNotificationHandle& watch : watches_) {
+        if (watch.valid()) UnwatchHandle(watch.get());
+    }
+    watches_.clear();
+    watched_.clear();
 }
 
-void FolderWatcher::Watch(const std::wstring& folder) {
-    if (watch_.valid() && folder == watched_) return;
+void FolderWatcher::Watch(const std::vector<std::wstring>& folders) {
+    const bool watching = std::all_of(watches_.begin(), watches_.end(), [](const auto& w) { return w.valid(); });
+    if (!watches_.empty() && watching && folders == watched_) return;
     Stop();
-    watched_ = folder;
-    watch_ = ChangeNotificationHandle(FindFirstChangeNotificationW(
-        std::wstring(WithoutTrailingBackslashes(folder, 3)).c_str(), FALSE,
-        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE));
-    if (watch_.valid()) WatchHandle(watch_.get(), [this] { Changed(); });
+    watched_ = folders;
+    for (size_t i = 0; i < folders.size(); ++i) {
+        watches_.emplace_back(FindFirstChangeNotificationW(
+            std::wstring(WithoutTrailingBackslashes(folders[i], 3)).c_str(), FALSE,
+            FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE));
+        if (watches_.back().valid()) WatchHandle(watches_.back().get(), [this, i] { Changed(i); });
+    }
 }
 
-void FolderWatcher::Changed() {
+void FolderWatcher::Changed(size_t folder) {
     SetTimer(owner_, timer_, kTick, nullptr);
-    if (FindNextChangeNotification(watch_.get())) return;
-    // The folder itself has gone: the watch would stay signalled. The next read of the lists watches again.
-    Stop();
+    if (FindNextChangeNotification(watches_[folder].get())) return;
+    // The folder itself has gone: its watch would stay signalled. The next read of the lists watches again.
+    UnwatchHandle(watches_[folder].get());
+    watches_[folder].Reset();
 }
 
 void FolderWatcher::Tick() {

@@ -1,5 +1,6 @@
 #pragma once
-// Watches the game's archive folder for changes from outside (Explorer, a
+// Watches the game's archive folders (the managed one, its per-user folder and
+// VirtualStore's copy) for changes from outside (Explorer, a
 // download, the game's patcher) and asks for a re-read once the folder has
 // settled and nothing of the player's is under way.
 #include <windows.h>
@@ -29,8 +30,8 @@ public:
 
     // The window whose timer paces the re-reads, and what the watcher asks.
     void Attach(HWND owner, UINT_PTR timer, Handlers handlers);
-    // Watches this folder, unless it already does.
-    void Watch(const std::wstring& folder);
+    // Watches these folders, unless it already does.
+    void Watch(const std::vector<std::wstring>& folders);
     // The archives as the lists were read last, or as a change of ours left them.
     void Seen(std::vector<ArchiveStamp> stamps) { seen_ = std::move(stamps); }
     // The owner's timer fired.
@@ -38,13 +39,13 @@ public:
     void Stop();
 
 private:
-    void Changed();
+    void Changed(size_t folder);
 
     HWND owner_ = nullptr;
     UINT_PTR timer_ = 0;
     Handlers handlers_;
-    ChangeNotificationHandle watch_;
-    std::wstring watched_;
+    std::vector<ChangeNotificationHandle> watches_;
+    std::vector<std::wstring> watched_;
     // As the lists were read last, and as a change from outside was seen last.
     std::vector<ArchiveStamp> seen_, settling_;
 };

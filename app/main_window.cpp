@@ -176,7 +176,7 @@ void frmMain::Form_Load() {
                      [this](const std::wstring& arguments) { runner_.Play(hwnd_, game_, arguments); },
                      [this](const std::wstring& path) { InformationSaved(path); }});
     watcher_.Attach(hwnd_, kOutsideTimer,
-                    {[this] { return Busy(); }, [this] { return StampArchives(game_); },
+                    {[this] { return Busy(); }, [this] { return StampEveryPlace(game_); },
                      [this] { ReadModsKeepingSelection(); }});
     InstallTest();
 }
@@ -351,7 +351,7 @@ void frmMain::InformationSaved(const std::wstring& archivePath) {
     if (frmLoadOrder* window = windows_.OpenLoadOrderWindow()) window->Rebuild(game_);
     coordinator_.Made(game_, L"Save", L"the old archive is in the Recycle Bin");
     // Our own change: no re-read for it.
-    watcher_.Seen(StampArchives(game_));
+    watcher_.Seen(StampEveryPlace(game_));
 }
 
 void frmMain::Form_DropFiles(HDROP drop) { Install(DroppedFiles(drop)); }
@@ -441,7 +441,7 @@ void frmMain::Form_Unload() { windows_.Unload(game_); }
 
 void frmMain::FindMods() {
     ReadMods();
-    watcher_.Watch(game_.ArchiveFolder());
+    watcher_.Watch(ChangeableFolders(game_));
     // An open Load Order window follows every re-read of the lists, and so does Maps.
     windows_.Follow(game_);
     MapsFollow();

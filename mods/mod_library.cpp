@@ -76,7 +76,7 @@ bool IsTarrowKeyChar(wchar_t c) {
 ModListModel ReadModListModel(const Game& game) {
     ModListModel model;
     // Taken first: a change made while the lists are read is seen as one from outside.
-    model.stamps = StampArchives(game);
+    model.stamps = StampEveryPlace(game);
     try {
         model.lists = ScanMods(game);
     } catch (const AppError& error) {
@@ -91,13 +91,32 @@ std::vector<std::wstring> ArchiveFileNames(const Game& game) {
     return names;
 }
 
-std::vector<std::wstring> ArchiveFileNamesOfEveryPlace(const Game& game) {
-    std::vector<std::wstring> names = ArchiveFileNames(game);
+std::vector<ArchiveStamp> StampEveryPlace(const Game& game) {
+    std::vector<ArchiveStamp> stamps = StampArchives(game);
     for (const Game::Place& place : game.Places()) {
         if (place.managed || !place.changeable) continue;
-        for (const std::wstring& name : ArchiveFileNames(*game.AtPlace(place.label))) names.push_back(place.label + L"\\" + name);
+        for (ArchiveStamp& stamp : StampArchives(*game.AtPlace(place.label))) {
+            stamp.name.insert(0, place.label + L"\\");
+            stamps.push_back(std::move(stamp));
+        }
     }
+    return stamps;
+}
+
+std::vector<std::wstring> ArchiveFileNamesOfEveryPlace(const Game& game) {
+    std::vector<std::wstring> names;
+    for (ArchiveStamp& stamp : StampEveryPlace(game)) names.push_back(std::move(stamp.name));
     return names;
+}
+
+std::vector<std::wstring> ChangeableFolders(const Game& game) {
+    std::vector<std::wstring> folders;
+    for (const Game::Place& place : game.Places()) {
+        if (place.changeable && (place.managed || FileSystem::FolderExists(place.folder.substr(0, place.folder.size() - 1)))) {
+            folders.push_back(place.folder);
+        }
+    }
+    return folders;
 }
 
 size_t TarrowPrefixLength(const std::wstring& file) {

@@ -34,7 +34,10 @@ std::vector<ArchiveStamp> StampArchives(const Game& game);
 // Their names alone.
 std::vector<std::wstring> ArchiveFileNames(const Game& game);
 // The same of every place Tarrow changes, those of the other places named with their place.
+std::vector<ArchiveStamp> StampEveryPlace(const Game& game);
 std::vector<std::wstring> ArchiveFileNamesOfEveryPlace(const Game& game);
+// The folders of the places Tarrow changes that are there: the managed one first.
+std::vector<std::wstring> ChangeableFolders(const Game& game);
 
 // The mods of a game as the Manager's two lists show them. The list boxes show
 // this model; they do not keep the mods.

@@ -589,6 +589,10 @@ TEST_F(MainWindow, PerUserFoldersAndModFoldersAreManaged) {
     Click(c().cmdDisable);
     EXPECT_TRUE(PathExists(user + L"\\baseoa\\fromnet.dis"));
     EXPECT_EQ(Disabled(), Names{fromnet});
+    // What the game downloads there shows up, as a change from outside does.
+    WriteFileBytes(user + L"\\baseoa\\downloaded.pk3", MakeZip({"maps/d.bsp"}));
+    EXPECT_TRUE(PumpUntil([&] { return Enabled().size() == 2; }, 3000));
+    EXPECT_EQ(Enabled(), (Names{L"AppData\\Roaming\\OpenArena\\baseoa\\downloaded", L"instagib"}));
 
     const auto menu = GameMenu(form->hwnd());
     ASSERT_EQ(menu.size(), 5u);
