@@ -87,8 +87,8 @@ void Ready(HWND window) {
 // Tarrow as a separate process.
 class Tarrow {
 public:
-    Tarrow() {
-        std::wstring command = L"\"" + DistFolder() + L"\\tarrow.exe\"";
+    explicit Tarrow(const std::wstring& arguments = {}) {
+        std::wstring command = L"\"" + DistFolder() + L"\\tarrow.exe\"" + (arguments.empty() ? L"" : L" " + arguments);
         STARTUPINFOW si{sizeof si};
         started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, DistFolder().c_str(),
                                   &si, &pi_);
@@ -416,6 +416,18 @@ TEST(EndToEnd, StartsWithoutTheGamesKey) {
     EXPECT_TRUE(ListItems(Control(main, frmMain::IdListEnabled)).empty());
     CloseWithAltF4(main);
     EXPECT_TRUE(tarrow.Exited());
+}
+
+// A wrong argument is named in one message, and Tarrow ends without a window.
+TEST(EndToEnd, ABadArgumentIsNamedAndNothingStarts) {
+    TestGame game;
+    game.Add(L"sniper.pk3");
+    Tarrow tarrow(L"--set Realism --plya");
+    const Box refusal = AnswerMessage(tarrow);
+    EXPECT_EQ(refusal.text, L"Tarrow does not know the argument \"--plya\".");
+    EXPECT_TRUE(tarrow.Exited());
+    EXPECT_TRUE(tarrow.Gone(L"TarrowMain"));
+    EXPECT_TRUE(game.Has(L"sniper.pk3"));
 }
 
 TEST(EndToEnd, SwitchesModsAndShowsTheirInformation) {
