@@ -17,7 +17,7 @@ bool Refuse(const std::wstring& why) {
 // Switches to the set through the same plan as Mod Sets' Switch To, without
 // its preview; names the mods it lacks in one message. False when the change failed.
 bool SwitchToSet(const Game& game, const ModSet& set, const ChangeRunner& run) {
-    const SetSwitch plan = PlanSetSwitch(game, set, ArchiveFileNames(game));
+    const SetSwitch plan = PlanSetSwitch(game, set, ArchiveFileNamesOfEveryPlace(game));
     if (!plan.renames.empty() && !run({L"switching to the set " + set.name, plan.renames}, L"Switch to " + set.name, {})) {
         return false;
     }

@@ -68,7 +68,9 @@ void Section(std::wstring& text, const wchar_t* caption, const std::vector<std::
 
 }  // namespace
 
-std::wstring SetModName(const std::wstring& fileName) { return WithoutExtension(WithoutTarrowPrefix(fileName)); }
+std::wstring SetModName(const std::wstring& fileName) {
+    return WithoutExtension(WithoutTarrowPrefix(Game::FileOf(fileName)));
+}
 
 bool IsValidSetName(const std::wstring& name) {
     return !name.empty() && name.size() <= kLongestSetName &&

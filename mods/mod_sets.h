@@ -17,7 +17,8 @@ struct ModSet {
     std::vector<std::wstring> mods;
 };
 
-// The name by which a set knows the mod in an archive of main.
+// The name by which a set knows the mod in an archive of main, or of another
+// place Tarrow changes (named with its place, which the set does not keep).
 std::wstring SetModName(const std::wstring& fileName);
 // 1 to 64 characters, none of them a control character.
 bool IsValidSetName(const std::wstring& name);
@@ -38,7 +39,8 @@ struct SetSwitch {
     std::vector<std::wstring> enable, disable, missing, leftAsIs;  // for the preview
     std::vector<ChangeStep> renames;
 };
-// files: the .pk3 and .dis files of main. The game's own archives are never
+// files: the .pk3 and .dis files of main, and of the other places Tarrow
+// changes, named with their place. The game's own archives are never
 // touched; a .pk3 whose extension is not in lower case, or a mod that is in
 // main twice, is left as it is.
 SetSwitch PlanSetSwitch(const Game& game, const ModSet& set, const std::vector<std::wstring>& files);

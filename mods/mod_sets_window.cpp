@@ -82,8 +82,8 @@ int frmModSets::Selected() const {
     return row >= 0 && static_cast<size_t>(row) < sets_.size() ? row : -1;
 }
 
-std::vector<std::wstring> frmModSets::FilesOfMain() const {
-    return ArchiveFileNames(game_);
+std::vector<std::wstring> frmModSets::FilesOfPlaces() const {
+    return ArchiveFileNamesOfEveryPlace(game_);
 }
 
 std::wstring frmModSets::AskName(const std::wstring& title, const std::wstring& proposal, const std::wstring& except) {
@@ -107,7 +107,7 @@ void frmModSets::cmdSave_Click() {
     const std::wstring name = AskName(L"Save Current", {});
     if (name.empty()) return;
     ModSet set{name, {}};
-    for (const auto& file : FilesOfMain()) {
+    for (const auto& file : FilesOfPlaces()) {
         if (file.size() > 4 && file.compare(file.size() - 4, 4, EnabledExtension) == 0 && !game_.IsOwnArchiveFile(file)) {
             set.mods.push_back(SetModName(file));
         }
@@ -122,7 +122,7 @@ void frmModSets::cmdSwitch_Click() {
     const int row = Selected();
     if (row < 0) return;
     const ModSet& set = sets_[static_cast<size_t>(row)];
-    const SetSwitch plan = PlanSetSwitch(game_, set, FilesOfMain());
+    const SetSwitch plan = PlanSetSwitch(game_, set, FilesOfPlaces());
     if (plan.renames.empty()) {
         MsgBox(SetSwitchPreview(plan), MB_OK | MB_ICONINFORMATION);
         return;

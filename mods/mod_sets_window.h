@@ -43,7 +43,7 @@ private:
     int Selected() const;
     // Asks for a name that no other set has, starting from proposal; empty when the player cancels.
     std::wstring AskName(const std::wstring& title, const std::wstring& proposal, const std::wstring& except = {});
-    std::vector<std::wstring> FilesOfMain() const;
+    std::vector<std::wstring> FilesOfPlaces() const;
     void cmdSave_Click();
     void cmdSwitch_Click();
     void cmdRename_Click();

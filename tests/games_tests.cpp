@@ -543,6 +543,13 @@ TEST(Places, TarrowChangesThePerUserFolderInPlace) {
                p.problem.rfind(L"It is also in AppData\\Roaming\\TarrowManaged\\probe as r.dis.", 0) == 0;
     }));
 
+    // A mod set switches them there too; a mod in the folder twice is left as it is.
+    const SetSwitch sets = PlanSetSwitch(game, {L"Only X", {L"x"}}, ArchiveFileNamesOfEveryPlace(game));
+    EXPECT_EQ(sets.disable, Names{L"q"});
+    ASSERT_EQ(sets.renames.size(), 1u);
+    ASSERT_TRUE(coordinator.Run(game, {L"switching", sets.renames}, L"Switch"));
+    EXPECT_TRUE(PathExists(user.path + L"\\probe\\q.dis"));
+
     prompts.asked.clear();
     EXPECT_FALSE(coordinator.Run(game, {L"renaming", {{L"x.pk3", L"y.pk3"}, {place + L"gone.pk3", place + L"c.pk3"}}}, L"Rename"));
     EXPECT_TRUE(PathExists(installed / L"probe\\x.pk3"));
