@@ -146,6 +146,10 @@ std::vector<KnownGame> FindKnownGames(const std::wstring& demoFolder) {
     }
     for (Game& game : SteamGames(SteamLibraries())) Add(games, std::move(game), L"Steam");
     AddGogGames(games);
+    // The Microsoft Store lays Quake III out in a folder of its own.
+    for (Game& game : RecognizeGames(ExpandUserFolder(L"%PROGRAMFILES%\\ModifiableWindowsApps\\Quake 3\\EN"))) {
+        Add(games, std::move(game), L"Microsoft Store");
+    }
     for (const auto& [folder, id] : ReadSettings(kAddedKey)) {
         if (const GameProfile* profile = FindProfile(id)) Add(games, Game(*profile, folder), L"added by hand");
     }

@@ -11,7 +11,7 @@
 
 struct KnownGame {
     Game game;
-    // How it was found: "registry", "Options", "Steam", "GOG", "added by hand", "mod folder".
+    // How it was found: "registry", "Options", "Steam", "GOG", "Microsoft Store", "added by hand", "mod folder".
     std::wstring where;
     // A mod folder's description.txt, its first line.
     std::wstring description;

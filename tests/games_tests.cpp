@@ -559,3 +559,12 @@ TEST(Places, TarrowChangesThePerUserFolderInPlace) {
     EXPECT_FALSE(coordinator.Run(Game(profile, installed.path(), L"mymod"), {L"renaming", {{L"probe\\x.pk3", L"probe\\y.pk3"}}}, L"Rename"));
     EXPECT_TRUE(PathExists(installed / L"probe\\x.pk3"));
 }
+
+TEST(MicrosoftStore, FindsQuake3InItsFolder) {
+    const LaidFolder store(ExpandUserFolder(L"%PROGRAMFILES%\\ModifiableWindowsApps"));
+    WriteFileBytes(store.path + L"\\Quake 3\\EN\\baseq3\\pak0.pk3", "PK");
+    const std::vector<KnownGame> known = FindKnownGames(L"");
+    ASSERT_EQ(known.size(), 1u);
+    EXPECT_EQ(known[0].game.profile().id, L"q3");
+    EXPECT_EQ(known[0].where, L"Microsoft Store");
+}
