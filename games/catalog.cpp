@@ -145,6 +145,14 @@ std::vector<KnownGame> FindKnownGames(const std::wstring& demoFolder) {
         }
     }
     for (Game& game : SteamGames(SteamLibraries())) Add(games, std::move(game), L"Steam");
+    // Without Steam's own key, its uninstaller's entry of each game.
+    for (const GameProfile& profile : GameProfiles()) {
+        if (profile.steamApp == 0) continue;
+        const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App " + std::to_wstring(profile.steamApp);
+        if (const std::wstring folder = InstalledFolder(profile, {{key, L"InstallLocation"}}); !folder.empty()) {
+            Add(games, Game(profile, folder), L"Steam");
+        }
+    }
     AddGogGames(games);
     // The Microsoft Store lays Quake III out in a folder of its own.
     for (Game& game : RecognizeGames(ExpandUserFolder(L"%PROGRAMFILES%\\ModifiableWindowsApps\\Quake 3\\EN"))) {

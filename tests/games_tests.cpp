@@ -328,6 +328,18 @@ TEST(Steam, FindsEachGameByItsManifestAndSkipsWhatIsBroken) {
     EXPECT_EQ(known[1].game.profile().id, L"jka");
 }
 
+TEST(Steam, FindsAGameByItsUninstallEntryToo) {
+    TempFolder folder;
+    WriteFileBytes(folder / L"GameData\\base\\assets0.pk3", "PK");
+    TestRegistryKey key(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 6020");
+    key.SetText(L"InstallLocation", folder.path());
+    const std::vector<KnownGame> known = FindKnownGames(L"");
+    ASSERT_EQ(known.size(), 1u);
+    EXPECT_EQ(known[0].game.profile().id, L"jka");
+    EXPECT_EQ(known[0].game.folder(), folder / L"GameData");
+    EXPECT_EQ(known[0].where, L"Steam");
+}
+
 TEST(Gog, FindsAGameByItsInstallersKey) {
     TempFolder folder;
     WriteFileBytes(folder / L"baseq3\\pak0.pk3", "PK");
