@@ -109,6 +109,8 @@ std::optional<Game> Game::AtPlace(const std::wstring& label) const {
     return view;
 }
 
+bool Game::Place::Exists() const { return FileSystem::FolderExists(folder.substr(0, folder.size() - 1)); }
+
 const Game::Place* Game::FindPlace(const std::wstring& label) const {
     for (const Place& place : places_) {
         if (label.empty() ? place.managed : !place.managed && EqualNoCase(place.label, label)) return &place;

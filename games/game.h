@@ -97,6 +97,9 @@ public:
         // folder, its VirtualStore copy and its per-user folder. The base
         // folders' places it never changes.
         bool changeable = false;
+
+        // Whether the folder is there now.
+        bool Exists() const;
     };
     // Every folder it loads archives from, weakest first: for each of the base
     // folder and the mod folder, the install folder (and its VirtualStore

@@ -68,7 +68,9 @@ bool ChangeCoordinator::Remove(const Game& game, const std::wstring& file) {
 
 void ChangeCoordinator::Recover(const Game& game) {
     for (const Game::Place& place : game.Places()) {
-        if (place.changeable) RecoverPlace(*game.AtPlace(place.managed ? std::wstring() : place.label));
+        if (place.changeable && (place.managed || place.Exists())) {
+            RecoverPlace(*game.AtPlace(place.managed ? std::wstring() : place.label));
+        }
     }
 }
 

@@ -39,9 +39,7 @@ ModLists ScanMods(const Game& game) {
     lists.disabled = Scan(game, DisabledExtension, false);
     // The mods of the other places Tarrow changes, named with their place.
     for (const Game::Place& place : game.Places()) {
-        if (place.managed || !place.changeable || !FileSystem::FolderExists(place.folder.substr(0, place.folder.size() - 1))) {
-            continue;
-        }
+        if (place.managed || !place.changeable || !place.Exists()) continue;
         const Game where = *game.AtPlace(place.label);
         for (const wchar_t* extension : {EnabledExtension, DisabledExtension}) {
             auto& list = extension == EnabledExtension ? lists.enabled : lists.disabled;
@@ -112,7 +110,7 @@ std::vector<std::wstring> ArchiveFileNamesOfEveryPlace(const Game& game) {
 std::vector<std::wstring> ChangeableFolders(const Game& game) {
     std::vector<std::wstring> folders;
     for (const Game::Place& place : game.Places()) {
-        if (place.changeable && (place.managed || FileSystem::FolderExists(place.folder.substr(0, place.folder.size() - 1)))) {
+        if (place.changeable && (place.managed || place.Exists())) {
             folders.push_back(place.folder);
         }
     }
