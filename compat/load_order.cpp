@@ -218,19 +218,19 @@ LoadOrderReport Builder::Build() {
     std::vector<std::wstring> archives;
     std::size_t managed = 0;
     for (const Game::Place& place : game_.Places()) {
-        const std::wstring prefix = place.managed ? std::wstring() : place.label + L"\\";
+        const std::wstring prefix = place.Prefix();
         std::vector<std::wstring> names = ListNames(place.folder + L"*.pk3");
         if (place.managed) managed = names.size();
         for (auto& name : names) archives.push_back(prefix + name);
         for (auto& [name, stamp] : StampFolder(place.folder)) stamps_.emplace(prefix + name, stamp);
-        folders_.emplace(place.managed ? std::wstring() : place.label, place.folder);
+        folders_.emplace(place.NameLabel(), place.folder);
     }
     std::stable_sort(archives.begin(), archives.end(),
                      [&](const std::wstring& a, const std::wstring& b) { return game_.LoadsBefore(a, b); });
     std::vector<std::wstring> disabled;
     for (const Game::Place& place : game_.Places()) {
         if (!place.changeable) continue;
-        const std::wstring prefix = place.managed ? std::wstring() : place.label + L"\\";
+        const std::wstring prefix = place.Prefix();
         for (const auto& file : ListNames(place.folder + L"*" + DisabledExtension)) {
             disabled.push_back(prefix + ModNameOf(file, DisabledExtension));
         }

@@ -212,7 +212,7 @@ std::wstring Game::NameOf(const std::wstring& path) const {
             continue;
         }
         const std::wstring file = path.substr(folder.size());
-        return place.managed ? file : place.label + L"\\" + file;
+        return place.Prefix() + file;
     }
     return {};
 }

@@ -100,6 +100,11 @@ public:
 
         // Whether the folder is there now.
         bool Exists() const;
+        // How the names of its archives begin: empty for the managed folder,
+        // else its label and a backslash ("VirtualStore\\main\\").
+        std::wstring Prefix() const { return managed ? std::wstring() : label + L"\\"; }
+        // Its label as AtPlace and PlaceOf give it: empty for the managed folder.
+        std::wstring NameLabel() const { return managed ? std::wstring() : label; }
     };
     // Every folder it loads archives from, weakest first: for each of the base
     // folder and the mod folder, the install folder (and its VirtualStore

@@ -69,7 +69,7 @@ bool ChangeCoordinator::Remove(const Game& game, const std::wstring& file) {
 void ChangeCoordinator::Recover(const Game& game) {
     for (const Game::Place& place : game.Places()) {
         if (place.changeable && (place.managed || place.Exists())) {
-            RecoverPlace(*game.AtPlace(place.managed ? std::wstring() : place.label));
+            RecoverPlace(*game.AtPlace(place.NameLabel()));
         }
     }
 }
@@ -92,7 +92,7 @@ void ChangeCoordinator::RecoverPlace(const Game& game) {
 std::optional<Game> ChangeCoordinator::HeldPlace(const Game& game) {
     if (game.folder().empty()) return std::nullopt;
     for (const Game::Place& place : game.Places()) {
-        if (place.changeable && HasLeftJournal(place.folder)) return game.AtPlace(place.managed ? std::wstring() : place.label);
+        if (place.changeable && HasLeftJournal(place.folder)) return game.AtPlace(place.NameLabel());
     }
     return std::nullopt;
 }

@@ -43,7 +43,7 @@ ModLists ScanMods(const Game& game) {
         const Game where = *game.AtPlace(place.label);
         for (const wchar_t* extension : {EnabledExtension, DisabledExtension}) {
             auto& list = extension == EnabledExtension ? lists.enabled : lists.disabled;
-            for (const std::wstring& name : Scan(where, extension, extension == EnabledExtension)) list.push_back(place.label + L"\\" + name);
+            for (const std::wstring& name : Scan(where, extension, extension == EnabledExtension)) list.push_back(place.Prefix() + name);
         }
     }
     return lists;
@@ -94,7 +94,7 @@ std::vector<ArchiveStamp> StampEveryPlace(const Game& game) {
     for (const Game::Place& place : game.Places()) {
         if (place.managed || !place.changeable) continue;
         for (ArchiveStamp& stamp : StampArchives(*game.AtPlace(place.label))) {
-            stamp.name.insert(0, place.label + L"\\");
+            stamp.name.insert(0, place.Prefix());
             stamps.push_back(std::move(stamp));
         }
     }
