@@ -1,7 +1,6 @@
 #include "games/game.h"
 
 #include <windows.h>
-#include <knownfolders.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -154,12 +153,13 @@ namespace {
 
 struct KnownFolder {
     std::wstring_view token;
-    const KNOWNFOLDERID* id;
+    int csidl;
 };
+// The shell's older call: it needs no COM allocator, so the games need no ole32.
 constexpr KnownFolder kKnownFolders[] = {
-    {L"%APPDATA%", &FOLDERID_RoamingAppData},       {L"%LOCALAPPDATA%", &FOLDERID_LocalAppData},
-    {L"%DOCUMENTS%", &FOLDERID_Documents},          {L"%USERPROFILE%", &FOLDERID_Profile},
-    {L"%PROGRAMFILES%", &FOLDERID_ProgramFilesX64}, {L"%PROGRAMFILES(X86)%", &FOLDERID_ProgramFilesX86},
+    {L"%APPDATA%", CSIDL_APPDATA},           {L"%LOCALAPPDATA%", CSIDL_LOCAL_APPDATA},
+    {L"%DOCUMENTS%", CSIDL_PERSONAL},        {L"%USERPROFILE%", CSIDL_PROFILE},
+    {L"%PROGRAMFILES%", CSIDL_PROGRAM_FILES}, {L"%PROGRAMFILES(X86)%", CSIDL_PROGRAM_FILESX86},
 };
 
 // Asked of the shell once: every Game made looks at them, and the shell is slow to answer.
@@ -167,9 +167,8 @@ const std::vector<std::wstring>& KnownFolderPaths() {
     static const std::vector<std::wstring> paths = [] {
         std::vector<std::wstring> found;
         for (const KnownFolder& known : kKnownFolders) {
-            PWSTR path = nullptr;
-            found.emplace_back(SUCCEEDED(SHGetKnownFolderPath(*known.id, KF_FLAG_DONT_VERIFY, nullptr, &path)) ? path : L"");
-            CoTaskMemFree(path);
+            wchar_t path[MAX_PATH] = {};
+            found.emplace_back(SUCCEEDED(SHGetFolderPathW(nullptr, known.csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : L"");
         }
         return found;
     }();
