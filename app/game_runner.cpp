@@ -5,7 +5,7 @@
 #include "core/message_loop.h"
 #include "core/prompts.h"
 #include "core/transaction.h"
-#include "mods/game_program.h"
+#include "games/game_program.h"
 
 GameRunner::~GameRunner() {
     if (game_.valid()) UnwatchHandle(game_.get());

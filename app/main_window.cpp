@@ -196,13 +196,18 @@ void frmMain::InstallTest() {
         return;
     }
     // The test is made on the raw registry text, not on GamePath.
-    if (!ReadInstallPath().empty()) {
-        game_ = DemoGame(Globals::GamePath);
-        coordinator_.Recover(game_);
-        FindMods();
-    } else {
-        MsgBox(L"Tarrow did not detect CoD, please make sure it's installed correctly.", MB_OK | MB_ICONWARNING);
-    }
+    const bool demo = !ReadInstallPath().empty();
+    if (demo && FileSystem::FolderExists(Globals::GamePath + L"\\main")) return UseDemo();
+    // A player without the demo starts on a game that is there.
+    if (const std::optional<Game> found = FirstKnownGame()) return UseGame(*found);
+    if (demo) return UseDemo();
+    MsgBox(L"Tarrow did not detect CoD, please make sure it's installed correctly.", MB_OK | MB_ICONWARNING);
+}
+
+void frmMain::UseDemo() {
+    game_ = DemoGame(Globals::GamePath);
+    coordinator_.Recover(game_);
+    FindMods();
 }
 
 void frmMain::CreatePages() {
@@ -228,7 +233,10 @@ void frmMain::OnCommand(int id, int code, HWND from) {
     case mnuToolsModSets: windows_.OpenModSets(game_, !Playing()); return;
     case mnuToolsMaps: mnuToolsMaps_Click(); return;
     case mnuToolsPlay: runner_.Play(hwnd_, game_, {}); return;
-    case mnuToolsChooseProgram: runner_.ChooseProgram(hwnd_, game_); return;
+    case mnuToolsChooseProgram:
+        // The program decides where the game's loose files stand: Load Order follows.
+        if (!runner_.ChooseProgram(hwnd_, game_).empty()) windows_.Follow(game_);
+        return;
     case mnuToolsInstall:
         if (!Playing()) mnuToolsInstall_Click();
         return;

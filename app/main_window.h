@@ -80,6 +80,7 @@ private:
     void Form_Unload();
     void CheckDLLs();
     void InstallTest();
+    void UseDemo();
     // The title names the game, unless it is the demo.
     void ShowTitle();
     // Manages this game from now on: its journal's recovery, then its lists.

@@ -13,6 +13,7 @@
 #include "core/directory.h"
 #include "core/file_system.h"
 #include "core/text.h"
+#include "games/game_program.h"
 #include "mods/mod_library.h"
 
 namespace {
@@ -194,11 +195,13 @@ private:
     std::wstring SkippedWhy(const std::wstring& file) const;
     // The own archive of the game's main tier that loads last: a mod must sort after it.
     std::wstring LastOwnArchive() const;
+    // That archive as the advice names it, with the name the game sorts it by.
+    std::wstring MustSortAfter() const;
     void Problem(const std::wstring& archive, std::wstring text, ProblemKind kind = ProblemKind::Other) {
         report_.problems.push_back({archive, std::move(text), kind});
     }
 
-    const Game& game_;
+    const Game game_;
     std::wstring main_;
     LoadOrderReport report_;
     std::vector<std::shared_ptr<const ArchiveListing>> listings_;  // one per loaded archive
@@ -253,7 +256,7 @@ LoadOrderReport Builder::Build() {
 }
 
 void Builder::AddLooseFiles() {
-    const bool first = game_.profile().looseFilesFirst;
+    const bool first = game_.LooseFilesFirst();
     // The old programs search loose files before only the localized archives.
     if (!first && std::none_of(report_.archives.begin(), report_.archives.end(),
                                [&](const LoadOrderArchive& a) { return game_.Tier(a.file) < 0; })) {
@@ -499,11 +502,18 @@ std::wstring Builder::SkippedWhy(const std::wstring& file) const {
 
 std::wstring Builder::LastOwnArchive() const {
     std::wstring last;
-    for (const std::wstring_view own : game_.profile().ownArchives) {
-        const std::wstring name(own);
-        if (game_.Tier(name) == 0 && game_.LoadsArchive(name) && (last.empty() || game_.LoadsBefore(last, name))) last = name;
+    for (const LoadOrderArchive& archive : report_.archives) {
+        if (archive.game && archive.file != Game::LooseFiles && game_.Tier(archive.file) == 0) last = archive.file;
     }
     return last;
+}
+
+std::wstring Builder::MustSortAfter() const {
+    const std::wstring last = LastOwnArchive();
+    const std::wstring file = Game::FileOf(last), sorted = game_.SortName(file);
+    if (sorted == file) return last;
+    // RTCW sorts its own program's archives under another name.
+    return last + L", which the game sorts as " + sorted + L" (a name that starts with zz_ in small letters does not load),";
 }
 
 void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstring>& disabled) {
@@ -511,7 +521,12 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
                                      [&](const LoadOrderArchive& a) { return a.file == file; });
     const size_t index = static_cast<size_t>(loaded - report_.archives.begin());
     if (!game_.LoadsArchive(file)) {
-        Problem(file, SkippedWhy(file));
+        // The other program's archives, or another language's, are the game's: no problem of the player's.
+        if (std::wstring note = game_.SkippedOwnNote(file); !note.empty()) {
+            report_.skipped.push_back({file, std::move(note)});
+        } else {
+            Problem(file, SkippedWhy(file));
+        }
         return;
     }
     if (const auto found = failures_.find(file); found != failures_.end()) Problem(file, found->second);
@@ -539,7 +554,7 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
         const int n = replacedByGame_[index];
         Problem(file, ToDecimal(n) + (n == 1 ? L" of its files is" : L" of its files are") +
                           L" replaced by the game's own archives, because its name sorts before theirs. Its name "
-                          L"must sort after " + LastOwnArchive() + L" for them to take effect.",
+                          L"must sort after " + MustSortAfter() + L" for them to take effect.",
                 ProblemKind::BeforeGame);
     }
     if (const auto copy = copies_.find(file); copy != copies_.end()) {
@@ -552,7 +567,8 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
     if (loaded != report_.archives.end() && loaded->noEffect) {
         Problem(file, L"Every one of its files is replaced by a later archive, so it has no effect.", ProblemKind::NoEffect);
     }
-    if (file.size() >= 4 && file.compare(file.size() - 4, 4, EnabledExtension) != 0) {
+    // The game's own archive keeps the name its installer gave it.
+    if (!game && file.size() >= 4 && file.compare(file.size() - 4, 4, EnabledExtension) != 0) {
         Problem(file, L"Its extension is not .pk3 in lower case: the game loads it, but the Manager lists it as " +
                           file + L" and cannot switch it.",
                 ProblemKind::Extension);
@@ -575,7 +591,13 @@ bool SamePath(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldPathByte(x) == FoldPathByte(y); });
 }
 
-LoadOrderReport BuildLoadOrder(const Game& game) { return Builder(game).Build(); }
+LoadOrderReport BuildLoadOrder(const Game& game) {
+    const Game run = game.RunBy(FindGameProgram(game));
+    LoadOrderReport report = Builder(run).Build();
+    report.looseFilesFirst = run.LooseFilesFirst();
+    report.looseRuleKnown = run.LooseRuleKnown();
+    return report;
+}
 
 bool SharedFile::Identical() const {
     return std::all_of(copies.begin(), copies.end(), [&](const FileCopy& copy) { return copy == copies.front(); });
@@ -624,7 +646,13 @@ const std::vector<std::wstring>& ProblemColumns() {
     return columns;
 }
 
+std::size_t ArchiveRows(const LoadOrderReport& report) { return report.archives.size() + report.skipped.size(); }
+
 std::vector<std::wstring> ArchiveRow(const LoadOrderReport& report, std::size_t index) {
+    if (index >= report.archives.size()) {
+        const SkippedArchive& skipped = report.skipped[index - report.archives.size()];
+        return {L"", skipped.file, L"", L"", L"", skipped.note};
+    }
     const LoadOrderArchive& a = report.archives[index];
     const std::wstring note = a.game ? L"game" : a.noEffect ? L"no effect" : a.sameAs.empty() ? L"" : L"same as " + a.sameAs;
     return {ToDecimal(static_cast<long long>(index) + 1), a.file, ToDecimal(a.files), ToDecimal(a.wins),
@@ -646,7 +674,7 @@ std::vector<std::wstring> ProblemRow(const LoadOrderReport& report, std::size_t 
 std::wstring LoadOrderText(const LoadOrderReport& report) {
     std::wstring text;
     AppendRow(text, ArchiveColumns());
-    for (size_t i = 0; i < report.archives.size(); ++i) AppendRow(text, ArchiveRow(report, i));
+    for (size_t i = 0; i < ArchiveRows(report); ++i) AppendRow(text, ArchiveRow(report, i));
     text += L"\r\n";
     AppendRow(text, SharedColumns());
     for (size_t i = 0; i < report.shared.size(); ++i) AppendRow(text, SharedRow(report, i));

@@ -56,10 +56,22 @@ inline constexpr int kMaxArchivesPerFolder = 1024;
 inline constexpr int kMaxEntriesPerArchive = 65535;
 inline constexpr int kNearLimitPercent = 90;
 
+// One of the game's own archives that the program does not load: the other
+// RTCW program's, another language's.
+struct SkippedArchive {
+    std::wstring file;
+    std::wstring note;  // "game (multiplayer)"
+};
+
 struct LoadOrderReport {
     std::vector<LoadOrderArchive> archives;  // what the game loads, in load order
     std::vector<SharedFile> shared;          // by path, without regard to case
     std::vector<LoadProblem> problems;       // by archive, in the game's order of names
+    std::vector<SkippedArchive> skipped;     // by name; listed after the archives loaded
+    // Whether loose files win over archives, and whether that follows from
+    // the program that Play starts or is the game's likely rule.
+    bool looseFilesFirst = false;
+    bool looseRuleKnown = false;
 };
 
 // The game's identity of paths inside archives: ASCII case ignored, "/" and "\" alike.
@@ -75,6 +87,8 @@ void CountWinners(LoadOrderReport& report);
 // extraction library cannot be used.
 LoadOrderReport BuildLoadOrder(const Game& game);
 
+// The rows of the archives table: the archives loaded, then the skipped ones.
+std::size_t ArchiveRows(const LoadOrderReport& report);
 // The cells of one row of each table, as the window shows them.
 std::vector<std::wstring> ArchiveRow(const LoadOrderReport& report, std::size_t index);
 std::vector<std::wstring> SharedRow(const LoadOrderReport& report, std::size_t index);

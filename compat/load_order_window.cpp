@@ -14,6 +14,7 @@
 #include "core/message_loop.h"
 #include "core/prompts.h"
 #include "core/text.h"
+#include "games/game_program.h"
 #include "mods/installer.h"
 #include "mods/mod_library.h"
 
@@ -73,10 +74,12 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
 
 // Which of loose files and archives the game takes, said for every game but
 // the demo, whose label is as it always was.
-std::wstring LooseFilesNote(const Game& game) {
+std::wstring LooseFilesNote(const Game& game, const LoadOrderReport& report) {
     if (&game.profile() == &DemoProfile()) return {};
-    return game.profile().looseFilesFirst ? L"   (its loose files win over every archive)"
-                                          : L"   (its archives win over its loose files)";
+    const std::wstring rule = report.looseFilesFirst ? L"its loose files win over every archive"
+                                                     : L"its archives win over its loose files";
+    if (report.looseRuleKnown) return L"   (" + rule + L")";
+    return L"   (Tarrow assumed " + rule + L": Tools > Choose Game Program... decides it)";
 }
 
 }  // namespace
@@ -128,9 +131,8 @@ void frmLoadOrder::Rebuild(const Game& game) {
     if (Planned() && game == game_) {
         for (const LoadOrderArchive& archive : report_.archives) planned.push_back(archive.file);
     }
-    game_ = game;
-    const std::wstring folder = game.ArchiveFolder();
-    SetWindowTextW(c_.lblFolder, (L"Folder: " + folder.substr(0, folder.size() - 1) + LooseFilesNote(game)).c_str());
+    // The program that Play starts decides where the loose files stand.
+    game_ = game.RunBy(FindGameProgram(game));
     {
         BusyCursor busy;
         try {
@@ -140,6 +142,8 @@ void frmLoadOrder::Rebuild(const Game& game) {
             disk_.problems.push_back({game.ArchiveFolderName(), error.Description()});
         }
     }
+    const std::wstring folder = game.ArchiveFolder();
+    SetWindowTextW(c_.lblFolder, (L"Folder: " + folder.substr(0, folder.size() - 1) + LooseFilesNote(game, disk_)).c_str());
     // What was planned and not applied stays while its archives are all
     // there, and no other; otherwise it goes, and the player is told.
     order_.resize(disk_.archives.size());
@@ -199,7 +203,7 @@ void frmLoadOrder::Replan(int select) {
     report_ = PlannedReport(disk_, order_);
     EnablePlanButtons();
     DeselectAll(c_.lvArchives);
-    SetCount(c_.lvArchives, report_.archives.size());
+    SetCount(c_.lvArchives, ArchiveRows(report_));
     if (select >= 0) {
         LVITEMW item{};
         item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
@@ -272,7 +276,7 @@ void frmLoadOrder::cmdOriginal_Click() {
 
 void frmLoadOrder::Fill() {
     DeselectAll(c_.lvArchives);
-    SetCount(c_.lvArchives, report_.archives.size());
+    SetCount(c_.lvArchives, ArchiveRows(report_));
     SetCount(c_.lvProblems, report_.problems.size());
     sortColumn_ = -1;
     ShowShared(-1);
@@ -308,7 +312,7 @@ LRESULT frmLoadOrder::OnNotify(const NMHDR& header) {
         if (!(item.mask & LVIF_TEXT)) return 0;
         const auto row = static_cast<size_t>(item.iItem);
         std::vector<std::wstring> cells;
-        if (header.idFrom == IdArchives && row < report_.archives.size()) cells = ArchiveRow(report_, row);
+        if (header.idFrom == IdArchives && row < ArchiveRows(report_)) cells = ArchiveRow(report_, row);
         if (header.idFrom == IdShared && row < sharedShown_.size()) cells = SharedRow(report_, sharedShown_[row]);
         if (header.idFrom == IdProblems && row < report_.problems.size()) cells = ProblemRow(report_, row);
         const auto column = static_cast<size_t>(item.iSubItem);
@@ -338,7 +342,9 @@ LRESULT frmLoadOrder::OnNotify(const NMHDR& header) {
     }
     if (header.code == LVN_BEGINDRAG && header.idFrom == IdArchives) {
         const int row = reinterpret_cast<const NMLISTVIEW&>(header).iItem;
-        if (row >= 0 && !report_.archives[static_cast<std::size_t>(row)].game) {
+        // The archives the game does not load follow the others, and never move.
+        if (row >= 0 && static_cast<std::size_t>(row) < report_.archives.size() &&
+            !report_.archives[static_cast<std::size_t>(row)].game) {
             dragFrom_ = row;
             SetCapture(hwnd_);
         }
@@ -528,7 +534,8 @@ LRESULT frmLoadOrder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             RECT client{};
             GetClientRect(c_.lvArchives, &client);
             // Below the last row: the archive goes last.
-            if (to < 0 && at.y > 0 && at.x >= 0 && at.x < client.right) to = static_cast<int>(report_.archives.size()) - 1;
+            const int last = static_cast<int>(report_.archives.size()) - 1;
+            if ((to < 0 && at.y > 0 && at.x >= 0 && at.x < client.right) || to > last) to = last;
             if (to >= 0) MoveTo(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
         }
         return 0;

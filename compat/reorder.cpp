@@ -246,6 +246,9 @@ LoadOrderReport PlannedReport(const LoadOrderReport& report, const std::vector<s
     }
     CountWinners(planned);
     planned.problems = report.problems;
+    planned.skipped = report.skipped;
+    planned.looseFilesFirst = report.looseFilesFirst;
+    planned.looseRuleKnown = report.looseRuleKnown;
     return planned;
 }
 

@@ -170,6 +170,15 @@ std::vector<KnownGame> FindKnownGames(const std::wstring& demoFolder) {
     return withMods;
 }
 
+std::optional<Game> FirstKnownGame() {
+    for (const KnownGame& known : FindKnownGames({})) {
+        const auto& places = known.game.Places();
+        const bool there = std::any_of(places.begin(), places.end(), [](const Game::Place& p) { return p.managed && p.Exists(); });
+        if (known.game.mod().empty() && there) return known.game;
+    }
+    return std::nullopt;
+}
+
 std::wstring KnownGameText(const KnownGame& known) {
     if (!known.game.mod().empty()) {
         return known.game.Name() + (known.description.empty() ? L"" : L" - " + known.description);

@@ -20,6 +20,9 @@ struct KnownGame {
 // demoFolder: the demo's folder as its registry value gives it; empty or "\"
 // when it is not installed. Each game is followed by its mod folders.
 std::vector<KnownGame> FindKnownGames(const std::wstring& demoFolder);
+// The first game found on this machine other than the demo, for a start
+// without the demo or the game chosen last; none when there is none.
+std::optional<Game> FirstKnownGame();
 // The mod folders of a game: folders beside its archive folder (or below its
 // mods folder) that hold archives or a description.txt.
 std::vector<KnownGame> FindModFolders(const Game& game);

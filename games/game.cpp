@@ -27,21 +27,34 @@ std::wstring_view RtcwOwnPrefix(OrderRule rule) { return rule == OrderRule::Rtcw
 std::wstring_view RtcwOtherPrefix(OrderRule rule) { return rule == OrderRule::RtcwSingle ? L"mp_" : L"sp_"; }
 bool IsRtcw(OrderRule rule) { return rule == OrderRule::RtcwSingle || rule == OrderRule::RtcwMulti; }
 
-// An own archive's pattern: letter case counts only for the exact test.
-bool MatchesOwn(std::wstring_view name, std::wstring_view pattern, bool ignoreCase) {
-    const size_t star = pattern.find(L'*');
-    auto same = [&](std::wstring_view a, std::wstring_view b) { return ignoreCase ? SameFileName(a, b) : a == b; };
-    if (star == std::wstring_view::npos) return same(name, pattern);
-    const std::wstring_view head = pattern.substr(0, star), tail = pattern.substr(star + 1);
-    return name.size() >= head.size() + tail.size() && same(name.substr(0, head.size()), head) &&
-           same(name.substr(name.size() - tail.size()), tail);
-}
+bool SameChar(wchar_t a, wchar_t b, bool ignoreCase) { return ignoreCase ? SameFileName({&a, 1}, {&b, 1}) : a == b; }
 
+// A name against a pattern of the game's files: "*" is any run of
+// characters, "?" any one, as the file system matches them.
+bool MatchesPattern(std::wstring_view name, std::wstring_view pattern, bool ignoreCase) {
+    size_t n = 0, p = 0, star = std::wstring_view::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == L'*') {
+            star = p++;
+            resume = n;
+        } else if (p < pattern.size() && (pattern[p] == L'?' || SameChar(pattern[p], name[n], ignoreCase))) {
+            ++p;
+            ++n;
+        } else if (star != std::wstring_view::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == L'*') ++p;
+    return p == pattern.size();
+}
 
 }  // namespace
 
 Game::Game(const GameProfile& profile, std::wstring folder, std::wstring mod)
-    : profile_(&profile), folder_(std::move(folder)), mod_(std::move(mod)) {
+    : profile_(&profile), folder_(std::move(folder)), mod_(std::move(mod)), looseFirst_(profile.looseFilesFirst) {
     // The search, weakest first: the base folders, the archive folder, the mod folder.
     std::vector<std::wstring> stack(profile_->baseFolders.begin(), profile_->baseFolders.end());
     stack.emplace_back(profile_->archiveFolder);
@@ -222,8 +235,9 @@ int Game::Rank(const std::wstring& qualified) const {
 }
 
 bool Game::IsOwnArchiveName(const std::wstring& fileName) const {
+    const bool ignoreCase = !profile_->ownNamesExact;
     return std::any_of(profile_->ownArchives.begin(), profile_->ownArchives.end(),
-                       [&](std::wstring_view own) { return MatchesOwn(fileName, own, false); });
+                       [&](std::wstring_view own) { return MatchesPattern(fileName, own, ignoreCase); });
 }
 
 bool Game::IsOwnArchiveFile(const std::wstring& fileName) const {
@@ -234,7 +248,7 @@ bool Game::IsOwnArchiveFile(const std::wstring& fileName) const {
     }
     const std::wstring file = FileOf(fileName);
     return std::any_of(profile_->ownArchives.begin(), profile_->ownArchives.end(),
-                       [&](std::wstring_view own) { return MatchesOwn(file, own, true); });
+                       [&](std::wstring_view own) { return MatchesPattern(file, own, true); });
 }
 
 bool Game::LoadsArchive(const std::wstring& qualified) const {
@@ -263,7 +277,7 @@ bool Game::LoadsBefore(const std::wstring& a, const std::wstring& b) const {
     const int p = Rank(a), q = Rank(b);
     if (p != q) return p < q;
     // Within its folder, the loose files row goes before or after every archive.
-    const int looseRank = profile_->looseFilesFirst ? 1 : -1;
+    const int looseRank = looseFirst_ ? 1 : -1;
     const int r = a == LooseFiles ? looseRank : 0, s = b == LooseFiles ? looseRank : 0;
     if (r != s) return r < s;
     return EngineNameBefore(SortName(FileOf(a)), SortName(FileOf(b)));
@@ -274,9 +288,40 @@ std::wstring Game::SortName(const std::wstring& file) const {
     return file;
 }
 
+Game Game::RunBy(const std::wstring& program) const {
+    Game run = *this;
+    const std::wstring file = FileOf(program);
+    auto any = [&](const std::vector<std::wstring_view>& patterns) {
+        return std::any_of(patterns.begin(), patterns.end(),
+                           [&](std::wstring_view pattern) { return MatchesPattern(file, pattern, true); });
+    };
+    if (file.empty()) return run;
+    if (any(profile_->openEngines)) {
+        run.looseFirst_ = run.looseKnown_ = true;
+    } else if (any(profile_->programs)) {
+        // The program the game was built around; for a game whose own program
+        // is an open engine (OpenArena), that engine's rule.
+        run.looseFirst_ = profile_->looseFilesFirst;
+        run.looseKnown_ = true;
+    }
+    return run;
+}
+
+std::wstring Game::SkippedOwnNote(const std::wstring& qualified) const {
+    if (LoadsArchive(qualified) || !IsOwnArchiveFile(qualified)) return {};
+    const std::wstring file = FileOf(qualified);
+    if (profile_->rule == OrderRule::RtcwSingle) return L"game (multiplayer)";
+    if (profile_->rule == OrderRule::RtcwMulti) return L"game (single player)";
+    if (IsLocalizedArchive(file)) {
+        const std::wstring_view rest = std::wstring_view(file).substr(std::wstring_view(L"localized_").size());
+        return L"game (" + std::wstring(rest.substr(0, rest.find(L'_'))) + L")";
+    }
+    return L"game";
+}
+
 bool Game::IsGameProgram(const std::wstring& fileName) const {
     return std::any_of(profile_->programs.begin(), profile_->programs.end(),
-                       [&](std::wstring_view pattern) { return MatchesOwn(fileName, pattern, true); });
+                       [&](std::wstring_view pattern) { return MatchesPattern(fileName, pattern, true); });
 }
 
 // The engine compares names as signed chars: bytes from 0x80 up come before ASCII.
@@ -316,15 +361,20 @@ Game DemoGame(std::wstring folder) { return Game(DemoProfile(), std::move(folder
 
 namespace {
 
-// How many of the profile's own archives (patterns count once) its archive folder holds.
+// How many of the profile's own archives (patterns count once) its archive folder holds and its program loads.
 int OwnArchivesFound(const GameProfile& profile, const std::wstring& gameFolder) {
     const std::wstring folder = gameFolder + L"\\" + std::wstring(profile.archiveFolder) + L"\\";
     if (!FileSystem::FolderExists(folder.substr(0, folder.size() - 1))) return 0;
+    // Only what the profile's program loads counts: RTCW's folder holds both programs' archives.
+    const Game game(profile, gameFolder);
     int found = 0;
     for (const std::wstring_view own : profile.ownArchives) {
         DirectoryWalk walk(folder + std::wstring(own));
-        WIN32_FIND_DATAW entry{};
-        if (walk.Next(entry)) ++found;
+        for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
+            if (!game.LoadsArchive(entry.cFileName)) continue;
+            ++found;
+            break;
+        }
     }
     for (const std::wstring_view base : profile.baseFolders) {
         if (!FileSystem::FolderExists(gameFolder + L"\\" + std::wstring(base))) return 0;

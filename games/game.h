@@ -31,14 +31,24 @@ struct GameProfile {
     // base game ("main" below "uo"). Tarrow shows their archives and never
     // changes them.
     std::vector<std::wstring_view> baseFolders;
-    // Its own archives, file names with extension in their usual letter case;
-    // a "*" stands for any run of characters.
+    // Its own archives: those that any of its programs, official patches or
+    // open engines ship in its folders, file names with extension in their
+    // usual letter case; "*" stands for any run of characters, "?" for one.
+    // Matched in any letter case, as the file system finds them.
     std::vector<std::wstring_view> ownArchives;
+    // The demo's lists leave out its own archives by their exact names, as
+    // they always have; Tarrow still never changes them in any letter case.
+    bool ownNamesExact = false;
     OrderRule rule = OrderRule::Plain;
-    // The open engines search loose files before archives; the old programs after.
+    // Whether loose files win over archives when Tarrow does not know the
+    // program that runs: the open engines search them first, the retail
+    // programs after.
     bool looseFilesFirst = false;
     // The programs that Play may start, as patterns for the game folder ("CoDSP*.exe").
     std::vector<std::wstring_view> programs;
+    // The open engines' programs for the game ("ioquake3*.exe"): they search
+    // loose files before archives. Every other program of programs after.
+    std::vector<std::wstring_view> openEngines;
     std::vector<RegistryPlace> registry;
     std::wstring_view language = L"english";
     // The game folder lies this folder below the folder a player may pick
@@ -133,6 +143,17 @@ public:
     std::optional<Game> AtPlace(const std::wstring& label) const;
     const std::wstring_view& Language() const { return profile_->language; }
 
+    // The game as the program at this path runs it: the open engines search
+    // loose files before archives, the retail programs after. A program that
+    // Tarrow does not know (or none) leaves the profile's guess.
+    Game RunBy(const std::wstring& program) const;
+    bool LooseFilesFirst() const { return looseFirst_; }
+    // Whether that rule comes from a program Tarrow knows.
+    bool LooseRuleKnown() const { return looseKnown_; }
+    // Why the game leaves out one of its own archives that it does not load,
+    // as Load Order notes it: "game (multiplayer)"; empty when it loads it.
+    std::wstring SkippedOwnNote(const std::wstring& qualified) const;
+
     // One of its own archives, named exactly so: discovery leaves these out of the lists.
     bool IsOwnArchiveName(const std::wstring& fileName) const;
     // In any letter case, as the file system finds them, or an archive of
@@ -164,6 +185,8 @@ private:
     std::vector<Place> places_;
     // The changeable place this game is seen from; the managed one when negative.
     int view_ = -1;
+    bool looseFirst_ = false;
+    bool looseKnown_ = false;
 };
 
 // Where Windows keeps what an old 32-bit program without a manifest wrote

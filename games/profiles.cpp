@@ -9,6 +9,18 @@
 // games' retail console logs.
 #include "games/game.h"
 
+namespace {
+
+// One folder holds both RTCW programs' archives, and each program's are the
+// game's own to the other too: renaming one breaks that program.
+// game-data-packager: pak0, sp_pak1-sp_pak4, sp_pakG, mp_pak0-mp_pak5,
+// mp_pakmaps0-mp_pakmaps6, mp_bin; iortcw adds mp_bin0 and the rend2 shaders.
+std::vector<std::wstring_view> RtcwOwnArchives() {
+    return {L"pak0.pk3", L"sp_pak*.pk3", L"mp_pak*.pk3", L"mp_bin*.pk3", L"*_rend2_shaders*.pk3"};
+}
+
+}  // namespace
+
 const std::vector<GameProfile>& GameProfiles() {
     static const std::vector<GameProfile> profiles = {
         {
@@ -17,6 +29,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .archiveFolder = L"main",
             // The demo's installer lays out these two.
             .ownArchives = {L"pak0.pk3", L"localized_english_pak0.pk3"},
+            .ownNamesExact = true,
             // Retail console log: localized_*.pk3 are searched after everything else.
             .rule = OrderRule::Localized,
             .programs = {L"CoDSP*.exe"},
@@ -61,8 +74,9 @@ const std::vector<GameProfile>& GameProfiles() {
             // game-data-packager: pak0 from the CD, pak1-pak8 from point release 1.32.
             .ownArchives = {L"pak0.pk3", L"pak1.pk3", L"pak2.pk3", L"pak3.pk3", L"pak4.pk3", L"pak5.pk3", L"pak6.pk3",
                             L"pak7.pk3", L"pak8.pk3"},
-            // Quake III 1.32 searches loose files after archives; ioquake3 before (unsure which one runs).
+            // Quake III 1.32 searches loose files after archives; ioquake3 before.
             .programs = {L"quake3.exe", L"ioquake3*.exe"},
+            .openEngines = {L"ioquake3*.exe"},
             .registry = {{L"SOFTWARE\\Id\\Quake III Arena", L"INSTALLPATH"}},
             .steamApp = 2200,
             .gogId = L"1441704920",
@@ -76,6 +90,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .baseFolders = {L"baseq3"},
             .ownArchives = {L"pak0.pk3", L"pak1.pk3", L"pak2.pk3", L"pak3.pk3"},
             .programs = {L"quake3.exe", L"ioquake3*.exe"},
+            .openEngines = {L"ioquake3*.exe"},
             // Team Arena installs into Quake III's folder and key.
             .registry = {{L"SOFTWARE\\Id\\Quake III Arena", L"INSTALLPATH"}},
             .steamApp = 2350,
@@ -93,17 +108,19 @@ const std::vector<GameProfile>& GameProfiles() {
             // Its engine is ioquake3's.
             .looseFilesFirst = true,
             .programs = {L"openarena*.exe"},
+            .openEngines = {L"openarena*.exe", L"ioquake3*.exe"},
             .userFolders = {L"%APPDATA%\\OpenArena"},
         },
         {
             .id = L"rtcw-sp",
             .name = L"Return to Castle Wolfenstein (single player)",
             .archiveFolder = L"main",
-            .ownArchives = {L"pak0.pk3", L"sp_pak1.pk3", L"sp_pak2.pk3", L"sp_pak3.pk3", L"sp_pak4.pk3",
-                            L"sp_pakG.pk3"},
+            .ownArchives = RtcwOwnArchives(),
             // iortcw's FS_AddGameDirectory: sp_* sort as zz*, mp_* are skipped.
             .rule = OrderRule::RtcwSingle,
             .programs = {L"WolfSP.exe"},
+            // iortcw.
+            .openEngines = {L"iowolfsp*.exe"},
             .registry = {{L"SOFTWARE\\Activision\\Return to Castle Wolfenstein", L"InstallPath"},
                          {L"SOFTWARE\\Activision\\Return to Castle Wolfenstein - Game of The Year Edition",
                           L"InstallPath"}},
@@ -116,11 +133,11 @@ const std::vector<GameProfile>& GameProfiles() {
             .id = L"rtcw-mp",
             .name = L"Return to Castle Wolfenstein (multiplayer)",
             .archiveFolder = L"main",
-            .ownArchives = {L"pak0.pk3", L"mp_pak0.pk3", L"mp_pak1.pk3", L"mp_pak2.pk3", L"mp_pak3.pk3",
-                            L"mp_pak4.pk3", L"mp_pak5.pk3", L"mp_bin.pk3"},
+            .ownArchives = RtcwOwnArchives(),
             // Held against Debian's rtcw-server: mp_* sort as zz*, sp_* and lowercase zz* do not load.
             .rule = OrderRule::RtcwMulti,
             .programs = {L"WolfMP.exe"},
+            .openEngines = {L"iowolfmp*.exe"},
             .registry = {{L"SOFTWARE\\Activision\\Return to Castle Wolfenstein", L"InstallPath"},
                          {L"SOFTWARE\\Activision\\Return to Castle Wolfenstein - Game of The Year Edition",
                           L"InstallPath"}},
@@ -135,6 +152,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .archiveFolder = L"etmain",
             .ownArchives = {L"pak0.pk3", L"pak1.pk3", L"pak2.pk3", L"mp_bin.pk3"},
             .programs = {L"ET.exe"},
+            .openEngines = {L"etl*.exe"},
             .registry = {{L"SOFTWARE\\Activision\\Wolfenstein - Enemy Territory", L"InstallPath"}},
         },
         {
@@ -145,6 +163,7 @@ const std::vector<GameProfile>& GameProfiles() {
             // ET: Legacy's files.c searches loose files before archives (unsure).
             .looseFilesFirst = true,
             .programs = {L"etl.exe"},
+            .openEngines = {L"etl*.exe"},
             .registry = {{L"SOFTWARE\\ETLegacy", L"InstallPath"}},
             .userFolders = {L"%DOCUMENTS%\\ETLegacy"},
         },
@@ -155,6 +174,7 @@ const std::vector<GameProfile>& GameProfiles() {
             // The retail program's letter case; the file system ignores it.
             .ownArchives = {L"Pak0.pk3", L"Pak1.pk3", L"Pak2.pk3", L"Pak3.pk3", L"Pak4.pk3", L"Pak5.pk3", L"Pak6.pk3"},
             .programs = {L"MOHAA.exe"},
+            .openEngines = {L"openmohaa*.exe"},
             // The value's name is unsure. Its ergc subkey holds the CD key: never read.
             .registry = {{L"SOFTWARE\\Electronic Arts\\EA GAMES\\Medal of Honor Allied Assault", L"InstallPath"}},
             // openmohaa's.
@@ -167,6 +187,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .baseFolders = {L"main"},
             .ownArchives = {L"pak1.pk3", L"pak2.pk3", L"pak3.pk3", L"pak4.pk3", L"pak5.pk3"},
             .programs = {L"moh_spearhead.exe", L"MOHAA.exe"},
+            .openEngines = {L"openmohaa*.exe"},
             // openmohaa's.
             .userFolders = {L"%APPDATA%\\openmohaa"},
         },
@@ -177,6 +198,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .baseFolders = {L"main"},
             .ownArchives = {L"pak1.pk3", L"pak2.pk3", L"pak3.pk3", L"pak4.pk3"},
             .programs = {L"moh_breakthrough.exe", L"MOHAA.exe"},
+            .openEngines = {L"openmohaa*.exe"},
             // openmohaa's.
             .userFolders = {L"%APPDATA%\\openmohaa"},
         },
@@ -186,6 +208,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .archiveFolder = L"base",
             .ownArchives = {L"assets0.pk3", L"assets1.pk3", L"assets2.pk3", L"assets5.pk3"},
             .programs = {L"jk2sp.exe", L"jk2mp.exe"},
+            // OpenJO and JK2MV.
+            .openEngines = {L"openjo*.exe", L"jk2mv*.exe"},
             // The installer writes "Install Path", Steam "InstallPath"; the game lies in GameData below it.
             .registry = {{L"SOFTWARE\\LucasArts Entertainment Company LLC\\Star Wars JK II Jedi Outcast\\1.0",
                           L"Install Path"},
@@ -202,6 +226,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .archiveFolder = L"base",
             .ownArchives = {L"assets0.pk3", L"assets1.pk3", L"assets2.pk3", L"assets3.pk3"},
             .programs = {L"jasp.exe", L"jamp.exe"},
+            // OpenJK.
+            .openEngines = {L"openjk*.exe"},
             .registry = {{L"SOFTWARE\\LucasArts\\Star Wars Jedi Knight Jedi Academy\\1.0", L"Install Path"},
                          {L"SOFTWARE\\LucasArts\\Star Wars Jedi Knight Jedi Academy\\1.0", L"InstallPath"}},
             .below = L"GameData",
@@ -215,6 +241,8 @@ const std::vector<GameProfile>& GameProfiles() {
             .archiveFolder = L"BaseEF",
             .ownArchives = {L"pak0.pk3", L"pak1.pk3", L"pak2.pk3"},
             .programs = {L"stvoy.exe", L"stvoyHM.exe"},
+            // ioEF-cMod.
+            .openEngines = {L"cmod*.exe", L"ioEF*.exe"},
             // Unsure.
             .registry = {{L"SOFTWARE\\Activision\\Star Trek: Voyager - Elite Force\\v1.0", L"INSTALLPATH"}},
             // ioEF-cMod's.
@@ -229,6 +257,7 @@ const std::vector<GameProfile>& GameProfiles() {
             // Its 4.2 engine is ioquake3's of 2012.
             .looseFilesFirst = true,
             .programs = {L"Quake3-UrT*.exe"},
+            .openEngines = {L"Quake3-UrT*.exe", L"ioq3*.exe"},
         },
         {
             .id = L"wop",
@@ -237,6 +266,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .ownArchives = {L"wop_00*.pk3", L"wop_vms.pk3"},
             .looseFilesFirst = true,
             .programs = {L"wop*.exe"},
+            .openEngines = {L"wop*.exe"},
             .registry = {{L"SOFTWARE\\World Of Padman", L"Path"}},
             .userFolders = {L"%APPDATA%\\worldofpadman"},
         },
@@ -247,6 +277,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .ownArchives = {L"sg_pak0.pk3", L"sg_textures0.pk3", L"sg_sounds.pk3", L"sg_maps0.pk3"},
             .looseFilesFirst = true,
             .programs = {L"smokinguns*.exe"},
+            .openEngines = {L"smokinguns*.exe"},
             .userFolders = {L"%APPDATA%\\Smokin' Guns"},
         },
         {
@@ -256,6 +287,7 @@ const std::vector<GameProfile>& GameProfiles() {
             .ownArchives = {L"data-1.1.0.pk3", L"map-*-1.1.0.pk3"},
             // Its engine is ioquake3's of 2006, before loose files came first.
             .programs = {L"tremulous*.exe"},
+            // Tremulous 1.1 is 2006 ioquake3; its programs search loose files after archives.
             // Unsure.
             .registry = {{L"SOFTWARE\\Tremulous", L"InstallDir"}},
         },

@@ -110,7 +110,7 @@ bool ChangeHistory::Undo(const Game& game) {
             return false;
         }
         if (MsgBox(L"Move " + file + L" to the Recycle Bin?", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
-        const ChangeOutcome outcome = RunChange(main, {L"undoing " + entry.name, {RecycleStep(file)}});
+        const ChangeOutcome outcome = RunPlacedChange(game, {L"undoing " + entry.name, {RecycleStep(file)}});
         undone = outcome.result == ChangeResult::Done && !outcome.kept;
         if (!outcome.message.empty() || (!undone && !outcome.kept)) {
             Say(outcome.Failure(L"Tarrow could not undo " + entry.name));

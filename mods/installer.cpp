@@ -1,4 +1,5 @@
 #include "mods/installer.h"
+#include "mods/placed_change.h"
 
 #include <windows.h>
 
@@ -226,7 +227,7 @@ Installer::Outcome Installer::Place(const Item& item, const std::wstring& existi
             return progress_->Update(done_, total_);
         };
     }
-    const ChangeOutcome outcome = RunChange(main_, PlaceModPlan(main_, item.source, existing, placed, progress));
+    const ChangeOutcome outcome = RunPlacedChange(game_, PlaceModPlan(main_, item.source, existing, placed, progress));
     if (outcome.result == ChangeResult::Cancelled) return Outcome::Cancelled;
     if (outcome.result != ChangeResult::Done) {
         RefuseFailed(outcome, existing, placed);
@@ -334,7 +335,7 @@ bool RemoveMod(const Game& game, const std::wstring& fileName) {
     const std::wstring main = game.ArchiveFolder(), path = main + fileName;
     if (!FileSystem::FileExists(path)) return false;
     if (MsgBox(L"Move " + fileName + L" to the Recycle Bin?", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
-    const ChangeOutcome outcome = RunChange(main, RemoveModPlan(fileName));
+    const ChangeOutcome outcome = RunPlacedChange(game, RemoveModPlan(fileName));
     if (!outcome.message.empty()) {
         Refuse(outcome.message);
         return false;

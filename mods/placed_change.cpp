@@ -28,9 +28,25 @@ std::vector<ChangeStep> ReversedRenames(const std::vector<ChangeStep>& steps) {
     return back;
 }
 
+// Renaming or removing one of the game's own archives breaks the game (or
+// its other program): whatever a window planned, that never runs. Enabling a
+// disabled own archive gives the game its file back and may run.
+const ChangeStep* TakesOwnArchive(const Game& game, const ChangePlan& plan) {
+    for (const ChangeStep& step : plan.steps) {
+        const bool takes = step.kind == StepKind::Rename || step.kind == StepKind::Recycle;
+        if (takes && game.IsOwnArchiveFile(step.from) && step.from != Game::LooseFiles) return &step;
+        if (step.kind == StepKind::Write && game.IsOwnArchiveFile(step.to)) return &step;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 ChangeOutcome RunPlacedChange(const Game& game, const ChangePlan& plan) {
+    if (const ChangeStep* own = TakesOwnArchive(game, plan)) {
+        const std::wstring& name = own->kind == StepKind::Write ? own->to : own->from;
+        return Refused(name + L" is the game's own archive. Tarrow never renames, replaces or removes it.");
+    }
     std::vector<PlaceSteps> places;
     for (const ChangeStep& step : plan.steps) {
         const std::wstring label = Game::PlaceOf(Named(step));

@@ -17,7 +17,7 @@
 #include "games/launch.h"
 #include "games/steam.h"
 #include "mods/change_coordinator.h"
-#include "mods/game_program.h"
+#include "games/game_program.h"
 #include "mods/mod_library.h"
 #include "mods/mod_sets.h"
 #include "tests/support/engine.h"

@@ -14,6 +14,7 @@
 #include "core/globals.h"
 #include "core/handles.h"
 #include "core/transaction.h"
+#include "games/catalog.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
 #include "tests/support/test_game.h"
@@ -610,4 +611,25 @@ TEST_F(MainWindow, PerUserFoldersAndModFoldersAreManaged) {
     const std::wstring command(reinterpret_cast<const wchar_t*>(line.data()), line.size() / 2);
     EXPECT_TRUE(command.ends_with(L" +set fs_game excessiveplus")) << command;
     RemoveTree(user);
+}
+
+// A player with Quake III and no demo: Tarrow opens on Quake III without a
+// word; and when the game chosen last is gone, on a game that is there.
+TEST_F(MainWindow, StartsOnAGameThatIsThere) {
+    ForgetGameChoice forget;
+    game = std::make_unique<TestGame>(false);
+    TempFolder q3;
+    WriteFileBytes(q3 / L"baseq3\\pak0.pk3", "PK");
+    WriteFileBytes(q3 / L"baseq3\\rail.pk3", "PK");
+    TestRegistryKey key(L"SOFTWARE\\Id\\Quake III Arena");
+    key.SetText(L"INSTALLPATH", q3.path());
+    Start();
+    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_EQ(Enabled(), Names{L"rail"});
+    EXPECT_NE(WindowText(form->hwnd()).find(L"Quake III Arena"), std::wstring::npos);
+    form.reset();
+    ASSERT_EQ(KeepChosenGame(Game(*FindProfile(L"openarena"), q3 / L"gone")), ERROR_SUCCESS);
+    Start();
+    EXPECT_TRUE(prompts.asked.empty());
+    EXPECT_EQ(Enabled(), Names{L"rail"});
 }

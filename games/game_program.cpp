@@ -1,4 +1,4 @@
-#include "mods/game_program.h"
+#include "games/game_program.h"
 
 #include "core/directory.h"
 #include "core/file_system.h"
