@@ -120,6 +120,8 @@ std::vector<KnownGame> FindModFolders(const Game& game) {
     for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
         const std::wstring name = entry.cFileName;
         if (!IsFolder(entry) || (below.empty() && IsGamesFolder(name))) continue;
+        // The engine could not be given its name on the command line.
+        if (SafeModFolder(below + name).empty()) continue;
         std::wstring folder = game.folder() + L"\\";
         folder += below;
         folder += name;

@@ -142,9 +142,19 @@ std::wstring VirtualStoreOf(const std::wstring& folder) {
         // The path below the drive: "Program Files (x86)\\..."
         const size_t drive = path.find(L'\\');
         if (drive == std::wstring::npos) continue;
-        return ExpandUserFolder(L"%LOCALAPPDATA%") + L"\\VirtualStore" + folder.substr(drive);
+        // No known folder, no copy: never a place at the drive's root.
+        const std::wstring local = ExpandUserFolder(L"%LOCALAPPDATA%");
+        if (local.empty()) return {};
+        return local + L"\\VirtualStore" + folder.substr(drive);
     }
     return {};
+}
+
+bool IsEngineWord(std::wstring_view name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](wchar_t c) {
+        return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
+               std::wstring_view(L"_-./").find(c) != std::wstring_view::npos;
+    });
 }
 
 std::wstring SafeModFolder(const std::wstring& name) {
@@ -154,7 +164,10 @@ std::wstring SafeModFolder(const std::wstring& name) {
     for (size_t start = 0; start <= clean.size(); ++parts) {
         const size_t end = std::min(clean.find(L'\\', start), clean.size());
         const std::wstring_view part = std::wstring_view(clean).substr(start, end - start);
-        if (part.empty() || part == L"." || part == L".." || part.find_first_of(L":*?\"<>|") != std::wstring_view::npos) {
+        // The engine's command line takes it after "+set fs_game": no "+", quote or control character.
+        const bool command = std::any_of(part.begin(), part.end(), [](wchar_t c) { return c < L' ' || c == L'+'; });
+        if (part.empty() || part == L"." || part == L".." || command ||
+            part.find_first_of(L":*?\"<>|") != std::wstring_view::npos) {
             return {};
         }
         start = end + 1;

@@ -196,6 +196,10 @@ std::wstring VirtualStoreOf(const std::wstring& folder);
 // A mod folder's name as kept or given, when it stays below the game folder:
 // one or two plain folder names ("mymod", "Mods\\mymod"); else the empty text.
 std::wstring SafeModFolder(const std::wstring& name);
+// Whether the engine's command line takes a name as one word that starts
+// nothing else: letters, digits and _ - . / only. A "+" would start a console
+// command, a space or a quote another word.
+bool IsEngineWord(std::wstring_view name);
 // A per-user folder of a profile ("%APPDATA%\\Quake3") made a path.
 std::wstring ExpandUserFolder(std::wstring_view folder);
 

@@ -7,11 +7,22 @@
 
 namespace {
 
+// Each install keeps its own choice: two copies of a game run two programs.
+std::wstring ChoiceName(const Game& game) {
+    std::wstring name = std::wstring(game.profile().id) + L"@" + game.folder();
+    if (!game.mod().empty()) name += L"\\" + game.mod();
+    return name;
+}
+
 // The demo's choice is the one value it always was; every other game's is
-// kept by its profile's id.
+// kept by its install. A choice kept by the game's id alone, as older
+// Tarrows did, still counts for the install it lies in.
 std::wstring ChosenProgram(const Game& game) {
     if (&game.profile() == &DemoProfile()) return ReadSetting(GameProgramValue);
-    return ReadSetting(std::wstring(game.profile().id), GameProgramsKey);
+    if (std::wstring chosen = ReadSetting(ChoiceName(game), GameProgramsKey); !chosen.empty()) return chosen;
+    std::wstring older = ReadSetting(std::wstring(game.profile().id), GameProgramsKey);
+    const std::wstring folder = game.folder() + L"\\";
+    return older.size() > folder.size() && EqualNoCase(std::wstring_view(older).substr(0, folder.size()), folder) ? older : L"";
 }
 
 }  // namespace
@@ -30,5 +41,5 @@ std::wstring FindGameProgram(const Game& game) {
 
 long KeepGameProgram(const Game& game, const std::wstring& path) {
     if (&game.profile() == &DemoProfile()) return WriteSetting(GameProgramValue, path);
-    return WriteSetting(std::wstring(game.profile().id), path, GameProgramsKey);
+    return WriteSetting(ChoiceName(game), path, GameProgramsKey);
 }

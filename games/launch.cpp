@@ -28,7 +28,14 @@ ParsedLaunch ParseLaunch(const std::vector<std::wstring>& arguments) {
     LaunchRequest& request = parsed.request;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
-        if (TakesValue(argument)) {
+        // "--set=<name>" carries a value that starts with "--" itself.
+        if (const size_t equals = argument.find(L'='); equals != std::wstring::npos && TakesValue(argument.substr(0, equals))) {
+            if (equals + 1 == argument.size()) {
+                parsed.error = L"The argument " + argument.substr(0, equals) + L" needs a value after it.";
+                return parsed;
+            }
+            (argument.starts_with(L"--game") ? request.game : request.set) = argument.substr(equals + 1);
+        } else if (TakesValue(argument)) {
             if (i + 1 == arguments.size() || arguments[i + 1].empty() || arguments[i + 1].starts_with(L"--")) {
                 parsed.error = L"The argument " + argument + L" needs a value after it.";
                 return parsed;
@@ -87,8 +94,14 @@ std::wstring Quoted(const std::wstring& argument) {
 
 std::wstring LaunchArguments(const LaunchRequest& request) {
     std::vector<std::wstring> words;
-    if (!request.game.empty()) words.insert(words.end(), {L"--game", Quoted(request.game)});
-    if (!request.set.empty()) words.insert(words.end(), {L"--set", Quoted(request.set)});
+    // A value that looks like an argument goes with its name, so that it is read as a value.
+    auto add = [&](const wchar_t* name, const std::wstring& value) {
+        if (value.empty()) return;
+        if (value.starts_with(L"--")) return words.push_back(Quoted(name + (L"=" + value)));
+        words.insert(words.end(), {name, Quoted(value)});
+    };
+    add(L"--game", request.game);
+    add(L"--set", request.set);
     if (request.play) words.emplace_back(L"--play");
     for (const std::wstring& file : request.files) words.push_back(Quoted(file));
     std::wstring line;
@@ -129,10 +142,9 @@ std::optional<Game> ResolveLaunchGame(const std::wstring& given, const std::vect
 }
 
 std::wstring LaunchGameName(const Game& game, const std::vector<KnownGame>& known) {
-    const std::wstring id(game.profile().id);
+    // Never the id alone: a second copy of the game found later would take
+    // the shortcut over. The folder does not change when another copy appears.
     const std::wstring folder = game.mod().empty() ? game.folder() : WithoutSlash(game.ArchiveFolder());
-    for (const std::wstring& name : {id, folder}) {
-        if (const auto found = ResolveLaunchGame(name, known); found && *found == game) return name;
-    }
-    return id + L"@" + folder;
+    if (const auto found = ResolveLaunchGame(folder, known); found && *found == game) return folder;
+    return std::wstring(game.profile().id) + L"@" + folder;
 }

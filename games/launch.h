@@ -33,6 +33,7 @@ std::wstring LaunchArguments(const LaunchRequest& request);
 // game), a known game's folder or mod folder, a folder that looks like a
 // game, or "<id>@<folder>" for that profile's game in that folder.
 std::optional<Game> ResolveLaunchGame(const std::wstring& given, const std::vector<KnownGame>& known);
-// How --game names this game so that ResolveLaunchGame finds it again: its id
-// or its folder (the mod folder for a mod) when that is enough, else both.
+// How --game names this game so that ResolveLaunchGame finds it again, also
+// once another copy of the game is found: its folder (the mod folder for a
+// mod) when that is enough, else its id and its folder.
 std::wstring LaunchGameName(const Game& game, const std::vector<KnownGame>& known);

@@ -7,6 +7,7 @@
 
 #include "core/busy_cursor.h"
 #include "core/errors.h"
+#include "core/prompts.h"
 #include "core/text.h"
 #include "mods/mod_library.h"
 
@@ -126,9 +127,7 @@ void frmMaps::ShowPicture(int row) {
             text = L"Tarrow cannot read its picture, " + map.picture + L" in " + archive + L".";
         }
     }
-    BitmapHandle bitmap = scaled_.bgra.empty() ? BitmapHandle() : BitmapOf(scaled_);
-    SendMessageW(c_.picLevelshot, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get()));
-    bitmap_ = std::move(bitmap);
+    SetLevelshot(scaled_.bgra.empty() ? BitmapHandle() : BitmapOf(scaled_));
     SetWindowTextW(c_.lblPicture, text.c_str());
     EnableWindow(c_.cmdPlay, playable_ && row >= 0);
 }
@@ -136,11 +135,31 @@ void frmMaps::ShowPicture(int row) {
 void frmMaps::cmdPlay_Click() {
     const int row = Selected();
     if (row < 0 || static_cast<std::size_t>(row) >= shown_.size() || !play_) return;
-    play_(L"+devmap " + maps_[shown_[static_cast<std::size_t>(row)]].name);
+    const std::wstring name = maps_[shown_[static_cast<std::size_t>(row)]].name;
+    // A stranger's archive names its maps: a name the engine would split starts something else.
+    if (!IsEngineWord(name)) {
+        MsgBox(L"Tarrow cannot start the map \"" + name + L"\": the game takes a map's name only as letters, digits and _ - . /.",
+               MB_OK | MB_ICONWARNING);
+        return;
+    }
+    play_(L"+devmap " + name);
+}
+
+void frmMaps::SetLevelshot(BitmapHandle bitmap) {
+    const auto previous = reinterpret_cast<HBITMAP>(
+        SendMessageW(c_.picLevelshot, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap.get())));
+    // With common controls 6 the control shows its own copy of a bitmap with
+    // alpha, hands that copy back here and never frees it.
+    if (previous && previous != bitmap_.get()) DeleteObject(previous);
+    bitmap_ = std::move(bitmap);
 }
 
 LRESULT frmMaps::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_DESTROY:
+        SetLevelshot({});
+        if (HandleModelessMessage(layout_, message, wParam, lParam)) return 0;
+        break;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDCANCEL: Unload(); return 0;

@@ -49,6 +49,8 @@ private:
     void CreateControls();
     void Fill();
     int Selected() const;
+    // Shows a levelshot, freeing whatever the control held before.
+    void SetLevelshot(BitmapHandle bitmap);
     void ShowPicture(int row);
     void cmdPlay_Click();
 

@@ -18,6 +18,7 @@ public:
         at_ += n;
         return true;
     }
+    std::size_t Remaining() const { return bytes_.size() - at_; }
     bool Skip(std::size_t n) {
         const std::uint8_t* ignored = nullptr;
         return Take(n, ignored);
@@ -79,6 +80,11 @@ bool Read(std::string_view bytes, Image& image) {
     }
     if (!reader.Skip(static_cast<std::size_t>(idLength))) return false;
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    // Nothing is allocated for pixels the file cannot hold: a run-length
+    // packet of a header byte and one pixel stands for at most 128 pixels.
+    const auto depth = static_cast<std::size_t>(bits / 8);
+    const std::size_t least = runs ? (count + 127) / 128 * (1 + depth) : count * depth;
+    if (least > reader.Remaining()) return false;
     std::vector<std::uint8_t> pixels;
     if (!ReadPixels(reader, runs, bits / 8, count, pixels)) return false;
     // Bit 5 of the descriptor: the first row is the top one.

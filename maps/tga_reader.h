@@ -14,7 +14,7 @@ struct Image {
 };
 
 // A picture larger than this on either side is refused: no levelshot is.
-inline constexpr int kMaxSide = 8192;
+inline constexpr int kMaxSide = 4096;
 
 // Reads uncompressed and run-length encoded true-colour (24 or 32 bits) and
 // grey (8 bits) pictures; false for anything else or anything cut short.

@@ -134,12 +134,17 @@ void frmModSets::cmdSwitch_Click() {
 void frmModSets::cmdShortcut_Click() {
     const int row = Selected();
     if (row < 0) return;
-    const ModSet& set = sets_[static_cast<size_t>(row)];
+    const ModSet set = sets_[static_cast<size_t>(row)];
+    const std::wstring desktop = DesktopFolder();
+    if (desktop.empty()) {
+        MsgBox(L"Tarrow found no desktop folder to put the shortcut in.", MB_OK | MB_ICONWARNING);
+        return;
+    }
     const std::wstring program = FileSystem::ProgramPath();
     const LaunchRequest request{LaunchGameName(game_, FindKnownGames(Globals::GamePath)), set.name, true, {}};
     const Shortcut shortcut{program, LaunchArguments(request), FileSystem::ProgramFolder(),
                             L"Switches " + game_.Name() + L" to the mod set " + set.name + L" and plays"};
-    const std::wstring path = FreeShortcutPath(DesktopFolder(), set.name + L" - " + game_.Name());
+    const std::wstring path = FreeShortcutPath(desktop, set.name + L" - " + game_.Name());
     if (const HRESULT result = WriteShortcut(path, shortcut); FAILED(result)) {
         MsgBox(L"Tarrow could not make the shortcut " + path + L": " + SystemMessage(static_cast<DWORD>(result)),
                MB_OK | MB_ICONWARNING);

@@ -238,6 +238,12 @@ TEST(GamePrograms, EachGameStartsItsOwnProgram) {
     ASSERT_EQ(KeepGameProgram(demo, folder / L"chosen.exe"), ERROR_SUCCESS);
     EXPECT_EQ(FindGameProgram(demo), folder / L"chosen.exe");
     EXPECT_EQ(FindGameProgram(arena), folder / L"openarena.exe");
+    // Two installs of one game: the program chosen for one is not the other's.
+    TempFolder second;
+    WriteFileBytes(second / L"openarena.exe", "MZ");
+    ASSERT_EQ(KeepGameProgram(arena, folder / L"chosen.exe"), ERROR_SUCCESS);
+    EXPECT_EQ(FindGameProgram(arena), folder / L"chosen.exe");
+    EXPECT_EQ(FindGameProgram(Game(Profile(L"openarena"), second.path())), second / L"openarena.exe");
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tarrow", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     RegDeleteValueW(key, GameProgramValue);
@@ -478,6 +484,10 @@ TEST(CommandLine, ArgumentsRoundTripAndABadOneIsNamed) {
     EXPECT_EQ(ParseLaunch({L"--sett", L"x"}).error, L"Tarrow does not know the argument \"--sett\".");
     EXPECT_EQ(ParseLaunch({L"--set"}).error, L"The argument --set needs a value after it.");
     EXPECT_EQ(ParseLaunch({L"--game", L"--play"}).error, L"The argument --game needs a value after it.");
+    // A set whose name looks like an argument still makes a line that runs.
+    const LaunchRequest odd{L"", L"--x", true, {}};
+    EXPECT_EQ(ParseLaunch(SplitArguments(LaunchArguments(odd))).request.set, L"--x");
+    EXPECT_EQ(ParseLaunch({L"--set="}).error, L"The argument --set needs a value after it.");
     EXPECT_EQ(ParseLaunch({L"--play", L"missing.pk3"}).error, L"Tarrow found no file \"missing.pk3\" to install.");
     SetCurrentDirectoryW(ProgramFolder().c_str());
 }
@@ -493,11 +503,14 @@ TEST(CommandLine, AShortcutNamesItsGameSoThatItIsFoundAgain) {
     key.SetText(L"InstallPath", first.path());
     const std::vector<KnownGame> known = FindKnownGames(L"");
     auto roundTrip = [&](const Game& game) { return ResolveLaunchGame(LaunchGameName(game, known), known); };
-    // Both programs of the first install by their ids; a second install by its
-    // program and folder, since the folder alone would name the first program.
+    // Each program by its id and folder, since the folder alone would name the first program.
     const Game mp(Profile(L"rtcw-mp"), first.path()), other(Profile(L"rtcw-mp"), second.path());
-    EXPECT_EQ(LaunchGameName(mp, known), L"rtcw-mp");
+    EXPECT_EQ(LaunchGameName(mp, known), L"rtcw-mp@" + first.path());
     EXPECT_EQ(roundTrip(mp), mp);
+    // A copy found after the shortcut was made, and listed first, does not take it over.
+    std::vector<KnownGame> later{{other, L"Steam", {}}};
+    later.insert(later.end(), known.begin(), known.end());
+    EXPECT_EQ(ResolveLaunchGame(LaunchGameName(mp, known), later), mp);
     EXPECT_EQ(roundTrip(Game(Profile(L"rtcw-sp"), first.path())), Game(Profile(L"rtcw-sp"), first.path()));
     EXPECT_EQ(LaunchGameName(other, known), L"rtcw-mp@" + second.path());
     EXPECT_EQ(roundTrip(other), other);
