@@ -605,29 +605,38 @@ bool SharedFile::Identical() const {
 
 void CountWinners(LoadOrderReport& report) {
     const std::size_t n = report.archives.size();
-    // Per archive: its files that a later archive holds in the same copy, and the archive that wins them.
-    std::vector<int> same(n, 0);
-    constexpr std::size_t kNone = SIZE_MAX, kMany = SIZE_MAX - 1;
-    std::vector<std::size_t> sameWinner(n, kNone);
+    // Per archive: how many of its files a later archive holds in the same
+    // copy, and the later archives that hold every one of them so.
+    std::vector<int> seen(n, 0);
+    std::vector<std::vector<std::size_t>> candidates(n);
+    std::vector<std::size_t> later;
     for (LoadOrderArchive& a : report.archives) a.wins = a.overridden = 0;
     for (const SharedFile& file : report.shared) {
-        const std::size_t winner = file.holders.back();
-        ++report.archives[winner].wins;
+        ++report.archives[file.holders.back()].wins;
         for (std::size_t k = 0; k + 1 < file.holders.size(); ++k) {
             const std::size_t h = file.holders[k];
-            if (file.copies[k] != file.copies.back()) {
-                ++report.archives[h].overridden;
+            if (file.copies[k] != file.copies.back()) ++report.archives[h].overridden;
+            later.clear();
+            for (std::size_t m = k + 1; m < file.holders.size(); ++m) {
+                if (file.copies[m] == file.copies[k]) later.push_back(file.holders[m]);
+            }
+            if (later.empty()) continue;
+            std::sort(later.begin(), later.end());
+            if (seen[h]++ == 0) {
+                candidates[h] = later;
                 continue;
             }
-            ++same[h];
-            sameWinner[h] = sameWinner[h] == kNone || sameWinner[h] == winner ? winner : kMany;
+            std::vector<std::size_t>& kept = candidates[h];
+            kept.erase(std::remove_if(kept.begin(), kept.end(),
+                                      [&](std::size_t c) { return !std::binary_search(later.begin(), later.end(), c); }),
+                       kept.end());
         }
     }
     for (std::size_t i = 0; i < n; ++i) {
         LoadOrderArchive& a = report.archives[i];
         a.noEffect = !a.game && a.distinct > 0 && a.overridden == a.distinct;
-        const bool copy = !a.game && a.distinct > 0 && same[i] == a.distinct && sameWinner[i] < kMany;
-        a.sameAs = copy ? report.archives[sameWinner[i]].file : std::wstring();
+        const bool copy = !a.game && a.distinct > 0 && seen[i] == a.distinct && !candidates[i].empty();
+        a.sameAs = copy ? report.archives[candidates[i].back()].file : std::wstring();
     }
 }
 

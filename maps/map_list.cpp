@@ -9,6 +9,7 @@
 #include "archive/zip_reader.h"
 #include "compat/inventory.h"
 #include "core/text.h"
+#include "maps/tga_reader.h"
 #include "mods/mod_library.h"
 
 namespace {
@@ -91,6 +92,48 @@ std::wstring Token(const std::string& text, std::size_t& at) {
     return Utf8ToWide(std::string_view(text).substr(start, at - start));
 }
 
+// Reads the first bytes of an entry, and stops there.
+class HeadSink : public zip::Sink {
+public:
+    bool Write(const void* data, std::size_t n) override {
+        bytes.append(static_cast<const char*>(data), std::min(n, kHead - bytes.size()));
+        return bytes.size() < kHead;
+    }
+    static constexpr std::size_t kHead = 18;
+    std::string bytes;
+};
+
+// Whether a levelshot's entry looks readable from its directory record and
+// its first bytes, without inflating it whole.
+bool PictureLooksReadable(zip::Source& source, const zip::Entry& entry) {
+    HeadSink sink;
+    const zip::Status status = zip::ExtractEntry(source, entry, {}, sink);
+    if (status != zip::Status::Ok && !(status == zip::Status::WriteError && sink.bytes.size() == HeadSink::kHead)) return false;
+    if (EndsWith(Folded(entry.name), ".tga")) return tga::Plausible(sink.bytes, entry.size);
+    return sink.bytes.size() >= 2 && static_cast<unsigned char>(sink.bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(sink.bytes[1]) == 0xD8;
+}
+
+// Marks the maps whose picture is unreadable, reading each archive's directory once.
+void CheckPictures(const Game& game, const LoadOrderReport& report, std::vector<GameMap>& maps) {
+    std::map<std::size_t, std::vector<GameMap*>> byArchive;
+    for (GameMap& map : maps) {
+        if (!map.picture.empty()) byArchive[map.pictureArchive].push_back(&map);
+    }
+    for (auto& [archive, shown] : byArchive) {
+        FileSource source(game.PathOf(report.archives[archive].file));
+        zip::Directory directory;
+        if (!source.valid() || zip::ReadDirectory(source, directory) != zip::Status::Ok) continue;
+        // The later of two entries of one name is the one the game finds.
+        std::map<std::string, const zip::Entry*> entries;
+        for (const zip::Entry& entry : directory.entries) entries[entry.name] = &entry;
+        for (GameMap* map : shown) {
+            const auto entry = entries.find(WideToUtf8(map->picture));
+            map->pictureUnreadable = entry == entries.end() || !PictureLooksReadable(source, *entry->second);
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<std::pair<std::wstring, std::wstring>> ReadArenas(const std::string& text) {
@@ -161,6 +204,7 @@ std::vector<GameMap> ListMaps(const Game& game, const LoadOrderReport& report) {
         if (const auto named = longNames.find(key); named != longNames.end()) map.longName = named->second;
         maps.push_back(std::move(map));
     }
+    CheckPictures(game, report, maps);
     return maps;
 }
 
@@ -180,6 +224,7 @@ std::vector<std::wstring> MapRow(const GameMap& map, const LoadOrderReport& repo
     for (std::size_t a : map.overrides) overrides += (overrides.empty() ? L"" : L", ") + report.archives[a].file;
     std::wstring note;
     if (map.picture.empty()) note = L"no picture";
+    if (map.pictureUnreadable) note = L"picture unreadable";
     if (map.Mismatched()) note = L"picture from " + report.archives[map.pictureArchive].file;
     return {map.name, map.longName, report.archives[map.archive].file, overrides, note};
 }

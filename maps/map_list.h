@@ -16,6 +16,9 @@ struct GameMap {
     std::vector<std::size_t> overrides;  // the archives whose .bsp it overrides, in load order
     std::wstring picture;     // the levelshot that the game shows ("levelshots/x.tga"), or empty
     std::size_t pictureArchive = 0;
+    // Its picture cannot be read: encrypted, compressed in a way the game
+    // does not read, cut short, or not a picture at all.
+    bool pictureUnreadable = false;
     // The picture comes from another archive than the map: one of them
     // replaced the other's map or picture, and the pair no longer belongs together.
     bool Mismatched() const { return !picture.empty() && pictureArchive != archive; }

@@ -114,7 +114,7 @@ void frmMaps::ShowPicture(int row) {
     scaled_ = {};
     std::wstring text;
     if (row >= 0 && static_cast<std::size_t>(row) < shown_.size()) {
-        const GameMap& map = maps_[shown_[static_cast<std::size_t>(row)]];
+        const GameMap map = maps_[shown_[static_cast<std::size_t>(row)]];
         Picture picture;
         const std::wstring archive = report_.archives[map.pictureArchive].file;
         if (map.picture.empty()) {
@@ -125,6 +125,9 @@ void frmMaps::ShowPicture(int row) {
             text = map.picture + L" from " + archive;
         } else {
             text = L"Tarrow cannot read its picture, " + map.picture + L" in " + archive + L".";
+            // The list says so too, from now on.
+            maps_[shown_[static_cast<std::size_t>(row)]].pictureUnreadable = true;
+            InvalidateRect(c_.lvMaps, nullptr, TRUE);
         }
     }
     SetLevelshot(scaled_.bgra.empty() ? BitmapHandle() : BitmapOf(scaled_));

@@ -66,29 +66,49 @@ bool ReadPixels(Reader& reader, bool runs, int depth, std::size_t count, std::ve
 
 }  // namespace
 
+namespace {
+
+struct Header {
+    int idLength = 0, width = 0, height = 0, bits = 0, descriptor = 0;
+    bool runs = false;
+    std::size_t Count() const { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height); }
+    std::size_t Depth() const { return static_cast<std::size_t>(bits / 8); }
+    // A run-length packet of a header byte and one pixel stands for at most 128 pixels.
+    std::size_t LeastBytes() const { return runs ? (Count() + 127) / 128 * (1 + Depth()) : Count() * Depth(); }
+};
+
+bool ReadHeader(const std::uint8_t* h, Header& header) {
+    const int mapType = h[1], type = h[2];
+    header = {h[0], h[12] | (h[13] << 8), h[14] | (h[15] << 8), h[16], h[17], (type & kRunLength) != 0};
+    const int kind = type & ~kRunLength;
+    const bool grey = kind == kGrey && header.bits == 8;
+    const bool colour = kind == kTrueColour && (header.bits == 24 || header.bits == 32);
+    return mapType == 0 && (grey || colour) && header.width > 0 && header.height > 0 && header.width <= kMaxSide &&
+           header.height <= kMaxSide;
+}
+
+}  // namespace
+
+bool Plausible(std::string_view bytes, std::uint64_t size) {
+    Header header;
+    if (bytes.size() < 18 || !ReadHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()), header)) return false;
+    return size >= 18 + static_cast<std::uint64_t>(header.idLength) &&
+           header.LeastBytes() <= size - 18 - static_cast<std::uint64_t>(header.idLength);
+}
+
 bool Read(std::string_view bytes, Image& image) {
     Reader reader(bytes);
     const std::uint8_t* h = nullptr;
-    if (!reader.Take(18, h)) return false;
-    const int idLength = h[0], mapType = h[1], type = h[2];
-    const int width = h[12] | (h[13] << 8), height = h[14] | (h[15] << 8), bits = h[16], descriptor = h[17];
-    const bool runs = (type & kRunLength) != 0;
-    const int kind = type & ~kRunLength;
-    const bool grey = kind == kGrey && bits == 8, colour = kind == kTrueColour && (bits == 24 || bits == 32);
-    if (mapType != 0 || (!grey && !colour) || width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) {
-        return false;
-    }
-    if (!reader.Skip(static_cast<std::size_t>(idLength))) return false;
-    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    // Nothing is allocated for pixels the file cannot hold: a run-length
-    // packet of a header byte and one pixel stands for at most 128 pixels.
-    const auto depth = static_cast<std::size_t>(bits / 8);
-    const std::size_t least = runs ? (count + 127) / 128 * (1 + depth) : count * depth;
-    if (least > reader.Remaining()) return false;
+    Header header;
+    if (!reader.Take(18, h) || !ReadHeader(h, header)) return false;
+    if (!reader.Skip(static_cast<std::size_t>(header.idLength))) return false;
+    // Nothing is allocated for pixels the file cannot hold.
+    if (header.LeastBytes() > reader.Remaining()) return false;
     std::vector<std::uint8_t> pixels;
-    if (!ReadPixels(reader, runs, bits / 8, count, pixels)) return false;
+    if (!ReadPixels(reader, header.runs, header.bits / 8, header.Count(), pixels)) return false;
+    const int width = header.width, height = header.height;
     // Bit 5 of the descriptor: the first row is the top one.
-    const bool topFirst = (descriptor & 0x20) != 0;
+    const bool topFirst = (header.descriptor & 0x20) != 0;
     const std::size_t row = static_cast<std::size_t>(width) * 4;
     image.width = width;
     image.height = height;

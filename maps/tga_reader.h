@@ -16,6 +16,11 @@ struct Image {
 // A picture larger than this on either side is refused: no levelshot is.
 inline constexpr int kMaxSide = 4096;
 
+// Whether a picture of this header (its first 18 bytes or more) and this
+// many bytes in all could be read: its kind, its sides and enough bytes for
+// its pixels. Read may still find its pixels broken.
+bool Plausible(std::string_view header, std::uint64_t size);
+
 // Reads uncompressed and run-length encoded true-colour (24 or 32 bits) and
 // grey (8 bits) pictures; false for anything else or anything cut short.
 bool Read(std::string_view bytes, Image& image);

@@ -534,3 +534,18 @@ TEST(LoadOrderLimits, AFolderOverTheGamesLimitOfArchivesIsNamed) {
     EXPECT_EQ(ProblemRow(report, 0), (Names{L"main", L"It holds 1026 archives; the game loads at most 1024 from one "
                                                      L"folder, so 2 of them do not load."}));
 }
+
+// The archives' note and the problems agree: a copy is "same as" the archive
+// it copies though a third archive wins one of their files.
+TEST(LoadOrderCopies, SameAsHoldsWhenAThirdArchiveWinsAFile) {
+    TestGame game;
+    game.Add(L"echo.pk3", MakeZip({"a.txt", "b.txt"}));
+    game.Add(L"foxtrot.pk3", MakeZip({"a.txt", "b.txt"}));
+    game.Add(L"zulu.pk3", MakeZip({"B.TXT"}));
+    const LoadOrderReport report = BuildLoadOrder(DemoGame(game.folder));
+    ASSERT_EQ(report.archives.size(), 3u);
+    EXPECT_EQ(ArchiveRow(report, 0), (Names{L"1", L"echo.pk3", L"2", L"0", L"1", L"same as foxtrot.pk3"}));
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.problems[0].archive, L"foxtrot.pk3");
+    EXPECT_EQ(report.problems[0].kind, ProblemKind::Copy);
+}

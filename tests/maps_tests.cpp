@@ -12,6 +12,7 @@
 #include "maps/tga_reader.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
+#include "tests/support/zip_builder.h"
 #include "tests/support/test_game.h"
 #include "tests/support/ui.h"
 
@@ -41,6 +42,11 @@ TEST(MapList, NamesPicturesAndWhatReplacedThem) {
     EXPECT_EQ(MapRow(maps[1], report), (Names{L"beta", L"", L"b_two.pk3", L"a_one.pk3", L""}));
     EXPECT_EQ(MapRow(maps[2], report), (Names{L"gamma", L"", L"c_three.pk3", L"", L"no picture"}));
     EXPECT_EQ(maps[1].picture, L"levelshots/beta.jpg");
+    // A levelshot that cannot be read is named in the list, before it is shown.
+    game.Add(L"d_four.pk3", MakeZip({"maps/delta.bsp", "levelshots/delta.tga"}));
+    const LoadOrderReport more = BuildLoadOrder(DemoGame(game.folder));
+    EXPECT_EQ(MapRow(ListMaps(DemoGame(game.folder), more)[2], more),
+              (Names{L"delta", L"", L"d_four.pk3", L"", L"picture unreadable"}));
     EXPECT_EQ(ReadArenas("{ map \"q3dm1\" longname \"Arena Gate\" }\n{ map q3dm2 longname \"\" }"),
               (std::vector<std::pair<std::wstring, std::wstring>>{{L"q3dm1", L"Arena Gate"}}));
 }
