@@ -333,7 +333,8 @@ ChangeOutcome RunSteps(const std::wstring& folder, const ChangePlan& plan, const
         try {
             error = RunStep(folder, step, outcome);
         } catch (...) {
-            Undo(folder, plan.steps, static_cast<size_t>(k), DeleteOwn);
+            // What could not be put back keeps its journal, as on the way of a failed step.
+            keepJournal = !Undo(folder, plan.steps, static_cast<size_t>(k), DeleteOwn).stuck.empty();
             throw;
         }
         const size_t at = static_cast<size_t>(k);
@@ -421,8 +422,12 @@ ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) {
     try {
         outcome = RunSteps(folder, plan, journal, keepJournal);
     } catch (...) {
-        // Its steps were undone: the folder is as it was.
-        RemoveJournal(journal, path);
+        // Its steps were undone and the folder is as it was, unless one could not be put back.
+        if (keepJournal) {
+            journal.Reset();
+        } else {
+            RemoveJournal(journal, path);
+        }
         throw;
     }
     if (keepJournal) {

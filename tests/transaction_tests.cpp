@@ -286,6 +286,23 @@ TEST(Journal, AnUndoThatFailsKeepsTheJournalUntilTheArchiveIsFree) {
     EXPECT_EQ(Files(game.main), Names{L"a.pk3"});
 }
 
+// A step that throws instead of failing: what could not be put back keeps its journal too.
+TEST(Journal, AThrowingStepThatCannotBeUndoneKeepsTheJournal) {
+    PlantedGame game;
+    FileHandle held;
+    const std::wstring dis = game.main + L"\\a.dis";
+    ChangePlan plan{L"disabling a", {{L"a.pk3", L"a.dis"}}};
+    plan.steps.push_back(WriteStep(TemporaryNameOf(game.main), [&](const std::wstring&) -> unsigned long {
+        held = FileHandle(CreateFileW(dis.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        throw std::runtime_error("out of memory");
+    }));
+    EXPECT_THROW(RunChange(game.main, plan), std::runtime_error);
+    EXPECT_EQ(Files(game.main), (Names{L"a.dis", JournalName}));
+    held.Reset();
+    EXPECT_TRUE(RecoverChange(game.main).found);
+    EXPECT_EQ(Files(game.main), Names{L"a.pk3"});
+}
+
 // The journal's own reader: what a Tarrow writes reads back, a line cut by a
 // stop does not count, and a journal of today's earlier format still plays.
 TEST(Journal, TheReaderTakesWhatTarrowWritesAndNothingElse) {
