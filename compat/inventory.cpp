@@ -36,12 +36,36 @@ bool IsPlainName(std::string_view stored, std::string_view name) {
 struct Kept {
     FileStamp stamp;
     std::shared_ptr<const ArchiveListing> listing;
+    bool touched = true;  // read since the last sweep
 };
 
-// By the file's index on its volume.
-std::unordered_map<ULONGLONG, Kept>& Kept_() {
-    static std::unordered_map<ULONGLONG, Kept> kept;
+// By the file's volume and its index there: the places of a game may lie on
+// several volumes, whose indexes say nothing of each other.
+std::unordered_map<std::wstring, Kept>& Kept_() {
+    static std::unordered_map<std::wstring, Kept> kept;
     return kept;
+}
+
+// The volume a path lies on, from its text alone: "C:\", "\\server\share\".
+std::wstring VolumeOf(const std::wstring& path) {
+    if (path.starts_with(L"\\\\")) {
+        const size_t server = path.find(L'\\', 2);
+        const size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
+        return share == std::wstring::npos ? path : path.substr(0, share + 1);
+    }
+    std::wstring drive = path.substr(0, std::min<std::size_t>(path.size(), 3));
+    CharUpperBuffW(drive.data(), static_cast<DWORD>(drive.size()));
+    return drive;
+}
+
+std::wstring KeyOf(const std::wstring& path, ULONGLONG id) { return VolumeOf(path) + L"|" + std::to_wstring(id); }
+
+// The listing kept for the file with this stamp, marked as read; null when none is.
+std::shared_ptr<const ArchiveListing> KeptListing(const std::wstring& key, const FileStamp& stamp) {
+    const auto found = Kept_().find(key);
+    if (found == Kept_().end() || !(found->second.stamp == stamp)) return nullptr;
+    found->second.touched = true;
+    return found->second.listing;
 }
 
 ULONGLONG Joined(DWORD high, DWORD low) { return (static_cast<ULONGLONG>(high) << 32) | low; }
@@ -166,24 +190,36 @@ std::unordered_map<std::wstring, FileStamp> StampFolder(const std::wstring& fold
 std::shared_ptr<const ArchiveListing> ListArchive(const std::wstring& path, const FileStamp* known) {
     // Unchanged since it was read: not even opened.
     if (known) {
-        if (const auto found = Kept_().find(known->id); found != Kept_().end() && found->second.stamp == *known) {
-            return found->second.listing;
-        }
+        if (auto listing = KeptListing(KeyOf(path, known->id), *known)) return listing;
     }
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return Failed(UnzNotZip);
     FileStamp stamp;
     const bool stamped = StampOf(file.get(), stamp);
-    if (const auto found = Kept_().find(stamp.id); stamped && found != Kept_().end() && found->second.stamp == stamp) {
-        return found->second.listing;
+    if (stamped) {
+        if (auto listing = KeptListing(KeyOf(path, stamp.id), stamp)) return listing;
     }
     FileSource source(std::move(file));
     auto listing = ReadListing(source);
     // A listing that could not be taken whole is not kept: the next read tries again.
     if (!stamped || listing->result == UnzEntryRefused) return listing;
-    Kept_()[stamp.id] = Kept{stamp, listing};
+    Kept_()[KeyOf(path, stamp.id)] = Kept{stamp, listing};
     return listing;
 }
 
 void ForgetListings() { Kept_().clear(); }
+
+void SweepListings() {
+    auto& kept = Kept_();
+    for (auto it = kept.begin(); it != kept.end();) {
+        if (!it->second.touched) {
+            it = kept.erase(it);
+            continue;
+        }
+        it->second.touched = false;
+        ++it;
+    }
+}
+
+std::size_t KeptListings() { return Kept_().size(); }

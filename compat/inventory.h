@@ -67,3 +67,8 @@ std::unordered_map<std::wstring, FileStamp> StampFolder(const std::wstring& fold
 std::shared_ptr<const ArchiveListing> ListArchive(const std::wstring& path, const FileStamp* known = nullptr);
 // Forgets every listing kept in memory.
 void ForgetListings();
+// Forgets the listings that no one read since the last sweep: archives gone,
+// changed or of a game no longer shown.
+void SweepListings();
+// How many listings are kept.
+std::size_t KeptListings();

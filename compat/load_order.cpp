@@ -594,6 +594,8 @@ bool SamePath(std::string_view a, std::string_view b) {
 LoadOrderReport BuildLoadOrder(const Game& game) {
     const Game run = game.RunBy(FindGameProgram(game));
     LoadOrderReport report = Builder(run).Build();
+    // Every place was read just now: what was not is no archive the game loads.
+    SweepListings();
     report.looseFilesFirst = run.LooseFilesFirst();
     report.looseRuleKnown = run.LooseRuleKnown();
     return report;

@@ -12,6 +12,7 @@
 #include "app/main_window.h"
 #include "archive/unzip.h"
 #include "compat/conflicts.h"
+#include "compat/inventory.h"
 #include "core/busy_cursor.h"
 #include "core/file_system.h"
 #include "core/globals.h"
@@ -298,6 +299,24 @@ TEST(Inventory, TheListingGivesWhatExtractionWrites) {
         ASSERT_EQ(viaListing.List3, onDisk.List3) << "round " << round;
     }
     EXPECT_TRUE(prompts.asked.empty());
+}
+
+// The listings kept in memory: a file's index names it on its own volume
+// only, and what no read touches any more is forgotten.
+TEST(Inventory, KeptListingsAreKeyedByVolumeAndSwept) {
+    ForgetListings();
+    TestGame game(false);
+    game.Add(L"a.pk3", MakeZip({"maps/a.bsp"}));
+    ASSERT_EQ(ListArchive(game.main + L"a.pk3")->entries.size(), 1u);
+    const auto stamps = StampFolder(game.main);
+    const FileStamp& stamp = stamps.at(L"a.pk3");
+    // The same index and times on another volume are another file.
+    EXPECT_NE(ListArchive(L"Z:\\nowhere\\a.pk3", &stamp)->result, 0);
+    EXPECT_EQ(ListArchive(game.main + L"a.pk3", &stamp)->entries.size(), 1u);
+    SweepListings();
+    EXPECT_EQ(KeptListings(), 1u);
+    SweepListings();
+    EXPECT_EQ(KeptListings(), 0u);
 }
 
 TEST(Pairing, TheIndexGivesTheNestedLoopsOrder) {
