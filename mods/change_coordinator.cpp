@@ -15,10 +15,8 @@ bool ChangeCoordinator::Run(const Game& game, const ChangePlan& plan, const std:
         MsgBox(outcome.Failure(L"Tarrow could not finish " + plan.what, L" Nothing was changed."), MB_OK | MB_ICONWARNING);
         return false;
     }
-    if (outcome.kept) {
-        MsgBox(outcome.KeptSentence(L"The Recycle Bin did not take the archive."), MB_OK | MB_ICONWARNING);
-        return false;
-    }
+    // The change was made; only the bin kept a file where it was, and says where.
+    if (outcome.kept) MsgBox(outcome.KeptSentence(L"The Recycle Bin did not take the archive."), MB_OK | MB_ICONWARNING);
     if (cannotUndo.empty()) {
         history(game).RecordRenames(historyName, plan.steps);
     } else {
@@ -37,7 +35,11 @@ bool ChangeCoordinator::Switch(const Game& game, const std::wstring& modName, co
     const bool disabling = to == std::wstring(DisabledExtension);
     const std::vector<ChangeStep> renames{{modName + from, modName + to}};
     const ChangeOutcome outcome = RunPlacedChange(game, {(disabling ? L"disabling " : L"enabling ") + modName, renames});
-    if (!outcome.message.empty() || outcome.result == ChangeResult::Failed) {
+    // A mod whose archive is not there (gone since the lists were read, or
+    // named "a.pk3.pk3", which the lists show as "a") is said, not skipped;
+    // a button pressed with nothing selected only refreshes.
+    const bool missing = outcome.result == ChangeResult::NoSource && !modName.empty();
+    if (!outcome.message.empty() || outcome.result == ChangeResult::Failed || missing) {
         const std::wstring file = Game::FileOf(modName);
         MsgBox(outcome.Failure(L"Error: could not rename " + game.PathOf(modName + from) + L" to " + file + to),
                MB_OK | MB_ICONWARNING);

@@ -12,6 +12,7 @@
 #include "app/single_instance.h"
 #include "app/windows_prompts.h"
 #include "archive/zip_format.h"
+#include "mods/change_coordinator.h"
 #include "mods/installer.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
@@ -340,4 +341,21 @@ TEST(NoTrash, ARemovedModStaysWhenTheRecycleBinRefusesIt) {
     EXPECT_EQ(TreeOf(game.main), Names{L"sniper.pk3"});
     EXPECT_EQ(ReadFileBytes(game.main + L"sniper.pk3"), ReadFileBytes(Fixture(L"info_full.zip")));
     EXPECT_EQ(ListItems(form->controls().listEnabled), Names{L"sniper"});
+}
+
+// A change whose Recycle step the bin refused was still made: it is kept for
+// Undo, and the player is told where the file stayed.
+TEST(NoTrash, AChangeWhoseFileTheBinKeptIsStillKeptForUndo) {
+    if (!_wgetenv(L"TARROW_NO_TRASH")) GTEST_SKIP() << "runs with a trash that cannot be made";
+    PromptRecorder prompts;
+    TestGame game;
+    game.Add(L"a.pk3");
+    game.Add(L"copy.pk3");
+    ChangeCoordinator coordinator;
+    const Game demo = DemoGame(game.folder);
+    EXPECT_TRUE(coordinator.Run(demo, {L"fixing", {{L"a.pk3", L"b.pk3"}, RecycleStep(L"copy.pk3")}}, L"Fix"));
+    ASSERT_EQ(prompts.MessageTexts().size(), 1u);
+    EXPECT_EQ(prompts.MessageTexts()[0].rfind(L"The Recycle Bin did not take the archive.", 0), 0u);
+    EXPECT_TRUE(coordinator.history(demo).UndoItem().enabled);
+    EXPECT_TRUE(game.Has(L"b.pk3"));
 }

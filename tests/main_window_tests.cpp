@@ -171,6 +171,12 @@ TEST_F(MainWindow, DiscoveryFollowsTheNamingRules) {
     // A second scan gives the same lists, without duplicates.
     form->FindMods();
     EXPECT_EQ(Enabled(), (Names{L"a", L"Alpha", L"MyMod.PK3", L"Pak0", L"zeta"}));
+    // a.pk3.pk3 is listed as a, whose a.pk3 is not there: Disable says so and changes nothing.
+    ClickListItem(c().listEnabled, 0);
+    Click(c().cmdDisable);
+    ASSERT_EQ(prompts.MessageTexts().size(), 1u);
+    EXPECT_EQ(prompts.MessageTexts()[0].rfind(L"Error: could not rename " + game->main + L"a.pk3 to a.dis: ", 0), 0u);
+    EXPECT_TRUE(game->Has(L"a.pk3.pk3"));
 
     // The base-archive test is case-sensitive: PAK0.PK3 is listed in full.
     TestGame other(false);
