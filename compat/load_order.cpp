@@ -223,6 +223,8 @@ LoadOrderReport Builder::Build() {
     for (const Game::Place& place : game_.Places()) {
         const std::wstring prefix = place.Prefix();
         std::vector<std::wstring> names = ListNames(place.folder + L"*.pk3");
+        // The game sees VirtualStore's copy of a name, not the folder's own.
+        std::erase_if(names, [&](const std::wstring& name) { return game_.HiddenByStoredCopy(place, name); });
         if (place.managed) managed = names.size();
         for (auto& name : names) archives.push_back(prefix + name);
         for (auto& [name, stamp] : StampFolder(place.folder)) stamps_.emplace(prefix + name, stamp);

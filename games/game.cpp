@@ -121,6 +121,17 @@ std::optional<Game> Game::AtPlace(const std::wstring& label) const {
     return view;
 }
 
+bool Game::HiddenByStoredCopy(const Place& place, const std::wstring& file) const {
+    const auto at = static_cast<std::size_t>(&place - places_.data());
+    // The copy follows its folder among the places.
+    if (at + 1 >= places_.size()) return false;
+    const Place& next = places_[at + 1];
+    if (next.rank != place.rank || !next.label.starts_with(L"VirtualStore\\") || place.label.starts_with(L"VirtualStore\\")) {
+        return false;
+    }
+    return FileSystem::FileExists(next.folder + file);
+}
+
 bool Game::Place::Exists() const { return FileSystem::FolderExists(folder.substr(0, folder.size() - 1)); }
 
 const Game::Place* Game::FindPlace(const std::wstring& label) const {

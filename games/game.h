@@ -120,6 +120,10 @@ public:
     // folder and the mod folder, the install folder (and its VirtualStore
     // copy), then the per-user folder.
     const std::vector<Place>& Places() const { return places_; }
+    // An old program sees an install folder merged with its VirtualStore
+    // copy, where a file of the same name hides the folder's own. Whether the
+    // file of this name in the place is so hidden.
+    bool HiddenByStoredCopy(const Place& place, const std::wstring& file) const;
     // An archive of another place than the managed one is named by its place
     // and file name ("main\pak0.pk3"); one of the managed place by its file
     // name alone. These split such a name.

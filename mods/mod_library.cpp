@@ -15,13 +15,16 @@ namespace {
 // Ordinary, read-only, hidden and archive files; no system files, no folders.
 constexpr unsigned kModMask = FileSystem::AttrReadOnly | FileSystem::AttrHidden | FileSystem::AttrArchive;
 
-std::vector<std::wstring> Scan(const Game& game, const std::wstring& extension, bool skipBase) {
+std::vector<std::wstring> Scan(const Game& game, const std::wstring& extension, bool skipBase,
+                               const Game::Place* place = nullptr) {
     std::vector<std::wstring> names;
     std::wstring pattern = game.ArchiveFolder() + L"*";
     pattern += extension;
     for (std::wstring file = FileSystem::Dir(pattern, kModMask); !file.empty();
          file = FileSystem::Dir()) {
         if (skipBase && game.IsOwnArchiveName(file)) continue;
+        // The game reads VirtualStore's copy of this name: that is the mod, listed there.
+        if (place && game.HiddenByStoredCopy(*place, file)) continue;
         names.push_back(ModNameOf(file, extension));
     }
     return names;
@@ -35,8 +38,10 @@ std::wstring ModNameOf(const std::wstring& fileName, const std::wstring& extensi
 
 ModLists ScanMods(const Game& game) {
     ModLists lists;
-    lists.enabled = Scan(game, EnabledExtension, true);
-    lists.disabled = Scan(game, DisabledExtension, false);
+    const auto managed = std::find_if(game.Places().begin(), game.Places().end(), [](const Game::Place& p) { return p.managed; });
+    const Game::Place* own = managed == game.Places().end() ? nullptr : &*managed;
+    lists.enabled = Scan(game, EnabledExtension, true, own);
+    lists.disabled = Scan(game, DisabledExtension, false, own);
     // The mods of the other places Tarrow changes, named with their place.
     for (const Game::Place& place : game.Places()) {
         if (place.managed || !place.changeable || !place.Exists()) continue;

@@ -410,6 +410,15 @@ TEST(Places, PerUserFoldersAndVirtualStoreLoadWhereTheGameLooks) {
                      L"AppData\\Roaming\\TarrowPlaces\\probe\\user.pk3", L"m.pk3", L"AppData\\Roaming\\TarrowPlaces\\mymod\\u.pk3"}));
     // A game outside Program Files has no VirtualStore copy.
     EXPECT_TRUE(VirtualStoreOf(L"C:\\Games\\Quake3").empty());
+
+    // A newer z.pk3 written into VirtualStore hides the folder's own: the game
+    // sees one z.pk3, VirtualStore's, and so do Load Order and the Manager.
+    WriteFileBytes(stored.path + L"\\probe\\z.pk3", MakeZip({"shared.txt", "newer.txt"}));
+    EXPECT_EQ(Archives(BuildLoadOrder(game)),
+              (Names{L"a.pk3", L"pak0.pk3", L"VirtualStore\\probe\\vs.pk3", L"VirtualStore\\probe\\z.pk3",
+                     L"AppData\\Roaming\\TarrowPlaces\\probe\\user.pk3"}));
+    EXPECT_EQ(ScanMods(game).enabled,
+              (Names{L"a", L"VirtualStore\\probe\\vs", L"VirtualStore\\probe\\z", L"AppData\\Roaming\\TarrowPlaces\\probe\\user"}));
 }
 
 TEST(ModFolders, AreListedBelowTheirGameAndStartedWithTheirFolder) {
