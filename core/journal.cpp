@@ -189,11 +189,21 @@ Parsed ParseChecked(const std::vector<std::string_view>& lines) {
     }
     std::size_t count = 0;
     if (!TakeWhat(texts[1], 2, parsed)) return parsed;
-    if (texts[2].substr(0, 6) != "steps " || !ParseCount(texts[2].substr(6), count) || count > kMaxSteps) {
-        return Refused(LineProblem(3, "does not give the number of steps"));
+    std::size_t at = 2;
+    if (texts[at].substr(0, 6) == "group ") {
+        if (!IsGroupId(texts[at].substr(6))) return Refused(LineProblem(at + 1, "does not name a group of Tarrow's"));
+        parsed.record.group = std::string(texts[at].substr(6));
+        // Stopped while the plan was written: nothing had begun.
+        if (++at == texts.size()) {
+            parsed.ok = true;
+            return parsed;
+        }
+    }
+    if (texts[at].substr(0, 6) != "steps " || !ParseCount(texts[at].substr(6), count) || count > kMaxSteps) {
+        return Refused(LineProblem(at + 1, "does not give the number of steps"));
     }
     Reader reader(parsed, true, count);
-    for (std::size_t i = 3; i < texts.size(); ++i) {
+    for (std::size_t i = at + 1; i < texts.size(); ++i) {
         if (!reader.Take(texts[i], i + 1)) return parsed;
     }
     parsed.ok = true;
@@ -255,8 +265,15 @@ std::string StepProblem(const Step& step) {
     }
 }
 
-std::string EncodePlan(const std::string& what, const std::vector<Step>& steps) {
-    std::string text = Line(kHeader) + Line("what " + what) + Line("steps " + std::to_string(steps.size()));
+bool IsGroupId(std::string_view id) {
+    const std::size_t dash = id.find('-');
+    return id.size() <= 24 && dash != std::string_view::npos && AllDigits(id.substr(0, dash)) && AllDigits(id.substr(dash + 1));
+}
+
+std::string EncodePlan(const std::string& what, const std::vector<Step>& steps, const std::string& group) {
+    std::string text = Line(kHeader) + Line("what " + what);
+    if (!group.empty()) text += Line("group " + group);
+    text += Line("steps " + std::to_string(steps.size()));
     for (const Step& step : steps) text += Line(std::string(KindWord(step.kind)) + " " + step.from + "\t" + step.to);
     return text + Line("begin");
 }

@@ -6,6 +6,7 @@
 // Each line is "<CRC-32 of the rest, 8 hex digits> <text>\n":
 //   tarrow-journal 2
 //   what <the change, for the player>
+//   group <id>               only for a part of a change over several folders
 //   steps <n>
 //   <kind> <from>\t<to>      n times; kind is rename, write, check or recycle
 //   begin                    once every step is on the disk
@@ -30,6 +31,9 @@ struct Step {
 
 struct Record {
     std::string what;
+    // The change over several folders this is a part of: it stands only once
+    // the group's record is gone. Empty for a change of one folder.
+    std::string group;
     std::vector<Step> steps;
     bool begun = false;
     std::size_t done = 0;  // steps marked done, from the first
@@ -60,8 +64,11 @@ bool IsTemporaryName(std::string_view name);
 // names, a recycle one, a write or check one temporary name.
 std::string StepProblem(const Step& step);
 
+// A group's id as a journal names it: <digits>-<digits>, at most 24 characters.
+bool IsGroupId(std::string_view id);
+
 // The journal up to its "begin"; it refuses none of its input, so check it first.
-std::string EncodePlan(const std::string& what, const std::vector<Step>& steps);
+std::string EncodePlan(const std::string& what, const std::vector<Step>& steps, const std::string& group = {});
 std::string EncodeDone(std::size_t k);
 
 // Reads a journal; a damaged one, or one that names anything but its own

@@ -24,8 +24,12 @@ struct Running {
     Running& operator=(const Running&) = delete;
 };
 
-void StopHereForTests(int point) {
-    if (point == g_stopPoint) TerminateProcess(GetCurrentProcess(), 99);
+int g_pointsPassed = 0;
+
+// The points come in order, each once: the numbers of one plan, and of a
+// group's parts one after another.
+void StopHereForTests() {
+    if (g_stopPoint >= 0 && g_pointsPassed++ == g_stopPoint) TerminateProcess(GetCurrentProcess(), 99);
 }
 
 std::wstring InFolder(const std::wstring& folder, const std::wstring& name) {
@@ -255,7 +259,10 @@ std::vector<std::wstring> RecycleLeftFiles(const std::wstring& folder, const std
     return stayed;
 }
 
-void SetStopPointForTests(int point) { g_stopPoint = point; }
+void SetStopPointForTests(int point) {
+    g_stopPoint = point;
+    g_pointsPassed = 0;
+}
 
 ChangeStep WriteStep(const std::wstring& temporary, FileWork work) {
     return {{}, temporary, StepKind::Write, std::move(work)};
@@ -327,7 +334,7 @@ ChangeOutcome RunSteps(const std::wstring& folder, const ChangePlan& plan, const
     ChangeOutcome outcome;
     const int steps = static_cast<int>(plan.steps.size());
     for (int k = 0; k < steps; ++k) {
-        StopHereForTests(2 * k);
+        StopHereForTests();
         const ChangeStep& step = plan.steps[static_cast<size_t>(k)];
         DWORD error = 0;
         try {
@@ -346,7 +353,7 @@ ChangeOutcome RunSteps(const std::wstring& folder, const ChangePlan& plan, const
                                                                    : ChangeResult::Failed;
             return Failure(folder, plan, at, result, error, at, keepJournal);
         }
-        StopHereForTests(2 * k + 1);
+        StopHereForTests();
         // A step whose mark cannot be written is undone with the others: a
         // recovery must never have to guess past more than one step.
         if (!WriteDurably(journal, journal::EncodeDone(at))) {
@@ -356,7 +363,7 @@ ChangeOutcome RunSteps(const std::wstring& folder, const ChangePlan& plan, const
                            keepJournal);
         }
     }
-    StopHereForTests(2 * steps);
+    StopHereForTests();
     return outcome;
 }
 
@@ -384,7 +391,19 @@ std::wstring ChangeOutcome::KeptSentence(const std::wstring& lead, const std::ws
     return lead + L" " + kept->reason + L" It is " + where + L" " + kept->stillAt + L".";
 }
 
-ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) {
+namespace {
+
+// A part of a change over several folders: its group's id, where the group's
+// record lies, and that its journal stays once its steps are done, until the
+// group commits.
+struct GroupTag {
+    std::string id;  // empty for a change of one folder
+    std::wstring recordFolder;
+};
+
+std::wstring GroupRecordName(const std::string& id) { return L"~tarrow-group-" + Utf8ToWide(id) + L".txt"; }
+
+ChangeOutcome RunPart(const std::wstring& folder, const ChangePlan& plan, const GroupTag& group) {
     if (!g_refusal.empty()) return Refusal(g_refusal);
     const std::vector<journal::Step> steps = JournalSteps(plan.steps);
     if (const std::wstring problem = PlanProblem(steps); !problem.empty()) {
@@ -397,7 +416,7 @@ ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) {
         // Left by a Tarrow that was stopped, or held by one that runs. The plan
         // was made before the folder was put right, so it is not run: the
         // player sees the folder again and asks anew.
-        const RecoveryOutcome left = RecoverChange(folder);
+        const RecoveryOutcome left = RecoverChange(folder, group.recordFolder);
         if (left.found || !left.refused.empty()) {
             return Refusal(RecoveryMessage(left) + L"\r\n\r\nTarrow did not begin " + plan.what + L".");
         }
@@ -412,7 +431,7 @@ ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) {
         }
         return {ChangeResult::Failed, error};
     }
-    if (!WriteDurably(journal, journal::EncodePlan(WideToUtf8(plan.what), steps))) {
+    if (!WriteDurably(journal, journal::EncodePlan(WideToUtf8(plan.what), steps, group.id))) {
         const DWORD error = GetLastError();
         RemoveJournal(journal, path);
         return {ChangeResult::Failed, error};
@@ -430,7 +449,8 @@ ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) {
         }
         throw;
     }
-    if (keepJournal) {
+    // A part of a group keeps its journal until the group's record goes.
+    if (keepJournal || (!group.id.empty() && outcome.result == ChangeResult::Done)) {
         journal.Reset();
     } else {
         RemoveJournal(journal, path);
@@ -438,7 +458,20 @@ ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) {
     return outcome;
 }
 
-RecoveryOutcome RecoverChange(const std::wstring& folder) {
+// Whether the record of a group that a journal names is there, and whether a
+// running Tarrow holds it.
+enum class GroupState { None, Uncommitted, Held };
+
+GroupState StateOf(const std::string& id, const std::wstring& recordFolder) {
+    if (id.empty()) return GroupState::None;
+    const std::wstring path = InFolder(recordFolder, GroupRecordName(id));
+    if (!Exists(path)) return GroupState::None;
+    return OpenExclusive(path, GENERIC_READ, OPEN_EXISTING).valid() ? GroupState::Uncommitted : GroupState::Held;
+}
+
+// Puts right the journal of a folder; ownGroup is the group that this
+// process runs, whose held record means "not committed" rather than "busy".
+RecoveryOutcome Recover(const std::wstring& folder, const std::wstring& recordFolder, const std::string& ownGroup) {
     const std::wstring path = InFolder(folder, JournalName);
     if (!Exists(path)) return {};
     FileHandle file = OpenExclusive(path, GENERIC_READ, OPEN_EXISTING);
@@ -453,6 +486,10 @@ RecoveryOutcome RecoverChange(const std::wstring& folder) {
         outcome.setAside = SetAside(file, folder, error);
         return outcome;
     }
+    GroupState group = StateOf(parsed.record.group, recordFolder.empty() ? folder : recordFolder);
+    if (group == GroupState::Held && !ownGroup.empty() && parsed.record.group == ownGroup) group = GroupState::Uncommitted;
+    // A part of a change over several folders that another Tarrow is running.
+    if (group == GroupState::Held) return {};
     const ChangePlan plan = PlanOf(parsed.record);
     // Stopped before anything of the plan reached the disk: nothing to put right.
     if (plan.what.empty() && plan.steps.empty()) {
@@ -463,7 +500,8 @@ RecoveryOutcome RecoverChange(const std::wstring& folder) {
     outcome.what = plan.what.empty() ? L"changing main" : plan.what;
     size_t done = parsed.record.begun ? parsed.record.done : 0;
     if (parsed.record.begun && done < plan.steps.size() && RanUnmarked(folder, plan.steps[done])) ++done;
-    if (parsed.record.begun && done == plan.steps.size()) {
+    // A group's part stands only once the group has committed: its record is gone.
+    if (parsed.record.begun && done == plan.steps.size() && group == GroupState::None) {
         outcome.completed = true;
     } else {
         UndoReport report = Undo(folder, plan.steps, done, RecycleOwn);
@@ -473,6 +511,92 @@ RecoveryOutcome RecoverChange(const std::wstring& folder) {
     }
     RemoveJournal(file, path);
     return outcome;
+}
+
+// Removes a group part's journal once the group has committed.
+void RemovePartJournal(const std::wstring& folder) {
+    const std::wstring path = InFolder(folder, JournalName);
+    FileHandle journal = OpenExclusive(path, GENERIC_READ, OPEN_EXISTING);
+    if (journal.valid()) RemoveJournal(journal, path);
+}
+
+std::string NextGroupId() {
+    static unsigned next = 0;
+    return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++next);
+}
+
+}  // namespace
+
+ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) { return RunPart(folder, plan, {{}, folder}); }
+
+ChangeOutcome RunGroupChange(const std::wstring& recordFolder, const std::wstring& what, const std::vector<ChangePart>& parts) {
+    if (parts.size() == 1) return RunPart(parts.front().folder, parts.front().plan, {{}, recordFolder});
+    if (!g_refusal.empty()) return Refusal(g_refusal);
+    const Running running;
+    const GroupTag group{NextGroupId(), recordFolder};
+    const std::wstring recordPath = InFolder(recordFolder, GroupRecordName(group.id));
+    // The commit point: while this file is there, no part of the change stands.
+    FileHandle record = OpenExclusive(recordPath, GENERIC_WRITE, CREATE_NEW);
+    if (!record.valid() || !WriteDurably(record, "tarrow-group 1\nwhat " + WideToUtf8(what) + "\n")) {
+        const DWORD error = GetLastError();
+        if (record.valid()) RemoveJournal(record, recordPath);
+        return {ChangeResult::Failed, error};
+    }
+    StopHereForTests();
+    ChangeOutcome outcome;
+    std::optional<RecycleOutcome> kept;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        outcome = RunPart(parts[i].folder, parts[i].plan, group);
+        if (outcome.kept) kept = outcome.kept;
+        if (outcome.result == ChangeResult::Done) continue;
+        // The parts done before take their change back while the record still says it never stood.
+        std::vector<std::wstring> stuck;
+        for (size_t done = i; done-- > 0;) {
+            const RecoveryOutcome back = Recover(parts[done].folder, recordFolder, group.id);
+            for (const std::wstring& line : back.stuck) stuck.push_back(back.folder + L"\\" + line);
+        }
+        if (stuck.empty() && outcome.message.empty()) {
+            RemoveJournal(record, recordPath);
+            return outcome;
+        }
+        // What could not be put back keeps its journal and the group's record:
+        // the next recovery puts the rest back.
+        record.Reset();
+        if (!stuck.empty()) {
+            outcome.result = ChangeResult::Failed;
+            outcome.message = NotPutBackMessage(recordFolder, what, stuck) + (outcome.message.empty() ? L"" : L"\r\n\r\n" + outcome.message);
+        }
+        return outcome;
+    }
+    StopHereForTests();
+    RemoveJournal(record, recordPath);
+    StopHereForTests();
+    for (const ChangePart& part : parts) RemovePartJournal(part.folder);
+    outcome.kept = kept;
+    return outcome;
+}
+
+RecoveryOutcome RecoverChange(const std::wstring& folder, const std::wstring& recordFolder) {
+    return Recover(folder, recordFolder, {});
+}
+
+void ForgetFinishedGroups(const std::wstring& recordFolder, const std::vector<std::wstring>& folders) {
+    DirectoryWalk walk(InFolder(recordFolder, L"~tarrow-group-*.txt"));
+    for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
+        const std::wstring name = entry.cFileName;
+        const std::string id = WideToUtf8(name.substr(14, name.size() - 14 - 4));
+        if (IsFolder(entry) || !journal::IsGroupId(id)) continue;
+        // A part that could not be put back still names it: it stays for the next recovery.
+        const bool named = std::any_of(folders.begin(), folders.end(), [&](const std::wstring& folder) {
+            const std::wstring path = InFolder(folder, JournalName);
+            const FileHandle file = OpenExclusive(path, GENERIC_READ, OPEN_EXISTING);
+            return Exists(path) && (!file.valid() || journal::Parse(ReadJournal(file)).record.group == id);
+        });
+        if (named) continue;
+        const std::wstring path = InFolder(recordFolder, name);
+        FileHandle record = OpenExclusive(path, GENERIC_READ, OPEN_EXISTING);
+        if (record.valid()) RemoveJournal(record, path);
+    }
 }
 
 std::wstring RecoveryMessage(const RecoveryOutcome& outcome) {

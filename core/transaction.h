@@ -95,6 +95,18 @@ void RefuseChanges(const std::wstring& why);
 // with them, since it never held anything of the player's.
 ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan);
 
+// A change over several folders (the install folder, its VirtualStore copy,
+// the per-user folder): each folder's part runs under that folder's journal,
+// which names the group, and the whole stands only once the group's record in
+// recordFolder is gone, its one commit point. A part that fails, and a stop
+// anywhere, puts every folder back; what cannot be put back is named by its
+// present name and keeps its journal and the record for the next recovery.
+struct ChangePart {
+    std::wstring folder;
+    ChangePlan plan;
+};
+ChangeOutcome RunGroupChange(const std::wstring& recordFolder, const std::wstring& what, const std::vector<ChangePart>& parts);
+
 // True while a change of this process runs (a copy's progress window lets
 // messages through meanwhile).
 bool ChangeRunning();
@@ -123,7 +135,13 @@ struct RecoveryOutcome {
 // anything but the folder's own files or Tarrow's temporary files, is not
 // played at all: it is set aside. Changes nothing when another Tarrow holds
 // the journal.
-RecoveryOutcome RecoverChange(const std::wstring& folder);
+// recordFolder is where the records of changes over several folders lie (the
+// folder itself when empty): a journal whose group's record is there is a
+// part of a change that never stood, and is undone whatever it had done.
+RecoveryOutcome RecoverChange(const std::wstring& folder, const std::wstring& recordFolder = {});
+// Removes the records in recordFolder of groups whose parts no journal of
+// these folders names any more: put back, or set aside.
+void ForgetFinishedGroups(const std::wstring& recordFolder, const std::vector<std::wstring>& folders);
 // The message for the player, or the empty text when there was nothing to say.
 std::wstring RecoveryMessage(const RecoveryOutcome& outcome);
 // Sets aside the journal of a change that could not be put right, leaving the

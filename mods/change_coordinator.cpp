@@ -69,16 +69,19 @@ bool ChangeCoordinator::Remove(const Game& game, const std::wstring& file) {
 }
 
 void ChangeCoordinator::Recover(const Game& game) {
+    std::vector<std::wstring> folders;
     for (const Game::Place& place : game.Places()) {
         if (place.changeable && (place.managed || place.Exists())) {
             RecoverPlace(*game.AtPlace(place.NameLabel()));
+            folders.push_back(place.folder);
         }
     }
+    ForgetFinishedGroups(GroupRecordFolder(game), folders);
 }
 
 void ChangeCoordinator::RecoverPlace(const Game& game) {
     const std::wstring folder = game.ArchiveFolder();
-    const RecoveryOutcome outcome = RecoverChange(folder);
+    const RecoveryOutcome outcome = RecoverChange(folder, GroupRecordFolder(game));
     const std::wstring message = RecoveryMessage(outcome);
     if (!message.empty()) MsgBox(message, MB_OK | (outcome.stuck.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
     if (!outcome.stuck.empty()) return;

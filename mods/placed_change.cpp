@@ -20,14 +20,6 @@ ChangeOutcome Refused(const std::wstring& why) {
     return outcome;
 }
 
-std::vector<ChangeStep> ReversedRenames(const std::vector<ChangeStep>& steps) {
-    std::vector<ChangeStep> back;
-    for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
-        if (step->kind == StepKind::Rename) back.push_back({step->to, step->from});
-    }
-    return back;
-}
-
 // Renaming or removing one of the game's own archives breaks the game (or
 // its other program): whatever a window planned, that never runs. Enabling a
 // disabled own archive gives the game its file back and may run.
@@ -61,20 +53,24 @@ ChangeOutcome RunPlacedChange(const Game& game, const ChangePlan& plan) {
         place->plan.steps.push_back(std::move(local));
         place->recycles = place->recycles || step.kind == StepKind::Recycle;
     }
-    if (places.size() <= 1 && (places.empty() || places.front().label.empty())) return RunChange(game.ArchiveFolder(), plan);
+    // One folder: the game's own archive folder, or the place the game is seen from.
+    if (places.size() <= 1 && (places.empty() || places.front().label.empty())) {
+        return RunGroupChange(GroupRecordFolder(game), plan.what, {{game.ArchiveFolder(), plan}});
+    }
     // What the Recycle Bin took is not brought back: those places go last.
     std::stable_partition(places.begin(), places.end(), [](const PlaceSteps& p) { return !p.recycles; });
-    ChangeOutcome outcome;
-    for (size_t i = 0; i < places.size(); ++i) {
-        const std::optional<Game> where = game.AtPlace(places[i].label);
-        if (!where) return Refused(L"Tarrow never changes the archives of " + places[i].label + L".");
-        outcome = RunChange(where->ArchiveFolder(), places[i].plan);
-        if (outcome.result == ChangeResult::Done) continue;
-        for (size_t done = i; done-- > 0;) {
-            const std::optional<Game> back = game.AtPlace(places[done].label);
-            RunChange(back->ArchiveFolder(), {L"taking back " + plan.what, ReversedRenames(places[done].plan.steps)});
-        }
-        return outcome;
+    std::vector<ChangePart> parts;
+    for (PlaceSteps& place : places) {
+        const std::optional<Game> where = game.AtPlace(place.label);
+        if (!where) return Refused(L"Tarrow never changes the archives of " + place.label + L".");
+        parts.push_back({where->ArchiveFolder(), std::move(place.plan)});
     }
-    return outcome;
+    return RunGroupChange(GroupRecordFolder(game), plan.what, parts);
+}
+
+std::wstring GroupRecordFolder(const Game& game) {
+    for (const Game::Place& place : game.Places()) {
+        if (place.managed) return place.folder;
+    }
+    return game.ArchiveFolder();
 }

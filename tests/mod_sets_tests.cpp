@@ -183,7 +183,8 @@ TEST_F(ModSets, ADesktopShortcutSwitchesToTheSetAndPlays) {
     ASSERT_EQ(ReadShortcut(link, shortcut), S_OK);
     DeleteFileW(link.c_str());
     EXPECT_TRUE(EqualNoCase(shortcut.target, FileSystem::ProgramPath()));
-    EXPECT_EQ(shortcut.arguments, L"--game cod-demo --set \"Only \\\"B\\\"\" --play");
+    // Its game by its folder, which another copy of the game found later does not take over.
+    EXPECT_EQ(shortcut.arguments, L"--game \"" + game.folder + L"\" --set \"Only \\\"B\\\"\" --play");
 
     prompts.asked.clear();
     const ParsedLaunch parsed = ParseLaunch(SplitArguments(shortcut.arguments));

@@ -147,6 +147,78 @@ TEST(Journal, AChangeStoppedAtAnyPointIsUndoneOrCompleted) {
     }
 }
 
+namespace {
+
+// A change over two folders: two renames in a, one in b; the record lies in a.
+std::vector<ChangePart> GroupParts(const std::wstring& root) {
+    return {{root + L"\\a", {L"switching", {{L"a1.pk3", L"a1.dis"}, {L"a2.pk3", L"a2.dis"}}}},
+            {root + L"\\b", {L"switching", {{L"b1.pk3", L"b1.dis"}}}}};
+}
+
+Names FilesOf(const std::wstring& root) {
+    Names all;
+    for (const wchar_t* folder : {L"a", L"b"}) {
+        for (const std::wstring& file : Files(root + L"\\" + folder)) all.push_back(std::wstring(folder) + L"\\" + file);
+    }
+    return all;
+}
+
+}  // namespace
+
+// The stopped Tarrow of a change over two folders: TARROW_GROUP_STOP is "<root>|<stop point>".
+TEST(InCopy, RunsAGroupChangeThatIsStopped) {
+    const wchar_t* stop = _wgetenv(L"TARROW_GROUP_STOP");
+    if (!stop) GTEST_SKIP() << "runs only in a copy";
+    const std::wstring text = stop;
+    const size_t bar = text.find(L'|');
+    SetStopPointForTests(std::stoi(text.substr(bar + 1)));
+    const std::wstring root = text.substr(0, bar);
+    RunGroupChange(root + L"\\a", L"switching", GroupParts(root));
+    FAIL() << "the change was not stopped";
+}
+
+// A change over two folders stopped at every point: the next start puts both
+// back, unless the group's record had gone, and then the whole change stands.
+TEST(Journal, AChangeOverTwoFoldersStoppedAnywhereIsUndoneInBothOrStands) {
+    const Names before{L"a\\a1.pk3", L"a\\a2.pk3", L"b\\b1.pk3"}, after{L"a\\a1.dis", L"a\\a2.dis", L"b\\b1.dis"};
+    constexpr int kCommitted = 10;  // the record is gone: the record, 5 + 3 points of the parts, the commit
+    for (int point = 0; point <= kCommitted; ++point) {
+        TempFolder copy, root;
+        for (const std::wstring& file : before) WriteFileBytes(root / file, "PK");
+        CopyFileW((ProgramFolder() + L"\\unzip32.dll").c_str(), (copy / L"unzip32.dll").c_str(), FALSE);
+        ASSERT_EQ(RunInCopy(copy, L"TARROW_GROUP_STOP", root.path() + L"|" + std::to_wstring(point)), 99u) << point;
+        for (const wchar_t* folder : {L"a", L"b"}) RecoverChange(root / folder, root / L"a");
+        ForgetFinishedGroups(root / L"a", {root / L"a", root / L"b"});
+        EXPECT_EQ(FilesOf(root.path()), point >= kCommitted ? after : before) << "point " << point;
+    }
+}
+
+// A part that fails puts the parts before it back; one that cannot be put back
+// is named, and its journal and the group's record stay for the next recovery.
+TEST(Journal, AGroupWhosePartFailsPutsTheOthersBackOrSaysWhatItCouldNot) {
+    TempFolder root;
+    for (const wchar_t* file : {L"a\\a1.pk3", L"a\\a2.pk3"}) WriteFileBytes(root / file, "PK");
+    MakeFolder(root / L"b");
+    ChangeOutcome outcome = RunGroupChange(root / L"a", L"switching", GroupParts(root.path()));
+    EXPECT_EQ(outcome.result, ChangeResult::NoSource);
+    EXPECT_EQ(FilesOf(root.path()), (Names{L"a\\a1.pk3", L"a\\a2.pk3"}));
+
+    WriteFileBytes(root / L"b\\b1.pk3", "PK");
+    FileHandle held;
+    std::vector<ChangePart> parts = GroupParts(root.path());
+    parts[1].plan.steps.push_back(WriteStep(TemporaryNameOf(root / L"b"), [&](const std::wstring&) -> unsigned long {
+        held = FileHandle(CreateFileW((root / L"a\\a2.dis").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        return ERROR_DISK_FULL;
+    }));
+    outcome = RunGroupChange(root / L"a", L"switching", parts);
+    EXPECT_EQ(outcome.result, ChangeResult::Failed);
+    EXPECT_NE(outcome.message.find(L"a2.dis: it could not get its old name a2.pk3 back."), std::wstring::npos) << outcome.message;
+    held.Reset();
+    RecoverChange(root / L"a", root / L"a");
+    ForgetFinishedGroups(root / L"a", {root / L"a", root / L"b"});
+    EXPECT_EQ(FilesOf(root.path()), (Names{L"a\\a1.pk3", L"a\\a2.pk3", L"b\\b1.pk3"}));
+}
+
 TEST(Journal, ASecondTarrowChangesNothingWhileTheFirstHoldsTheFolder) {
     TempFolder game;
     for (const auto& name : kBefore) WriteFileBytes(game / name, "PK");
