@@ -16,6 +16,8 @@ void GameRunner::Play(HWND owner, const Game& game, const std::wstring& argument
     std::wstring program = FindGameProgram(game);
     if (program.empty()) program = ChooseProgram(owner, game);
     if (program.empty() || !PlayAnyway(game)) return;
+    // A question lets other work run while it is open, a second Tarrow's Play among it: the game may run now.
+    if (Playing()) return;
     // The game finds its own files from its folder: that is its working folder.
     // The mod folder is set before the file system starts: first.
     std::wstring command = L"\"" + program + L"\"";

@@ -28,6 +28,8 @@ constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMI
 // The timer that paces the re-reads after a change from outside.
 constexpr UINT_PTR kOutsideTimer = 1;
 constexpr UINT kHandOffMessage = WM_APP + 1;
+// Tries again a hand-off that had to wait.
+constexpr UINT_PTR kHandOffTimer = 2;
 
 }  // namespace
 
@@ -101,8 +103,10 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_TIMER:
         if (wParam == kOutsideTimer) watcher_.Tick();
+        if (wParam == kHandOffTimer) RunHandOffs();
         return 0;
     case WM_CLOSE:
+        closing_ = true;
         Form_Unload();
         DestroyWindow(hwnd_);
         return 0;
@@ -121,27 +125,38 @@ const wchar_t* frmMain::ClassName() { return kMainClass; }
 
 LRESULT frmMain::TakeHandOff(LPARAM copyData) {
     std::wstring arguments;
-    if (!ReadHandOff(copyData, arguments)) return FALSE;
-    // The sender waits for the answer: what the line asks is done after it.
+    // A Tarrow that is closing takes nothing: the second opens a window of its own.
+    if (closing_ || !ReadHandOff(copyData, arguments)) return FALSE;
+    // The sender waits for the answer: it comes once the line is queued, and
+    // what the line asks is done after it.
     handOffs_.push_back(std::move(arguments));
     PostMessageW(hwnd_, kHandOffMessage, 0, 0);
     return TRUE;
 }
 
 void frmMain::RunHandOffs() {
+    if (handOffs_.empty()) return;
+    // Never inside a question, a menu, a drag or a change: it waits until that
+    // ends, and the lines run one after another.
+    if (Busy() || runningHandOff_) {
+        SetTimer(hwnd_, kHandOffTimer, 200, nullptr);
+        return;
+    }
+    KillTimer(hwnd_, kHandOffTimer);
     if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
     SetForegroundWindow(hwnd_);
-    std::vector<std::wstring> lines;
-    lines.swap(handOffs_);
-    for (const std::wstring& line : lines) {
-        const ParsedLaunch parsed = ParseLaunch(SplitArguments(line));
-        if (!parsed.error.empty()) {
-            MsgBox(parsed.error, MB_OK | MB_ICONWARNING);
-        } else {
-            // The player had this Tarrow open: it stays when the game ends.
-            Launch(parsed.request, false);
-        }
+    const std::wstring line = std::move(handOffs_.front());
+    handOffs_.erase(handOffs_.begin());
+    runningHandOff_ = true;
+    const ParsedLaunch parsed = ParseLaunch(SplitArguments(line));
+    if (!parsed.error.empty()) {
+        MsgBox(parsed.error, MB_OK | MB_ICONWARNING);
+    } else {
+        // The player had this Tarrow open: it stays when the game ends.
+        Launch(parsed.request, false);
     }
+    runningHandOff_ = false;
+    if (!handOffs_.empty()) PostMessageW(hwnd_, kHandOffMessage, 0, 0);
 }
 
 void frmMain::Launch(const LaunchRequest& request, bool endWithGame) {

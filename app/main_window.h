@@ -145,5 +145,7 @@ private:
     GameChooser chooser_;
     int currentTab_ = 1;
     std::vector<std::wstring> handOffs_;  // command lines of second Tarrows, not yet carried out
+    bool runningHandOff_ = false;
+    bool closing_ = false;
     bool endWithGame_ = false;            // started with --play: Tarrow ends when the game does
 };

@@ -244,7 +244,15 @@ void frmLoadOrder::Preview(const ReorderPlan& plan, const LoadOrderReport& after
         MsgBox(L"The archives' names already give this order: there is nothing to rename.", MB_OK | MB_ICONINFORMATION);
         return;
     }
+    const Game game = game_;
     if (MsgBox(PreviewText(game_, plan, disk_, after), MB_OKCANCEL | MB_ICONQUESTION) != IDOK || !run_) return;
+    // While the preview was open the window may have followed another game: its plan is not that game's.
+    if (!(game == game_)) {
+        MsgBox(L"Tarrow now manages " + game_.Name() + L", so it did not rename the archives of " + game.Name() +
+                   L". Nothing was renamed.",
+               MB_OK | MB_ICONINFORMATION);
+        return;
+    }
     // Once applied, the plan is what main holds: the re-read that follows has nothing to keep.
     std::vector<std::size_t> planned = order_;
     std::iota(order_.begin(), order_.end(), std::size_t{0});

@@ -64,6 +64,8 @@ struct ProcessTraits {
 using ProcessHandle = Owned<ProcessTraits>;
 // A mutex, closed as a process handle is.
 using MutexHandle = Owned<ProcessTraits>;
+// Any kernel object that CloseHandle closes.
+using KernelHandle = Owned<ProcessTraits>;
 
 // A listing begun with FindFirstFileW: each caller owns its own.
 using FindHandle = Owned<FindTraits>;

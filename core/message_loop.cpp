@@ -1,7 +1,10 @@
 #include "core/message_loop.h"
 
+#include "core/handles.h"
+
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -16,8 +19,11 @@ struct CommandKey {
 };
 std::vector<CommandKey> g_keys;
 
+// The loop waits on its own duplicate of a watched handle: the caller may
+// close its handle at any time, and a closed handle never stays in the wait set.
 struct Watch {
-    HANDLE handle;
+    HANDLE key;  // the caller's handle, by which it unwatches
+    std::shared_ptr<KernelHandle> handle;
     std::function<void()> signalled;
 };
 std::vector<Watch> g_watches;
@@ -26,7 +32,7 @@ int g_modalLoops = 0;
 std::vector<HANDLE> WatchedHandles() {
     std::vector<HANDLE> handles;
     handles.reserve(g_watches.size());
-    for (const Watch& w : g_watches) handles.push_back(w.handle);
+    for (const Watch& w : g_watches) handles.push_back(w.handle->get());
     return handles;
 }
 
@@ -72,17 +78,22 @@ void RemoveKeyboardWindow(HWND window) {
 
 void AddCommandKey(UINT key, HWND target, int command, bool ctrl) { g_keys.push_back({key, target, command, ctrl}); }
 
-void WatchHandle(HANDLE handle, std::function<void()> signalled) { g_watches.push_back({handle, std::move(signalled)}); }
+void WatchHandle(HANDLE handle, std::function<void()> signalled) {
+    HANDLE own = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &own, SYNCHRONIZE, FALSE, 0)) return;
+    UnwatchHandle(handle);
+    g_watches.push_back({handle, std::make_shared<KernelHandle>(own), std::move(signalled)});
+}
 
 void UnwatchHandle(HANDLE handle) {
-    std::erase_if(g_watches, [&](const Watch& w) { return w.handle == handle; });
+    std::erase_if(g_watches, [&](const Watch& w) { return w.key == handle; });
 }
 
 void ServiceWatchedHandles() {
     // A callback may add or remove watches: each is looked up again.
     for (HANDLE handle : WatchedHandles()) {
         if (WaitForSingleObject(handle, 0) != WAIT_OBJECT_0) continue;
-        const auto watch = std::find_if(g_watches.begin(), g_watches.end(), [&](const Watch& w) { return w.handle == handle; });
+        const auto watch = std::find_if(g_watches.begin(), g_watches.end(), [&](const Watch& w) { return w.handle->get() == handle; });
         if (watch != g_watches.end()) {
             const std::function<void()> signalled = watch->signalled;
             signalled();

@@ -121,13 +121,21 @@ void frmModSets::cmdSave_Click() {
 void frmModSets::cmdSwitch_Click() {
     const int row = Selected();
     if (row < 0) return;
-    const ModSet& set = sets_[static_cast<size_t>(row)];
-    const SetSwitch plan = PlanSetSwitch(game_, set, FilesOfPlaces());
+    // Copies: while the preview is open, the window may follow another game.
+    const ModSet set = sets_[static_cast<size_t>(row)];
+    const Game game = game_;
+    const SetSwitch plan = PlanSetSwitch(game, set, FilesOfPlaces());
     if (plan.renames.empty()) {
         MsgBox(SetSwitchPreview(plan), MB_OK | MB_ICONINFORMATION);
         return;
     }
     if (MsgBox(SetSwitchPreview(plan), MB_OKCANCEL | MB_ICONQUESTION) != IDOK || !run_) return;
+    if (!(game == game_)) {
+        MsgBox(L"Tarrow now manages " + game_.Name() + L", so it did not switch " + game.Name() + L" to the set " +
+                   set.name + L". Nothing was renamed.",
+               MB_OK | MB_ICONINFORMATION);
+        return;
+    }
     run_({L"switching to the set " + set.name, plan.renames}, L"Switch to " + set.name, {});
 }
 
@@ -184,7 +192,7 @@ void frmModSets::cmdDelete_Click() {
 void frmModSets::cmdExport_Click() {
     const int row = Selected();
     if (row < 0) return;
-    const ModSet& set = sets_[static_cast<size_t>(row)];
+    const ModSet set = sets_[static_cast<size_t>(row)];
     const auto path = CurrentPrompts().SaveFileName(hwnd_, set.name + L".tarrow-set.txt", std::wstring(kFilter, std::size(kFilter)));
     if (!path) return;
     try {

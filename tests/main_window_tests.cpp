@@ -12,6 +12,8 @@
 #include "core/busy_cursor.h"
 #include "core/file_system.h"
 #include "core/globals.h"
+#include "core/message_loop.h"
+#include "app/single_instance.h"
 #include "core/handles.h"
 #include "core/transaction.h"
 #include "games/catalog.h"
@@ -638,4 +640,41 @@ TEST_F(MainWindow, StartsOnAGameThatIsThere) {
     Start();
     EXPECT_TRUE(prompts.asked.empty());
     EXPECT_EQ(Enabled(), Names{L"rail"});
+}
+
+// A second Tarrow's --play that arrives while Play's question is open waits
+// until the question is answered, and then finds the game running: the game
+// starts once, and when it ends every change is taken again.
+TEST_F(MainWindow, AHandOffWaitsWhileAQuestionIsOpen) {
+    game->Add(L"broken.pk3", "not a zip");
+    game->Add(L"sniper.pk3", MakeZip({"a.txt"}));
+    CopyFileW((ProgramFolder() + L"\\fake_game.exe").c_str(), (game->folder + L"\\CoDSP.exe").c_str(), FALSE);
+    const HANDLE end = CreateEventW(nullptr, TRUE, FALSE, L"Local\\TarrowTestGameEnd");
+    Start();
+    prompts.buttons = {IDYES};
+    bool ranInside = false;
+    prompts.onAsk = [&](const AskedPrompt& asked) {
+        if (asked.text.rfind(L"Load Order finds these problems", 0) != 0) return;
+        // As the real prompt does: a loop of the system's, which dispatches messages.
+        const ModalLoop loop;
+        std::wstring line = L"--play";
+        COPYDATASTRUCT data{HandOffTag, static_cast<DWORD>(line.size() * sizeof(wchar_t)), line.data()};
+        EXPECT_EQ(SendMessageW(form->hwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)), TRUE);
+        const DWORD until = GetTickCount() + 600;
+        PumpUntil([&] { return GetTickCount() > until; });
+        ranInside = form->Playing() || prompts.asked.size() > 1;
+    };
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsPlay, 0);
+    EXPECT_FALSE(ranInside);
+    ASSERT_TRUE(form->Playing());
+    prompts.onAsk = nullptr;
+    const DWORD until = GetTickCount() + 600;
+    PumpUntil([&] { return GetTickCount() > until; });
+    EXPECT_EQ(prompts.asked.size(), 1u);
+    SetEvent(end);
+    EXPECT_TRUE(PumpUntil([&] { return !form->Playing(); }));
+    CloseHandle(end);
+    ClickListItem(c().listEnabled, 1);
+    Click(c().cmdDisable);
+    EXPECT_TRUE(game->Has(L"sniper.dis"));
 }
