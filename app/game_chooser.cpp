@@ -2,6 +2,10 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+#include <memory>
+#include <thread>
+
 #include "app/main_menu.h"
 #include "core/errors.h"
 #include "core/prompts.h"
@@ -14,15 +18,52 @@ void SayNotKept(const std::wstring& lead, long error) {
 
 }  // namespace
 
-void GameChooser::Fill(HMENU submenu, const Game& present, const std::wstring& demoFolder) {
-    known_ = FindKnownGames(demoFolder);
+namespace {
+
+struct Discovery {
+    unsigned number;
+    std::vector<KnownGame> games;
+};
+
+}  // namespace
+
+void GameChooser::Discover(const std::wstring& demoFolder) {
+    demoFolder_ = demoFolder;
+    const unsigned number = ++discovery_;
+    discovering_ = true;
+    const HWND owner = owner_;
+    // A Steam library on an offline network drive answers after the network's
+    // timeout: the window goes on meanwhile.
+    std::thread([owner, demoFolder, number] {
+        auto found = std::make_unique<Discovery>(Discovery{number, {}});
+        try {
+            found->games = FindKnownGames(demoFolder);
+        } catch (...) {
+            found->games.clear();
+        }
+        if (PostMessageW(owner, FoundMessage, 0, reinterpret_cast<LPARAM>(found.get()))) found.release();
+    }).detach();
+}
+
+void GameChooser::Found(LPARAM result) {
+    const std::unique_ptr<Discovery> found(reinterpret_cast<Discovery*>(result));
+    // An older discovery's answer, overtaken by a newer one.
+    if (!found || found->number != discovery_) return;
+    found_ = std::move(found->games);
+    discovering_ = false;
+}
+
+void GameChooser::Fill(HMENU submenu, const Game& present) {
+    known_ = found_;
+    const bool listed = std::any_of(known_.begin(), known_.end(), [&](const KnownGame& k) { return k.game == present; });
+    if (discovering_ && !listed && !present.folder().empty()) known_.insert(known_.begin(), {present, L"", {}});
     std::vector<std::wstring> texts;
     int checked = -1;
     for (const KnownGame& known : known_) {
         if (known.game == present) checked = static_cast<int>(texts.size());
         texts.push_back(KnownGameText(known));
     }
-    FillGameMenu(submenu, texts, checked);
+    FillGameMenu(submenu, texts, checked, discovering_);
 }
 
 bool GameChooser::Chosen(int command, int first) {
@@ -44,6 +85,7 @@ void GameChooser::AddFolder() {
     for (const Game& game : games) {
         if (const long error = KeepAddedGame(game)) SayNotKept(L"Tarrow could not keep the folder: ", error);
     }
+    Discover(demoFolder_);
     choose_(games.front());
 }
 
@@ -54,6 +96,7 @@ frmOptions::OtherGame GameChooser::OptionsOf(const Game& game) {
                     SayNotKept(L"The folder \"" + folder + L"\" could not be stored: ", error);
                     return false;
                 }
+                Discover(demoFolder_);
                 choose_(Game(profile, folder));
                 return true;
             }};

@@ -1,7 +1,8 @@
 #pragma once
-// File > Game: the games Tarrow knows on this machine as the menu opens, the
-// choice of one, a folder added by hand, and the Options of a game other than
-// the demo, whose folder is kept under Tarrow's own key.
+// File > Game: the games Tarrow knows on this machine, looked for in the
+// background at start and on Refresh so that the menu never waits for a slow
+// drive; the choice of one, a folder added by hand, and the Options of a game
+// other than the demo, whose folder is kept under Tarrow's own key.
 #include <windows.h>
 
 #include <functional>
@@ -20,8 +21,14 @@ public:
         owner_ = owner;
         choose_ = std::move(choose);
     }
-    // Lists the games in the submenu, the present one checked.
-    void Fill(HMENU submenu, const Game& present, const std::wstring& demoFolder);
+    // Looks for the games on this machine on a thread of its own; the window
+    // hands the result to Found when FoundMessage arrives.
+    void Discover(const std::wstring& demoFolder);
+    static constexpr UINT FoundMessage = WM_APP + 3;
+    void Found(LPARAM result);
+    // Lists the games found in the submenu, the present one checked; while
+    // they are looked for, the present game and a line that says so.
+    void Fill(HMENU submenu, const Game& present);
     // The player chose a command of the list; false when it is none of its.
     bool Chosen(int command, int first);
     // Picks a folder, recognises its game, keeps it and chooses it.
@@ -32,5 +39,9 @@ public:
 private:
     HWND owner_ = nullptr;
     Choose choose_;
+    std::vector<KnownGame> found_;  // by the last discovery
     std::vector<KnownGame> known_;  // as the menu lists them
+    std::wstring demoFolder_;
+    unsigned discovery_ = 0;        // the discovery whose result counts
+    bool discovering_ = false;
 };

@@ -64,7 +64,7 @@ void UpdateMainMenu(HMENU menu, MainMenuState state) {
 
 HMENU GameSubmenu(HMENU bar) { return GetSubMenu(GetSubMenu(bar, 0), 0); }
 
-void FillGameMenu(HMENU submenu, const std::vector<std::wstring>& games, int present) {
+void FillGameMenu(HMENU submenu, const std::vector<std::wstring>& games, int present, bool looking) {
     using C = MainMenuCommands;
     while (GetMenuItemCount(submenu) > 0) DeleteMenu(submenu, 0, MF_BYPOSITION);
     const int shown = std::min<int>(static_cast<int>(games.size()), C::mnuFileGameLast - C::mnuFileGameFirst + 1);
@@ -75,6 +75,7 @@ void FillGameMenu(HMENU submenu, const std::vector<std::wstring>& games, int pre
         AppendMenuW(submenu, MF_STRING | (i == present ? MF_CHECKED : 0), static_cast<UINT_PTR>(C::mnuFileGameFirst) + static_cast<UINT_PTR>(i),
                     text.c_str());
     }
-    if (shown > 0) AppendMenuW(submenu, MF_SEPARATOR, 0, nullptr);
+    if (looking) AppendMenuW(submenu, MF_STRING | MF_GRAYED, 0, LookingForGames);
+    if (shown > 0 || looking) AppendMenuW(submenu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(submenu, MF_STRING, C::mnuFileAddGame, L"Add Game Folder...");
 }

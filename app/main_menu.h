@@ -35,7 +35,9 @@ HMENU CreateMainMenuBar();
 // The File > Game submenu of a menu bar.
 HMENU GameSubmenu(HMENU bar);
 // Lists the games, each "<game> (<folder>)", the present one checked, above "Add Game Folder...".
-void FillGameMenu(HMENU submenu, const std::vector<std::wstring>& games, int present);
+// The line File > Game shows while Tarrow looks for the games on this machine.
+inline constexpr wchar_t LookingForGames[] = L"Looking for games...";
+void FillGameMenu(HMENU submenu, const std::vector<std::wstring>& games, int present, bool looking = false);
 
 // What the items' state follows.
 struct MainMenuState {

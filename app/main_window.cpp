@@ -89,9 +89,12 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kHandOffMessage:
         RunHandOffs();
         return 0;
+    case GameChooser::FoundMessage:
+        chooser_.Found(lParam);
+        return 0;
     case WM_INITMENUPOPUP:
         if (reinterpret_cast<HMENU>(wParam) == GameSubmenu(GetMenu(hwnd_))) {
-            chooser_.Fill(reinterpret_cast<HMENU>(wParam), game_, Globals::GamePath);
+            chooser_.Fill(reinterpret_cast<HMENU>(wParam), game_);
         }
         UpdateMenuItems(reinterpret_cast<HMENU>(wParam));
         return 0;
@@ -184,6 +187,7 @@ void frmMain::Form_Load() {
     AddCommandKey('Y', hwnd_, mnuEditRedo);
     AddCommandKey(VK_F5, hwnd_, mnuToolsPlay, false);
     chooser_.Attach(hwnd_, [this](const Game& game) { ChooseGame(game); });
+    chooser_.Discover(Globals::GamePath);
     windows_.Attach({hwnd_,
                      [this](const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo) {
                          return coordinator_.Run(game_, plan, historyName, cannotUndo);
@@ -324,6 +328,7 @@ void frmMain::OpenOptions() {
 }
 
 void frmMain::cmdRefreshMods_Click() {
+    chooser_.Discover(Globals::GamePath);
     // Another game than the demo keeps its folder; the demo's is read again from its registry value.
     if (&game_.profile() != &DemoProfile()) return UseGame(game_);
     game_ = DemoGame(Globals::GamePath);

@@ -14,6 +14,7 @@
 #include "core/globals.h"
 #include "core/message_loop.h"
 #include "app/single_instance.h"
+#include "app/main_menu.h"
 #include "core/handles.h"
 #include "core/transaction.h"
 #include "games/catalog.h"
@@ -494,16 +495,22 @@ struct ForgetGameChoice {
     }
 };
 
-// The File > Game menu as it opens: its items' texts, and which is checked.
+// The File > Game menu as it opens once Tarrow has found the games: its
+// items' texts, and which is checked.
 std::vector<std::pair<std::wstring, bool>> GameMenu(HWND main) {
     HMENU games = GetSubMenu(GetSubMenu(GetMenu(main), 0), 0);
-    SendMessageW(main, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(games), 0);
     std::vector<std::pair<std::wstring, bool>> items;
-    for (int i = 0; i < GetMenuItemCount(games); ++i) {
-        wchar_t text[512] = {};
-        GetMenuStringW(games, static_cast<UINT>(i), text, 512, MF_BYPOSITION);
-        items.emplace_back(text, (GetMenuState(games, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) != 0);
-    }
+    auto open = [&] {
+        SendMessageW(main, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(games), 0);
+        items.clear();
+        for (int i = 0; i < GetMenuItemCount(games); ++i) {
+            wchar_t text[512] = {};
+            GetMenuStringW(games, static_cast<UINT>(i), text, 512, MF_BYPOSITION);
+            items.emplace_back(text, (GetMenuState(games, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED) != 0);
+        }
+        return std::none_of(items.begin(), items.end(), [](const auto& item) { return item.first == LookingForGames; });
+    };
+    EXPECT_TRUE(PumpUntil(open));
     return items;
 }
 
