@@ -1,14 +1,11 @@
 #include "games/launch.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include "core/file_system.h"
 #include "core/text.h"
 
 namespace {
-
-bool TakesValue(const std::wstring& argument) { return argument == L"--game" || argument == L"--set"; }
 
 std::wstring FullPath(const std::wstring& path) {
     const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
@@ -24,90 +21,14 @@ std::wstring WithoutSlash(const std::wstring& folder) { return std::wstring(With
 }  // namespace
 
 ParsedLaunch ParseLaunch(const std::vector<std::wstring>& arguments) {
-    ParsedLaunch parsed;
-    LaunchRequest& request = parsed.request;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::wstring& argument = arguments[i];
-        // "--set=<name>" carries a value that starts with "--" itself.
-        if (const size_t equals = argument.find(L'='); equals != std::wstring::npos && TakesValue(argument.substr(0, equals))) {
-            if (equals + 1 == argument.size()) {
-                parsed.error = L"The argument " + argument.substr(0, equals) + L" needs a value after it.";
-                return parsed;
-            }
-            (argument.starts_with(L"--game") ? request.game : request.set) = argument.substr(equals + 1);
-        } else if (TakesValue(argument)) {
-            if (i + 1 == arguments.size() || arguments[i + 1].empty() || arguments[i + 1].starts_with(L"--")) {
-                parsed.error = L"The argument " + argument + L" needs a value after it.";
-                return parsed;
-            }
-            (argument == L"--game" ? request.game : request.set) = arguments[++i];
-        } else if (argument == L"--play") {
-            request.play = true;
-        } else if (argument.starts_with(L"--") || argument.empty()) {
-            parsed.error = L"Tarrow does not know the argument \"" + argument + L"\".";
-            return parsed;
-        } else {
-            const std::wstring full = FullPath(argument);
-            if (!FileSystem::FileExists(full)) {
-                parsed.error = L"Tarrow found no file \"" + argument + L"\" to install.";
-                return parsed;
-            }
-            request.files.push_back(full);
-        }
-    }
-    return parsed;
+    return ClassifyLaunch(arguments, [](const std::wstring& argument) -> std::optional<std::wstring> {
+        std::wstring full = FullPath(argument);
+        if (!FileSystem::FileExists(full)) return std::nullopt;
+        return full;
+    });
 }
 
-std::vector<std::wstring> SplitArguments(const std::wstring& commandLine) {
-    std::vector<std::wstring> arguments;
-    // Windows splits a line that starts with the program's name; one is put before it.
-    const std::wstring line = L"tarrow.exe " + commandLine;
-    int count = 0;
-    LPWSTR* split = CommandLineToArgvW(line.c_str(), &count);
-    if (!split) return arguments;
-    for (int i = 1; i < count; ++i) arguments.emplace_back(split[i]);
-    LocalFree(split);
-    return arguments;
-}
-
-namespace {
-
-// Quoted as CommandLineToArgvW reads it: backslashes count only before a quote.
-std::wstring Quoted(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
-    std::wstring quoted = L"\"";
-    size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, L'\\');
-    return quoted + L"\"";
-}
-
-}  // namespace
-
-std::wstring LaunchArguments(const LaunchRequest& request) {
-    std::vector<std::wstring> words;
-    // A value that looks like an argument goes with its name, so that it is read as a value.
-    auto add = [&](const wchar_t* name, const std::wstring& value) {
-        if (value.empty()) return;
-        if (value.starts_with(L"--")) return words.push_back(Quoted(name + (L"=" + value)));
-        words.insert(words.end(), {name, Quoted(value)});
-    };
-    add(L"--game", request.game);
-    add(L"--set", request.set);
-    if (request.play) words.emplace_back(L"--play");
-    for (const std::wstring& file : request.files) words.push_back(Quoted(file));
-    std::wstring line;
-    for (const std::wstring& word : words) line += (line.empty() ? L"" : L" ") + word;
-    return line;
-}
+std::vector<std::wstring> SplitArguments(const std::wstring& commandLine) { return SplitCommandWords(commandLine); }
 
 namespace {
 

@@ -7,27 +7,13 @@
 #include <vector>
 
 #include "games/catalog.h"
+#include "games/command_words.h"
 
-struct LaunchRequest {
-    std::wstring game;  // a profile's id or a folder, as given; empty for the game in use
-    std::wstring set;   // a mod set to switch to
-    bool play = false;  // start the game, and end when it ends
-    std::vector<std::wstring> files;  // to install, as a drop would; full paths
-
-    bool empty() const { return game.empty() && set.empty() && !play && files.empty(); }
-};
-
-struct ParsedLaunch {
-    LaunchRequest request;
-    std::wstring error;  // one sentence naming the argument that is wrong; empty when none is
-};
 // The arguments after the program's name. Files are made full paths against
 // the current folder, and must be there.
 ParsedLaunch ParseLaunch(const std::vector<std::wstring>& arguments);
 // The arguments of a command line, after the program's name, as Windows splits them.
 std::vector<std::wstring> SplitArguments(const std::wstring& commandLine);
-// The request as arguments that SplitArguments gives back unchanged.
-std::wstring LaunchArguments(const LaunchRequest& request);
 
 // The game --game names among the games known: a profile's id (its first
 // game), a known game's folder or mod folder, a folder that looks like a

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <string>
@@ -499,6 +500,24 @@ TEST(CommandLine, ArgumentsRoundTripAndABadOneIsNamed) {
     EXPECT_EQ(ParseLaunch({L"--set="}).error, L"The argument --set needs a value after it.");
     EXPECT_EQ(ParseLaunch({L"--play", L"missing.pk3"}).error, L"Tarrow found no file \"missing.pk3\" to install.");
     SetCurrentDirectoryW(ProgramFolder().c_str());
+}
+
+// Tarrow splits a handed-over line itself, portably, so that it is fuzzed on
+// the host: it splits as Windows' own CommandLineToArgvW does.
+TEST(CommandLine, SplitsAsWindowsDoes) {
+    static const wchar_t* pieces[] = {L" ", L"\t", L"\"", L"\"\"", L"\"\"\"", L"\\", L"\\\\", L"\\\"", L"a", L"b c", L"--set"};
+    unsigned seed = 7;
+    auto random = [&](unsigned below) { return (seed = seed * 1103515245u + 12345u) / 65536u % below; };
+    for (int round = 0; round < 2000; ++round) {
+        std::wstring line;
+        for (unsigned i = 0, n = 1 + random(8); i < n; ++i) line += pieces[random(std::size(pieces))];
+        int count = 0;
+        LPWSTR* split = CommandLineToArgvW((L"tarrow.exe " + line).c_str(), &count);
+        ASSERT_NE(split, nullptr);
+        Names windows(split + 1, split + count);
+        LocalFree(split);
+        ASSERT_EQ(SplitCommandWords(line), windows) << "line [" << WideToUtf8(line) << "]";
+    }
 }
 
 TEST(CommandLine, AShortcutNamesItsGameSoThatItIsFoundAgain) {
