@@ -504,6 +504,18 @@ TEST(CommandLine, ArgumentsRoundTripAndABadOneIsNamed) {
 
 // Tarrow splits a handed-over line itself, portably, so that it is fuzzed on
 // the host: it splits as Windows' own CommandLineToArgvW does.
+// A stranger's archive names its maps, and a folder names its mod: what goes
+// onto the engine's command line is one word that starts nothing else.
+TEST(CommandLine, OnlyOneWordGoesOntoTheEnginesCommandLine) {
+    for (const wchar_t* name : {L"q3dm17", L"mp/ffa_bespin", L"oa-dm1.v2", L"Z_x"}) EXPECT_TRUE(IsEngineWord(name)) << WideToUtf8(name);
+    for (const wchar_t* name : {L"x +exec y", L"x+exec", L"my map", L"a\"b", L"a\tb", L"", L"ma\u00efs"}) {
+        EXPECT_FALSE(IsEngineWord(name)) << WideToUtf8(name);
+    }
+    EXPECT_EQ(SafeModFolder(L"osp"), L"osp");
+    EXPECT_EQ(SafeModFolder(L"x+exec"), L"");
+    EXPECT_EQ(SafeModFolder(L"a\"b"), L"");
+}
+
 TEST(CommandLine, SplitsAsWindowsDoes) {
     static const wchar_t* pieces[] = {L" ", L"\t", L"\"", L"\"\"", L"\"\"\"", L"\\", L"\\\\", L"\\\"", L"a", L"b c", L"--set"};
     unsigned seed = 7;
