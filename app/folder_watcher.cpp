@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/message_loop.h"
+#include "ui/message_loop.h"
 #include "core/text.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "compat/load_order.h"
 #include "core/errors.h"
-#include "core/message_loop.h"
+#include "ui/message_loop.h"
 #include "core/prompts.h"
 #include "core/transaction.h"
 #include "games/game_program.h"

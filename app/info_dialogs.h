@@ -2,7 +2,7 @@
 // frmAbout shows the version; frmChanges shows the change log.
 #include <windows.h>
 
-#include "core/dialog_base.h"
+#include "ui/dialog_base.h"
 #include "core/handles.h"
 
 class frmAbout : public WindowBase<frmAbout> {

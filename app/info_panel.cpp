@@ -2,7 +2,7 @@
 
 #include <richedit.h>
 
-#include "core/busy_cursor.h"
+#include "ui/busy_cursor.h"
 #include "core/file_system.h"
 #include "modinfo/mod_info.h"
 

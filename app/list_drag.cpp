@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "app/mod_lists_view.h"
-#include "core/runtime_error.h"
+#include "ui/runtime_error.h"
 
 void ListDrag::Attach(HWND first, HWND second, HCURSOR cursor, Handlers handlers) {
     lists_[0] = first;

@@ -6,8 +6,8 @@
 #include "core/prompts.h"
 #include "games/launch.h"
 #include "app/windows_prompts.h"
-#include "core/message_loop.h"
-#include "core/runtime_error.h"
+#include "ui/message_loop.h"
+#include "ui/runtime_error.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int show) {
     WindowsPrompts prompts;

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
-#include "core/runtime_error.h"
+#include "ui/runtime_error.h"
 
 namespace {
 

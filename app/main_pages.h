@@ -3,7 +3,7 @@
 // mods, the information panel, three buttons) and the Compatibility page's frame.
 #include <windows.h>
 
-#include "core/layout.h"
+#include "ui/layout.h"
 
 // The control identifiers, by which the controls can be found from outside.
 struct MainControlIds {

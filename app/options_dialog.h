@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "core/dialog_base.h"
+#include "ui/dialog_base.h"
 
 class frmOptions : public WindowBase<frmOptions> {
 public:

@@ -6,10 +6,10 @@
 
 #include <vector>
 
-#include "core/layout.h"
-#include "core/message_loop.h"
-#include "core/runtime_error.h"
-#include "core/window_base.h"
+#include "ui/layout.h"
+#include "ui/message_loop.h"
+#include "ui/runtime_error.h"
+#include "ui/window_base.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "core/busy_cursor.h"
+#include "ui/busy_cursor.h"
 #include "core/errors.h"
 #include "core/prompts.h"
 

@@ -4,9 +4,9 @@
 #include <windows.h>
 
 #include "compat/conflicts.h"
-#include "core/layout.h"
+#include "ui/layout.h"
 #include "games/game.h"
-#include "core/window_base.h"
+#include "ui/window_base.h"
 
 class ctlCompatibility : public WindowBase<ctlCompatibility> {
 public:

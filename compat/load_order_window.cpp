@@ -7,11 +7,11 @@
 #include <cstring>
 #include <numeric>
 
-#include "core/busy_cursor.h"
+#include "ui/busy_cursor.h"
 #include "core/errors.h"
 #include "core/file_system.h"
 #include "core/handles.h"
-#include "core/message_loop.h"
+#include "ui/message_loop.h"
 #include "core/prompts.h"
 #include "core/text.h"
 #include "games/game_program.h"

@@ -9,7 +9,7 @@
 
 #include "compat/load_order.h"
 #include "compat/reorder.h"
-#include "core/modeless_window.h"
+#include "ui/modeless_window.h"
 #include "core/transaction.h"
 
 class frmLoadOrder : public ModelessWindow<frmLoadOrder> {

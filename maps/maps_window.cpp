@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/busy_cursor.h"
+#include "ui/busy_cursor.h"
 #include "core/errors.h"
 #include "core/prompts.h"
 #include "core/text.h"

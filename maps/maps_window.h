@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "compat/load_order.h"
-#include "core/modeless_window.h"
+#include "ui/modeless_window.h"
 #include "core/handles.h"
 #include "maps/map_list.h"
 #include "maps/picture.h"

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "core/modeless_window.h"
+#include "ui/modeless_window.h"
 #include "modinfo/mod_info.h"
 
 class frmModInfoEditor : public ModelessWindow<frmModInfoEditor> {

@@ -9,7 +9,7 @@
 #include "core/globals.h"
 #include "core/handles.h"
 #include "core/prompts.h"
-#include "core/shortcut.h"
+#include "ui/shortcut.h"
 #include "core/text.h"
 #include "games/launch.h"
 #include "mods/mod_library.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/modeless_window.h"
+#include "ui/modeless_window.h"
 #include "core/transaction.h"
 #include "mods/mod_sets.h"
 

@@ -13,7 +13,7 @@
 #include "archive/unzip.h"
 #include "compat/conflicts.h"
 #include "compat/inventory.h"
-#include "core/busy_cursor.h"
+#include "ui/busy_cursor.h"
 #include "core/file_system.h"
 #include "core/globals.h"
 #include "tests/support/main_window.h"

@@ -5,7 +5,7 @@
 
 #include "app/windows_prompts.h"
 #include "core/errors.h"
-#include "core/window_base.h"
+#include "ui/window_base.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/ui.h"
 

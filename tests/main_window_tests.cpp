@@ -9,10 +9,10 @@
 #include <memory>
 
 #include "app/main_window.h"
-#include "core/busy_cursor.h"
+#include "ui/busy_cursor.h"
 #include "core/file_system.h"
 #include "core/globals.h"
-#include "core/message_loop.h"
+#include "ui/message_loop.h"
 #include "app/single_instance.h"
 #include "app/main_menu.h"
 #include "core/handles.h"

@@ -7,7 +7,7 @@
 #include "app/main_window.h"
 #include "app/windows_prompts.h"
 #include "archive/unzip.h"
-#include "core/busy_cursor.h"
+#include "ui/busy_cursor.h"
 #include "modinfo/mod_info.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"

@@ -9,7 +9,7 @@
 
 #include "core/file_system.h"
 #include "core/handles.h"
-#include "core/shortcut.h"
+#include "ui/shortcut.h"
 #include "core/text.h"
 #include "games/game.h"
 #include "games/launch.h"

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "core/message_loop.h"
+#include "ui/message_loop.h"
 
 #include <algorithm>
 

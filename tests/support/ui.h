@@ -2,7 +2,7 @@
 // Real input and message pumping for window tests under Xvfb.
 #include <windows.h>
 
-#include "core/window_base.h"
+#include "ui/window_base.h"
 
 #include <functional>
 #include <string>

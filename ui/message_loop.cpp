@@ -1,4 +1,4 @@
-#include "core/message_loop.h"
+#include "ui/message_loop.h"
 
 #include "core/handles.h"
 

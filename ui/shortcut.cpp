@@ -1,4 +1,4 @@
-#include "core/shortcut.h"
+#include "ui/shortcut.h"
 
 #include <knownfolders.h>
 #include <shlobj.h>

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/layout.h"
-#include "core/message_loop.h"
-#include "core/window_base.h"
+#include "ui/layout.h"
+#include "ui/message_loop.h"
+#include "ui/window_base.h"
 
 // Creates a dialog window whose client area is width x height at 96 DPI.
 HWND CreateDialogWindow(const wchar_t* className, const wchar_t* caption, int width, int height, void* self);

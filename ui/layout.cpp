@@ -1,4 +1,4 @@
-#include "core/layout.h"
+#include "ui/layout.h"
 
 void Layout::EnsureFont(UINT dpi) {
     if (font_.valid() && dpi == dpi_) return;

@@ -1,4 +1,4 @@
-#include "core/runtime_error.h"
+#include "ui/runtime_error.h"
 
 #include "core/errors.h"
 #include "core/prompts.h"

@@ -1,4 +1,4 @@
-#include "core/busy_cursor.h"
+#include "ui/busy_cursor.h"
 
 #include <windows.h>
 

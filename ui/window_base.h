@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "core/runtime_error.h"
+#include "ui/runtime_error.h"
 
 // A window's text, whole.
 inline std::wstring WindowText(HWND window) {

@@ -2,7 +2,7 @@
 // What a modeless window that accompanies the main window shares: it is
 // created once, beside the main window, and Unload closes it. Its class
 // destroys the window in its own destructor, while its members still live.
-#include "core/dialog_base.h"
+#include "ui/dialog_base.h"
 
 template <class T>
 class ModelessWindow : public WindowBase<T> {

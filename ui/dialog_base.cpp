@@ -1,4 +1,4 @@
-#include "core/dialog_base.h"
+#include "ui/dialog_base.h"
 
 #include <commctrl.h>
 
