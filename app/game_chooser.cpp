@@ -41,7 +41,8 @@ void GameChooser::Discover(const std::wstring& demoFolder) {
         } catch (...) {
             found->games.clear();
         }
-        if (PostMessageW(owner, FoundMessage, 0, reinterpret_cast<LPARAM>(found.get()))) found.release();
+        // Once posted, the window owns the result.
+        if (PostMessageW(owner, FoundMessage, 0, reinterpret_cast<LPARAM>(found.get()))) static_cast<void>(found.release());
     }).detach();
 }
 

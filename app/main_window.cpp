@@ -209,7 +209,7 @@ void frmMain::CheckDLLs() {
 void frmMain::InstallTest() {
     // The game chosen last, when it is another than the demo and still there.
     if (const std::optional<Game> chosen = ChosenGame();
-        chosen && &chosen->profile() != &DemoProfile() &&
+        chosen && !chosen->IsDemo() &&
         FileSystem::FolderExists(std::wstring(WithoutTrailingBackslashes(chosen->ArchiveFolder())))) {
         UseGame(*chosen);
         return;
@@ -301,7 +301,7 @@ void frmMain::RefreshCompatibility() {
 
 void frmMain::ShowTitle() {
     // The demo's title stays as it always was.
-    const bool demo = &game_.profile() == &DemoProfile();
+    const bool demo = game_.IsDemo();
     SetWindowTextW(hwnd_, (Globals::VersionText + (demo ? L"" : L" - " + game_.Name())).c_str());
 }
 
@@ -323,14 +323,14 @@ void frmMain::ChooseGame(const Game& game) {
 }
 
 void frmMain::OpenOptions() {
-    if (&game_.profile() == &DemoProfile()) return windows_.OpenOptions(std::nullopt);
+    if (game_.IsDemo()) return windows_.OpenOptions(std::nullopt);
     windows_.OpenOptions(chooser_.OptionsOf(game_));
 }
 
 void frmMain::cmdRefreshMods_Click() {
     chooser_.Discover(Globals::GamePath);
     // Another game than the demo keeps its folder; the demo's is read again from its registry value.
-    if (&game_.profile() != &DemoProfile()) return UseGame(game_);
+    if (!game_.IsDemo()) return UseGame(game_);
     game_ = DemoGame(Globals::GamePath);
     // The folder may be another one now, or the archive that held a recovery back may be free.
     if (!game_.folder().empty()) coordinator_.Recover(game_);

@@ -511,7 +511,7 @@ std::wstring Builder::LastOwnArchive() const {
 }
 
 std::wstring Builder::MustSortAfter() const {
-    const std::wstring last = LastOwnArchive();
+    std::wstring last = LastOwnArchive();
     const std::wstring file = Game::FileOf(last), sorted = game_.SortName(file);
     if (sorted == file) return last;
     // RTCW sorts its own program's archives under another name.

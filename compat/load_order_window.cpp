@@ -75,7 +75,7 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
 // Which of loose files and archives the game takes, said for every game but
 // the demo, whose label is as it always was.
 std::wstring LooseFilesNote(const Game& game, const LoadOrderReport& report) {
-    if (&game.profile() == &DemoProfile()) return {};
+    if (game.IsDemo()) return {};
     const std::wstring rule = report.looseFilesFirst ? L"its loose files win over every archive"
                                                      : L"its archives win over its loose files";
     if (report.looseRuleKnown) return L"   (" + rule + L")";

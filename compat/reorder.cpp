@@ -5,7 +5,6 @@
 #include <optional>
 
 #include "core/text.h"
-#include "mods/installer.h"
 #include "mods/mod_library.h"
 
 namespace {

@@ -1,5 +1,9 @@
 #include "core/text.h"
 
+#include <algorithm>
+
+#include "core/device_names.h"
+
 #include <windows.h>
 
 namespace {
@@ -57,4 +61,11 @@ std::wstring WithoutExtension(const std::wstring& fileName) {
 std::wstring_view WithoutTrailingBackslashes(std::wstring_view path, size_t keep) {
     while (path.size() > keep && path.back() == L'\\') path.remove_suffix(1);
     return path;
+}
+
+bool IsAllowedFileName(const std::wstring& name) {
+    if (name.empty() || name.back() == L'.' || name.back() == L' ') return false;
+    if (name.find_first_of(L"<>:\"/\\|?*") != std::wstring::npos) return false;
+    if (std::any_of(name.begin(), name.end(), [](wchar_t c) { return c < 32; })) return false;
+    return !IsDeviceName(std::wstring_view(name));
 }

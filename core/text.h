@@ -21,3 +21,6 @@ std::wstring WithoutExtension(const std::wstring& fileName);
 // A path without its trailing backslashes, keeping at least its first keep
 // characters ("C:\\" keeps 3).
 std::wstring_view WithoutTrailingBackslashes(std::wstring_view path, size_t keep = 0);
+
+// A file name that Windows accepts and that names no device (CON, NUL, COM1...).
+bool IsAllowedFileName(const std::wstring& name);

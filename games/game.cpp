@@ -374,6 +374,8 @@ bool IsLocalizedArchive(const std::wstring& file) {
 
 const GameProfile& DemoProfile() { return GameProfiles().front(); }
 
+bool Game::IsDemo() const { return profile_ == &DemoProfile(); }
+
 const GameProfile* FindProfile(std::wstring_view id) {
     for (const GameProfile& profile : GameProfiles()) {
         if (profile.id == id) return &profile;

@@ -79,6 +79,8 @@ public:
     }
 
     const GameProfile& profile() const { return *profile_; }
+    // The Call of Duty single-player demo, whose screens are as they always were.
+    bool IsDemo() const;
     // The game folder, without a trailing backslash.
     const std::wstring& folder() const { return folder_; }
     // The mod folder Tarrow manages, below the game folder; empty for none.

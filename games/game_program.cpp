@@ -18,7 +18,7 @@ std::wstring ChoiceName(const Game& game) {
 // kept by its install. A choice kept by the game's id alone, as older
 // Tarrows did, still counts for the install it lies in.
 std::wstring ChosenProgram(const Game& game) {
-    if (&game.profile() == &DemoProfile()) return ReadSetting(GameProgramValue);
+    if (game.IsDemo()) return ReadSetting(GameProgramValue);
     if (std::wstring chosen = ReadSetting(ChoiceName(game), GameProgramsKey); !chosen.empty()) return chosen;
     std::wstring older = ReadSetting(std::wstring(game.profile().id), GameProgramsKey);
     const std::wstring folder = game.folder() + L"\\";
@@ -40,6 +40,6 @@ std::wstring FindGameProgram(const Game& game) {
 }
 
 long KeepGameProgram(const Game& game, const std::wstring& path) {
-    if (&game.profile() == &DemoProfile()) return WriteSetting(GameProgramValue, path);
+    if (game.IsDemo()) return WriteSetting(GameProgramValue, path);
     return WriteSetting(ChoiceName(game), path, GameProgramsKey);
 }

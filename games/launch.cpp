@@ -65,7 +65,7 @@ std::optional<Game> ResolveLaunchGame(const std::wstring& given, const std::vect
 std::wstring LaunchGameName(const Game& game, const std::vector<KnownGame>& known) {
     // Never the id alone: a second copy of the game found later would take
     // the shortcut over. The folder does not change when another copy appears.
-    const std::wstring folder = game.mod().empty() ? game.folder() : WithoutSlash(game.ArchiveFolder());
+    std::wstring folder = game.mod().empty() ? game.folder() : WithoutSlash(game.ArchiveFolder());
     if (const auto found = ResolveLaunchGame(folder, known); found && *found == game) return folder;
     return std::wstring(game.profile().id) + L"@" + folder;
 }

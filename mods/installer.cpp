@@ -292,13 +292,6 @@ std::wstring DescribeArchive(const std::wstring& shownName, const std::wstring& 
     return shownName + L", " + ToDecimal(static_cast<long long>(size)) + L" bytes, " + date + L" " + time;
 }
 
-bool IsAllowedFileName(const std::wstring& name) {
-    if (name.empty() || name.back() == L'.' || name.back() == L' ') return false;
-    if (name.find_first_of(L"<>:\"/\\|?*") != std::wstring::npos) return false;
-    if (std::any_of(name.begin(), name.end(), [](wchar_t c) { return c < 32; })) return false;
-    return !IsDeviceName(std::wstring_view(name));
-}
-
 std::vector<InstalledMod> InstallMods(const Game& game, const std::vector<std::wstring>& downloads) {
     return Installer(game).Run(downloads);
 }

@@ -12,6 +12,7 @@
 #include "app/single_instance.h"
 #include "app/windows_prompts.h"
 #include "archive/zip_format.h"
+#include "core/text.h"
 #include "mods/change_coordinator.h"
 #include "mods/installer.h"
 #include "tests/support/main_window.h"

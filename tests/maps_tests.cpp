@@ -70,7 +70,7 @@ TEST(MapList, TheTgaReaderTakesOnlyWhatItCanRead) {
     EXPECT_FALSE(tga::Read(header(1, 3, 1, 8, 0) + "abc", plain));
     EXPECT_FALSE(tga::Read(header(2, 9000, 1, 24, 0), plain));
     EXPECT_FALSE(tga::Read(header(2, 0, 1, 24, 0), plain));
-    EXPECT_FALSE(tga::Read(header(2, 4097, 1, 24, 0) + std::string(4097 * 3, '\x01'), plain));
+    EXPECT_FALSE(tga::Read(header(2, 4097, 1, 24, 0) + std::string(std::size_t{4097} * 3, '\x01'), plain));
     // A stranger's 58 bytes that declare a picture of 4096 by 4096 are refused
     // before anything is allocated for its pixels.
     EXPECT_FALSE(tga::Read(header(10, 4096, 4096, 32, 0) + std::string(40, '\xFF'), plain));
