@@ -609,38 +609,33 @@ bool SharedFile::Identical() const {
 
 void CountWinners(LoadOrderReport& report) {
     const std::size_t n = report.archives.size();
-    // Per archive: how many of its files a later archive holds in the same
-    // copy, and the later archives that hold every one of them so.
+    // Per archive: how many of its files the next later archive with the same
+    // copy holds, and that archive when it is one and the same for all of them.
+    constexpr std::size_t kNone = SIZE_MAX, kMany = SIZE_MAX - 1;
     std::vector<int> seen(n, 0);
-    std::vector<std::vector<std::size_t>> candidates(n);
-    std::vector<std::size_t> later;
+    std::vector<std::size_t> next(n, kNone);
+    std::map<std::pair<std::uint32_t, std::uint64_t>, std::size_t> laterHolder;
     for (LoadOrderArchive& a : report.archives) a.wins = a.overridden = 0;
     for (const SharedFile& file : report.shared) {
         ++report.archives[file.holders.back()].wins;
-        for (std::size_t k = 0; k + 1 < file.holders.size(); ++k) {
+        laterHolder.clear();
+        for (std::size_t k = file.holders.size(); k-- > 0;) {
             const std::size_t h = file.holders[k];
-            if (file.copies[k] != file.copies.back()) ++report.archives[h].overridden;
-            later.clear();
-            for (std::size_t m = k + 1; m < file.holders.size(); ++m) {
-                if (file.copies[m] == file.copies[k]) later.push_back(file.holders[m]);
+            const FileCopy& copy = file.copies[k];
+            if (k + 1 < file.holders.size() && copy != file.copies.back()) ++report.archives[h].overridden;
+            const auto key = std::make_pair(copy.crc, copy.size);
+            if (const auto later = laterHolder.find(key); later != laterHolder.end()) {
+                ++seen[h];
+                next[h] = next[h] == kNone || next[h] == later->second ? later->second : kMany;
             }
-            if (later.empty()) continue;
-            std::sort(later.begin(), later.end());
-            if (seen[h]++ == 0) {
-                candidates[h] = later;
-                continue;
-            }
-            std::vector<std::size_t>& kept = candidates[h];
-            kept.erase(std::remove_if(kept.begin(), kept.end(),
-                                      [&](std::size_t c) { return !std::binary_search(later.begin(), later.end(), c); }),
-                       kept.end());
+            laterHolder[key] = h;
         }
     }
     for (std::size_t i = 0; i < n; ++i) {
         LoadOrderArchive& a = report.archives[i];
         a.noEffect = !a.game && a.distinct > 0 && a.overridden == a.distinct;
-        const bool copy = !a.game && a.distinct > 0 && seen[i] == a.distinct && !candidates[i].empty();
-        a.sameAs = copy ? report.archives[candidates[i].back()].file : std::wstring();
+        const bool copy = !a.game && a.distinct > 0 && seen[i] == a.distinct && next[i] < kMany;
+        a.sameAs = copy ? report.archives[next[i]].file : std::wstring();
     }
 }
 

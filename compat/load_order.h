@@ -78,9 +78,9 @@ struct LoadOrderReport {
 bool SamePath(std::string_view a, std::string_view b);
 
 // Works out each archive's wins, overridden files (only those whose winning
-// copy differs), "no effect" and "same as" (a later archive that holds every
-// one of its files in the same copy, whichever archive wins them) from its
-// distinct files and the shared files.
+// copy differs), "no effect" and "same as" (the later archive that holds
+// every one of its files next in the same copy, whichever archive wins them)
+// from its distinct files and the shared files.
 void CountWinners(LoadOrderReport& report);
 
 // Reads the game's archive folder and every .pk3 in it through the inventory,
