@@ -27,9 +27,6 @@ constexpr wchar_t kMainClass[] = L"TarrowMain";
 constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 // The timer that paces the re-reads after a change from outside.
 constexpr UINT_PTR kOutsideTimer = 1;
-constexpr UINT kHandOffMessage = WM_APP + 1;
-// Tries again a hand-off that had to wait.
-constexpr UINT_PTR kHandOffTimer = 2;
 
 }  // namespace
 
@@ -85,9 +82,9 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Form_DropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_COPYDATA:
-        return TakeHandOff(lParam);
-    case kHandOffMessage:
-        RunHandOffs();
+        return handOffs_.Take(lParam);
+    case HandOffs::RunMessage:
+        handOffs_.Run();
         return 0;
     case GameChooser::FoundMessage:
         chooser_.Found(lParam);
@@ -106,10 +103,10 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_TIMER:
         if (wParam == kOutsideTimer) watcher_.Tick();
-        if (wParam == kHandOffTimer) RunHandOffs();
+        if (wParam == HandOffs::RetryTimer) handOffs_.Run();
         return 0;
     case WM_CLOSE:
-        closing_ = true;
+        handOffs_.Close();
         Form_Unload();
         DestroyWindow(hwnd_);
         return 0;
@@ -126,40 +123,11 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 const wchar_t* frmMain::ClassName() { return kMainClass; }
 
-LRESULT frmMain::TakeHandOff(LPARAM copyData) {
-    std::wstring arguments;
-    // A Tarrow that is closing takes nothing: the second opens a window of its own.
-    if (closing_ || !ReadHandOff(copyData, arguments)) return FALSE;
-    // The sender waits for the answer: it comes once the line is queued, and
-    // what the line asks is done after it.
-    handOffs_.push_back(std::move(arguments));
-    PostMessageW(hwnd_, kHandOffMessage, 0, 0);
-    return TRUE;
-}
-
-void frmMain::RunHandOffs() {
-    if (handOffs_.empty()) return;
-    // Never inside a question, a menu, a drag or a change: it waits until that
-    // ends, and the lines run one after another.
-    if (Busy() || runningHandOff_) {
-        SetTimer(hwnd_, kHandOffTimer, 200, nullptr);
-        return;
-    }
-    KillTimer(hwnd_, kHandOffTimer);
-    if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
-    SetForegroundWindow(hwnd_);
-    const std::wstring line = std::move(handOffs_.front());
-    handOffs_.erase(handOffs_.begin());
-    runningHandOff_ = true;
+void frmMain::RunHandOff(const std::wstring& line) {
     const ParsedLaunch parsed = ParseLaunch(SplitArguments(line));
-    if (!parsed.error.empty()) {
-        MsgBox(parsed.error, MB_OK | MB_ICONWARNING);
-    } else {
-        // The player had this Tarrow open: it stays when the game ends.
-        Launch(parsed.request, false);
-    }
-    runningHandOff_ = false;
-    if (!handOffs_.empty()) PostMessageW(hwnd_, kHandOffMessage, 0, 0);
+    if (!parsed.error.empty()) return static_cast<void>(MsgBox(parsed.error, MB_OK | MB_ICONWARNING));
+    // The player had this Tarrow open: it stays when the game ends.
+    Launch(parsed.request, false);
 }
 
 void frmMain::Launch(const LaunchRequest& request, bool endWithGame) {
@@ -187,6 +155,7 @@ void frmMain::Form_Load() {
     AddCommandKey('Y', hwnd_, mnuEditRedo);
     AddCommandKey(VK_F5, hwnd_, mnuToolsPlay, false);
     chooser_.Attach(hwnd_, [this](const Game& game) { ChooseGame(game); });
+    handOffs_.Attach({hwnd_, [this] { return Busy(); }, [this](const std::wstring& line) { RunHandOff(line); }});
     chooser_.Discover(Globals::GamePath);
     windows_.Attach({hwnd_,
                      [this](const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo) {
@@ -207,19 +176,10 @@ void frmMain::CheckDLLs() {
 }
 
 void frmMain::InstallTest() {
-    // The game chosen last, when it is another than the demo and still there.
-    if (const std::optional<Game> chosen = ChosenGame();
-        chosen && !chosen->IsDemo() &&
-        FileSystem::FolderExists(std::wstring(WithoutTrailingBackslashes(chosen->ArchiveFolder())))) {
-        UseGame(*chosen);
-        return;
-    }
     // The test is made on the raw registry text, not on GamePath.
-    const bool demo = !ReadInstallPath().empty();
-    if (demo && FileSystem::FolderExists(Globals::GamePath + L"\\main")) return UseDemo();
-    // A player without the demo starts on a game that is there.
-    if (const std::optional<Game> found = FirstKnownGame()) return UseGame(*found);
-    if (demo) return UseDemo();
+    const StartGame start = ChooseStartGame(!ReadInstallPath().empty(), Globals::GamePath);
+    if (start.game) return UseGame(*start.game);
+    if (start.demo) return UseDemo();
     MsgBox(L"Tarrow did not detect CoD, please make sure it's installed correctly.", MB_OK | MB_ICONWARNING);
 }
 

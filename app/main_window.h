@@ -10,6 +10,7 @@
 #include "app/companion_windows.h"
 #include "app/folder_watcher.h"
 #include "app/game_chooser.h"
+#include "app/hand_offs.h"
 #include "app/game_runner.h"
 #include "app/info_panel.h"
 #include "app/list_drag.h"
@@ -75,8 +76,8 @@ private:
 
     void Form_Load();
     // A second Tarrow's command line, carried out once the sender is answered.
-    LRESULT TakeHandOff(LPARAM copyData);
-    void RunHandOffs();
+    // A second Tarrow's command line, carried out as this Tarrow's own.
+    void RunHandOff(const std::wstring& line);
     void Form_Unload();
     void CheckDLLs();
     void InstallTest();
@@ -144,8 +145,6 @@ private:
     ChangeCoordinator coordinator_;
     GameChooser chooser_;
     int currentTab_ = 1;
-    std::vector<std::wstring> handOffs_;  // command lines of second Tarrows, not yet carried out
-    bool runningHandOff_ = false;
-    bool closing_ = false;
+    HandOffs handOffs_;  // command lines of second Tarrows, not yet carried out
     bool endWithGame_ = false;            // started with --play: Tarrow ends when the game does
 };

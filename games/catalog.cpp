@@ -181,6 +181,17 @@ std::optional<Game> FirstKnownGame() {
     return std::nullopt;
 }
 
+StartGame ChooseStartGame(bool demoValueSet, const std::wstring& demoFolder) {
+    if (const std::optional<Game> chosen = ChosenGame(); chosen && !chosen->IsDemo() &&
+        FileSystem::FolderExists(std::wstring(WithoutTrailingBackslashes(chosen->ArchiveFolder())))) {
+        return {chosen, false};
+    }
+    if (demoValueSet && FileSystem::FolderExists(demoFolder + L"\\main")) return {std::nullopt, true};
+    // A player without the demo starts on a game that is there.
+    if (std::optional<Game> found = FirstKnownGame()) return {std::move(found), false};
+    return {std::nullopt, demoValueSet};
+}
+
 std::wstring KnownGameText(const KnownGame& known) {
     if (!known.game.mod().empty()) {
         return known.game.Name() + (known.description.empty() ? L"" : L" - " + known.description);

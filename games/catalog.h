@@ -23,6 +23,15 @@ std::vector<KnownGame> FindKnownGames(const std::wstring& demoFolder);
 // The first game found on this machine other than the demo, for a start
 // without the demo or the game chosen last; none when there is none.
 std::optional<Game> FirstKnownGame();
+// The game Tarrow starts on: the one chosen last, when it is there; else the
+// demo, when its registry value is set and leads to its folder; else the
+// first game found; else the demo when its value is set at all. Neither when
+// no game is found.
+struct StartGame {
+    std::optional<Game> game;  // a game other than the demo
+    bool demo = false;
+};
+StartGame ChooseStartGame(bool demoValueSet, const std::wstring& demoFolder);
 // The mod folders of a game: folders beside its archive folder (or below its
 // mods folder) that hold archives or a description.txt.
 std::vector<KnownGame> FindModFolders(const Game& game);
