@@ -107,3 +107,16 @@ std::vector<std::wstring> GetRegistrySubkeys(HKEY root, const std::wstring& keyP
     }
     return names;
 }
+
+std::vector<RegistryValueInfo> ListRegistryValues(HKEY key) {
+    std::vector<RegistryValueInfo> values;
+    // On the heap: the longest name the registry allows is 16,383 characters.
+    std::wstring name(16384, L'\0');
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(name.size()), type = 0, bytes = 0;
+        const LONG listed = RegEnumValueW(key, index, name.data(), &length, nullptr, &type, nullptr, &bytes);
+        if (listed == ERROR_NO_MORE_ITEMS) break;
+        if (listed == ERROR_SUCCESS) values.push_back({name.substr(0, length), type, bytes});
+    }
+    return values;
+}

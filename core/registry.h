@@ -35,5 +35,15 @@ RegValue GetRegistryValue(HKEY root, const std::wstring& keyPath, const std::wst
 // The names of a key's subkeys, in the 32-bit view; none when the key is absent.
 std::vector<std::wstring> GetRegistrySubkeys(HKEY root, const std::wstring& keyPath);
 
+// One value of an open key, as the registry lists it.
+struct RegistryValueInfo {
+    std::wstring name;
+    DWORD type = 0;
+    DWORD bytes = 0;  // the size of its data
+};
+// Every value of an open key, in the registry's order; a value that cannot be
+// listed is left out. Names are up to the registry's 16,383 characters.
+std::vector<RegistryValueInfo> ListRegistryValues(HKEY key);
+
 // The game's InstallPath as text; absent gives the empty text.
 std::wstring ReadInstallPath();

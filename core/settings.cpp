@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/handles.h"
+#include "core/registry.h"
 
 namespace {
 
@@ -50,13 +51,8 @@ std::vector<std::pair<std::wstring, std::wstring>> ReadSettings(const std::wstri
     HKEY raw = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath(below).c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) return values;
     const RegKeyHandle key(raw);
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[16384];
-        DWORD length = static_cast<DWORD>(std::size(name)), type = 0;
-        const LONG listed = RegEnumValueW(key.get(), index, name, &length, nullptr, &type, nullptr, nullptr);
-        if (listed == ERROR_NO_MORE_ITEMS) break;
-        if (listed != ERROR_SUCCESS || type != REG_SZ) continue;
-        values.emplace_back(name, ReadSetting(name, below));
+    for (const RegistryValueInfo& value : ListRegistryValues(key.get())) {
+        if (value.type == REG_SZ) values.emplace_back(value.name, ReadSetting(value.name, below));
     }
     return values;
 }

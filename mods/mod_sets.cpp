@@ -6,6 +6,7 @@
 
 #include "core/globals.h"
 #include "core/handles.h"
+#include "core/registry.h"
 #include "core/text.h"
 #include "mods/installer.h"
 #include "mods/mod_library.h"
@@ -82,13 +83,10 @@ StoredSets ReadModSets(const Game& game) {
     HKEY raw = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, FolderKey(game).c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return stored;
     const RegKeyHandle key(raw);
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[16384];
-        DWORD nameLength = 16384, type = 0, bytes = 0;
-        const LONG listed = RegEnumValueW(key.get(), index, name, &nameLength, nullptr, &type, nullptr, &bytes);
-        if (listed == ERROR_NO_MORE_ITEMS) break;
-        if (listed != ERROR_SUCCESS) continue;
-        const std::wstring valueName(name, nameLength);
+    for (const RegistryValueInfo& value : ListRegistryValues(key.get())) {
+        const std::wstring& valueName = value.name;
+        DWORD type = value.type;
+        const DWORD bytes = value.bytes;
         if (bytes > kLongestValue) {
             stored.skipped.push_back(L"\"" + valueName.substr(0, 64) + L"\", which is too long");
             continue;
