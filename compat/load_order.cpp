@@ -224,7 +224,8 @@ LoadOrderReport Builder::Build() {
         const std::wstring prefix = place.Prefix();
         std::vector<std::wstring> names = ListNames(place.folder + L"*.pk3");
         // The game sees VirtualStore's copy of a name, not the folder's own.
-        std::erase_if(names, [&](const std::wstring& name) { return game_.HiddenByStoredCopy(place, name); });
+        const Game::HiddenNames hidden = game_.HiddenByStoredCopy(place);
+        std::erase_if(names, [&](const std::wstring& name) { return hidden.Hide(name); });
         if (place.managed) managed = names.size();
         for (auto& name : names) archives.push_back(prefix + name);
         for (auto& [name, stamp] : StampFolder(place.folder)) stamps_.emplace(prefix + name, stamp);

@@ -121,15 +121,32 @@ std::optional<Game> Game::AtPlace(const std::wstring& label) const {
     return view;
 }
 
-bool Game::HiddenByStoredCopy(const Place& place, const std::wstring& file) const {
+namespace {
+
+// The file system matches names without regard to case.
+std::wstring Capitals(std::wstring name) {
+    CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+}  // namespace
+
+bool Game::HiddenNames::Hide(const std::wstring& file) const { return !upper_.empty() && upper_.contains(Capitals(file)); }
+
+Game::HiddenNames Game::HiddenByStoredCopy(const Place& place) const {
+    HiddenNames hidden;
     const auto at = static_cast<std::size_t>(&place - places_.data());
     // The copy follows its folder among the places.
-    if (at + 1 >= places_.size()) return false;
+    if (at + 1 >= places_.size()) return hidden;
     const Place& next = places_[at + 1];
     if (next.rank != place.rank || !next.label.starts_with(L"VirtualStore\\") || place.label.starts_with(L"VirtualStore\\")) {
-        return false;
+        return hidden;
     }
-    return FileSystem::FileExists(next.folder + file);
+    DirectoryWalk walk(next.folder + L"*");
+    for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
+        if (!IsFolder(entry)) hidden.upper_.insert(Capitals(entry.cFileName));
+    }
+    return hidden;
 }
 
 bool Game::Place::Exists() const { return FileSystem::FolderExists(folder.substr(0, folder.size() - 1)); }

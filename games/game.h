@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 // How the game orders the archives of its folder.
@@ -123,9 +124,17 @@ public:
     // copy), then the per-user folder.
     const std::vector<Place>& Places() const { return places_; }
     // An old program sees an install folder merged with its VirtualStore
-    // copy, where a file of the same name hides the folder's own. Whether the
-    // file of this name in the place is so hidden.
-    bool HiddenByStoredCopy(const Place& place, const std::wstring& file) const;
+    // copy, where a file of the same name hides the folder's own.
+    class HiddenNames {
+    public:
+        bool Hide(const std::wstring& file) const;
+
+    private:
+        friend class Game;
+        std::unordered_set<std::wstring> upper_;  // the copy's names, in capitals
+    };
+    // The names of the place's files that its VirtualStore copy hides, read in one listing.
+    HiddenNames HiddenByStoredCopy(const Place& place) const;
     // An archive of another place than the managed one is named by its place
     // and file name ("main\pak0.pk3"); one of the managed place by its file
     // name alone. These split such a name.

@@ -16,7 +16,7 @@ namespace {
 constexpr unsigned kModMask = FileSystem::AttrReadOnly | FileSystem::AttrHidden | FileSystem::AttrArchive;
 
 std::vector<std::wstring> Scan(const Game& game, const std::wstring& extension, bool skipBase,
-                               const Game::Place* place = nullptr) {
+                               const Game::HiddenNames& hidden = {}) {
     std::vector<std::wstring> names;
     std::wstring pattern = game.ArchiveFolder() + L"*";
     pattern += extension;
@@ -24,7 +24,7 @@ std::vector<std::wstring> Scan(const Game& game, const std::wstring& extension, 
          file = FileSystem::Dir()) {
         if (skipBase && game.IsOwnArchiveName(file)) continue;
         // The game reads VirtualStore's copy of this name: that is the mod, listed there.
-        if (place && game.HiddenByStoredCopy(*place, file)) continue;
+        if (hidden.Hide(file)) continue;
         names.push_back(ModNameOf(file, extension));
     }
     return names;
@@ -39,9 +39,9 @@ std::wstring ModNameOf(const std::wstring& fileName, const std::wstring& extensi
 ModLists ScanMods(const Game& game) {
     ModLists lists;
     const auto managed = std::find_if(game.Places().begin(), game.Places().end(), [](const Game::Place& p) { return p.managed; });
-    const Game::Place* own = managed == game.Places().end() ? nullptr : &*managed;
-    lists.enabled = Scan(game, EnabledExtension, true, own);
-    lists.disabled = Scan(game, DisabledExtension, false, own);
+    const Game::HiddenNames hidden = managed == game.Places().end() ? Game::HiddenNames() : game.HiddenByStoredCopy(*managed);
+    lists.enabled = Scan(game, EnabledExtension, true, hidden);
+    lists.disabled = Scan(game, DisabledExtension, false, hidden);
     // The mods of the other places Tarrow changes, named with their place.
     for (const Game::Place& place : game.Places()) {
         if (place.managed || !place.changeable || !place.Exists()) continue;

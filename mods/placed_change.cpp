@@ -26,7 +26,7 @@ ChangeOutcome Refused(const std::wstring& why) {
 const ChangeStep* TakesOwnArchive(const Game& game, const ChangePlan& plan) {
     for (const ChangeStep& step : plan.steps) {
         const bool takes = step.kind == StepKind::Rename || step.kind == StepKind::Recycle;
-        if (takes && game.IsOwnArchiveFile(step.from) && step.from != Game::LooseFiles) return &step;
+        if (takes && game.IsOwnArchiveFile(step.from)) return &step;
         if (step.kind == StepKind::Write && game.IsOwnArchiveFile(step.to)) return &step;
     }
     return nullptr;

@@ -22,6 +22,7 @@
 #include "mods/mod_library.h"
 #include "mods/mod_sets.h"
 #include "tests/support/engine.h"
+#include "tests/support/profiles.h"
 #include "tests/support/recorder.h"
 #include "tests/support/registry_key.h"
 #include "tests/support/temp_folder.h"
@@ -30,12 +31,6 @@
 namespace {
 
 using Names = std::vector<std::wstring>;
-
-const GameProfile& Profile(const wchar_t* id) {
-    const GameProfile* profile = FindProfile(id);
-    if (!profile) throw std::runtime_error("no profile");
-    return *profile;
-}
 
 // What the game loads of these names, weakest first.
 Names Loads(const Game& game, Names names) {

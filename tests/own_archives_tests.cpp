@@ -22,18 +22,13 @@
 #include "mods/mod_library.h"
 #include "mods/placed_change.h"
 #include "tests/support/engine.h"
+#include "tests/support/profiles.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_builder.h"
 
 namespace {
 
 using Names = std::vector<std::wstring>;
-
-const GameProfile& Profile(const wchar_t* id) {
-    const GameProfile* profile = FindProfile(id);
-    if (!profile) throw std::runtime_error("no profile");
-    return *profile;
-}
 
 class TextSink : public zip::Sink {
 public:
