@@ -1,6 +1,6 @@
 #include "app/companion_windows.h"
 
-#include "core/prompts.h"
+#include "ui/prompts.h"
 
 void CompanionWindows::OpenOptions(std::optional<frmOptions::OtherGame> other) {
     if (Reopen(options_, [&] { return std::make_unique<frmOptions>(std::move(other)); })) options_->Load();
@@ -26,7 +26,7 @@ bool CompanionWindows::OpenMaps(const Game& game, bool writable) {
 }
 
 void CompanionWindows::Edit(const Game& game, const std::wstring& archive, bool writable) {
-    if (!editor_) editor_ = std::make_unique<frmModInfoEditor>(context_.saved);
+    if (!editor_) editor_ = std::make_unique<frmModInfoEditor>(context_.saved, context_.apply);
     editor_->Edit(game, archive, context_.beside);
     editor_->SetWritable(writable);
 }

@@ -21,6 +21,8 @@ public:
     struct Context {
         HWND beside = nullptr;
         ChangeRunner run;
+        // The editor's save, worded by the editor itself.
+        PlacedChangeRunner apply;
         std::function<void(const std::wstring& arguments)> play;
         // The editor saved an archive.
         std::function<void(const std::wstring& archivePath)> saved;

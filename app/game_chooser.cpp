@@ -8,7 +8,7 @@
 
 #include "app/main_menu.h"
 #include "core/errors.h"
-#include "core/prompts.h"
+#include "ui/prompts.h"
 
 namespace {
 

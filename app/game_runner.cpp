@@ -3,7 +3,7 @@
 #include "compat/load_order.h"
 #include "core/errors.h"
 #include "ui/message_loop.h"
-#include "core/prompts.h"
+#include "ui/prompts.h"
 #include "core/transaction.h"
 #include "games/game_program.h"
 

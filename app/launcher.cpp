@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/prompts.h"
+#include "ui/prompts.h"
 #include "core/text.h"
 #include "mods/mod_library.h"
 #include "mods/mod_sets.h"

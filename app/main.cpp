@@ -3,7 +3,7 @@
 
 #include "app/main_window.h"
 #include "app/single_instance.h"
-#include "core/prompts.h"
+#include "ui/prompts.h"
 #include "games/launch.h"
 #include "app/windows_prompts.h"
 #include "ui/message_loop.h"

@@ -12,7 +12,7 @@
 #include "core/file_system.h"
 #include "core/globals.h"
 #include "ui/message_loop.h"
-#include "core/prompts.h"
+#include "ui/prompts.h"
 #include "core/registry.h"
 #include "core/text.h"
 #include "core/transaction.h"
@@ -36,7 +36,10 @@ frmMain::frmMain()
           if (!running) FindMods();
           if (!running && endWithGame_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
       }),
-      coordinator_([this](const std::vector<ChangeStep>& renames) { ChangeMade(renames); }) {}
+      coordinator_(InstalledPrompts(), [this](const std::vector<ChangeStep>& renames) { Reread(renames, true); }) {
+    // The extraction library asks its questions (a password) through our prompts.
+    VBUnzBas::Questions = &InstalledPrompts();
+}
 
 frmMain::~frmMain() {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -161,11 +164,12 @@ void frmMain::Form_Load() {
                      [this](const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo) {
                          return coordinator_.Run(game_, plan, historyName, cannotUndo);
                      },
+                     [this](const Game& game, const ChangePlan& plan) { return coordinator_.Apply(game, plan); },
                      [this](const std::wstring& arguments) { runner_.Play(hwnd_, game_, arguments); },
                      [this](const std::wstring& path) { InformationSaved(path); }});
     watcher_.Attach(hwnd_, kOutsideTimer,
                     {[this] { return Busy(); }, [this] { return StampEveryPlace(game_); },
-                     [this] { ReadModsKeepingSelection(); }});
+                     [this] { Reread({}, false); }});
     InstallTest();
 }
 
@@ -254,7 +258,7 @@ void frmMain::RefreshCompatibility() {
     std::vector<std::wstring> enabled;
     // The page compares the mods of the managed folder.
     for (const auto& name : mods_.lists.enabled) {
-        if (Game::PlaceOf(name).empty()) AddSorted(enabled, name);
+        if (QualifiedName::Parse(name).place.empty()) AddSorted(enabled, name);
     }
     compatibility_.RefreshList(game_, enabled);
 }
@@ -315,114 +319,25 @@ void frmMain::SetWritable(bool writable) {
     windows_.SetWritable(writable);
 }
 
-void frmMain::mnuToolsInstall_Click() {
-    using namespace std::string_literals;
-    Install(CurrentPrompts().OpenFileNames(hwnd_, L"Mods (*.pk3;*.zip)\0*.pk3;*.zip\0All files (*.*)\0*.*\0"s));
-}
-
-void frmMain::mnuTools_ModInfoMaker_Click() {
-    HWND list = drag_.lastList();
-    const std::wstring name = list ? CurrentItemText(list) : std::wstring();
-    if (name.empty()) {
-        MsgBox(L"Please select a mod first", MB_OK);
-        return;
-    }
-    windows_.Edit(game_, game_.PathOf(name + lists_.ExtensionOf(list)), !Playing());
-}
-
-void frmMain::InformationSaved(const std::wstring& archivePath) {
-    if (archivePath == panel_.shown()) {
-        const std::wstring file = game_.NameOf(archivePath);
-        const std::wstring extension = file.substr(file.size() - 4);
-        GetModInfo(ModNameOf(file, extension), extension);
-    }
-    if (frmLoadOrder* window = windows_.OpenLoadOrderWindow()) window->Rebuild(game_);
-    coordinator_.Made(game_, L"Save", L"the old archive is in the Recycle Bin");
-    // Our own change: no re-read for it.
-    watcher_.Seen(StampEveryPlace(game_));
-}
-
-void frmMain::Form_DropFiles(HDROP drop) { Install(DroppedFiles(drop)); }
-
-void frmMain::Install(const std::vector<std::wstring>& downloads) {
-    if (downloads.empty()) return;
-    if (Playing()) {
-        MsgBox(L"The game is running and holds its archives. Tarrow installs nothing until it ends.",
-               MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    if (game_.folder().empty()) {
-        MsgBox(L"Tarrow does not know the game's folder yet. Choose it in File > Options, press Okay, then "
-               L"\"Refresh Program\".",
-               MB_OK | MB_ICONWARNING);
-        return;
-    }
-    const std::vector<InstalledMod> installed = coordinator_.Install(game_, downloads);
-    FindMods();
-    if (installed.empty()) return;
-    std::wstring name;
-    if (HWND list = lists_.SelectFile(installed.front().file, name)) {
-        drag_.SetLastList(list);
-        GetModInfo(name, lists_.ExtensionOf(list));
-    }
-}
-
-void frmMain::RemoveSelected(HWND list) {
-    if (Playing() || !lists_.IsModList(list)) return;
-    const std::wstring name = CurrentItemText(list);
-    if (name.empty()) return;
-    if (coordinator_.Remove(game_, name + lists_.ExtensionOf(list))) FindMods();
-}
-
-void frmMain::UpdateMenuItems(HMENU menu) {
-    MainMenuState state;
-    state.selected = drag_.lastList() && !CurrentItemText(drag_.lastList()).empty();
-    state.playing = Playing();
-    state.journalLeft = ChangeCoordinator::JournalLeft(game_);
-    state.undo = coordinator_.history(game_).UndoItem();
-    state.redo = coordinator_.history(game_).RedoItem();
-    UpdateMainMenu(menu, state);
-}
-
-void frmMain::mnuEditUndo_Click() {
-    if (coordinator_.Undo(game_)) FindMods();
-}
-
-void frmMain::mnuEditRedo_Click() {
-    if (coordinator_.Redo(game_)) FindMods();
-}
-
-void frmMain::mnuEditForget_Click() {
-    if (coordinator_.Forget(game_)) FindMods();
-}
-
 bool frmMain::Busy() const {
     return !IsWindowEnabled(hwnd_) || drag_.Busy() || ChangeRunning() || !VBUnzBas::Idle() || ModalLoopRunning() ||
            GetCapture();
 }
 
-void frmMain::ChangeMade(const std::vector<ChangeStep>& renames) {
+void frmMain::Reread(const std::vector<ChangeStep>& renames, bool ours) {
     panel_.Renamed(game_, renames);
-    // The selection goes with its archive's new name.
     std::wstring enabled = CurrentItemText(c_.listEnabled);
+    const std::wstring disabled = CurrentItemText(c_.listDisabled);
     for (const ChangeStep& step : renames) {
         if (step.kind == StepKind::Rename && !enabled.empty() && enabled + EnabledExtension == step.from) {
             enabled = ModNameOf(step.to, EnabledExtension);
         }
     }
-    FindModsSelecting(enabled, CurrentItemText(c_.listDisabled));
-    if (currentTab_ == 2) RefreshCompatibility();
-}
-
-void frmMain::FindModsSelecting(const std::wstring& enabled, const std::wstring& disabled) {
     FindMods();
     ModListsView::Select(c_.listEnabled, enabled);
     ModListsView::Select(c_.listDisabled, disabled);
-}
-
-void frmMain::ReadModsKeepingSelection() {
-    FindModsSelecting(CurrentItemText(c_.listEnabled), CurrentItemText(c_.listDisabled));
     panel_.ForgetIfGone();
+    if (ours && currentTab_ == 2) RefreshCompatibility();
 }
 
 void frmMain::Form_Unload() { windows_.Unload(game_); }
@@ -450,28 +365,6 @@ void frmMain::ReadMods() {
     }
 }
 
-bool frmMain::ModExists(const std::wstring& fullPath) {
-    if (!FileSystem::FileExists(fullPath)) return false;
-    MsgBox(L"Error: " + fullPath + L" already exists", MB_OK);
-    return true;
-}
-
-bool frmMain::ModRename(const std::wstring& modName, const std::wstring& fromExtension,
-                        const std::wstring& toExtension) {
-    if (ModExists(game_.PathOf(modName + toExtension))) return false;
-    return coordinator_.Switch(game_, modName, fromExtension, toExtension);
-}
-
-void frmMain::cmdEnable_Click() {
-    ModRename(CurrentItemText(c_.listDisabled), DisabledExtension, EnabledExtension);
-    FindMods();
-}
-
-void frmMain::cmdDisable_Click() {
-    ModRename(CurrentItemText(c_.listEnabled), EnabledExtension, DisabledExtension);
-    FindMods();
-}
-
 void frmMain::OnListSelect(HWND list) {
     if (!drag_.SelectionIsChoice()) return;
     GetModInfo(CurrentItemText(list), lists_.ExtensionOf(list));
@@ -481,8 +374,8 @@ void frmMain::GetModInfo(const std::wstring& modName, const std::wstring& extens
     // A prompt of a run in progress is open: that run's view is the one to show.
     if (!VBUnzBas::Idle()) return;
     // A mod of another place is named with it.
-    const std::optional<Game> where = game_.Where(modName);
-    panel_.Show(where ? where->ArchiveFolder() : game_.ArchiveFolder(), Game::FileOf(modName), extension);
+    const std::optional<Game> where = game_.Where(QualifiedName::Parse(modName));
+    panel_.Show(where ? where->ArchiveFolder() : game_.ArchiveFolder(), QualifiedName::Parse(modName).file, extension);
     MapsFollow();
 }
 

@@ -114,13 +114,10 @@ private:
     void mnuEditForget_Click();
     // Something of the player's is under way: no re-read from outside now.
     bool Busy() const;
-    // A change that another window of ours made: the selections and the
-    // panel follow the renamed archives.
-    void ChangeMade(const std::vector<ChangeStep>& renames);
-    // Reads the lists again and keeps the selections whose mods are still there.
-    void ReadModsKeepingSelection();
-    // Reads the lists again and selects these mods where they are listed.
-    void FindModsSelecting(const std::wstring& enabled, const std::wstring& disabled);
+    // The one re-read after a change, ours (with its renames) or from
+    // outside: the lists, and every open window, follow; the selections and
+    // the panel stay on their archives, renamed or gone.
+    void Reread(const std::vector<ChangeStep>& renames, bool ours);
     // Re-reads the folder's mods into both lists.
     void ReadMods();
     void cmdRefreshMods_Click();

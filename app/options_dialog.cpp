@@ -5,7 +5,7 @@
 #include "core/errors.h"
 #include "core/file_system.h"
 #include "core/globals.h"
-#include "core/prompts.h"
+#include "ui/prompts.h"
 #include "core/registry.h"
 
 namespace {

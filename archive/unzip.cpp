@@ -20,6 +20,7 @@ int IncludeCount = 0;
 std::array<std::wstring, MaxNames> ExcludeNames;
 int ExcludeCount = 0;
 bool PasswordSkip = false;
+Prompts* Questions = nullptr;
 std::vector<ListedEntry> Listed;
 std::function<void(const EntryView&)> ListSink;
 
@@ -84,9 +85,10 @@ int UnzipPrint(const char*, unsigned long) { return 0; }
 
 int UnzipReplace(const char* name) {
     try {
+        if (!Questions) return 100;
         const std::wstring file = Utf8ToWide(std::string(name, strnlen(name, 256)));
-        switch (MsgBox(L"Overwrite " + file + L"?", MB_YESNOCANCEL | MB_ICONWARNING,
-                       L"VBUnZip32 - File Already Exists!")) {
+        switch (Questions->Message(L"Overwrite " + file + L"?", L"VBUnZip32 - File Already Exists!",
+                                   MB_YESNOCANCEL | MB_ICONWARNING)) {
         case IDNO: return 100;
         case IDCANCEL: return 104;
         default: return 102;
@@ -98,8 +100,8 @@ int UnzipReplace(const char* name) {
 
 int UnzipPassword(char* buffer, int size, const char*, const char*) {
     try {
-        if (PasswordSkip) return 1;
-        const std::wstring answer = CurrentPrompts().Input(L"Please Enter The Password!", AppTitle, L"");
+        if (PasswordSkip || !Questions) return 1;
+        const std::wstring answer = Questions->Input(L"Please Enter The Password!", AppTitle, L"");
         if (answer.empty()) {
             PasswordSkip = true;
             return 1;

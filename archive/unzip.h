@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/prompts.h"
+
 namespace VBUnzBas {
 
 // One field per integer of the library's option record, in its order.
@@ -41,6 +43,9 @@ extern std::array<std::wstring, MaxNames> ExcludeNames;
 extern int ExcludeCount;
 // Once on, password requests are answered "none" without asking.
 extern bool PasswordSkip;
+// Who answers the library's questions during a run (overwrite this file? the
+// password?). With none, no file is overwritten and no password is given.
+extern Prompts* Questions;
 
 // One entry reported by a list-only run: where extraction would write it, and
 // what the archive stores for it.

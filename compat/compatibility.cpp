@@ -4,7 +4,7 @@
 
 #include "ui/busy_cursor.h"
 #include "core/errors.h"
-#include "core/prompts.h"
+#include "ui/prompts.h"
 
 namespace {
 

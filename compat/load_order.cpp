@@ -208,7 +208,6 @@ private:
     std::vector<std::shared_ptr<const Digest>> digests_;           // likewise
     std::vector<Occurrence> occurrences_;
     std::unordered_map<std::wstring, FileStamp> stamps_;
-    std::map<std::wstring, std::wstring> folders_;  // by place, the managed one as the empty text
     std::vector<int> distinct_, replacedByGame_;
     // By archive: why the game cannot open it, which of its entries it cannot
     // read, and the earlier archive that is a copy of it.
@@ -221,24 +220,21 @@ LoadOrderReport Builder::Build() {
     std::vector<std::wstring> archives;
     std::size_t managed = 0;
     for (const Game::Place& place : game_.Places()) {
-        const std::wstring prefix = place.Prefix();
         std::vector<std::wstring> names = ListNames(place.folder + L"*.pk3");
         // The game sees VirtualStore's copy of a name, not the folder's own.
         const Game::HiddenNames hidden = game_.HiddenByStoredCopy(place);
         std::erase_if(names, [&](const std::wstring& name) { return hidden.Hide(name); });
         if (place.managed) managed = names.size();
-        for (auto& name : names) archives.push_back(prefix + name);
-        for (auto& [name, stamp] : StampFolder(place.folder)) stamps_.emplace(prefix + name, stamp);
-        folders_.emplace(place.NameLabel(), place.folder);
+        for (auto& name : names) archives.push_back(place.Name(name).Shown());
+        for (auto& [name, stamp] : StampFolder(place.folder)) stamps_.emplace(place.Name(name).Shown(), stamp);
     }
     std::stable_sort(archives.begin(), archives.end(),
                      [&](const std::wstring& a, const std::wstring& b) { return game_.LoadsBefore(a, b); });
     std::vector<std::wstring> disabled;
     for (const Game::Place& place : game_.Places()) {
         if (!place.changeable) continue;
-        const std::wstring prefix = place.Prefix();
         for (const auto& file : ListNames(place.folder + L"*" + DisabledExtension)) {
-            disabled.push_back(prefix + ModNameOf(file, DisabledExtension));
+            disabled.push_back(place.Name(ModNameOf(file, DisabledExtension)).Shown());
         }
     }
     for (const auto& file : archives) {
@@ -322,7 +318,7 @@ void Builder::Insert(std::size_t at, const std::wstring& file, std::shared_ptr<c
 
 void Builder::Load(const std::wstring& file) {
     const auto stamp = stamps_.find(file);
-    auto listing = ListArchive(folders_.at(Game::PlaceOf(file)) + Game::FileOf(file),
+    auto listing = ListArchive(game_.PathOf(QualifiedName::Parse(file)),
                                stamp == stamps_.end() ? nullptr : &stamp->second);
     if (std::wstring failure = OpenFailure(*listing); !failure.empty()) {
         failures_[file] = std::move(failure);
@@ -513,7 +509,7 @@ std::wstring Builder::LastOwnArchive() const {
 
 std::wstring Builder::MustSortAfter() const {
     std::wstring last = LastOwnArchive();
-    const std::wstring file = Game::FileOf(last), sorted = game_.SortName(file);
+    const std::wstring file = QualifiedName::Parse(last).file, sorted = game_.SortName(file);
     if (sorted == file) return last;
     // RTCW sorts its own program's archives under another name.
     return last + L", which the game sorts as " + sorted + L" (a name that starts with zz_ in small letters does not load),";
@@ -537,7 +533,7 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
     if (const auto found = limits_.find(file); found != limits_.end()) Problem(file, found->second);
     // The base folders' archives are the game's to Tarrow: nothing there has a fix.
     const bool game = game_.IsOwnArchiveFile(file);
-    if (game && !Game::PlaceOf(file).empty()) return;
+    if (game && !QualifiedName::Parse(file).place.empty()) return;
     if (!game && game_.Tier(file) < 0) {
         Problem(file, L"Its name starts with localized_, so the game loads it after every other archive.");
     }
@@ -545,9 +541,9 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
         const std::wstring mod = ModNameOf(file, EnabledExtension);
         for (const auto& other : disabled) {
             if (!EqualNoCase(other, mod.c_str())) continue;
-            const std::optional<Game> where = game_.Where(file);
+            const std::optional<Game> where = game_.Where(QualifiedName::Parse(file));
             Problem(file,
-                    L"It is also in " + where->ArchiveFolderName() + L" as " + Game::FileOf(other) + DisabledExtension +
+                    L"It is also in " + where->ArchiveFolderName() + L" as " + QualifiedName::Parse(other).file + DisabledExtension +
                         L". Tarrow cannot switch this mod until one of them is gone.",
                     ProblemKind::Duplicate);
             break;
@@ -571,7 +567,7 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
         Problem(file, L"Every one of its files is replaced by a later archive, so it has no effect.", ProblemKind::NoEffect);
     }
     // The game's own archive keeps the name its installer gave it.
-    if (!game && file.size() >= 4 && file.compare(file.size() - 4, 4, EnabledExtension) != 0) {
+    if (!game && !ExtensionOf(file).empty() && ExtensionOf(file) != EnabledExtension) {
         Problem(file, L"Its extension is not .pk3 in lower case: the game loads it, but the Manager lists it as " +
                           file + L" and cannot switch it.",
                 ProblemKind::Extension);

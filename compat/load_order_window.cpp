@@ -12,7 +12,7 @@
 #include "core/file_system.h"
 #include "core/handles.h"
 #include "ui/message_loop.h"
-#include "core/prompts.h"
+#include "ui/prompts.h"
 #include "core/text.h"
 #include "games/game_program.h"
 #include "mods/installer.h"
@@ -384,10 +384,10 @@ void frmLoadOrder::cmdFix_Click() {
     if (problem.kind == ProblemKind::Copy) return RemoveCopy(problem);
     if (problem.kind == ProblemKind::Extension) {
         // Through a temporary name: a rename that changes only the letter case may leave it as it was.
-        const std::wstring place = Game::PlaceOf(problem.archive);
-        const std::optional<Game> where = game_.Where(problem.archive);
+        const QualifiedName archive = QualifiedName::Parse(problem.archive);
+        const std::optional<Game> where = game_.Where(archive);
         if (!where) return;
-        const std::wstring temporary = (place.empty() ? L"" : place + L"\\") + TemporaryNameOf(where->ArchiveFolder());
+        const std::wstring temporary = QualifiedName{archive.place, TemporaryNameOf(where->ArchiveFolder())}.Shown();
         const ReorderPlan plan{
             {{problem.archive, temporary}, {temporary, WithoutExtension(problem.archive) + EnabledExtension}}, {}};
         return Preview(plan, report_, L"Rename " + problem.archive);
@@ -410,15 +410,16 @@ void frmLoadOrder::cmdFix_Click() {
 }
 
 void frmLoadOrder::KeepOneOf(const LoadProblem& problem) {
-    const std::wstring place = Game::PlaceOf(problem.archive);
-    const std::wstring mod = ModNameOf(problem.archive, EnabledExtension);
-    const std::wstring stored = FileSystem::StoredName(game_.PathOf(mod + DisabledExtension));
+    const QualifiedName archive = QualifiedName::Parse(problem.archive);
+    const QualifiedName mod = QualifiedName::Parse(ModNameOf(problem.archive, EnabledExtension));
+    const std::wstring stored = FileSystem::StoredName(game_.PathOf({mod.place, mod.file + DisabledExtension}));
     if (stored.empty()) return;
-    const std::wstring disabled = place.empty() ? stored : place + L"\\" + stored;
-    const std::wstring folder = game_.Where(problem.archive)->ArchiveFolderName();
-    const int answer = MsgBox(Game::FileOf(mod) + L" is in " + folder + L" twice. Which one should stay?\r\n\r\nYes keeps " +
-                                  DescribeArchive(Game::FileOf(problem.archive), game_.PathOf(problem.archive)) +
-                                  L"\r\nNo keeps " + DescribeArchive(stored, game_.PathOf(disabled)) +
+    const QualifiedName disabledName{archive.place, stored};
+    const std::wstring disabled = disabledName.Shown();
+    const std::wstring folder = game_.Where(archive)->ArchiveFolderName();
+    const int answer = MsgBox(mod.file + L" is in " + folder + L" twice. Which one should stay?\r\n\r\nYes keeps " +
+                                  DescribeArchive(archive.file, game_.PathOf(archive)) +
+                                  L"\r\nNo keeps " + DescribeArchive(stored, game_.PathOf(disabledName)) +
                                   L"\r\n\r\nThe other goes to the Recycle Bin.",
                               MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer == IDCANCEL || !run_) return;

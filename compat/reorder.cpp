@@ -114,8 +114,9 @@ public:
     }
     // A name for an archive between lower and upper, in the place it lies in, or empty.
     std::wstring Between(const std::wstring& archive, const std::wstring* lower, const std::wstring* upper) {
-        const std::wstring place = Game::PlaceOf(archive), file = Game::FileOf(archive);
-        auto inPlace = [&](const std::wstring& name) { return place.empty() ? name : place + L"\\" + name; };
+        const QualifiedName qualified = QualifiedName::Parse(archive);
+        const std::wstring& file = qualified.file;
+        auto inPlace = [&](const std::wstring& name) { return QualifiedName{qualified.place, name}.Shown(); };
         const std::wstring base = WithoutExtension(WithoutTarrowPrefix(file)) + EnabledExtension;
         if (Fits(inPlace(base), lower, upper) && (base == file || Free(inPlace(base)))) return inPlace(base);
         // A lower name of a lower tier or place: every name of this one sorts after it;
@@ -123,8 +124,8 @@ public:
         const int rank = game_.Rank(archive);
         const std::wstring* low = lower && (game_.Tier(*lower) < 0 || game_.Rank(*lower) < rank) ? nullptr : lower;
         const std::wstring* up = upper && game_.Rank(*upper) > rank ? nullptr : upper;
-        const std::wstring lowName = low ? game_.SortName(Game::FileOf(*low)) : std::wstring();
-        const std::wstring upName = up ? game_.SortName(Game::FileOf(*up)) : std::wstring();
+        const std::wstring lowName = low ? game_.SortName(QualifiedName::Parse(*low).file) : std::wstring();
+        const std::wstring upName = up ? game_.SortName(QualifiedName::Parse(*up).file) : std::wstring();
         const std::optional<std::wstring> key = KeyBetween(low ? &lowName : nullptr, up ? &upName : nullptr);
         if (!key) return {};
         // Whatever follows the key keeps its place, so a name that is taken gets one more character.
@@ -143,7 +144,7 @@ public:
 private:
     // A name the game loads, in the tier of the mods, between its neighbours.
     bool Fits(const std::wstring& name, const std::wstring* lower, const std::wstring* upper) const {
-        const std::wstring file = Game::FileOf(name);
+        const std::wstring file = QualifiedName::Parse(name).file;
         return file.size() <= kLongestName && IsAllowedFileName(file) && game_.Tier(name) == 0 &&
                game_.LoadsArchive(name) && (!lower || game_.LoadsBefore(*lower, name)) &&
                (!upper || game_.LoadsBefore(name, *upper));
@@ -158,10 +159,10 @@ private:
 
 std::wstring NameTaken(const std::wstring& file, const std::wstring& name) {
     return L"Tarrow cannot give " + file + L" its original name: " + name +
-           L" or a .dis of that name is in main. Nothing was changed.";
+           L" or a .dis of that name is in main." + NothingWasChanged;
 }
 
-std::wstring NoNames(const std::wstring& why) { return L"No names give this order: " + why + L" Nothing was changed."; }
+std::wstring NoNames(const std::wstring& why) { return L"No names give this order: " + why + NothingWasChanged; }
 
 }  // namespace
 
@@ -207,10 +208,9 @@ ReorderPlan PlanOriginalNames(const std::vector<std::wstring>& loaded, const std
     std::vector<std::wstring> free(taken);
     for (const auto& file : loaded) {
         // An archive of another place keeps its place.
-        const std::wstring place = Game::PlaceOf(file), own = Game::FileOf(file);
-        if (TarrowPrefixLength(own) == 0) continue;
-        std::wstring name = WithoutExtension(WithoutTarrowPrefix(own));
-        if (!place.empty()) name.insert(0, place + L"\\");
+        const QualifiedName own = QualifiedName::Parse(file);
+        if (TarrowPrefixLength(own.file) == 0) continue;
+        std::wstring name = QualifiedName{own.place, WithoutExtension(WithoutTarrowPrefix(own.file))}.Shown();
         const std::wstring mod = name;
         name += EnabledExtension;
         if (std::any_of(free.begin(), free.end(), [&](const std::wstring& t) { return EqualNoCase(WithoutExtension(t), mod); })) {

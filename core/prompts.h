@@ -1,7 +1,8 @@
 #pragma once
-// Everything that asks a person goes through this seam: the message box, the
-// input box and the folder browser. The program installs the real ones; tests
-// install a recorder that answers as scripted.
+// Everything that asks a person goes through this interface: the message box,
+// the input box, the file and folder dialogs. An operation below the windows
+// is handed one by its caller; the windows hand on the real one, tests a
+// recorder that answers as scripted.
 #include <windows.h>
 
 #include <cstdint>
@@ -9,6 +10,9 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+// The program's title, used by its messages unless a message says otherwise.
+inline constexpr wchar_t AppTitle[] = L"Tarrow";
 
 // A modal progress window with a Cancel button, open while the object lives.
 class Progress {
@@ -39,15 +43,9 @@ public:
     virtual std::optional<std::wstring> OpenFileName(HWND owner, const std::wstring& title, const std::wstring& folder,
                                                      const std::wstring& filter) = 0;
     virtual std::unique_ptr<Progress> ShowProgress(const std::wstring& title, const std::wstring& text) = 0;
+
+    // A message under the program's title.
+    int Tell(const std::wstring& text, UINT style = MB_OK) { return Message(text, AppTitle, style); }
+    void Warn(const std::wstring& text) { Message(text, AppTitle, MB_OK | MB_ICONWARNING); }
+    bool AskYesNo(const std::wstring& text) { return Message(text, AppTitle, MB_YESNO | MB_ICONQUESTION) == IDYES; }
 };
-
-// The prompts in force. Installing nullptr leaves none, and asking then throws.
-Prompts& CurrentPrompts();
-void SetPrompts(Prompts* prompts);
-
-// The program's title, used by its messages unless a message says otherwise.
-inline constexpr wchar_t AppTitle[] = L"Tarrow";
-
-inline int MsgBox(const std::wstring& text, UINT style = MB_OK, const std::wstring& title = AppTitle) {
-    return CurrentPrompts().Message(text, title, style);
-}

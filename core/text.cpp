@@ -54,8 +54,12 @@ std::wstring FolderLabel(const std::wstring& folder) {
 }
 
 std::wstring WithoutExtension(const std::wstring& fileName) {
+    return fileName.substr(0, fileName.size() - ExtensionOf(fileName).size());
+}
+
+std::wstring_view ExtensionOf(std::wstring_view fileName) {
     const size_t n = fileName.size();
-    return n >= 4 && fileName[n - 4] == L'.' ? fileName.substr(0, n - 4) : fileName;
+    return n >= 4 && fileName[n - 4] == L'.' ? fileName.substr(n - 4) : std::wstring_view();
 }
 
 std::wstring_view WithoutTrailingBackslashes(std::wstring_view path, size_t keep) {

@@ -18,6 +18,8 @@ std::wstring FileNameOf(const std::wstring& path);
 std::wstring FolderLabel(const std::wstring& folder);
 // A file name without its extension of a dot and three letters (".pk3").
 std::wstring WithoutExtension(const std::wstring& fileName);
+// That extension, its dot included, as spelt; empty when the name has none.
+std::wstring_view ExtensionOf(std::wstring_view fileName);
 // A path without its trailing backslashes, keeping at least its first keep
 // characters ("C:\\" keeps 3).
 std::wstring_view WithoutTrailingBackslashes(std::wstring_view path, size_t keep = 0);

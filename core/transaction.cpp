@@ -407,7 +407,7 @@ ChangeOutcome RunPart(const std::wstring& folder, const ChangePlan& plan, const 
     if (!g_refusal.empty()) return Refusal(g_refusal);
     const std::vector<journal::Step> steps = JournalSteps(plan.steps);
     if (const std::wstring problem = PlanProblem(steps); !problem.empty()) {
-        return Refusal(L"Tarrow refused its own plan for " + plan.what + L": " + problem + L". Nothing was changed.");
+        return Refusal(L"Tarrow refused its own plan for " + plan.what + L": " + problem + L"." + NothingWasChanged);
     }
     const Running running;
     const std::wstring path = InFolder(folder, JournalName);

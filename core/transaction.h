@@ -66,6 +66,9 @@ enum class ChangeResult {
     Failed,     // a step failed; the steps before it were undone
     Cancelled,  // the player cancelled a copy; the steps before it were undone
 };
+// What every refusal and failure that left the folder as it was ends with.
+inline constexpr wchar_t NothingWasChanged[] = L" Nothing was changed.";
+
 struct ChangeOutcome {
     ChangeResult result = ChangeResult::Done;
     unsigned long error = 0;  // the system's error code when Failed

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "core/directory.h"
+#include "core/errors.h"
 #include "core/file_system.h"
 #include "core/text.h"
 
@@ -112,9 +113,9 @@ std::wstring Game::ArchiveFolderName() const {
     return mod_.empty() ? std::wstring(profile_->archiveFolder) : mod_;
 }
 
-std::optional<Game> Game::AtPlace(const std::wstring& label) const {
-    if (label.empty()) return Game(*profile_, folder_, mod_);
-    const Place* place = FindPlace(label);
+std::optional<Game> Game::Where(const QualifiedName& name) const {
+    if (name.place.empty()) return Game(*profile_, folder_, mod_);
+    const Place* place = FindPlace(name.place);
     if (!place || !place->changeable) return std::nullopt;
     Game view(*profile_, folder_, mod_);
     view.view_ = static_cast<int>(place - places_.data());
@@ -242,19 +243,11 @@ std::wstring ExpandUserFolder(std::wstring_view folder) {
     return std::wstring(folder);
 }
 
-std::wstring Game::FileOf(const std::wstring& qualified) {
-    const size_t slash = qualified.rfind(L'\\');
-    return slash == std::wstring::npos ? qualified : qualified.substr(slash + 1);
-}
-
-std::wstring Game::PlaceOf(const std::wstring& qualified) {
-    const size_t slash = qualified.rfind(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : qualified.substr(0, slash);
-}
-
-std::wstring Game::PathOf(const std::wstring& qualified) const {
-    const Place* place = FindPlace(PlaceOf(qualified));
-    return place ? place->folder + FileOf(qualified) : ArchiveFolder() + FileOf(qualified);
+std::wstring Game::PathOf(const QualifiedName& name) const {
+    if (name.place.empty()) return ArchiveFolder() + name.file;
+    const Place* place = FindPlace(name.place);
+    if (!place) throw AppError(76, Name() + L" has no folder " + name.place + L".");
+    return place->folder + name.file;
 }
 
 std::wstring Game::NameOf(const std::wstring& path) const {
@@ -264,14 +257,13 @@ std::wstring Game::NameOf(const std::wstring& path) const {
             path.find(L'\\', folder.size()) != std::wstring::npos) {
             continue;
         }
-        const std::wstring file = path.substr(folder.size());
-        return place.Prefix() + file;
+        return place.Name(path.substr(folder.size())).Shown();
     }
     return {};
 }
 
 int Game::Rank(const std::wstring& qualified) const {
-    const Place* place = FindPlace(PlaceOf(qualified));
+    const Place* place = PlaceOf(QualifiedName::Parse(qualified));
     return place ? place->rank : -1;
 }
 
@@ -283,17 +275,18 @@ bool Game::IsOwnArchiveName(const std::wstring& fileName) const {
 
 bool Game::IsOwnArchiveFile(const std::wstring& fileName) const {
     if (fileName == LooseFiles) return true;
-    if (!PlaceOf(fileName).empty()) {
-        const Place* place = PlaceOfName(fileName);
+    const QualifiedName name = QualifiedName::Parse(fileName);
+    if (!name.place.empty()) {
+        const Place* place = PlaceOf(name);
         if (!place || !place->changeable) return true;
     }
-    const std::wstring file = FileOf(fileName);
+    const std::wstring& file = name.file;
     return std::any_of(profile_->ownArchives.begin(), profile_->ownArchives.end(),
                        [&](std::wstring_view own) { return MatchesPattern(file, own, true); });
 }
 
 bool Game::LoadsArchive(const std::wstring& qualified) const {
-    const std::wstring file = FileOf(qualified);
+    const std::wstring file = QualifiedName::Parse(qualified).file;
     const OrderRule rule = profile_->rule;
     if (rule == OrderRule::Localized && IsLocalizedArchive(file)) {
         const std::wstring_view rest = std::wstring_view(file).substr(std::wstring_view(L"localized_").size());
@@ -309,7 +302,7 @@ bool Game::LoadsArchive(const std::wstring& qualified) const {
 }
 
 int Game::Tier(const std::wstring& qualified) const {
-    return profile_->rule == OrderRule::Localized && IsLocalizedArchive(FileOf(qualified)) ? -1 : 0;
+    return profile_->rule == OrderRule::Localized && IsLocalizedArchive(QualifiedName::Parse(qualified).file) ? -1 : 0;
 }
 
 bool Game::LoadsBefore(const std::wstring& a, const std::wstring& b) const {
@@ -321,7 +314,7 @@ bool Game::LoadsBefore(const std::wstring& a, const std::wstring& b) const {
     const int looseRank = looseFirst_ ? 1 : -1;
     const int r = a == LooseFiles ? looseRank : 0, s = b == LooseFiles ? looseRank : 0;
     if (r != s) return r < s;
-    return EngineNameBefore(SortName(FileOf(a)), SortName(FileOf(b)));
+    return EngineNameBefore(SortName(QualifiedName::Parse(a).file), SortName(QualifiedName::Parse(b).file));
 }
 
 std::wstring Game::SortName(const std::wstring& file) const {
@@ -331,7 +324,7 @@ std::wstring Game::SortName(const std::wstring& file) const {
 
 Game Game::RunBy(const std::wstring& program) const {
     Game run = *this;
-    const std::wstring file = FileOf(program);
+    const std::wstring file = FileNameOf(program);
     auto any = [&](const std::vector<std::wstring_view>& patterns) {
         return std::any_of(patterns.begin(), patterns.end(),
                            [&](std::wstring_view pattern) { return MatchesPattern(file, pattern, true); });
@@ -350,7 +343,7 @@ Game Game::RunBy(const std::wstring& program) const {
 
 std::wstring Game::SkippedOwnNote(const std::wstring& qualified) const {
     if (LoadsArchive(qualified) || !IsOwnArchiveFile(qualified)) return {};
-    const std::wstring file = FileOf(qualified);
+    const std::wstring file = QualifiedName::Parse(qualified).file;
     if (profile_->rule == OrderRule::RtcwSingle) return L"game (multiplayer)";
     if (profile_->rule == OrderRule::RtcwMulti) return L"game (single player)";
     if (IsLocalizedArchive(file)) {

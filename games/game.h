@@ -7,6 +7,7 @@
 #include <string_view>
 #include <unordered_set>
 #include <vector>
+#include "games/qualified_name.h"
 
 // How the game orders the archives of its folder.
 enum class OrderRule {
@@ -113,11 +114,8 @@ public:
 
         // Whether the folder is there now.
         bool Exists() const;
-        // How the names of its archives begin: empty for the managed folder,
-        // else its label and a backslash ("VirtualStore\\main\\").
-        std::wstring Prefix() const { return managed ? std::wstring() : label + L"\\"; }
-        // Its label as AtPlace and PlaceOf give it: empty for the managed folder.
-        std::wstring NameLabel() const { return managed ? std::wstring() : label; }
+        // A file of this place, as the lists name it.
+        QualifiedName Name(const std::wstring& file) const { return {managed ? std::wstring() : label, file}; }
     };
     // Every folder it loads archives from, weakest first: for each of the base
     // folder and the mod folder, the install folder (and its VirtualStore
@@ -135,27 +133,21 @@ public:
     };
     // The names of the place's files that its VirtualStore copy hides, read in one listing.
     HiddenNames HiddenByStoredCopy(const Place& place) const;
-    // An archive of another place than the managed one is named by its place
-    // and file name ("main\pak0.pk3"); one of the managed place by its file
-    // name alone. These split such a name.
-    static std::wstring FileOf(const std::wstring& qualified);
-    static std::wstring PlaceOf(const std::wstring& qualified);
     // The row that stands for the loose files of the managed folder, in the
     // load order as the game searches them: after its archives for the open
     // engines, before them for the old programs.
     static constexpr wchar_t LooseFiles[] = L"loose files";
-    // The file an archive so named is.
-    std::wstring PathOf(const std::wstring& qualified) const;
+    // The file an archive so named is. A place the game does not have is an
+    // error (AppError), never the managed folder.
+    std::wstring PathOf(const QualifiedName& name) const;
     // The name Places gives the archive at path; empty when it lies in none of them.
     std::wstring NameOf(const std::wstring& path) const;
     // The place an archive so named lies in; null when there is none.
-    const Place* PlaceOfName(const std::wstring& qualified) const { return FindPlace(PlaceOf(qualified)); }
+    const Place* PlaceOf(const QualifiedName& name) const { return FindPlace(name.place); }
     // The game as Tarrow changes the place of an archive so named: that
     // place's folder is its archive folder, and messages name its label.
     // Null when Tarrow never changes that place.
-    std::optional<Game> Where(const std::wstring& qualified) const { return AtPlace(PlaceOf(qualified)); }
-    // The same for a place by its label; the empty label is the managed folder.
-    std::optional<Game> AtPlace(const std::wstring& label) const;
+    std::optional<Game> Where(const QualifiedName& name) const;
     const std::wstring_view& Language() const { return profile_->language; }
 
     // The game as the program at this path runs it: the open engines search

@@ -59,7 +59,7 @@ Found FindFiles(const Game& game, const LoadOrderReport& report) {
     Found found;
     for (std::size_t a = 0; a < report.archives.size(); ++a) {
         if (report.archives[a].file == Game::LooseFiles) continue;
-        const auto listing = ListArchive(game.PathOf(report.archives[a].file));
+        const auto listing = ListArchive(game.PathOf(QualifiedName::Parse(report.archives[a].file)));
         for (const auto& entry : listing->entries) {
             if (entry.folder) continue;
             const std::string_view stored = listing->Stored(entry);
@@ -121,7 +121,7 @@ void CheckPictures(const Game& game, const LoadOrderReport& report, std::vector<
         if (!map.picture.empty()) byArchive[map.pictureArchive].push_back(&map);
     }
     for (auto& [archive, shown] : byArchive) {
-        FileSource source(game.PathOf(report.archives[archive].file));
+        FileSource source(game.PathOf(QualifiedName::Parse(report.archives[archive].file)));
         zip::Directory directory;
         if (!source.valid() || zip::ReadDirectory(source, directory) != zip::Status::Ok) continue;
         // The later of two entries of one name is the one the game finds.
@@ -176,7 +176,7 @@ std::vector<GameMap> ListMaps(const Game& game, const LoadOrderReport& report) {
     std::map<std::wstring, std::wstring> longNames;
     for (const auto& [path, holders] : found.arenas) {
         const std::string text =
-            ReadEntry(game.PathOf(report.archives[holders.archives.back()].file), Utf8ToWide(holders.spelt), 1u << 20);
+            ReadEntry(game.PathOf(QualifiedName::Parse(report.archives[holders.archives.back()].file)), Utf8ToWide(holders.spelt), 1u << 20);
         for (auto& [map, longName] : ReadArenas(text)) {
             std::wstring key = map;
             CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));

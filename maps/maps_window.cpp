@@ -7,7 +7,7 @@
 
 #include "ui/busy_cursor.h"
 #include "core/errors.h"
-#include "core/prompts.h"
+#include "ui/prompts.h"
 #include "core/text.h"
 #include "mods/mod_library.h"
 
@@ -119,7 +119,7 @@ void frmMaps::ShowPicture(int row) {
         const std::wstring archive = report_.archives[map.pictureArchive].file;
         if (map.picture.empty()) {
             text = L"This map has no picture.";
-        } else if (DecodePicture(map.picture, ReadEntry(game_.PathOf(archive), map.picture, 64u << 20), picture)) {
+        } else if (DecodePicture(map.picture, ReadEntry(game_.PathOf(QualifiedName::Parse(archive)), map.picture, 64u << 20), picture)) {
             const UINT dpi = DpiOf(hwnd_);
             scaled_ = Scaled(picture, Layout::Scale(kBoxWidth, dpi) - 4, Layout::Scale(kBoxHeight, dpi) - 4);
             text = map.picture + L" from " + archive;

@@ -4,6 +4,7 @@
 #include <wincodec.h>
 
 #include "core/com.h"
+#include "core/text.h"
 #include "maps/tga_reader.h"
 
 namespace {
@@ -39,7 +40,7 @@ bool DecodeWithWic(const std::string& bytes, Picture& picture) {
 }  // namespace
 
 bool DecodePicture(const std::wstring& name, const std::string& bytes, Picture& picture) {
-    const bool targa = name.size() >= 4 && CompareStringOrdinal(name.c_str() + name.size() - 4, 4, L".tga", 4, TRUE) == CSTR_EQUAL;
+    const bool targa = EqualNoCase(ExtensionOf(name), L".tga");
     if (!targa) return DecodeWithWic(bytes, picture);
     tga::Image image;
     if (!tga::Read(bytes, image)) return false;

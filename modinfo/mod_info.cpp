@@ -276,7 +276,7 @@ ArchiveInformation ReadArchiveInformation(const std::wstring& archivePath) {
 }
 
 std::wstring SaveInformation(const Game& game, const std::wstring& archivePath, const std::wstring& existingText,
-                             const InformationFields& fields, std::wstring& warning) {
+                             const InformationFields& fields, std::wstring& warning, const PlacedChangeRunner& run) {
     const std::wstring file = FileNameOf(archivePath);
     const DWORD attributes = GetFileAttributesW(archivePath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -288,10 +288,15 @@ std::wstring SaveInformation(const Game& game, const std::wstring& archivePath, 
         return field + L" is too long: the information panel shows at most 254 characters of it, as it is "
                        L"written in tarrow.ini. Tarrow wrote nothing.";
     }
+    const QualifiedName name = QualifiedName::Parse(game.NameOf(archivePath));
+    if (name.file.empty()) return file + L" is in no folder of " + game.Name() + L". Tarrow wrote nothing.";
     std::wstring failure;
-    const std::wstring folder = archivePath.substr(0, archivePath.size() - file.size());
-    const ChangeOutcome outcome =
-        RunChange(folder, SaveInformationPlan(archivePath, InformationFileBytes(existingText, fields), &failure));
+    ChangePlan plan = SaveInformationPlan(archivePath, InformationFileBytes(existingText, fields), &failure);
+    for (ChangeStep& step : plan.steps) {
+        if (!step.from.empty()) step.from = QualifiedName{name.place, step.from}.Shown();
+        if (!step.to.empty()) step.to = QualifiedName{name.place, step.to}.Shown();
+    }
+    const ChangeOutcome outcome = run(game, plan);
     if (!outcome.message.empty()) return outcome.message;
     if (outcome.result != ChangeResult::Done && outcome.step == 0) {
         return L"Tarrow could not write tarrow.ini into " + file + L": " +

@@ -2,6 +2,7 @@
 // The mod information file: tarrow.ini at the root of a mod's archive, and the
 // rich text that the panel shows for it.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/scratch_folder.h"
@@ -83,8 +84,10 @@ std::string InformationFileBytes(const std::wstring& existingText, const Informa
 // Recycle Bin. Returns the message to show when nothing was changed, and the
 // empty text on success; warning gets a note when the old archive could not
 // go to the Recycle Bin.
+// The save's change runs through run, the program's one door for changes.
+using PlacedChangeRunner = std::function<ChangeOutcome(const Game& game, const ChangePlan& plan)>;
 std::wstring SaveInformation(const Game& game, const std::wstring& archivePath, const std::wstring& existingText,
-                             const InformationFields& fields, std::wstring& warning);
+                             const InformationFields& fields, std::wstring& warning, const PlacedChangeRunner& run);
 // The change that a save makes: the new archive under a temporary name, then
 // the old one steps aside, the new one takes its name, and the old one goes to
 // the Recycle Bin. failure, when given, hears why the writer refused.

@@ -5,7 +5,7 @@
 
 #include "core/errors.h"
 #include "core/file_system.h"
-#include "core/prompts.h"
+#include "ui/prompts.h"
 #include "core/scratch_folder.h"
 #include "core/text.h"
 
@@ -143,7 +143,7 @@ bool frmModInfoEditor::Save() {
         return false;
     }
     std::wstring warning;
-    const std::wstring failure = SaveInformation(game_, archive_, existingText_, Fields(), warning);
+    const std::wstring failure = SaveInformation(game_, archive_, existingText_, Fields(), warning, run_);
     if (!failure.empty()) {
         MsgBox(failure, MB_OK | MB_ICONWARNING);
         return false;

@@ -19,7 +19,8 @@ public:
     // Told the archive's path after each save.
     using SavedHandler = std::function<void(const std::wstring& archivePath)>;
 
-    explicit frmModInfoEditor(SavedHandler onSaved) : onSaved_(std::move(onSaved)) {}
+    frmModInfoEditor(SavedHandler onSaved, PlacedChangeRunner run)
+        : onSaved_(std::move(onSaved)), run_(std::move(run)) {}
     ~frmModInfoEditor();
     frmModInfoEditor(const frmModInfoEditor&) = delete;
     frmModInfoEditor& operator=(const frmModInfoEditor&) = delete;
@@ -51,6 +52,7 @@ private:
     bool MayDropChanges();
 
     SavedHandler onSaved_;
+    PlacedChangeRunner run_;
     Controls c_;
     Layout layout_;
     Game game_ = DemoGame({});

@@ -12,11 +12,11 @@ bool ChangeCoordinator::Run(const Game& game, const ChangePlan& plan, const std:
                             const std::wstring& cannotUndo) {
     const ChangeOutcome outcome = RunPlacedChange(game, plan);
     if (outcome.result != ChangeResult::Done || !outcome.message.empty()) {
-        MsgBox(outcome.Failure(L"Tarrow could not finish " + plan.what, L" Nothing was changed."), MB_OK | MB_ICONWARNING);
+        prompts_.Warn(outcome.Failure(L"Tarrow could not finish " + plan.what, NothingWasChanged));
         return false;
     }
     // The change was made; only the bin kept a file where it was, and says where.
-    if (outcome.kept) MsgBox(outcome.KeptSentence(L"The Recycle Bin did not take the archive."), MB_OK | MB_ICONWARNING);
+    if (outcome.kept) prompts_.Warn(outcome.KeptSentence(L"The Recycle Bin did not take the archive."));
     if (cannotUndo.empty()) {
         history(game).RecordRenames(historyName, plan.steps);
     } else {
@@ -24,6 +24,10 @@ bool ChangeCoordinator::Run(const Game& game, const ChangePlan& plan, const std:
     }
     Follow(plan.steps);
     return true;
+}
+
+ChangeOutcome ChangeCoordinator::Apply(const Game& game, const ChangePlan& plan) {
+    return RunPlacedChange(game, plan);
 }
 
 void ChangeCoordinator::Made(const Game& game, const std::wstring& historyName, const std::wstring& cannotUndo) {
@@ -40,9 +44,8 @@ bool ChangeCoordinator::Switch(const Game& game, const std::wstring& modName, co
     // a button pressed with nothing selected only refreshes.
     const bool missing = outcome.result == ChangeResult::NoSource && !modName.empty();
     if (!outcome.message.empty() || outcome.result == ChangeResult::Failed || missing) {
-        const std::wstring file = Game::FileOf(modName);
-        MsgBox(outcome.Failure(L"Error: could not rename " + game.PathOf(modName + from) + L" to " + file + to),
-               MB_OK | MB_ICONWARNING);
+        const std::wstring file = QualifiedName::Parse(modName).file;
+        prompts_.Warn(outcome.Failure(L"Error: could not rename " + game.PathOf(QualifiedName::Parse(modName + from)) + L" to " + file + to));
         return false;
     }
     if (outcome.result == ChangeResult::Done) history(game).RecordRenames((disabling ? L"Disable " : L"Enable ") + modName, renames);
@@ -50,7 +53,7 @@ bool ChangeCoordinator::Switch(const Game& game, const std::wstring& modName, co
 }
 
 std::vector<InstalledMod> ChangeCoordinator::Install(const Game& game, const std::vector<std::wstring>& downloads) {
-    std::vector<InstalledMod> installed = InstallMods(game, downloads);
+    std::vector<InstalledMod> installed = InstallMods(game, downloads, prompts_);
     for (const InstalledMod& mod : installed) {
         if (mod.replaced) {
             history(game).RecordFixed(L"Replace", L"the old archive is in the Recycle Bin");
@@ -62,8 +65,8 @@ std::vector<InstalledMod> ChangeCoordinator::Install(const Game& game, const std
 }
 
 bool ChangeCoordinator::Remove(const Game& game, const std::wstring& file) {
-    const std::optional<Game> where = game.Where(file);
-    if (!where || !RemoveMod(*where, Game::FileOf(file))) return false;
+    const std::optional<Game> where = game.Where(QualifiedName::Parse(file));
+    if (!where || !RemoveMod(*where, QualifiedName::Parse(file).file, prompts_)) return false;
     history(game).RecordFixed(L"Remove", L"the archive is in the Recycle Bin");
     return true;
 }
@@ -72,7 +75,7 @@ void ChangeCoordinator::Recover(const Game& game) {
     std::vector<std::wstring> folders;
     for (const Game::Place& place : game.Places()) {
         if (place.changeable && (place.managed || place.Exists())) {
-            RecoverPlace(*game.AtPlace(place.NameLabel()));
+            RecoverPlace(*game.Where(place.Name({})));
             folders.push_back(place.folder);
         }
     }
@@ -83,21 +86,21 @@ void ChangeCoordinator::RecoverPlace(const Game& game) {
     const std::wstring folder = game.ArchiveFolder();
     const RecoveryOutcome outcome = RecoverChange(folder, GroupRecordFolder(game));
     const std::wstring message = RecoveryMessage(outcome);
-    if (!message.empty()) MsgBox(message, MB_OK | (outcome.stuck.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+    if (!message.empty()) prompts_.Tell(message, MB_OK | (outcome.stuck.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
     if (!outcome.stuck.empty()) return;
     const std::vector<LeftFile> left = LeftTemporaryFiles(folder);
-    if (left.empty() || MsgBox(LeftFilesQuestion(folder, left), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    if (left.empty() || !prompts_.AskYesNo(LeftFilesQuestion(folder, left))) return;
     const std::vector<std::wstring> stayed = RecycleLeftFiles(folder, left);
     if (stayed.empty()) return;
     std::wstring text = L"These files stay in " + game.ArchiveFolderName() + L":\r\n";
     for (const auto& line : stayed) text += L"\r\n" + line;
-    MsgBox(text, MB_OK | MB_ICONWARNING);
+    prompts_.Warn(text);
 }
 
 std::optional<Game> ChangeCoordinator::HeldPlace(const Game& game) {
     if (game.folder().empty()) return std::nullopt;
     for (const Game::Place& place : game.Places()) {
-        if (place.changeable && HasLeftJournal(place.folder)) return game.AtPlace(place.NameLabel());
+        if (place.changeable && HasLeftJournal(place.folder)) return game.Where(place.Name({}));
     }
     return std::nullopt;
 }
@@ -107,21 +110,20 @@ bool ChangeCoordinator::Forget(const Game& managed) {
     if (!held) return false;
     const Game& game = *held;
     const std::wstring folder = game.ArchiveFolder();
-    if (MsgBox(L"Forget the change that Tarrow could not put right? Its journal is set aside, and " +
-                   game.ArchiveFolderName() + L" stays as it is now: Tarrow renames nothing back.",
-               MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    if (!prompts_.AskYesNo(L"Forget the change that Tarrow could not put right? Its journal is set aside, and " +
+                           game.ArchiveFolderName() + L" stays as it is now: Tarrow renames nothing back.")) {
         return false;
     }
     unsigned long error = 0;
     const std::wstring name = ForgetChange(folder, error);
     if (name.empty()) {
-        MsgBox(L"Tarrow could not set the journal aside: " + SystemMessage(error), MB_OK | MB_ICONWARNING);
+        prompts_.Warn(L"Tarrow could not set the journal aside: " + SystemMessage(error));
         return false;
     }
-    MsgBox(L"The change is forgotten. Its journal is now " + game.ArchiveFolderName() + L"\\" + name + L".",
-           MB_OK | MB_ICONINFORMATION);
+    prompts_.Tell(L"The change is forgotten. Its journal is now " + game.ArchiveFolderName() + L"\\" + name + L".",
+                  MB_OK | MB_ICONINFORMATION);
     return true;
 }
 
-bool ChangeCoordinator::Undo(const Game& game) { return history(game).Undo(game); }
-bool ChangeCoordinator::Redo(const Game& game) { return history(game).Redo(game); }
+bool ChangeCoordinator::Undo(const Game& game) { return history(game).Undo(game, prompts_); }
+bool ChangeCoordinator::Redo(const Game& game) { return history(game).Redo(game, prompts_); }

@@ -1,13 +1,15 @@
 #pragma once
 // The one place where a change asked for by any window of ours is run: under
 // the journal of the game's archive folder, kept for Undo, and followed by
-// every window. It shows the player what went wrong; it has no window.
+// every window. It tells the player what went wrong, and asks, through the
+// prompts its owner hands it; it has no window.
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/prompts.h"
 #include "core/transaction.h"
 #include "games/game.h"
 #include "mods/history.h"
@@ -18,12 +20,16 @@ public:
     // windows read the folder again and keep their selections.
     using Follower = std::function<void(const std::vector<ChangeStep>& renames)>;
 
-    explicit ChangeCoordinator(Follower follow = {}) : follow_(std::move(follow)) {}
+    explicit ChangeCoordinator(Prompts& prompts, Follower follow = {})
+        : prompts_(prompts), follow_(std::move(follow)) {}
 
     // Runs a plan; keeps it for Undo under historyName (or, when cannotUndo is
     // given, as a change that cannot be undone). True when it was made whole.
     bool Run(const Game& game, const ChangePlan& plan, const std::wstring& historyName,
              const std::wstring& cannotUndo = {});
+    // Runs a plan whose outcome its caller words itself (a save that replaces
+    // an archive); the caller tells the windows and keeps it for Undo with Made.
+    ChangeOutcome Apply(const Game& game, const ChangePlan& plan);
     // A change of this run made elsewhere (an install, a remove, a save): kept
     // for Undo.
     void Made(const Game& game, const std::wstring& historyName, const std::wstring& cannotUndo);
@@ -60,6 +66,7 @@ private:
         if (follow_) follow_(renames);
     }
 
+    Prompts& prompts_;
     Follower follow_;
     // By archive folder: each game's Undo takes back only its own changes.
     std::map<std::wstring, ChangeHistory> histories_;

@@ -30,7 +30,7 @@ std::wstring Obstacle(const Game& game, const std::vector<ChangeStep>& renames) 
     };
     auto exists = [&](const std::wstring& name) {
         const auto at = known(name);
-        return at != moved.end() ? at->second : FileSystem::Exists(game.PathOf(name));
+        return at != moved.end() ? at->second : FileSystem::Exists(game.PathOf(QualifiedName::Parse(name)));
     };
     auto set = [&](const std::wstring& name, bool present) {
         const auto at = known(name);
@@ -50,20 +50,18 @@ std::wstring Obstacle(const Game& game, const std::vector<ChangeStep>& renames) 
     return {};
 }
 
-void Say(const std::wstring& text) { MsgBox(text, MB_OK | MB_ICONWARNING); }
-
 enum class Ran { Done, NotAllowed, Failed };
 
 // Runs renames as a change; says why when they did not run.
 Ran RunRenames(const Game& game, const std::wstring& verb, const std::wstring& name,
-               const std::vector<ChangeStep>& renames) {
+               const std::vector<ChangeStep>& renames, Prompts& prompts) {
     if (const std::wstring obstacle = Obstacle(game, renames); !obstacle.empty()) {
-        Say(L"Tarrow could not " + verb + L" " + name + L": " + obstacle + L" Nothing was changed.");
+        prompts.Warn(L"Tarrow could not " + verb + L" " + name + L": " + obstacle + NothingWasChanged);
         return Ran::NotAllowed;
     }
     const ChangeOutcome outcome = RunPlacedChange(game, {verb + L"ing " + name, renames});
     if (outcome.result == ChangeResult::Done) return Ran::Done;
-    Say(outcome.Failure(L"Tarrow could not " + verb + L" " + name, L" Nothing was changed."));
+    prompts.Warn(outcome.Failure(L"Tarrow could not " + verb + L" " + name, NothingWasChanged));
     return Ran::Failed;
 }
 
@@ -97,7 +95,7 @@ ChangeHistory::MenuItem ChangeHistory::RedoItem() const {
     return {L"&Redo " + redo_.back().name + L"\tCtrl+Y", true};
 }
 
-bool ChangeHistory::Undo(const Game& game) {
+bool ChangeHistory::Undo(const Game& game, Prompts& prompts) {
     if (!UndoItem().enabled) return false;
     const std::wstring main = game.ArchiveFolder();
     Entry entry = undo_.back();
@@ -105,20 +103,20 @@ bool ChangeHistory::Undo(const Game& game) {
     if (entry.install) {
         const std::wstring& file = entry.install->file;
         if (!FileSystem::Exists(main + file)) {
-            Say(L"Tarrow could not undo " + entry.name + L": " + file + L" is no longer in " + FolderLabel(main) + L". Nothing was changed.");
+            prompts.Warn(L"Tarrow could not undo " + entry.name + L": " + file + L" is no longer in " + FolderLabel(main) + L"." + NothingWasChanged);
             undo_.pop_back();
             return false;
         }
-        if (MsgBox(L"Move " + file + L" to the Recycle Bin?", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
+        if (!prompts.AskYesNo(L"Move " + file + L" to the Recycle Bin?")) return false;
         const ChangeOutcome outcome = RunPlacedChange(game, {L"undoing " + entry.name, {RecycleStep(file)}});
         undone = outcome.result == ChangeResult::Done && !outcome.kept;
         if (!outcome.message.empty() || (!undone && !outcome.kept)) {
-            Say(outcome.Failure(L"Tarrow could not undo " + entry.name));
+            prompts.Warn(outcome.Failure(L"Tarrow could not undo " + entry.name));
         } else if (outcome.kept) {
-            Say(outcome.KeptSentence(L"Tarrow could not move " + file + L" to the Recycle Bin."));
+            prompts.Warn(outcome.KeptSentence(L"Tarrow could not move " + file + L" to the Recycle Bin."));
         }
     } else {
-        const Ran ran = RunRenames(game, L"undo", entry.name, Reversed(entry.renames));
+        const Ran ran = RunRenames(game, L"undo", entry.name, Reversed(entry.renames), prompts);
         // The folder no longer allows it: the change goes, and the older ones stay reachable.
         if (ran == Ran::NotAllowed) undo_.pop_back();
         undone = ran == Ran::Done;
@@ -129,14 +127,14 @@ bool ChangeHistory::Undo(const Game& game) {
     return true;
 }
 
-bool ChangeHistory::Redo(const Game& game) {
+bool ChangeHistory::Redo(const Game& game, Prompts& prompts) {
     if (redo_.empty()) return false;
     Entry entry = redo_.back();
     if (entry.install) {
         // The installer says why not; the download may come back, so the redo stays.
-        if (!InstallAgain(game, *entry.install)) return false;
+        if (!InstallAgain(game, *entry.install, prompts)) return false;
     } else {
-        const Ran ran = RunRenames(game, L"redo", entry.name, entry.renames);
+        const Ran ran = RunRenames(game, L"redo", entry.name, entry.renames, prompts);
         if (ran == Ran::NotAllowed) redo_.pop_back();
         if (ran != Ran::Done) return false;
     }

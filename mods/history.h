@@ -28,11 +28,11 @@ public:
     MenuItem RedoItem() const;
 
     // Takes back the last change, or makes the last undone one again, as a
-    // change of its own; says in a message why not. A change that the
+    // change of its own; says why not, and asks, through the prompts. A change that the
     // folder no longer allows (a mod gone from outside) changes nothing and
     // leaves the history. True when main changed.
-    bool Undo(const Game& game);
-    bool Redo(const Game& game);
+    bool Undo(const Game& game, Prompts& prompts);
+    bool Redo(const Game& game, Prompts& prompts);
 
 private:
     struct Entry {

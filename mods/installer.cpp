@@ -44,10 +44,8 @@ struct Item {
 
 bool Lists(const std::wstring& path) { return VBUnzBas::ListEntries(path).result == UnzOk; }
 
-void Refuse(const std::wstring& text) { MsgBox(text, MB_OK | MB_ICONWARNING); }
-
-void RefuseDamaged(const std::wstring& what) {
-    Refuse(what + L" is damaged: Tarrow cannot read its directory, so it installed nothing from it.");
+std::wstring Damaged(const std::wstring& what) {
+    return what + L" is damaged: Tarrow cannot read its directory, so it installed nothing from it.";
 }
 
 // A zip without a .pk3 is a mod itself when its root holds tarrow.ini or a game folder.
@@ -76,7 +74,7 @@ std::wstring ExtractEntry(const std::wstring& zip, const VBUnzBas::ListedEntry& 
 
 class Installer {
 public:
-    explicit Installer(const Game& game) : game_(game), main_(game.ArchiveFolder()) {}
+    Installer(const Game& game, Prompts& prompts) : game_(game), prompts_(prompts), main_(game.ArchiveFolder()) {}
     std::vector<InstalledMod> Run(const std::vector<std::wstring>& downloads);
     bool Again(const InstalledMod& mod);
 
@@ -89,7 +87,10 @@ private:
     void RefuseFailed(const ChangeOutcome& outcome, const std::wstring& existing, const std::wstring& placed);
     std::wstring Existing(const std::wstring& name) const;
 
+    void Refuse(const std::wstring& text) { prompts_.Warn(text); }
+
     const Game& game_;
+    Prompts& prompts_;
     std::wstring main_;
     std::vector<Item> items_;
     std::vector<std::unique_ptr<ScratchFolder>> scratch_;
@@ -120,7 +121,7 @@ std::vector<InstalledMod> Installer::Run(const std::vector<std::wstring>& downlo
             total_ += FileSystem::SizeOf(data);
         }
     }
-    if (total_ > kProgressFrom) progress_ = CurrentPrompts().ShowProgress(AppTitle, L"Installing mods...");
+    if (total_ > kProgressFrom) progress_ = prompts_.ShowProgress(AppTitle, L"Installing mods...");
     std::vector<InstalledMod> installed;
     for (const auto& a : accepted) {
         const Outcome outcome = Place(*a.item, a.existing, a.placed);
@@ -134,16 +135,16 @@ std::vector<InstalledMod> Installer::Run(const std::vector<std::wstring>& downlo
 void Installer::Collect(const std::wstring& download) {
     const std::wstring file = FileNameOf(download);
     if (EndsWithNoCase(file, EnabledExtension)) {
-        if (!Lists(download)) return RefuseDamaged(file);
+        if (!Lists(download)) return Refuse(Damaged(file));
         items_.push_back({download, WithoutExtension(file), download, {}});
         return;
     }
     const auto [result, entries] = VBUnzBas::ListEntries(download);
     if (result == UnzNotZip && !EndsWithNoCase(file, L".zip")) {
-        MsgBox(file + L" holds no mod.", MB_OK | MB_ICONINFORMATION);
+        prompts_.Tell(file + L" holds no mod.", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    if (result != UnzOk) return RefuseDamaged(file);
+    if (result != UnzOk) return Refuse(Damaged(file));
     CollectZip(download, entries);
 }
 
@@ -160,18 +161,18 @@ void Installer::CollectZip(const std::wstring& download, const std::vector<VBUnz
             std::wstring what = inner;
             what += L" in ";
             what += file;
-            RefuseDamaged(what);
+            Refuse(Damaged(what));
             continue;
         }
         items_.push_back({extracted, WithoutExtension(inner), download, Utf8ToWide(entry.storedName)});
     }
     if (anyArchive) return;
     if (!LooksLikeAMod(entries)) {
-        MsgBox(file + L" holds no mod.", MB_OK | MB_ICONINFORMATION);
+        prompts_.Tell(file + L" holds no mod.", MB_OK | MB_ICONINFORMATION);
         return;
     }
     const std::wstring name = file.substr(0, file.find_last_of(L'.'));
-    if (MsgBox(file + L" holds no .pk3 file, but it looks like a mod. Install it as " + name + L".pk3?",
+    if (prompts_.Tell(file + L" holds no .pk3 file, but it looks like a mod. Install it as " + name + L".pk3?",
                MB_YESNO | MB_ICONQUESTION) == IDYES) {
         items_.push_back({download, name, download, {}});
     }
@@ -211,7 +212,7 @@ bool Installer::Accept(const Item& item, std::wstring& existing, std::wstring& p
     const std::wstring question = L"Replace " + item.name + L"?\r\n\r\nNow in " + FolderLabel(main_) + L": " +
                                   DescribeArchive(existing, main_ + existing) + L"\r\nNew: " +
                                   DescribeArchive(placed, item.source);
-    return MsgBox(question, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return prompts_.AskYesNo(question);
 }
 
 Installer::Outcome Installer::Place(const Item& item, const std::wstring& existing, const std::wstring& placed) {
@@ -272,7 +273,7 @@ bool Installer::Again(const InstalledMod& mod) {
     if (GetFileAttributesExW(item.source.c_str(), GetFileExInfoStandard, &data)) {
         total_ = FileSystem::SizeOf(data);
     }
-    if (total_ > kProgressFrom) progress_ = CurrentPrompts().ShowProgress(AppTitle, L"Installing mods...");
+    if (total_ > kProgressFrom) progress_ = prompts_.ShowProgress(AppTitle, L"Installing mods...");
     return Place(item, {}, mod.file) == Outcome::Done;
 }
 
@@ -292,11 +293,13 @@ std::wstring DescribeArchive(const std::wstring& shownName, const std::wstring& 
     return shownName + L", " + ToDecimal(static_cast<long long>(size)) + L" bytes, " + date + L" " + time;
 }
 
-std::vector<InstalledMod> InstallMods(const Game& game, const std::vector<std::wstring>& downloads) {
-    return Installer(game).Run(downloads);
+std::vector<InstalledMod> InstallMods(const Game& game, const std::vector<std::wstring>& downloads, Prompts& prompts) {
+    return Installer(game, prompts).Run(downloads);
 }
 
-bool InstallAgain(const Game& game, const InstalledMod& mod) { return Installer(game).Again(mod); }
+bool InstallAgain(const Game& game, const InstalledMod& mod, Prompts& prompts) {
+    return Installer(game, prompts).Again(mod);
+}
 
 ChangePlan PlaceModPlan(const std::wstring& mainFolder, const std::wstring& source, const std::wstring& existing,
                         const std::wstring& placed, std::function<bool(unsigned long long)> progress) {
@@ -320,21 +323,21 @@ ChangePlan PlaceModPlan(const std::wstring& mainFolder, const std::wstring& sour
 
 ChangePlan RemoveModPlan(const std::wstring& fileName) { return {L"removing " + fileName, {RecycleStep(fileName)}}; }
 
-bool RemoveMod(const Game& game, const std::wstring& fileName) {
+bool RemoveMod(const Game& game, const std::wstring& fileName, Prompts& prompts) {
     if (game.IsOwnArchiveFile(fileName)) {
-        Refuse(fileName + L" is the game's own archive. Tarrow never removes it.");
+        prompts.Warn(fileName + L" is the game's own archive. Tarrow never removes it.");
         return false;
     }
     const std::wstring main = game.ArchiveFolder(), path = main + fileName;
     if (!FileSystem::FileExists(path)) return false;
-    if (MsgBox(L"Move " + fileName + L" to the Recycle Bin?", MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
+    if (!prompts.AskYesNo(L"Move " + fileName + L" to the Recycle Bin?")) return false;
     const ChangeOutcome outcome = RunPlacedChange(game, RemoveModPlan(fileName));
     if (!outcome.message.empty()) {
-        Refuse(outcome.message);
+        prompts.Warn(outcome.message);
         return false;
     }
     if (outcome.result == ChangeResult::Done && !outcome.kept) return true;
     const std::wstring lead = L"Tarrow could not move " + fileName + L" to the Recycle Bin.";
-    Refuse(outcome.kept ? outcome.KeptSentence(lead) : lead + L" " + SystemMessage(outcome.error));
+    prompts.Warn(outcome.kept ? outcome.KeptSentence(lead) : lead + L" " + SystemMessage(outcome.error));
     return !FileSystem::FileExists(path);
 }

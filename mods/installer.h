@@ -9,6 +9,7 @@
 
 #include "games/game.h"
 
+#include "core/prompts.h"
 #include "core/transaction.h"
 
 // A mod that an install put in place.
@@ -20,16 +21,16 @@ struct InstalledMod {
 };
 
 // Installs each download: a .pk3, or a zip that holds .pk3 files at any depth
-// or is itself a mod. Asks through the prompts before it replaces a mod, and
+// or is itself a mod. Asks through the prompts given before it replaces a mod, and
 // reports each refused or failed file in a message; such a file leaves main as
 // it was. Copies of more than 100 MB in all run behind a progress window; a
 // cancel keeps the mods already finished. Returns the mods put in place in
 // main, in order.
-std::vector<InstalledMod> InstallMods(const Game& game, const std::vector<std::wstring>& downloads);
+std::vector<InstalledMod> InstallMods(const Game& game, const std::vector<std::wstring>& downloads, Prompts& prompts);
 
 // Installs a mod once more from where it came from, as a redo does after the
 // install was undone; says why not in a message and gives false.
-bool InstallAgain(const Game& game, const InstalledMod& mod);
+bool InstallAgain(const Game& game, const InstalledMod& mod, Prompts& prompts);
 
 // The change that puts source in main as placed: a copy under a temporary
 // name, checked, renamed into place; an existing archive of the mod steps
@@ -40,7 +41,7 @@ ChangePlan RemoveModPlan(const std::wstring& fileName);
 
 // Asks, then moves an archive of the main folder to the Recycle Bin. The
 // game's own archives are never removed. True when the file has left main.
-bool RemoveMod(const Game& game, const std::wstring& fileName);
+bool RemoveMod(const Game& game, const std::wstring& fileName, Prompts& prompts);
 
 // "name.pk3, 1234 bytes, 07/12/2026 10:30": a file as a question shows it.
 std::wstring DescribeArchive(const std::wstring& shownName, const std::wstring& path);

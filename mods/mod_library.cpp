@@ -45,10 +45,10 @@ ModLists ScanMods(const Game& game) {
     // The mods of the other places Tarrow changes, named with their place.
     for (const Game::Place& place : game.Places()) {
         if (place.managed || !place.changeable || !place.Exists()) continue;
-        const Game where = *game.AtPlace(place.label);
+        const Game where = *game.Where(place.Name({}));
         for (const wchar_t* extension : {EnabledExtension, DisabledExtension}) {
             auto& list = extension == EnabledExtension ? lists.enabled : lists.disabled;
-            for (const std::wstring& name : Scan(where, extension, extension == EnabledExtension)) list.push_back(place.Prefix() + name);
+            for (const std::wstring& name : Scan(where, extension, extension == EnabledExtension)) list.push_back(place.Name(name).Shown());
         }
     }
     return lists;
@@ -59,8 +59,8 @@ std::vector<ArchiveStamp> StampArchives(const Game& game) {
     DirectoryWalk walk(game.ArchiveFolder() + L"*");
     for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
         const std::wstring_view name = entry.cFileName;
-        if (IsFolder(entry) || name.size() < 4) continue;
-        const std::wstring_view extension = name.substr(name.size() - 4);
+        const std::wstring_view extension = ExtensionOf(name);
+        if (IsFolder(entry) || extension.empty()) continue;
         if (!EqualNoCase(extension, EnabledExtension) && !EqualNoCase(extension, DisabledExtension)) continue;
         stamps.push_back({std::wstring(name),
                           FileSystem::SizeOf(entry),
@@ -98,8 +98,8 @@ std::vector<ArchiveStamp> StampEveryPlace(const Game& game) {
     std::vector<ArchiveStamp> stamps = StampArchives(game);
     for (const Game::Place& place : game.Places()) {
         if (place.managed || !place.changeable) continue;
-        for (ArchiveStamp& stamp : StampArchives(*game.AtPlace(place.label))) {
-            stamp.name.insert(0, place.Prefix());
+        for (ArchiveStamp& stamp : StampArchives(*game.Where(place.Name({})))) {
+            stamp.name = place.Name(stamp.name).Shown();
             stamps.push_back(std::move(stamp));
         }
     }

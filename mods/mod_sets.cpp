@@ -70,7 +70,7 @@ void Section(std::wstring& text, const wchar_t* caption, const std::vector<std::
 }  // namespace
 
 std::wstring SetModName(const std::wstring& fileName) {
-    return WithoutExtension(WithoutTarrowPrefix(Game::FileOf(fileName)));
+    return WithoutExtension(WithoutTarrowPrefix(QualifiedName::Parse(fileName).file));
 }
 
 bool IsValidSetName(const std::wstring& name) {
@@ -145,9 +145,9 @@ SetSwitch PlanSetSwitch(const Game& game, const ModSet& set, const std::vector<s
         return std::count_if(present.begin(), present.end(), [&](const std::wstring& p) { return EqualNoCase(p, mod); }) > 1;
     };
     for (const auto& file : files) {
-        if (game.IsOwnArchiveFile(file) || file.size() < 4) continue;
-        const std::wstring mod = SetModName(file), stem = file.substr(0, file.size() - 4);
-        const std::wstring extension = file.substr(file.size() - 4);
+        const std::wstring extension(ExtensionOf(file));
+        if (game.IsOwnArchiveFile(file) || extension.empty()) continue;
+        const std::wstring mod = SetModName(file), stem = WithoutExtension(file);
         const bool wanted = Contains(set.mods, mod);
         const bool enabled = extension == EnabledExtension, disabled = extension == DisabledExtension;
         if (wanted == enabled && (enabled || disabled)) continue;
@@ -159,8 +159,8 @@ SetSwitch PlanSetSwitch(const Game& game, const ModSet& set, const std::vector<s
         if (twice(mod)) {
             // A wanted mod that is enabled in another file is enabled already.
             const bool loaded = std::any_of(files.begin(), files.end(), [&](const std::wstring& other) {
-                return other != file && EqualNoCase(SetModName(other), mod) && other.size() >= 4 &&
-                       EqualNoCase(other.substr(other.size() - 4), EnabledExtension);
+                return other != file && EqualNoCase(SetModName(other), mod) &&
+                       EqualNoCase(ExtensionOf(other), EnabledExtension);
             });
             if (!(wanted && loaded)) plan.leftAsIs.push_back(file);
             continue;

@@ -8,7 +8,7 @@
 #include "core/file_system.h"
 #include "core/globals.h"
 #include "core/handles.h"
-#include "core/prompts.h"
+#include "ui/prompts.h"
 #include "ui/shortcut.h"
 #include "core/text.h"
 #include "games/launch.h"

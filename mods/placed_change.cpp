@@ -41,15 +41,15 @@ ChangeOutcome RunPlacedChange(const Game& game, const ChangePlan& plan) {
     }
     std::vector<PlaceSteps> places;
     for (const ChangeStep& step : plan.steps) {
-        const std::wstring label = Game::PlaceOf(Named(step));
-        if (step.kind == StepKind::Rename && Game::PlaceOf(step.to) != label) {
+        const std::wstring label = QualifiedName::Parse(Named(step)).place;
+        if (step.kind == StepKind::Rename && QualifiedName::Parse(step.to).place != label) {
             return Refused(L"Tarrow cannot move " + step.from + L" to another folder by renaming it.");
         }
         auto place = std::find_if(places.begin(), places.end(), [&](const PlaceSteps& p) { return p.label == label; });
         if (place == places.end()) place = places.insert(places.end(), {label, {plan.what, {}}, false});
         ChangeStep local = step;
-        if (!local.from.empty()) local.from = Game::FileOf(local.from);
-        if (!local.to.empty()) local.to = Game::FileOf(local.to);
+        if (!local.from.empty()) local.from = QualifiedName::Parse(local.from).file;
+        if (!local.to.empty()) local.to = QualifiedName::Parse(local.to).file;
         place->plan.steps.push_back(std::move(local));
         place->recycles = place->recycles || step.kind == StepKind::Recycle;
     }
@@ -61,7 +61,7 @@ ChangeOutcome RunPlacedChange(const Game& game, const ChangePlan& plan) {
     std::stable_partition(places.begin(), places.end(), [](const PlaceSteps& p) { return !p.recycles; });
     std::vector<ChangePart> parts;
     for (PlaceSteps& place : places) {
-        const std::optional<Game> where = game.AtPlace(place.label);
+        const std::optional<Game> where = game.Where({place.label, {}});
         if (!where) return Refused(L"Tarrow never changes the archives of " + place.label + L".");
         parts.push_back({where->ArchiveFolder(), std::move(place.plan)});
     }

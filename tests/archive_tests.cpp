@@ -24,7 +24,9 @@ protected:
         U::IncludeCount = 0;
         U::ExcludeCount = 0;
         U::PasswordSkip = false;
+        U::Questions = &prompts;
     }
+    void TearDown() override { U::Questions = nullptr; }
     int Run(const std::wstring& fixture, const std::wstring& destination, const Names& include = {}) {
         U::ZipFileName = Fixture(fixture);
         U::ExtractDir = destination;

@@ -15,6 +15,7 @@
 #include "archive/zip_reader.h"
 #include "core/text.h"
 #include "modinfo/mod_info.h"
+#include "mods/placed_change.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
 #include "tests/support/test_game.h"
@@ -239,7 +240,7 @@ TEST_F(EditorWindow, AFailedSaveChangesNothingAndSaysWhy) {
     game.Install(L"info_full.zip", L"pak0.pk3");
     Start();
     const std::string original = ReadFileBytes(Fixture(L"info_full.zip"));
-    frmModInfoEditor editor(nullptr);
+    frmModInfoEditor editor(nullptr, RunPlacedChange);
     const auto attempt = [&](const std::wstring& file, const InformationFields& fields) {
         editor.Unload();
         editor.Edit(DemoGame(game.folder), game.main + file);

@@ -396,7 +396,7 @@ TEST(Places, PerUserFoldersAndVirtualStoreLoadWhereTheGameLooks) {
     // The VirtualStore copy sorts among the folder's own by name; the per-user folder wins over both.
     EXPECT_EQ(Archives(BuildLoadOrder(game)),
               (Names{L"a.pk3", L"pak0.pk3", L"VirtualStore\\probe\\vs.pk3", L"z.pk3", L"AppData\\Roaming\\TarrowPlaces\\probe\\user.pk3"}));
-    EXPECT_EQ(game.PathOf(L"VirtualStore\\probe\\vs.pk3"), stored.path + L"\\probe\\vs.pk3");
+    EXPECT_EQ(game.PathOf(QualifiedName::Parse(L"VirtualStore\\probe\\vs.pk3")), stored.path + L"\\probe\\vs.pk3");
 
     // A mod folder stacks above all of the base folder's places.
     const Game mod(profile, installed.path, L"mymod");
@@ -468,7 +468,7 @@ TEST(Referee, Ioquake3StacksThePerUserAndModFoldersAsLoadOrderDoes) {
                                            L"probe", L"+set fs_game probemod", {"shared.txt"}, user.path});
     std::vector<std::string> expected;
     for (const std::wstring& file : Archives(report)) {
-        expected.push_back(UnixPath(Game(profile, installed.path(), L"probemod").PathOf(file)));
+        expected.push_back(UnixPath(Game(profile, installed.path(), L"probemod").PathOf(QualifiedName::Parse(file))));
     }
     EXPECT_EQ(engine.paths, expected);
 }
@@ -575,7 +575,7 @@ TEST(Places, TarrowChangesThePerUserFolderInPlace) {
     EXPECT_FALSE(game.IsOwnArchiveFile(place + L"q.pk3"));
     EXPECT_TRUE(game.IsOwnArchiveFile(place + L"pak0.pk3"));
 
-    ChangeCoordinator coordinator;
+    ChangeCoordinator coordinator(prompts);
     ASSERT_TRUE(coordinator.Switch(game, place + L"q", L".pk3", L".dis"));
     EXPECT_TRUE(PathExists(user.path + L"\\probe\\q.dis"));
     EXPECT_FALSE(PathExists(installed / L"probe\\a.dis"));
@@ -590,8 +590,8 @@ TEST(Places, TarrowChangesThePerUserFolderInPlace) {
     ASSERT_EQ(plan.failure, L"");
     ASSERT_TRUE(coordinator.Run(game, {L"reordering", plan.renames}, L"Reorder"));
     const Names after = Archives(BuildLoadOrder(game));
-    EXPECT_EQ(Game::FileOf(after.back()).substr(Game::FileOf(after.back()).size() - 5), L"q.pk3");
-    EXPECT_EQ(Game::PlaceOf(after.back()) + L"\\", place);
+    EXPECT_EQ(QualifiedName::Parse(after.back()).file.substr(QualifiedName::Parse(after.back()).file.size() - 5), L"q.pk3");
+    EXPECT_EQ(QualifiedName::Parse(after.back()).place + L"\\", place);
     ASSERT_TRUE(coordinator.Undo(game));
     EXPECT_EQ(Archives(BuildLoadOrder(game)).back(), place + L"r.pk3");
 

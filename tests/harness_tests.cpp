@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/windows_prompts.h"
+#include "ui/prompts.h"
 #include "core/errors.h"
 #include "ui/window_base.h"
 #include "tests/support/temp_folder.h"

@@ -352,7 +352,7 @@ TEST(NoTrash, AChangeWhoseFileTheBinKeptIsStillKeptForUndo) {
     TestGame game;
     game.Add(L"a.pk3");
     game.Add(L"copy.pk3");
-    ChangeCoordinator coordinator;
+    ChangeCoordinator coordinator(prompts);
     const Game demo = DemoGame(game.folder);
     EXPECT_TRUE(coordinator.Run(demo, {L"fixing", {{L"a.pk3", L"b.pk3"}, RecycleStep(L"copy.pk3")}}, L"Fix"));
     ASSERT_EQ(prompts.MessageTexts().size(), 1u);

@@ -1,7 +1,7 @@
 #include "ui/runtime_error.h"
 
 #include "core/errors.h"
-#include "core/prompts.h"
+#include "ui/prompts.h"
 #include "core/text.h"
 
 void ReportRuntimeError(const std::exception& error) noexcept {

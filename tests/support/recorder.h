@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/prompts.h"
+#include "ui/prompts.h"
 
 struct AskedPrompt {
     enum Kind { Message, Input, Browse, Save, Open, ShowProgress } kind;
