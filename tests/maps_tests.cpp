@@ -9,6 +9,9 @@
 #include "games/game.h"
 #include "app/main_window.h"
 #include "maps/map_list.h"
+#include "maps/map_needs.h"
+#include "maps/map_references.h"
+#include "maps/shader_script.h"
 #include "maps/tga_reader.h"
 #include "tests/support/main_window.h"
 #include "tests/support/recorder.h"
@@ -74,6 +77,62 @@ TEST(MapList, TheTgaReaderTakesOnlyWhatItCanRead) {
     // A stranger's 58 bytes that declare a picture of 4096 by 4096 are refused
     // before anything is allocated for its pixels.
     EXPECT_FALSE(tga::Read(header(10, 4096, 4096, 32, 0) + std::string(40, '\xFF'), plain));
+}
+
+// What a map lacks, rule by rule: each row is a name the map uses, and what
+// the game will miss for it (nothing, or the file and the disabled archives
+// that hold it).
+TEST(MapNeeds, FollowTheEnginesRules) {
+    TestGame game;
+    const std::string script =
+        "// the sky and a scripted wall\n"
+        "textures/s/scripted\n{\n\tskyparms env/sky 512 -\n\t{\n\t\tmap textures/s/img1.tga\n\t}\n"
+        "\t{\n\t\tmap $lightmap\n\t\tblendFunc filter\n\t}\n}\n"
+        "textures/s/twice\n{\n\t{\n\t\tclampMap textures/s/first.tga\n\t}\n}\n";
+    const std::string entities =
+        "{\n\"classname\" \"worldspawn\"\n\"music\" \"music/intro.wav music/loop.wav\"\n}\n"
+        "{\n\"classname\" \"misc_model\"\n\"model2\" \"models/m/thing.md3\"\n\"model\" \"*1\"\n}\n"
+        "{\n\"classname\" \"target_speaker\"\n\"noise\" \"sound/s/hum.wav\"\n}\n";
+    const std::vector<std::string> shaders{"textures/s/scripted", "textures/s/implicit", "textures/s/gone",
+                                           "noshader",            "textures/s/twice",    "textures/common/clip",
+                                           "textures/s/defined_elsewhere.tga"};
+    game.Add(L"a.pk3", MakeZipOf({{"maps/m.bsp", MakeBsp(shaders, {0, 1, 2, 3, 4, 6}, {"*white"}, entities)},
+                                  {"scripts/s.shader", script},
+                                  {"textures/s/img1.tga", "x"},
+                                  {"env/sky_rt.tga", "x"}, {"env/sky_bk.jpg", "x"}, {"env/sky_lf.tga", "x"},
+                                  {"env/sky_ft.tga", "x"}, {"env/sky_up.tga", "x"},
+                                  {"textures/s/implicit.jpg", "x"},
+                                  {"models/m/thing.md3", MakeMd3({"models/m/skin", "$whiteimage"})},
+                                  {"sound/s/hum.ogg", "x"}, {"music/intro.wav", "x"}}));
+    // A later script defines textures/s/twice again: the one that sorts last wins.
+    game.Add(L"b.pk3", MakeZipOf({{"scripts/z.shader", "textures/s/twice { { map textures/s/second.tga } }"},
+                                  {"textures/s/second.tga", "x"}}));
+    game.Add(L"pack.dis", MakeZipOf({{"textures/s/gone.tga", "x"}, {"env/sky_dn.tga", "x"},
+                                     {"scripts/d.shader", "textures/s/defined_elsewhere { { map textures/d/x.tga } }"}}));
+    const Game demo = DemoGame(game.folder);
+    const LoadOrderReport report = BuildLoadOrder(demo);
+    const std::vector<GameMap> maps = ListMaps(demo, report);
+    ASSERT_EQ(maps.size(), 1u);
+    const GameFiles files(demo, report);
+    const MapNeeds needs = FindMapNeeds(demo, files, maps).front();
+    ASSERT_TRUE(needs.readable);
+    std::vector<std::wstring> seen;
+    for (const MissingFile& missing : needs.missing) {
+        std::wstring row = missing.path + L" for " + missing.shader + L" in";
+        for (const auto& holder : missing.holders) row += L" " + holder;
+        seen.push_back(row);
+    }
+    EXPECT_EQ(seen, (Names{L"env/sky_dn.tga for textures/s/scripted in pack.dis",
+                           L"textures/s/gone.tga for textures/s/gone in pack.dis",
+                           L"textures/s/defined_elsewhere.tga for textures/s/defined_elsewhere in pack.dis",
+                           L"models/m/skin.tga for models/m/skin in", L"music/loop.wav for  in"}));
+    // Enabled, the pack supplies all it holds.
+    MoveFileW((game.main + L"pack.dis").c_str(), (game.main + L"pack.pk3").c_str());
+    const LoadOrderReport after = BuildLoadOrder(demo);
+    const MapNeeds less = FindMapNeeds(demo, GameFiles(demo, after), ListMaps(demo, after)).front();
+    ASSERT_EQ(less.missing.size(), 3u);
+    EXPECT_EQ(less.missing[0].path, L"textures/d/x.tga");
+    EXPECT_EQ(ReadMapReferences(std::string_view("IBSP\x3B\0\0\0", 8)).why, L"Tarrow cannot read maps of version 59 yet");
 }
 
 TEST(MapsWindow, ShowsEachMapsPictureAndFollowsTheManager) {

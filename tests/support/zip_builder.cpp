@@ -19,9 +19,16 @@ constexpr unsigned kDosTime = 0, kDosDate = 0x3021;
 }  // namespace
 
 std::string MakeZip(const std::vector<std::string>& names) {
-    std::string out, central;
+    std::vector<std::pair<std::string, std::string>> entries;
     for (const auto& name : names) {
-        const std::string data = !name.empty() && name.back() == '/' ? std::string() : "data of " + name;
+        entries.emplace_back(name, !name.empty() && name.back() == '/' ? std::string() : "data of " + name);
+    }
+    return MakeZipOf(entries);
+}
+
+std::string MakeZipOf(const std::vector<std::pair<std::string, std::string>>& entries) {
+    std::string out, central;
+    for (const auto& [name, data] : entries) {
         const unsigned long crc = crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
         const unsigned long size = static_cast<unsigned long>(data.size());
         const unsigned long offset = static_cast<unsigned long>(out.size());
@@ -38,7 +45,51 @@ std::string MakeZip(const std::vector<std::string>& names) {
     const unsigned long centralOffset = static_cast<unsigned long>(out.size());
     out += central;
     Put32(out, kEndSignature), Put16(out, 0), Put16(out, 0);
-    Put16(out, static_cast<unsigned>(names.size())), Put16(out, static_cast<unsigned>(names.size()));
+    Put16(out, static_cast<unsigned>(entries.size())), Put16(out, static_cast<unsigned>(entries.size()));
     Put32(out, static_cast<unsigned long>(central.size())), Put32(out, centralOffset), Put16(out, 0);
     return out;
+}
+
+std::string MakeBsp(const std::vector<std::string>& shaders, const std::vector<int>& surfaces,
+                    const std::vector<std::string>& fogs, const std::string& entities) {
+    constexpr int kLumps = 17;
+    std::string shaderLump, fogLump, surfaceLump;
+    auto name64 = [](const std::string& name) { return (name + std::string(64, '\0')).substr(0, 64); };
+    for (const auto& shader : shaders) shaderLump += name64(shader) + std::string(8, '\0');
+    for (const auto& fog : fogs) fogLump += name64(fog) + std::string(8, '\0');
+    for (int index : surfaces) {
+        std::string surface;
+        Put32(surface, static_cast<unsigned long>(index));
+        surfaceLump += surface + std::string(100, '\0');
+    }
+    std::vector<std::string> lumps(kLumps);
+    lumps[0] = entities + '\0';
+    lumps[1] = shaderLump;
+    lumps[12] = fogLump;
+    lumps[13] = surfaceLump;
+    std::string out = "IBSP";
+    Put32(out, 46);
+    unsigned long offset = 8 + kLumps * 8;
+    for (const auto& lump : lumps) {
+        Put32(out, offset), Put32(out, static_cast<unsigned long>(lump.size()));
+        offset += static_cast<unsigned long>(lump.size());
+    }
+    for (const auto& lump : lumps) out += lump;
+    return out;
+}
+
+std::string MakeMd3(const std::vector<std::string>& shaders) {
+    std::string out = "IDP3";
+    Put32(out, 15);
+    out += std::string(64, '\0');
+    Put32(out, 0), Put32(out, 1), Put32(out, 0), Put32(out, 1), Put32(out, 0);  // flags, frames, tags, surfaces, skins
+    Put32(out, 108), Put32(out, 108), Put32(out, 108);  // frames, tags, surfaces
+    const unsigned long surfaceEnd = 108 + static_cast<unsigned long>(shaders.size()) * 68;
+    Put32(out, 108 + surfaceEnd);
+    std::string surface = "IDP3" + std::string(64, '\0');
+    Put32(surface, 0), Put32(surface, 1), Put32(surface, static_cast<unsigned long>(shaders.size()));
+    Put32(surface, 0), Put32(surface, 0), Put32(surface, 108), Put32(surface, 108);  // verts, triangles, their offset, shaders
+    Put32(surface, surfaceEnd), Put32(surface, surfaceEnd), Put32(surface, surfaceEnd);  // st, xyz, end
+    for (const auto& shader : shaders) surface += (shader + std::string(68, '\0')).substr(0, 68);
+    return out + surface;
 }

@@ -1,0 +1,136 @@
+#include "maps/map_needs.h"
+
+#include <algorithm>
+
+#include "core/text.h"
+#include "maps/map_references.h"
+#include "maps/shader_script.h"
+
+namespace {
+
+constexpr std::size_t kMapLimit = 256u << 20, kScriptLimit = 16u << 20, kModelLimit = 64u << 20;
+
+std::string_view Stem(std::string_view path) {
+    const std::size_t dot = path.rfind('.'), slash = path.rfind('/');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return path;
+    return path.substr(0, dot);
+}
+
+bool HasExtension(std::string_view path) { return Stem(path).size() != path.size(); }
+
+std::vector<std::string> WithExtensions(const std::string& name, std::initializer_list<const char*> extensions) {
+    std::vector<std::string> candidates;
+    if (HasExtension(name)) candidates.push_back(name);
+    const std::string stem(Stem(name));
+    for (const char* extension : extensions) {
+        if (std::find(candidates.begin(), candidates.end(), stem + extension) == candidates.end()) candidates.push_back(stem + extension);
+    }
+    return candidates;
+}
+
+}  // namespace
+
+std::vector<std::string> ImageCandidates(const std::string& name, bool pngToo) {
+    return pngToo ? WithExtensions(name, {".tga", ".jpg", ".png"}) : WithExtensions(name, {".tga", ".jpg"});
+}
+
+NeedsFinder::NeedsFinder(const GameFiles& files, bool pngToo) : files_(files), pngToo_(pngToo) {}
+
+void NeedsFinder::ReadScripts() {
+    scriptsRead_ = true;
+    std::vector<std::string> scripts;
+    for (const auto& [path, file] : files_.files()) {
+        if (!path.starts_with("scripts/") || !path.ends_with(".shader") || path.find('/', 8) != std::string::npos) continue;
+        if (file.winner != GameFiles::kNone) scripts.push_back(path);
+        // A disabled archive's script may be what a map lacks.
+        for (std::uint32_t source : file.unloaded) {
+            for (const ShaderDefinition& shader : ParseShaderScript(files_.ReadFrom(source, path, kScriptLimit))) {
+                definedElsewhere_[shader.name].push_back(source);
+            }
+        }
+    }
+    // The engine joins the scripts in reverse order of their names and takes
+    // the first definition of a name: the script that sorts last wins.
+    std::sort(scripts.rbegin(), scripts.rend());
+    for (const std::string& script : scripts) {
+        for (ShaderDefinition& shader : ParseShaderScript(files_.Read(script, kScriptLimit))) {
+            definitions_.try_emplace(shader.name, Definition{std::move(shader.images)});
+        }
+    }
+}
+
+bool NeedsFinder::Found(const std::vector<std::string>& candidates) const {
+    return std::any_of(candidates.begin(), candidates.end(), [&](const std::string& path) {
+        const GameFiles::File* file = files_.Find(path);
+        return file && file->winner != GameFiles::kNone;
+    });
+}
+
+void NeedsFinder::Missing(const std::vector<std::string>& candidates, const std::string& shader, MapNeeds& needs) const {
+    const std::wstring path = Utf8ToWide(candidates.front());
+    if (std::any_of(needs.missing.begin(), needs.missing.end(), [&](const MissingFile& m) { return m.path == path; })) return;
+    MissingFile missing{path, Utf8ToWide(shader), {}};
+    for (const std::string& candidate : candidates) {
+        const GameFiles::File* file = files_.Find(candidate);
+        if (!file) continue;
+        for (std::uint32_t source : file->unloaded) AddHolder(source, missing);
+    }
+    if (const auto defined = definedElsewhere_.find(shader); defined != definedElsewhere_.end() && Stem(candidates.front()) == shader) {
+        for (std::uint32_t source : defined->second) AddHolder(source, missing);
+    }
+    needs.missing.push_back(std::move(missing));
+}
+
+void NeedsFinder::AddHolder(std::uint32_t source, MissingFile& missing) const {
+    const std::wstring& name = files_.sources()[source].name;
+    if (std::find(missing.holders.begin(), missing.holders.end(), name) == missing.holders.end()) missing.holders.push_back(name);
+}
+
+void NeedsFinder::NeedImage(const std::string& image, const std::string& shader, MapNeeds& needs) {
+    const std::vector<std::string> candidates = ImageCandidates(image, pngToo_);
+    if (!Found(candidates)) Missing(candidates, shader, needs);
+}
+
+void NeedsFinder::NeedShader(const std::string& spelt, MapNeeds& needs) {
+    if (IsBuiltInName(spelt)) return;
+    if (!scriptsRead_) ReadScripts();
+    // The engine strips a shader name's extension before it looks it up.
+    const std::string name(Stem(FoldedPath(spelt)));
+    const auto defined = definitions_.find(name);
+    if (defined == definitions_.end()) return NeedImage(name, name, needs);
+    for (const std::string& image : defined->second.images) NeedImage(image, name, needs);
+}
+
+void NeedsFinder::NeedModel(const std::string& spelt, MapNeeds& needs) {
+    const std::string model = FoldedPath(spelt);
+    const std::vector<std::string> candidates{model};
+    if (!Found(candidates)) return Missing(candidates, {}, needs);
+    if (!model.ends_with(".md3")) return;
+    for (const std::string& shader : ReadModelShaders(files_.Read(model, kModelLimit))) NeedShader(shader, needs);
+}
+
+void NeedsFinder::NeedSound(const std::string& spelt, MapNeeds& needs) {
+    // The sound system tries the other formats it reads when the one named is not there.
+    const std::vector<std::string> candidates = WithExtensions(FoldedPath(spelt), {".wav", ".ogg"});
+    if (!Found(candidates)) Missing(candidates, {}, needs);
+}
+
+MapNeeds NeedsFinder::Find(const GameMap& map) {
+    MapNeeds needs;
+    const MapReferences refs = ReadMapReferences(files_.Read(FoldedPath("maps/" + WideToUtf8(map.name) + ".bsp"), kMapLimit));
+    needs.readable = refs.readable;
+    needs.why = refs.why;
+    for (const std::string& shader : refs.shaders) NeedShader(shader, needs);
+    for (const std::string& model : refs.models) NeedModel(model, needs);
+    for (const std::string& sound : refs.sounds) NeedSound(sound, needs);
+    return needs;
+}
+
+std::vector<MapNeeds> FindMapNeeds(const Game& game, const GameFiles& files, const std::vector<GameMap>& maps) {
+    // The open engines, which search loose files first, also read .png images.
+    NeedsFinder finder(files, game.LooseFilesFirst());
+    std::vector<MapNeeds> needs;
+    needs.reserve(maps.size());
+    for (const GameMap& map : maps) needs.push_back(finder.Find(map));
+    return needs;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// What each map will miss: the images of the shaders its surfaces, fogs and
+// models name, its models and its sounds, looked up as the engine looks them
+// up among the files the game loads; and, for each missing file, the archives
+// on this machine that hold it but that the game does not load. No windows.
+#include <string>
+#include <vector>
+
+#include "maps/game_files.h"
+#include "maps/map_list.h"
+
+struct MissingFile {
+    std::wstring path;     // as the game looks for it first: "textures/x/y.tga", "models/m.md3"
+    std::wstring shader;   // the shader that needs the image; empty for a model or a sound
+    std::vector<std::wstring> holders;  // archives not loaded that hold it, as the lists name them
+};
+
+struct MapNeeds {
+    bool readable = false;
+    std::wstring why;  // why the map could not be read
+    std::vector<MissingFile> missing;
+};
+
+class NeedsFinder {
+public:
+    // pngToo: the engine also reads .png images (ioquake3 and its heirs).
+    NeedsFinder(const GameFiles& files, bool pngToo);
+    MapNeeds Find(const GameMap& map);
+
+private:
+    struct Definition {
+        std::vector<std::string> images;
+    };
+    void ReadScripts();
+    void NeedShader(const std::string& name, MapNeeds& needs);
+    void NeedImage(const std::string& image, const std::string& shader, MapNeeds& needs);
+    void NeedModel(const std::string& model, MapNeeds& needs);
+    void NeedSound(const std::string& sound, MapNeeds& needs);
+    // Whether a loaded source holds one of the candidates.
+    bool Found(const std::vector<std::string>& candidates) const;
+    void Missing(const std::vector<std::string>& candidates, const std::string& shader, MapNeeds& needs) const;
+    void AddHolder(std::uint32_t source, MissingFile& missing) const;
+
+    const GameFiles& files_;
+    bool pngToo_;
+    bool scriptsRead_ = false;
+    std::unordered_map<std::string, Definition> definitions_;
+    // The archives not loaded whose scripts define a shader, by its name.
+    std::unordered_map<std::string, std::vector<std::uint32_t>> definedElsewhere_;
+};
+
+// The needs of every map, in the maps' order.
+std::vector<MapNeeds> FindMapNeeds(const Game& game, const GameFiles& files, const std::vector<GameMap>& maps);
+
+// The images a name stands for, in the order the engine tries them.
+std::vector<std::string> ImageCandidates(const std::string& name, bool pngToo);
