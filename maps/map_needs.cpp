@@ -68,8 +68,16 @@ bool NeedsFinder::Found(const std::vector<std::string>& candidates) const {
 
 void NeedsFinder::Missing(const std::vector<std::string>& candidates, const std::string& shader, MapNeeds& needs) const {
     const std::wstring path = Utf8ToWide(candidates.front());
-    if (std::any_of(needs.missing.begin(), needs.missing.end(), [&](const MissingFile& m) { return m.path == path; })) return;
-    MissingFile missing{path, Utf8ToWide(shader), {}};
+    const auto known = std::find_if(needs.missing.begin(), needs.missing.end(), [&](const MissingFile& m) { return m.path == path; });
+    if (known != needs.missing.end()) {
+        const std::wstring name = Utf8ToWide(shader);
+        if (!shader.empty() && std::find(known->shaders.begin(), known->shaders.end(), name) == known->shaders.end()) {
+            known->shaders.push_back(name);
+        }
+        return;
+    }
+    MissingFile missing{path, {}, {}};
+    if (!shader.empty()) missing.shaders.push_back(Utf8ToWide(shader));
     for (const std::string& candidate : candidates) {
         const GameFiles::File* file = files_.Find(candidate);
         if (!file) continue;

@@ -91,3 +91,46 @@ EngineAnswer AskEngine(const EngineRun& run) {
     answer.paths.assign(pathsStrongestFirst.rbegin(), pathsStrongestFirst.rend());
     return answer;
 }
+
+// Implicit shaders are named only to a developer.
+std::set<std::string> AskRenderer(const std::wstring& base, const std::string& map) {
+    const TempFolder home;
+    const std::wstring log = home.path() + L"\\baseoa\\qconsole.log";
+    std::wstring command = L"Z:\\usr\\lib\\ioquake3\\ioquake3 +set com_basegame baseoa +set fs_basepath \"" +
+                           Utf8ToWide(UnixPath(base)) + L"\" +set fs_homepath \"" + Utf8ToWide(UnixPath(home.path())) +
+                           L"\" +set com_legacyprotocol 71 +set com_protocol 71 +set s_initsound 0 +set com_introplayed 1"
+                           L" +set sv_pure 0 +set r_mode 0 +set logfile 2 +set developer 1 +devmap " + Utf8ToWide(map) +
+                           L" +wait 300 +echo tarrow-probe-done +quit";
+    std::set<std::string> shaders;
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return shaders;
+    const ProcessHandle process(pi.hProcess), thread(pi.hThread);
+    std::string output;
+    for (int tries = 0; tries < 1200 && output.find("tarrow-probe-done") == std::string::npos; ++tries) {
+        Sleep(50);
+        output = ReadFileBytes(log);
+    }
+    Sleep(300);
+    auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        return text;
+    };
+    for (size_t at = 0; at < output.size();) {
+        const size_t end = std::min(output.find('\n', at), output.size());
+        const std::string line = output.substr(at, end - at);
+        at = end + 1;
+        const size_t scripted = line.find("' in shader '");
+        if (line.find("R_FindImageFile could not find '") != std::string::npos && scripted != std::string::npos) {
+            const size_t close = line.find('\'', scripted + 13);
+            shaders.insert(lower(line.substr(scripted + 13, close - scripted - 13)));
+        }
+        constexpr std::string_view implicit = "Couldn't find image file for shader ";
+        if (const size_t found = line.find(implicit); found != std::string::npos) {
+            std::string name = line.substr(found + implicit.size());
+            while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.pop_back();
+            shaders.insert(lower(name));
+        }
+    }
+    return shaders;
+}

@@ -2,6 +2,7 @@
 // The open engines that Debian ships, asked what they load: their "path" and
 // "which" commands, run under Wine as Unix programs.
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,3 +29,8 @@ struct EngineAnswer {
 };
 
 EngineAnswer AskEngine(const EngineRun& run);
+
+// The openarena client's renderer, run on the map under fs_basepath base (a
+// Windows folder holding baseoa): the shaders it could not find an image for,
+// in small letters, from its warnings.
+std::set<std::string> AskRenderer(const std::wstring& base, const std::string& map);
