@@ -15,21 +15,39 @@
 
 namespace {
 
+// Takes an entry's bytes until the reader has what it needs.
 class StringSink : public zip::Sink {
 public:
-    explicit StringSink(std::size_t limit) : limit_(limit) {}
+    StringSink(std::size_t limit, const GameFiles::Needed& needed) : limit_(limit), needed_(needed) {}
     bool Write(const void* data, std::size_t n) override {
         if (n > limit_ - bytes.size()) return false;
         bytes.append(static_cast<const char*>(data), n);
-        return true;
+        if (needed_ && want_ == 0) want_ = needed_(bytes);
+        if (want_ == 0 || bytes.size() < want_) return true;
+        enough = true;
+        return false;
     }
     std::string bytes;
+    bool enough = false;
 
 private:
     std::size_t limit_;
+    const GameFiles::Needed& needed_;
+    std::size_t want_ = 0;
 };
 
 }  // namespace
+
+struct GameFiles::OpenArchive {
+    explicit OpenArchive(const std::wstring& path) : source(path) {
+        if (!source.valid() || zip::ReadDirectory(source, directory) != zip::Status::Ok) return;
+        // The later of two entries of one name is the one the game finds.
+        for (const zip::Entry& entry : directory.entries) entries[FoldedPath(entry.storedName)] = &entry;
+    }
+    FileSource source;
+    zip::Directory directory;
+    std::unordered_map<std::string, const zip::Entry*> entries;
+};
 
 GameFiles::GameFiles(const Game& game, const LoadOrderReport& report) {
     // What the game loads, weakest first: a later holder wins.
@@ -104,28 +122,34 @@ const GameFiles::File* GameFiles::Find(std::string_view folded) const {
     return found == files_.end() ? nullptr : &found->second;
 }
 
-std::string GameFiles::Read(std::string_view folded, std::size_t limit) const {
+std::string GameFiles::Read(std::string_view folded, std::size_t limit, const Needed& needed) const {
     const File* file = Find(folded);
     if (!file || file->winner == kNone) return {};
-    return ReadFrom(file->winner, folded, limit);
+    return ReadFrom(file->winner, folded, limit, needed);
 }
 
-std::string GameFiles::ReadFrom(std::uint32_t from, std::string_view folded, std::size_t limit) const {
+std::shared_ptr<GameFiles::OpenArchive> GameFiles::Open(std::uint32_t source) const {
+    const std::lock_guard lock(openMutex_);
+    std::shared_ptr<OpenArchive>& open = open_[source];
+    if (!open) open = std::make_shared<OpenArchive>(sources_[source].path);
+    return open;
+}
+
+std::string GameFiles::ReadFrom(std::uint32_t from, std::string_view folded, std::size_t limit, const Needed& needed) const {
     const Source& source = sources_[from];
     if (source.loose) {
-        std::string path = Find(folded)->spelt;
+        const File* file = Find(folded);
+        if (!file) return {};
+        std::string path = file->spelt;
         std::replace(path.begin(), path.end(), '/', '\\');
         return FileSystem::ReadWholeFile(source.path + Utf8ToWide(path), limit);
     }
-    FileSource archive(source.path);
-    zip::Directory directory;
-    if (!archive.valid() || zip::ReadDirectory(archive, directory) != zip::Status::Ok) return {};
-    // The later of two entries of one name is the one the game finds.
-    for (auto e = directory.entries.rbegin(); e != directory.entries.rend(); ++e) {
-        if (FoldedPath(e->storedName) != folded || e->size > limit) continue;
-        StringSink sink(limit);
-        if (zip::ExtractEntry(archive, *e, {}, sink) != zip::Status::Ok) return {};
-        return std::move(sink.bytes);
-    }
-    return {};
+    const std::shared_ptr<OpenArchive> archive = Open(from);
+    const auto entry = archive->entries.find(std::string(folded));
+    if (entry == archive->entries.end() || entry->second->size > limit) return {};
+    StringSink sink(limit, needed);
+    sink.bytes.reserve(static_cast<std::size_t>(entry->second->size));
+    const zip::Status status = zip::ExtractEntry(archive->source, *entry->second, {}, sink);
+    if (status != zip::Status::Ok && !(status == zip::Status::WriteError && sink.enough)) return {};
+    return std::move(sink.bytes);
 }

@@ -5,7 +5,9 @@
 // the running program skips. What a map needs is looked up here, and so is
 // the answer to "which archive has this file?". No windows here.
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,17 +40,27 @@ public:
     const File* Find(std::string_view folded) const;
     // Every path, in no order, with its file.
     const std::unordered_map<std::string, File>& files() const { return files_; }
-    // The bytes of the copy the game takes, at most limit of them; empty when
-    // none is loaded or it cannot be read.
-    std::string Read(std::string_view folded, std::size_t limit) const;
+    // How many of a file's first bytes a reader needs, from those read so
+    // far; 0 while it cannot yet say.
+    using Needed = std::function<std::size_t(std::string_view head)>;
+    // The bytes of the copy the game takes, at most limit of them (and no more
+    // than needed says); empty when none is loaded or it cannot be read.
+    // Safe to call from several threads.
+    std::string Read(std::string_view folded, std::size_t limit, const Needed& needed = {}) const;
     // The same from one source that holds it, loaded or not.
-    std::string ReadFrom(std::uint32_t source, std::string_view folded, std::size_t limit) const;
+    std::string ReadFrom(std::uint32_t source, std::string_view folded, std::size_t limit, const Needed& needed = {}) const;
 
 private:
     void AddArchive(const std::wstring& name, const std::wstring& path, bool loaded);
     void AddLoose(const std::wstring& folder, const std::string& relative, bool first);
     void Hold(std::string_view stored, std::uint32_t source, bool first);
 
+    struct OpenArchive;
+    // An archive's handle and directory, read once for every file read from it.
+    std::shared_ptr<OpenArchive> Open(std::uint32_t source) const;
+
     std::vector<Source> sources_;
     std::unordered_map<std::string, File> files_;
+    mutable std::mutex openMutex_;
+    mutable std::map<std::uint32_t, std::shared_ptr<OpenArchive>> open_;
 };

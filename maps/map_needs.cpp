@@ -1,6 +1,8 @@
 #include "maps/map_needs.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "core/text.h"
 #include "maps/map_references.h"
@@ -34,10 +36,9 @@ std::vector<std::string> ImageCandidates(const std::string& name, bool pngToo) {
     return pngToo ? WithExtensions(name, {".tga", ".jpg", ".png"}) : WithExtensions(name, {".tga", ".jpg"});
 }
 
-NeedsFinder::NeedsFinder(const GameFiles& files, bool pngToo) : files_(files), pngToo_(pngToo) {}
+NeedsFinder::NeedsFinder(const GameFiles& files, bool pngToo) : files_(files), pngToo_(pngToo) { ReadScripts(); }
 
 void NeedsFinder::ReadScripts() {
-    scriptsRead_ = true;
     std::vector<std::string> scripts;
     for (const auto& [path, file] : files_.files()) {
         if (!path.starts_with("scripts/") || !path.ends_with(".shader") || path.find('/', 8) != std::string::npos) continue;
@@ -94,14 +95,13 @@ void NeedsFinder::AddHolder(std::uint32_t source, MissingFile& missing) const {
     if (std::find(missing.holders.begin(), missing.holders.end(), name) == missing.holders.end()) missing.holders.push_back(name);
 }
 
-void NeedsFinder::NeedImage(const std::string& image, const std::string& shader, MapNeeds& needs) {
+void NeedsFinder::NeedImage(const std::string& image, const std::string& shader, MapNeeds& needs) const {
     const std::vector<std::string> candidates = ImageCandidates(image, pngToo_);
     if (!Found(candidates)) Missing(candidates, shader, needs);
 }
 
-void NeedsFinder::NeedShader(const std::string& spelt, MapNeeds& needs) {
+void NeedsFinder::NeedShader(const std::string& spelt, MapNeeds& needs) const {
     if (IsBuiltInName(spelt)) return;
-    if (!scriptsRead_) ReadScripts();
     // The engine strips a shader name's extension before it looks it up.
     const std::string name(Stem(FoldedPath(spelt)));
     const auto defined = definitions_.find(name);
@@ -109,7 +109,7 @@ void NeedsFinder::NeedShader(const std::string& spelt, MapNeeds& needs) {
     for (const std::string& image : defined->second.images) NeedImage(image, name, needs);
 }
 
-void NeedsFinder::NeedModel(const std::string& spelt, MapNeeds& needs) {
+void NeedsFinder::NeedModel(const std::string& spelt, MapNeeds& needs) const {
     const std::string model = FoldedPath(spelt);
     const std::vector<std::string> candidates{model};
     if (!Found(candidates)) return Missing(candidates, {}, needs);
@@ -117,15 +117,16 @@ void NeedsFinder::NeedModel(const std::string& spelt, MapNeeds& needs) {
     for (const std::string& shader : ReadModelShaders(files_.Read(model, kModelLimit))) NeedShader(shader, needs);
 }
 
-void NeedsFinder::NeedSound(const std::string& spelt, MapNeeds& needs) {
+void NeedsFinder::NeedSound(const std::string& spelt, MapNeeds& needs) const {
     // The sound system tries the other formats it reads when the one named is not there.
     const std::vector<std::string> candidates = WithExtensions(FoldedPath(spelt), {".wav", ".ogg"});
     if (!Found(candidates)) Missing(candidates, {}, needs);
 }
 
-MapNeeds NeedsFinder::Find(const GameMap& map) {
+MapNeeds NeedsFinder::Find(const GameMap& map) const {
     MapNeeds needs;
-    const MapReferences refs = ReadMapReferences(files_.Read(FoldedPath("maps/" + WideToUtf8(map.name) + ".bsp"), kMapLimit));
+    const MapReferences refs =
+        ReadMapReferences(files_.Read(FoldedPath("maps/" + WideToUtf8(map.name) + ".bsp"), kMapLimit, MapBytesNeeded));
     needs.readable = refs.readable;
     needs.why = refs.why;
     for (const std::string& shader : refs.shaders) NeedShader(shader, needs);
@@ -136,9 +137,16 @@ MapNeeds NeedsFinder::Find(const GameMap& map) {
 
 std::vector<MapNeeds> FindMapNeeds(const Game& game, const GameFiles& files, const std::vector<GameMap>& maps) {
     // The open engines, which search loose files first, also read .png images.
-    NeedsFinder finder(files, game.LooseFilesFirst());
-    std::vector<MapNeeds> needs;
-    needs.reserve(maps.size());
-    for (const GameMap& map : maps) needs.push_back(finder.Find(map));
+    const NeedsFinder finder(files, game.LooseFilesFirst());
+    std::vector<MapNeeds> needs(maps.size());
+    // Each map is read and inflated on its own: the processor's cores share them.
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t i = next++; i < maps.size(); i = next++) needs[i] = finder.Find(maps[i]);
+    };
+    std::vector<std::thread> threads(std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), 8) - 1);
+    for (std::thread& thread : threads) thread = std::thread(work);
+    work();
+    for (std::thread& thread : threads) thread.join();
     return needs;
 }

@@ -24,18 +24,20 @@ struct MapNeeds {
 class NeedsFinder {
 public:
     // pngToo: the engine also reads .png images (ioquake3 and its heirs).
+    // Reads the game's shader scripts.
     NeedsFinder(const GameFiles& files, bool pngToo);
-    MapNeeds Find(const GameMap& map);
+    // Safe to call from several threads at once.
+    MapNeeds Find(const GameMap& map) const;
 
 private:
     struct Definition {
         std::vector<std::string> images;
     };
     void ReadScripts();
-    void NeedShader(const std::string& name, MapNeeds& needs);
-    void NeedImage(const std::string& image, const std::string& shader, MapNeeds& needs);
-    void NeedModel(const std::string& model, MapNeeds& needs);
-    void NeedSound(const std::string& sound, MapNeeds& needs);
+    void NeedShader(const std::string& name, MapNeeds& needs) const;
+    void NeedImage(const std::string& image, const std::string& shader, MapNeeds& needs) const;
+    void NeedModel(const std::string& model, MapNeeds& needs) const;
+    void NeedSound(const std::string& sound, MapNeeds& needs) const;
     // Whether a loaded source holds one of the candidates.
     bool Found(const std::vector<std::string>& candidates) const;
     void Missing(const std::vector<std::string>& candidates, const std::string& shader, MapNeeds& needs) const;
@@ -43,7 +45,6 @@ private:
 
     const GameFiles& files_;
     bool pngToo_;
-    bool scriptsRead_ = false;
     std::unordered_map<std::string, Definition> definitions_;
     // The archives not loaded whose scripts define a shader, by its name.
     std::unordered_map<std::string, std::vector<std::uint32_t>> definedElsewhere_;

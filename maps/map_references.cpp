@@ -80,6 +80,17 @@ constexpr std::size_t kEntities = 0, kShaders = 1, kFogs = 12, kSurfaces = 13;
 
 }  // namespace
 
+std::size_t MapBytesNeeded(std::string_view head) {
+    if (head.size() < 8) return 0;
+    const std::size_t lumps = head.substr(0, 4) == "RBSP" ? 18 : 17;
+    if (head.size() < 8 + lumps * 8) return 0;
+    std::size_t end = 8 + lumps * 8;
+    for (const std::size_t index : {kEntities, kShaders, kFogs, kSurfaces}) {
+        end = std::max<std::size_t>(end, std::size_t{Le32(head, 8 + index * 8)} + Le32(head, 12 + index * 8));
+    }
+    return end;
+}
+
 MapReferences ReadMapReferences(std::string_view bytes) {
     if (bytes.size() < 8) return Unreadable(L"it is cut short");
     const std::string_view ident = bytes.substr(0, 4);

@@ -18,5 +18,9 @@ struct MapReferences {
 // version 1 (the Jedi Knight games, Elite Force).
 MapReferences ReadMapReferences(std::string_view bytes);
 
+// How many of a map's first bytes the references lie in, once its header is
+// among head; 0 while it is not yet.
+std::size_t MapBytesNeeded(std::string_view head);
+
 // The shaders of an MD3 model's surfaces; none when the bytes are no MD3.
 std::vector<std::string> ReadModelShaders(std::string_view bytes);
