@@ -19,7 +19,7 @@ void CompanionWindows::OpenModSets(const Game& game, bool writable) {
 }
 
 bool CompanionWindows::OpenMaps(const Game& game, bool writable) {
-    if (!Reopen(maps_, [this] { return std::make_unique<frmMaps>(context_.play); })) return false;
+    if (!Reopen(maps_, [this] { return std::make_unique<frmMaps>(context_.play, context_.run); })) return false;
     maps_->Load(game, context_.beside);
     maps_->SetWritable(writable);
     return true;

@@ -4,6 +4,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <mutex>
 #include <unordered_map>
 
 #include "archive/file_source.h"
@@ -46,6 +47,12 @@ std::unordered_map<std::wstring, Kept>& Kept_() {
     return kept;
 }
 
+// The Maps window works out what maps need on a thread of its own.
+std::mutex& KeptMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 // The volume a path lies on, from its text alone: "C:\", "\\server\share\".
 std::wstring VolumeOf(const std::wstring& path) {
     if (path.starts_with(L"\\\\")) {
@@ -62,6 +69,7 @@ std::wstring KeyOf(const std::wstring& path, ULONGLONG id) { return VolumeOf(pat
 
 // The listing kept for the file with this stamp, marked as read; null when none is.
 std::shared_ptr<const ArchiveListing> KeptListing(const std::wstring& key, const FileStamp& stamp) {
+    const std::lock_guard lock(KeptMutex());
     const auto found = Kept_().find(key);
     if (found == Kept_().end() || !(found->second.stamp == stamp)) return nullptr;
     found->second.touched = true;
@@ -204,13 +212,18 @@ std::shared_ptr<const ArchiveListing> ListArchive(const std::wstring& path, cons
     auto listing = ReadListing(source);
     // A listing that could not be taken whole is not kept: the next read tries again.
     if (!stamped || listing->result == UnzEntryRefused) return listing;
+    const std::lock_guard lock(KeptMutex());
     Kept_()[KeyOf(path, stamp.id)] = Kept{stamp, listing};
     return listing;
 }
 
-void ForgetListings() { Kept_().clear(); }
+void ForgetListings() {
+    const std::lock_guard lock(KeptMutex());
+    Kept_().clear();
+}
 
 void SweepListings() {
+    const std::lock_guard lock(KeptMutex());
     auto& kept = Kept_();
     for (auto it = kept.begin(); it != kept.end();) {
         if (!it->second.touched) {
@@ -222,4 +235,7 @@ void SweepListings() {
     }
 }
 
-std::size_t KeptListings() { return Kept_().size(); }
+std::size_t KeptListings() {
+    const std::lock_guard lock(KeptMutex());
+    return Kept_().size();
+}

@@ -1,6 +1,7 @@
 #include "maps/map_needs.h"
 
 #include <algorithm>
+#include <map>
 #include <atomic>
 #include <thread>
 
@@ -149,4 +150,40 @@ std::vector<MapNeeds> FindMapNeeds(const Game& game, const GameFiles& files, con
     work();
     for (std::thread& thread : threads) thread.join();
     return needs;
+}
+
+std::wstring MissingCell(const MapNeeds* needs) {
+    if (!needs) return L"...";
+    if (!needs->readable) return L"?";
+    return needs->missing.empty() ? std::wstring() : std::to_wstring(needs->missing.size());
+}
+
+std::wstring MissingSummary(const MapNeeds* needs) {
+    if (!needs) return L"Looking for what this map needs...";
+    if (!needs->readable) return L"Tarrow cannot read this map (" + needs->why + L"), so it cannot say what the map needs.";
+    if (needs->missing.empty()) return L"The game finds everything this map needs.";
+    const std::size_t count = needs->missing.size();
+    return L"The game will miss " + std::to_wstring(count) + (count == 1 ? L" file" : L" files") + L" of this map:";
+}
+
+std::wstring MissingLine(const MissingFile& missing) {
+    if (missing.holders.empty()) return missing.path + L", which no archive on this computer holds";
+    std::wstring holders;
+    for (const std::wstring& holder : missing.holders) holders += (holders.empty() ? L"" : L", ") + holder;
+    return missing.path + L", in " + holders;
+}
+
+std::wstring ArchiveToEnable(const MapNeeds& needs) {
+    std::map<std::wstring, std::size_t> supplies;
+    for (const MissingFile& missing : needs.missing) {
+        for (const std::wstring& holder : missing.holders) {
+            if (EndsWithNoCase(holder, L".dis")) ++supplies[holder];
+        }
+    }
+    std::wstring best;
+    std::size_t most = 0;
+    for (const auto& [holder, count] : supplies) {
+        if (count > most) best = holder, most = count;
+    }
+    return best;
 }

@@ -53,5 +53,15 @@ private:
 // The needs of every map, in the maps' order.
 std::vector<MapNeeds> FindMapNeeds(const Game& game, const GameFiles& files, const std::vector<GameMap>& maps);
 
+// The Maps window's "Missing" cell: empty when the map has all it needs, the
+// count of files it lacks, "?" when Tarrow cannot read it, "..." while unknown.
+std::wstring MissingCell(const MapNeeds* needs);
+// What the window says above the list of missing files, and each line of it.
+std::wstring MissingSummary(const MapNeeds* needs);
+std::wstring MissingLine(const MissingFile& missing);
+// The disabled archive (".dis") that supplies most of what the map lacks, as
+// the lists name it; empty when none does.
+std::wstring ArchiveToEnable(const MapNeeds& needs);
+
 // The images a name stands for, in the order the engine tries them.
 std::vector<std::string> ImageCandidates(const std::string& name, bool pngToo);

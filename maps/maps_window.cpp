@@ -68,8 +68,21 @@ void frmMaps::CreateControls() {
     c_.lblPicture = layout_.Add(hwnd_, {IdPictureText, L"STATIC", nullptr, 424, 226, 256, 34,
                                         WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
     c_.cmdPlay = layout_.Add(hwnd_, {IdPlay, L"BUTTON", L"Play This Map", 424, 266, 120, 23, kButton | WS_DISABLED});
+    c_.lblMissing = layout_.Add(hwnd_, {IdMissingText, L"STATIC", nullptr, 424, 296, 256, 30, WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
+    c_.lstMissing = layout_.Add(hwnd_, {IdMissing, L"LISTBOX", nullptr, 424, 328, 256, 72,
+                                        WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT |
+                                            LBS_NOSEL});
+    c_.cmdEnable = layout_.Add(hwnd_, {IdEnable, L"BUTTON", L"Enable", 424, 405, 160, 23, kButton | WS_DISABLED});
     c_.cmdClose = layout_.Add(hwnd_, {IDCANCEL, L"BUTTON", L"Close", 590, 405, 90, 23, kButton});
-    AddReportColumns(c_.lvMaps, MapColumns(), {90, 110, 80, 70, 50}, DpiOf(hwnd_));
+    std::vector<std::wstring> columns = MapColumns();
+    columns.push_back(L"Missing");
+    AddReportColumns(c_.lvMaps, columns, {80, 100, 75, 60, 45, 44}, DpiOf(hwnd_));
+}
+
+void frmMaps::SetWritable(bool playable) {
+    playable_ = playable;
+    EnableWindow(c_.cmdPlay, playable && Selected() >= 0);
+    EnableWindow(c_.cmdEnable, playable && !offered_.empty() && run_);
 }
 
 void frmMaps::Rebuild(const Game& game) {
@@ -83,7 +96,18 @@ void frmMaps::Rebuild(const Game& game) {
         report_ = {};
         maps_.clear();
     }
+    needs_.clear();
+    if (!maps_.empty()) job_.Start(hwnd_, NeedsMessage, game, report_, maps_);
     Fill();
+}
+
+void frmMaps::NeedsKnown() {
+    const std::unique_ptr<NeedsJob::Result> result = job_.Take();
+    // A result for maps since read again is of no use.
+    if (!result || result->maps.size() != maps_.size()) return;
+    needs_ = std::move(result->needs);
+    InvalidateRect(c_.lvMaps, nullptr, TRUE);
+    ShowMissing(Selected());
 }
 
 void frmMaps::Follow(const std::wstring& file) {
@@ -133,6 +157,31 @@ void frmMaps::ShowPicture(int row) {
     SetLevelshot(scaled_.bgra.empty() ? BitmapHandle() : BitmapOf(scaled_));
     SetWindowTextW(c_.lblPicture, text.c_str());
     EnableWindow(c_.cmdPlay, playable_ && row >= 0);
+    ShowMissing(row);
+}
+
+void frmMaps::ShowMissing(int row) {
+    SendMessageW(c_.lstMissing, LB_RESETCONTENT, 0, 0);
+    offered_.clear();
+    const bool known = row >= 0 && static_cast<std::size_t>(row) < shown_.size();
+    const MapNeeds* needs = known && !needs_.empty() ? &needs_[shown_[static_cast<std::size_t>(row)]] : nullptr;
+    SetWindowTextW(c_.lblMissing, known ? MissingSummary(needs).c_str() : L"");
+    if (needs) {
+        for (const MissingFile& missing : needs->missing) {
+            SendMessageW(c_.lstMissing, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(MissingLine(missing).c_str()));
+        }
+        offered_ = ArchiveToEnable(*needs);
+    }
+    const std::wstring caption = offered_.empty() ? L"Enable" : L"Enable " + ModNameOf(offered_, DisabledExtension);
+    SetWindowTextW(c_.cmdEnable, caption.c_str());
+    EnableWindow(c_.cmdEnable, playable_ && !offered_.empty() && run_);
+}
+
+void frmMaps::cmdEnable_Click() {
+    if (offered_.empty() || !run_) return;
+    const std::wstring mod = ModNameOf(offered_, DisabledExtension);
+    // The same change as the Manager's Enable: one rename, kept for Undo.
+    run_({L"enabling " + mod, {{offered_, mod + EnabledExtension}}}, L"Enable " + mod, {});
 }
 
 void frmMaps::cmdPlay_Click() {
@@ -159,7 +208,11 @@ void frmMaps::SetLevelshot(BitmapHandle bitmap) {
 
 LRESULT frmMaps::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case NeedsMessage:
+        NeedsKnown();
+        return 0;
     case WM_DESTROY:
+        job_.Wait();
         SetLevelshot({});
         if (HandleModelessMessage(layout_, message, wParam, lParam)) return 0;
         break;
@@ -167,6 +220,7 @@ LRESULT frmMaps::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         switch (LOWORD(wParam)) {
         case IDCANCEL: Unload(); return 0;
         case IdPlay: cmdPlay_Click(); return 0;
+        case IdEnable: cmdEnable_Click(); return 0;
         default: return 0;
         }
     case WM_NOTIFY: {
@@ -176,7 +230,8 @@ LRESULT frmMaps::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             auto& item = reinterpret_cast<NMLVDISPINFOW&>(header).item;
             const auto row = static_cast<std::size_t>(item.iItem);
             if (!(item.mask & LVIF_TEXT) || row >= shown_.size()) return 0;
-            const std::vector<std::wstring> cells = MapRow(maps_[shown_[row]], report_);
+            std::vector<std::wstring> cells = MapRow(maps_[shown_[row]], report_);
+            cells.push_back(MissingCell(needs_.empty() ? nullptr : &needs_[shown_[row]]));
             const auto column = static_cast<std::size_t>(item.iSubItem);
             cell_ = column < cells.size() ? cells[column] : std::wstring();
             item.pszText = cell_.data();

@@ -246,3 +246,42 @@ TEST(MapsWindow, ShowsEachMapsPictureAndFollowsTheManager) {
     EXPECT_EQ(maps.maps()[maps.shown()[0]].name, L"beta");
     EXPECT_TRUE(prompts.asked.empty());
 }
+
+// A map pack that needs a disabled texture pack: the Maps window counts what
+// the map misses, names the archive that holds it, and its Enable button
+// enables that archive as the Manager does, with one Undo.
+TEST(MapsWindow, NamesWhatAMapMissesAndEnablesTheArchiveThatHasIt) {
+    PromptRecorder prompts;
+    TestGame game;
+    game.Add(L"mappack.pk3", MakeZipOf({{"maps/ruin.bsp", MakeBsp({"textures/ruin/wall", "textures/ruin/floor"}, {0, 1}, {}, "")},
+                                        {"maps/plain.bsp", MakeBsp({"textures/ruin/seen"}, {0}, {}, "")},
+                                        {"textures/ruin/seen.tga", "x"}}));
+    game.Add(L"ruin-textures.dis", MakeZipOf({{"textures/ruin/wall.jpg", "x"}, {"textures/ruin/floor.tga", "x"}}));
+    const auto form = StartMainWindow();
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsMaps, 0);
+    ASSERT_NE(form->Maps(), nullptr);
+    frmMaps& maps = *form->Maps();
+    ASSERT_TRUE(PumpUntil([&] { return !maps.needs().empty(); }));
+    auto cell = [&](int row) {
+        wchar_t text[64] = L"";
+        ListView_GetItemText(maps.controls().lvMaps, row, 5, text, 64);
+        return std::wstring(text);
+    };
+    EXPECT_EQ(cell(0), L"");
+    EXPECT_EQ(cell(1), L"2");
+    SelectListViewRow(maps.controls().lvMaps, 1);
+    EXPECT_EQ(WindowText(maps.controls().lblMissing), L"The game will miss 2 files of this map:");
+    EXPECT_EQ(ListItems(maps.controls().lstMissing),
+              (Names{L"textures/ruin/wall.tga, in ruin-textures.dis", L"textures/ruin/floor.tga, in ruin-textures.dis"}));
+    EXPECT_EQ(WindowText(maps.controls().cmdEnable), L"Enable ruin-textures");
+    ClickAt(maps.controls().cmdEnable, 20, 10);
+    EXPECT_TRUE(game.Has(L"ruin-textures.pk3"));
+    ASSERT_TRUE(PumpUntil([&] { return !maps.needs().empty() && cell(1).empty(); }));
+    EXPECT_EQ(ListItems(form->controls().listEnabled), (Names{L"mappack", L"ruin-textures"}));
+    // Undo in the Manager takes it back.
+    SetForegroundWindow(form->hwnd());
+    PumpPending();
+    PressCtrlKey('Z');
+    EXPECT_TRUE(PumpUntil([&] { return game.Has(L"ruin-textures.dis"); }));
+    EXPECT_TRUE(prompts.asked.empty());
+}
