@@ -25,6 +25,11 @@ bool CompanionWindows::OpenMaps(const Game& game, bool writable) {
     return true;
 }
 
+void CompanionWindows::OpenFiles(const Game& game) {
+    if (!Reopen(files_, [this] { return std::make_unique<frmFiles>(context_.showInLoadOrder); })) return;
+    files_->Load(game, context_.beside);
+}
+
 void CompanionWindows::Edit(const Game& game, const std::wstring& archive, bool writable) {
     if (!editor_) editor_ = std::make_unique<frmModInfoEditor>(context_.saved, context_.apply);
     editor_->Edit(game, archive, context_.beside);
@@ -34,6 +39,7 @@ void CompanionWindows::Edit(const Game& game, const std::wstring& archive, bool 
 void CompanionWindows::Follow(const Game& game) {
     if (frmLoadOrder* window = OpenLoadOrderWindow()) window->Rebuild(game);
     if (frmMaps* window = OpenMapsWindow()) window->Rebuild(game);
+    if (frmFiles* window = Shown(files_)) window->Rebuild(game);
 }
 
 void CompanionWindows::SetWritable(bool writable) {
@@ -50,6 +56,7 @@ void CompanionWindows::Unload(const Game& game) {
     if (loadOrder_) loadOrder_->Unload();
     if (modSets_) modSets_->Unload();
     if (maps_) maps_->Unload();
+    if (files_) files_->Unload();
     if (editor_ && editor_->Dirty() &&
         MsgBox(L"Save the changes to the information of " + game.NameOf(editor_->archive()) +
                    L" before Tarrow closes?",

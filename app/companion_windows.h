@@ -12,6 +12,7 @@
 #include "compat/load_order_window.h"
 #include "core/transaction.h"
 #include "games/game.h"
+#include "maps/files_window.h"
 #include "maps/maps_window.h"
 #include "modinfo/mod_info_editor.h"
 #include "mods/mod_sets_window.h"
@@ -26,6 +27,8 @@ public:
         std::function<void(const std::wstring& arguments)> play;
         // The editor saved an archive.
         std::function<void(const std::wstring& archivePath)> saved;
+        // Files shows an archive in Load Order.
+        std::function<void(const std::wstring& archive)> showInLoadOrder;
     };
     void Attach(Context context) { context_ = std::move(context); }
 
@@ -38,6 +41,7 @@ public:
     // True when Maps was opened now.
     bool OpenMaps(const Game& game, bool writable);
     void Edit(const Game& game, const std::wstring& archive, bool writable);
+    void OpenFiles(const Game& game);
 
     // The game's folder was read again: the open windows that show it follow.
     void Follow(const Game& game);
@@ -57,6 +61,7 @@ public:
     frmLoadOrder* OpenLoadOrderWindow() const { return Shown(loadOrder_); }
     frmMaps* Maps() const { return maps_.get(); }
     frmMaps* OpenMapsWindow() const { return Shown(maps_); }
+    frmFiles* Files() const { return files_.get(); }
 
 private:
     template <class Window>
@@ -86,4 +91,5 @@ private:
     std::unique_ptr<frmModInfoEditor> editor_;
     std::unique_ptr<frmModSets> modSets_;
     std::unique_ptr<frmMaps> maps_;
+    std::unique_ptr<frmFiles> files_;
 };

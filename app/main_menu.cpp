@@ -23,6 +23,7 @@ HMENU CreateMainMenuBar() {
     HMENU tools = CreatePopupMenu();
     AppendMenuW(tools, MF_STRING, C::mnuToolsLoadOrder, L"Load Order");
     AppendMenuW(tools, MF_STRING, C::mnuToolsMaps, L"Maps");
+    AppendMenuW(tools, MF_STRING, C::mnuToolsFiles, L"Files");
     AppendMenuW(tools, MF_STRING, C::mnuToolsModSets, L"Mod Sets...");
     AppendMenuW(tools, MF_STRING, C::mnuToolsInstall, L"Install Mods...");
     // Greyed while the list used last has no mod selected.

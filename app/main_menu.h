@@ -24,6 +24,7 @@ struct MainMenuCommands {
         mnuToolsChooseProgram,
         mnuEditForget,
         mnuToolsMaps,
+        mnuToolsFiles,
         mnuFileAddGame,
         // File > Game: one command per game the menu lists, from this one on.
         mnuFileGameFirst = 1000,

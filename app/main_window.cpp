@@ -166,7 +166,8 @@ void frmMain::Form_Load() {
                      },
                      [this](const Game& game, const ChangePlan& plan) { return coordinator_.Apply(game, plan); },
                      [this](const std::wstring& arguments) { runner_.Play(hwnd_, game_, arguments); },
-                     [this](const std::wstring& path) { InformationSaved(path); }});
+                     [this](const std::wstring& path) { InformationSaved(path); },
+                     [this](const std::wstring& archive) { ShowInLoadOrder(archive); }});
     watcher_.Attach(hwnd_, kOutsideTimer,
                     {[this] { return Busy(); }, [this] { return StampEveryPlace(game_); },
                      [this] { Reread({}, false); }});
@@ -215,6 +216,7 @@ void frmMain::OnCommand(int id, int code, HWND from) {
     case mnuToolsLoadOrder: windows_.OpenLoadOrder(game_, !Playing()); return;
     case mnuToolsModSets: windows_.OpenModSets(game_, !Playing()); return;
     case mnuToolsMaps: mnuToolsMaps_Click(); return;
+    case mnuToolsFiles: windows_.OpenFiles(game_); return;
     case mnuToolsPlay: runner_.Play(hwnd_, game_, {}); return;
     case mnuToolsChooseProgram:
         // The program decides where the game's loose files stand: Load Order follows.
@@ -303,6 +305,11 @@ void frmMain::cmdRefreshMods_Click() {
 
 void frmMain::mnuToolsMaps_Click() {
     if (windows_.OpenMaps(game_, !Playing())) MapsFollow();
+}
+
+void frmMain::ShowInLoadOrder(const std::wstring& archive) {
+    windows_.OpenLoadOrder(game_, !Playing());
+    if (frmLoadOrder* window = windows_.OpenLoadOrderWindow()) window->SelectArchive(archive);
 }
 
 void frmMain::MapsFollow() {

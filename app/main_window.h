@@ -69,6 +69,7 @@ public:
     frmModInfoEditor* Editor() const { return windows_.Editor(); }
     frmModSets* ModSets() const { return windows_.ModSets(); }
     frmMaps* Maps() const { return windows_.Maps(); }
+    frmFiles* Files() const { return windows_.Files(); }
 
 private:
     friend class WindowBase<frmMain>;
@@ -94,6 +95,8 @@ private:
     void OnCommand(int id, int code, HWND from);
     void TabStrip1_Click();
     void mnuToolsMaps_Click();
+    // Files asked to show an archive in Load Order.
+    void ShowInLoadOrder(const std::wstring& archive);
     // The Maps window shows the maps of the mod the Manager shows, when it is enabled.
     void MapsFollow();
     // Greys or brings back everything that writes to main, in every window of ours.

@@ -199,6 +199,18 @@ int frmLoadOrder::SelectedArchive() const {
     return static_cast<int>(SendMessageW(c_.lvArchives, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+void frmLoadOrder::SelectArchive(const std::wstring& file) {
+    for (std::size_t i = 0; i < report_.archives.size(); ++i) {
+        if (report_.archives[i].file != file) continue;
+        DeselectAll(c_.lvArchives);
+        LVITEMW item{};
+        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(c_.lvArchives, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&item));
+        SendMessageW(c_.lvArchives, LVM_ENSUREVISIBLE, i, FALSE);
+        return;
+    }
+}
+
 void frmLoadOrder::Replan(int select) {
     report_ = PlannedReport(disk_, order_);
     EnablePlanButtons();

@@ -41,6 +41,8 @@ public:
     bool Planned() const;
     // While the game runs it holds its archives: nothing is applied then.
     void SetWritable(bool writable);
+    // Selects the row of an archive, as the lists name it, and shows its shared files.
+    void SelectArchive(const std::wstring& file);
     // The shared files on screen, as indexes into the report, in their order.
     const std::vector<std::size_t>& SharedShown() const { return sharedShown_; }
 

@@ -285,3 +285,33 @@ TEST(MapsWindow, NamesWhatAMapMissesAndEnablesTheArchiveThatHasIt) {
     EXPECT_TRUE(PumpUntil([&] { return game.Has(L"ruin-textures.dis"); }));
     EXPECT_TRUE(prompts.asked.empty());
 }
+
+// Tools > Files: every file the game sees and those of the disabled archives,
+// filtered as the player types, a wildcard too; what a map needs and nothing
+// supplies is a row of its own.
+TEST(FilesWindow, FiltersEveryFileAsThePlayerTypes) {
+    PromptRecorder prompts;
+    TestGame game;
+    game.Add(L"mappack.pk3", MakeZipOf({{"maps/ruin.bsp", MakeBsp({"textures/ruin/wall"}, {0}, {}, "")},
+                                        {"textures/ruin/seen.tga", "x"}}));
+    game.Add(L"later.pk3", MakeZipOf({{"textures/ruin/seen.tga", "y"}}));
+    game.Add(L"ruin-textures.dis", MakeZipOf({{"textures/ruin/wall.jpg", "x"}}));
+    const auto form = StartMainWindow();
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsFiles, 0);
+    ASSERT_NE(form->Files(), nullptr);
+    frmFiles& files = *form->Files();
+    ASSERT_TRUE(PumpUntil([&] { return files.model() != nullptr; }));
+    SetFocus(files.controls().txtFilter);
+    for (WORD key : {'S', 'E', 'E', 'N'}) PressKey(key);
+    ASSERT_TRUE(PumpUntil([&] { return files.model()->Rows() == 1; }));
+    EXPECT_EQ(files.model()->Row(0), (Names{L"textures/ruin/seen.tga", L"mappack.pk3", L"later.pk3", L""}));
+    EXPECT_EQ(WindowText(files.controls().lblCount), L"1 of 4 files");
+    SetWindowTextW(files.controls().txtFilter, L"TEXTURES/*/WALL.*");
+    ASSERT_EQ(files.model()->Rows(), 2u);
+    EXPECT_EQ(files.model()->Row(0), (Names{L"textures/ruin/wall.jpg", L"not loaded", L"", L"ruin-textures.dis"}));
+    EXPECT_EQ(files.model()->Row(1), (Names{L"textures/ruin/wall.tga", L"missing", L"", L"needed by ruin"}));
+    EXPECT_EQ(ListView_GetItemCount(files.controls().lvFiles), 2);
+    EXPECT_TRUE(MatchesWildcard("maps/q3dm17.bsp", "maps/*.bsp"));
+    EXPECT_FALSE(MatchesWildcard("maps/q3dm17.bsp.txt", "maps/*.bsp"));
+    EXPECT_TRUE(prompts.asked.empty());
+}

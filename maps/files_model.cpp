@@ -1,0 +1,92 @@
+#include "maps/files_model.h"
+
+#include <algorithm>
+#include <map>
+
+#include "core/text.h"
+#include "maps/shader_script.h"
+
+bool MatchesWildcard(std::string_view text, std::string_view pattern) {
+    // Greedy with one point to come back to: linear for a single *.
+    std::size_t t = 0, p = 0, star = std::string_view::npos, mark = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
+            ++t, ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            mark = t;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            t = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+FilesModel::FilesModel(const GameFiles& files, const std::vector<GameMap>& maps, const std::vector<MapNeeds>& needs)
+    : files_(files) {
+    std::map<std::string, std::wstring> missing;
+    for (std::size_t m = 0; m < needs.size() && m < maps.size(); ++m) {
+        for (const MissingFile& file : needs[m].missing) {
+            std::wstring& names = missing[WideToUtf8(file.path)];
+            names += (names.empty() ? L"" : L", ") + maps[m].name;
+        }
+    }
+    for (auto& [path, names] : missing) missing_.push_back({path, std::move(names)});
+    rows_.reserve(files.files().size() + missing_.size());
+    for (const auto& [path, file] : files.files()) rows_.push_back({&path, &file, 0});
+    for (std::uint32_t i = 0; i < missing_.size(); ++i) rows_.push_back({&missing_[i].path, nullptr, i});
+    std::sort(rows_.begin(), rows_.end(), [](const Entry& a, const Entry& b) { return *a.path < *b.path; });
+    Filter({});
+}
+
+bool FilesModel::Matches(const std::string& path) const {
+    if (pattern_.empty()) return true;
+    return wildcard_ ? MatchesWildcard(path, pattern_) : path.find(pattern_) != std::string::npos;
+}
+
+void FilesModel::Filter(std::wstring_view text) {
+    pattern_ = FoldedPath(WideToUtf8(std::wstring(text)));
+    wildcard_ = pattern_.find_first_of("*?") != std::string::npos;
+    shown_.clear();
+    for (std::uint32_t i = 0; i < rows_.size(); ++i) {
+        if (Matches(*rows_[i].path)) shown_.push_back(i);
+    }
+}
+
+const std::vector<std::wstring>& FilesModel::Columns() {
+    static const std::vector<std::wstring> columns{L"Path", L"From", L"Overrides", L"Not loaded"};
+    return columns;
+}
+
+std::uint32_t FilesModel::SourceOf(std::size_t row) const {
+    const Entry& entry = rows_[shown_[row]];
+    if (!entry.file) return GameFiles::kNone;
+    if (entry.file->winner != GameFiles::kNone) return entry.file->winner;
+    return entry.file->unloaded.empty() ? GameFiles::kNone : entry.file->unloaded.front();
+}
+
+std::wstring FilesModel::PathOf(std::size_t row) const {
+    const Entry& entry = rows_[shown_[row]];
+    return Utf8ToWide(entry.file ? entry.file->spelt : *entry.path);
+}
+
+std::vector<std::wstring> FilesModel::Row(std::size_t row) const {
+    const Entry& entry = rows_[shown_[row]];
+    if (!entry.file) return {PathOf(row), L"missing", L"", L"needed by " + missing_[entry.missing].maps};
+    const auto& sources = files_.sources();
+    auto names = [&](const std::vector<std::uint32_t>& list, std::uint32_t except) {
+        std::wstring text;
+        // The weakest last: the one just overridden comes first.
+        for (auto at = list.rbegin(); at != list.rend(); ++at) {
+            if (*at != except) text += (text.empty() ? L"" : L", ") + sources[*at].name;
+        }
+        return text;
+    };
+    const GameFiles::File& file = *entry.file;
+    const std::wstring from = file.winner == GameFiles::kNone ? L"not loaded" : sources[file.winner].name;
+    return {PathOf(row), from, names(file.loaded, file.winner), names(file.unloaded, GameFiles::kNone)};
+}
