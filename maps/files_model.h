@@ -37,11 +37,17 @@ private:
         const GameFiles::File* file = nullptr;  // null for a missing file
         std::uint32_t missing = 0;              // its index into missing_
     };
+    // Every folded path in row order, each ended by a line feed, and where each
+    // begins: one scan of one block of memory finds a text in all of them.
+    std::string text_;
+    std::vector<std::uint32_t> starts_;
+    void FindEverywhere();
     struct Missing {
         std::string path;
         std::wstring maps;  // the maps that need it
     };
-    bool Matches(const std::string& path) const;
+    bool Matches(std::uint32_t row) const;
+    std::string_view PathText(std::uint32_t row) const;
 
     const GameFiles& files_;
     std::vector<Missing> missing_;
@@ -49,6 +55,7 @@ private:
     std::vector<std::uint32_t> shown_;
     std::string pattern_;
     bool wildcard_ = false;
+    bool filtered_ = false;
 };
 
 // The game's match of a name against a pattern of * and ?, both folded.
