@@ -1,5 +1,7 @@
 #include "app/companion_windows.h"
 
+#include "maps/map_needs.h"
+
 #include "ui/prompts.h"
 
 void CompanionWindows::OpenOptions(std::optional<frmOptions::OtherGame> other) {
@@ -7,7 +9,7 @@ void CompanionWindows::OpenOptions(std::optional<frmOptions::OtherGame> other) {
 }
 
 void CompanionWindows::OpenLoadOrder(const Game& game, bool writable) {
-    if (!Reopen(loadOrder_, [this] { return std::make_unique<frmLoadOrder>(context_.run); })) return;
+    if (!Reopen(loadOrder_, [this] { return std::make_unique<frmLoadOrder>(context_.run, MapNeedProblems); })) return;
     loadOrder_->Load(game, context_.beside);
     loadOrder_->SetWritable(writable);
 }

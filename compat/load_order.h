@@ -40,7 +40,7 @@ struct SharedFile {
 };
 
 // The problems that have one fix in the Load Order window.
-enum class ProblemKind { Other, BeforeGame, Extension, NoEffect, Duplicate, Copy };
+enum class ProblemKind { Other, BeforeGame, Extension, NoEffect, Duplicate, Copy, MissingFiles };
 
 struct LoadProblem {
     std::wstring archive;

@@ -153,6 +153,17 @@ void frmLoadOrder::Rebuild(const Game& game) {
     EnablePlanButtons();
     Fill();
     ShowProblem();
+    if (findMore_ && !disk_.archives.empty()) {
+        moreGame_ = game_;
+        moreJob_.Start(hwnd_, ProblemsMessage, [find = findMore_, game = game_, report = disk_] {
+            // Nothing may escape the thread: a folder gone meanwhile has no more problems.
+            try {
+                return find(game, report);
+            } catch (...) {
+                return std::vector<LoadProblem>();
+            }
+        });
+    }
     if (!kept) {
         MsgBox(L"The archives in " + game_.ArchiveFolderName() + L" changed, so the order planned in Load Order was dropped. Nothing was renamed.",
                MB_OK | MB_ICONINFORMATION);
@@ -394,6 +405,7 @@ void frmLoadOrder::cmdFix_Click() {
     const LoadProblem problem = report_.problems[static_cast<std::size_t>(row)];
     if (problem.kind == ProblemKind::Duplicate) return KeepOneOf(problem);
     if (problem.kind == ProblemKind::Copy) return RemoveCopy(problem);
+    if (problem.kind == ProblemKind::MissingFiles) return EnableForMap(problem);
     if (problem.kind == ProblemKind::Extension) {
         // Through a temporary name: a rename that changes only the letter case may leave it as it was.
         const QualifiedName archive = QualifiedName::Parse(problem.archive);
@@ -446,6 +458,26 @@ void frmLoadOrder::RemoveCopy(const LoadProblem& problem) {
         return;
     }
     run_(RemoveModPlan(problem.other), L"Remove", L"the archive is in the Recycle Bin");
+}
+
+void frmLoadOrder::MoreProblemsKnown() {
+    std::optional<std::vector<LoadProblem>> more = moreJob_.Take();
+    // Found for a game or a folder since read again: of no use.
+    if (!more || more->empty() || !(moreGame_ == game_)) return;
+    disk_.problems.insert(disk_.problems.end(), more->begin(), more->end());
+    if (!Planned()) report_.problems = disk_.problems;
+    SetCount(c_.lvProblems, report_.problems.size());
+    ShowProblem();
+}
+
+void frmLoadOrder::EnableForMap(const LoadProblem& problem) {
+    const std::wstring mod = ModNameOf(problem.other, DisabledExtension);
+    if (!run_ || MsgBox(L"Tarrow will enable " + mod + L": " + problem.other + L" becomes " + mod + EnabledExtension +
+                            L", and the game loads the files it holds.",
+                        MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
+        return;
+    }
+    run_({L"enabling " + mod, {{problem.other, mod + EnabledExtension}}}, L"Enable " + mod, {});
 }
 
 void frmLoadOrder::ShowProblem() {
@@ -511,6 +543,9 @@ void frmLoadOrder::cmdSave_Click() {
 
 LRESULT frmLoadOrder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case ProblemsMessage:
+        MoreProblemsKnown();
+        return 0;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDCANCEL: Unload(); return 0;

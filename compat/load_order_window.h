@@ -9,6 +9,7 @@
 
 #include "compat/load_order.h"
 #include "compat/reorder.h"
+#include "ui/background_job.h"
 #include "ui/modeless_window.h"
 #include "core/transaction.h"
 
@@ -25,7 +26,13 @@ public:
         HWND cmdMoveUp = nullptr, cmdMoveDown = nullptr, cmdOriginal = nullptr, cmdApply = nullptr,
              cmdDiscard = nullptr, cmdFix = nullptr, lblProblem = nullptr, chkDiffering = nullptr;
     };
-    explicit frmLoadOrder(ChangeRunner run = {}) : run_(std::move(run)) {}
+    // Problems that take long to find (what maps miss): worked out on a
+    // thread of their own, and listed when they are known.
+    using ProblemFinder = std::function<std::vector<LoadProblem>(const Game& game, const LoadOrderReport& report)>;
+    static constexpr UINT ProblemsMessage = WM_APP + 3;
+
+    explicit frmLoadOrder(ChangeRunner run = {}, ProblemFinder findMore = {})
+        : run_(std::move(run)), findMore_(std::move(findMore)) {}
     ~frmLoadOrder();
     frmLoadOrder(const frmLoadOrder&) = delete;
     frmLoadOrder& operator=(const frmLoadOrder&) = delete;
@@ -75,11 +82,17 @@ private:
     void KeepOneOf(const LoadProblem& problem);
     // A mod that another one copies: the copy goes to the Recycle Bin, after a preview.
     void RemoveCopy(const LoadProblem& problem);
+    // A map's missing files that a disabled archive holds: it is enabled, after a question.
+    void EnableForMap(const LoadProblem& problem);
+    void MoreProblemsKnown();
     void ShowProblem();
     void ShowCopies(int row, POINT at);
     static LRESULT CALLBACK ArchivesProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
 
     ChangeRunner run_;
+    ProblemFinder findMore_;
+    BackgroundJob<std::vector<LoadProblem>> moreJob_;
+    Game moreGame_ = DemoGame({});
     Controls c_;
     Layout layout_;
     Game game_ = DemoGame({});

@@ -187,3 +187,30 @@ std::wstring ArchiveToEnable(const MapNeeds& needs) {
     }
     return best;
 }
+
+std::vector<LoadProblem> MapNeedProblems(const Game& game, const LoadOrderReport& report) {
+    const std::vector<GameMap> maps = ListMaps(game, report);
+    const GameFiles files(game, report);
+    const std::vector<MapNeeds> needs = FindMapNeeds(game, files, maps);
+    std::vector<LoadProblem> problems;
+    for (std::size_t m = 0; m < maps.size(); ++m) {
+        const std::wstring archive = ArchiveToEnable(needs[m]);
+        if (archive.empty()) continue;
+        const std::size_t count = needs[m].missing.size();
+        const auto held = static_cast<std::size_t>(std::count_if(needs[m].missing.begin(), needs[m].missing.end(), [&](const MissingFile& f) {
+            return std::find(f.holders.begin(), f.holders.end(), archive) != f.holders.end();
+        }));
+        const std::wstring files = count == 1 ? L"1 file" : std::to_wstring(count) + L" files";
+        const std::wstring which = held == count ? L" holds them." : L" holds " + std::to_wstring(held) + L" of them.";
+        if (count == 1 && held == 1) {
+            problems.push_back({report.archives[maps[m].archive].file,
+                                maps[m].name + L" needs 1 file that no enabled archive holds; " + archive + L" holds it.",
+                                ProblemKind::MissingFiles, archive});
+            continue;
+        }
+        problems.push_back({report.archives[maps[m].archive].file,
+                            maps[m].name + L" needs " + files + L" that no enabled archive holds; " + archive + which,
+                            ProblemKind::MissingFiles, archive});
+    }
+    return problems;
+}

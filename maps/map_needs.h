@@ -63,5 +63,10 @@ std::wstring MissingLine(const MissingFile& missing);
 // the lists name it; empty when none does.
 std::wstring ArchiveToEnable(const MapNeeds& needs);
 
+// Load Order's problems of the maps whose missing files a disabled archive
+// holds: "<map> needs N files that no enabled archive holds; <archive> holds
+// them.", with that archive to enable. Reads every map of the report.
+std::vector<LoadProblem> MapNeedProblems(const Game& game, const LoadOrderReport& report);
+
 // The images a name stands for, in the order the engine tries them.
 std::vector<std::string> ImageCandidates(const std::string& name, bool pngToo);

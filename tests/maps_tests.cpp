@@ -315,3 +315,33 @@ TEST(FilesWindow, FiltersEveryFileAsThePlayerTypes) {
     EXPECT_FALSE(MatchesWildcard("maps/q3dm17.bsp.txt", "maps/*.bsp"));
     EXPECT_TRUE(prompts.asked.empty());
 }
+
+// Load Order names a map whose missing files a disabled archive holds, and
+// its Fix enables that archive after a question.
+TEST(LoadOrderWindow, FixEnablesTheArchiveAMapNeeds) {
+    PromptRecorder prompts;
+    TestGame game;
+    game.Add(L"mappack.pk3", MakeZipOf({{"maps/ruin.bsp", MakeBsp({"textures/ruin/wall", "textures/ruin/floor"}, {0, 1}, {}, "")}}));
+    game.Add(L"ruin-textures.dis", MakeZipOf({{"textures/ruin/wall.jpg", "x"}, {"textures/ruin/floor.tga", "x"}}));
+    const auto form = StartMainWindow();
+    SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsLoadOrder, 0);
+    ASSERT_NE(form->LoadOrder(), nullptr);
+    frmLoadOrder& window = *form->LoadOrder();
+    const auto& problems = window.report().problems;
+    const auto found = [&] {
+        return std::find_if(problems.begin(), problems.end(), [](const LoadProblem& p) { return p.kind == ProblemKind::MissingFiles; });
+    };
+    ASSERT_TRUE(PumpUntil([&] { return found() != problems.end(); }));
+    EXPECT_EQ(found()->archive, L"mappack.pk3");
+    EXPECT_EQ(found()->problem, L"ruin needs 2 files that no enabled archive holds; ruin-textures.dis holds them.");
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(window.controls().lvProblems, LVM_SETITEMSTATE, static_cast<WPARAM>(found() - problems.begin()),
+                 reinterpret_cast<LPARAM>(&item));
+    prompts.buttons = {IDOK};
+    ClickAt(window.controls().cmdFix, 20, 10);
+    EXPECT_TRUE(game.Has(L"ruin-textures.pk3"));
+    ASSERT_EQ(prompts.MessageTexts().size(), 1u);
+    EXPECT_EQ(prompts.MessageTexts()[0],
+              L"Tarrow will enable ruin-textures: ruin-textures.dis becomes ruin-textures.pk3, and the game loads the files it holds.");
+}
