@@ -126,8 +126,12 @@ void NeedsFinder::NeedSound(const std::string& spelt, MapNeeds& needs) const {
 
 MapNeeds NeedsFinder::Find(const GameMap& map) const {
     MapNeeds needs;
-    const MapReferences refs =
-        ReadMapReferences(files_.Read(FoldedPath("maps/" + WideToUtf8(map.name) + ".bsp"), kMapLimit, MapBytesNeeded));
+    const std::string bytes = files_.Read(FoldedPath("maps/" + WideToUtf8(map.name) + ".bsp"), kMapLimit, MapBytesNeeded);
+    if (bytes.empty()) {
+        needs.why = L"Tarrow cannot take this map out of its archive.";
+        return needs;
+    }
+    const MapReferences refs = ReadMapReferences(bytes);
     needs.readable = refs.readable;
     needs.why = refs.why;
     for (const std::string& shader : refs.shaders) NeedShader(shader, needs);
@@ -160,7 +164,7 @@ std::wstring MissingCell(const MapNeeds* needs) {
 
 std::wstring MissingSummary(const MapNeeds* needs) {
     if (!needs) return L"Looking for what this map needs...";
-    if (!needs->readable) return L"Tarrow cannot read this map (" + needs->why + L"), so it cannot say what the map needs.";
+    if (!needs->readable) return needs->why + L" What it needs is unknown.";
     if (needs->missing.empty()) return L"The game finds everything this map needs.";
     const std::size_t count = needs->missing.size();
     return L"The game will miss " + std::to_wstring(count) + (count == 1 ? L" file" : L" files") + L" of this map:";

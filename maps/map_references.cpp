@@ -92,17 +92,17 @@ std::size_t MapBytesNeeded(std::string_view head) {
 }
 
 MapReferences ReadMapReferences(std::string_view bytes) {
-    if (bytes.size() < 8) return Unreadable(L"it is cut short");
+    if (bytes.size() < 8) return Unreadable(L"This map is cut short.");
     const std::string_view ident = bytes.substr(0, 4);
     const std::uint32_t version = Le32(bytes, 4);
     Layout layout{};
     if (ident == "IBSP" && (version == 46 || version == 47)) layout = {17, 104};
     if (ident == "RBSP" && version == 1) layout = {18, 148};
     if (layout.lumps == 0) {
-        if (ident != "IBSP" && ident != "RBSP") return Unreadable(L"it is no map the game reads");
-        return Unreadable(L"Tarrow cannot read maps of version " + std::to_wstring(version) + L" yet");
+        if (ident != "IBSP" && ident != "RBSP") return Unreadable(L"This is no map the game reads.");
+        return Unreadable(L"Tarrow cannot read maps of version " + std::to_wstring(version) + L" yet.");
     }
-    if (bytes.size() < 8 + layout.lumps * 8) return Unreadable(L"it is cut short");
+    if (bytes.size() < 8 + layout.lumps * 8) return Unreadable(L"This map is cut short.");
     const std::string_view shaders = Lump(bytes, kShaders), surfaces = Lump(bytes, kSurfaces);
     const std::string_view fogs = Lump(bytes, kFogs), entities = Lump(bytes, kEntities);
     MapReferences refs;

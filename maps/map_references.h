@@ -9,7 +9,7 @@
 
 struct MapReferences {
     bool readable = false;
-    std::wstring why;  // why not, when it is not
+    std::wstring why;  // why not, when it is not, as a sentence
     // Each name once, as spelt in the map, in the order first met.
     std::vector<std::string> shaders, models, sounds;
 };

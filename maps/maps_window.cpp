@@ -69,14 +69,14 @@ void frmMaps::CreateControls() {
                                         WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
     c_.cmdPlay = layout_.Add(hwnd_, {IdPlay, L"BUTTON", L"Play This Map", 424, 266, 120, 23, kButton | WS_DISABLED});
     c_.lblMissing = layout_.Add(hwnd_, {IdMissingText, L"STATIC", nullptr, 424, 296, 256, 30, WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
-    c_.lstMissing = layout_.Add(hwnd_, {IdMissing, L"LISTBOX", nullptr, 424, 328, 256, 72,
+    c_.lstMissing = layout_.Add(hwnd_, {IdMissing, L"LISTBOX", nullptr, 424, 326, 256, 74,
                                         WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT |
                                             LBS_NOSEL});
     c_.cmdEnable = layout_.Add(hwnd_, {IdEnable, L"BUTTON", L"Enable", 424, 405, 160, 23, kButton | WS_DISABLED});
     c_.cmdClose = layout_.Add(hwnd_, {IDCANCEL, L"BUTTON", L"Close", 590, 405, 90, 23, kButton});
     std::vector<std::wstring> columns = MapColumns();
     columns.push_back(L"Missing");
-    AddReportColumns(c_.lvMaps, columns, {80, 100, 75, 60, 45, 44}, DpiOf(hwnd_));
+    AddReportColumns(c_.lvMaps, columns, {76, 96, 75, 58, 45, 50}, DpiOf(hwnd_));
 }
 
 void frmMaps::SetWritable(bool playable) {

@@ -72,8 +72,9 @@ def levelshot(ground):
 
 
 MAPS = {
-    "maps/mp_harbour.bsp": b"BSP harbour",
-    "maps/mp_ridge.bsp": b"BSP ridge",
+    # Call of Duty's maps are IBSP version 59.
+    "maps/mp_harbour.bsp": b"IBSP" + struct.pack("<i", 59) + b" harbour",
+    "maps/mp_ridge.bsp": b"IBSP" + struct.pack("<i", 59) + b" ridge",
     "levelshots/mp_harbour.tga": levelshot(lambda x: 80 - (12 if 60 < x < 100 else 0)),
     "levelshots/mp_ridge.tga": levelshot(lambda x: int(70 + 25 * math.sin(x / 18.0))),
     "scripts/mappack.arena": b'{ map "mp_harbour" longname "Harbour at Dawn" type "dm" }\n'

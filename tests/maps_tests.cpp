@@ -135,7 +135,7 @@ TEST(MapNeeds, FollowTheEnginesRules) {
     const MapNeeds less = FindMapNeeds(demo, GameFiles(demo, after), ListMaps(demo, after)).front();
     ASSERT_EQ(less.missing.size(), 3u);
     EXPECT_EQ(less.missing[0].path, L"textures/d/x.tga");
-    EXPECT_EQ(ReadMapReferences(std::string_view("IBSP\x3B\0\0\0", 8)).why, L"Tarrow cannot read maps of version 59 yet");
+    EXPECT_EQ(ReadMapReferences(std::string_view("IBSP\x3B\0\0\0", 8)).why, L"Tarrow cannot read maps of version 59 yet.");
 }
 
 // The real renderer as referee: OpenArena's real archives and a real

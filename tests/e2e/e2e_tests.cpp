@@ -794,7 +794,21 @@ TEST(Screenshots, OfTheDemo) {
     PressKey(VK_DOWN);
     PressKey(VK_RETURN);
     EXPECT_TRUE(Until([&] { return TextOf(main) == L"Tarrow 0.6 Beta - OpenArena"; })) << TextOf(main);
-    EXPECT_TRUE(Until([&] { return ListItems(enabled) == Names{L"ctf-flags", L"zz-instagib"}; }));
+    EXPECT_TRUE(Until([&] { return ListItems(enabled) == Names{L"ctf-flags", L"oa-ruins", L"zz-instagib"}; }));
+    // OpenArena's map of the ruins: what it misses, in the texture pack the player disabled.
+    ChooseMenu(main, frmMain::mnuToolsMaps);
+    HWND arenaMaps = tarrow.Window(L"TarrowMaps");
+    ASSERT_NE(arenaMaps, nullptr);
+    HWND mapList = Control(arenaMaps, frmMaps::IdMaps);
+    EXPECT_TRUE(Until([&] { return ListView_GetItemCount(mapList) == 3; }));
+    // oa_dm1, oa_ruins, oasago2: the second row.
+    SelectFirstRow(arenaMaps, frmMaps::IdMaps);
+    PressKey(VK_DOWN);
+    HWND enable = Control(arenaMaps, frmMaps::IdEnable);
+    EXPECT_TRUE(Until([&] { return TextOf(enable) == L"Enable ruins-textures"; })) << TextOf(enable);
+    PumpUntil([] { return false; }, 500);
+    SaveWindow(arenaMaps, out + L"\\maps-missing.bmp");
+    SendMessageW(arenaMaps, WM_CLOSE, 0, 0);
     SendMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(tarrow.Exited());
 }
