@@ -168,6 +168,23 @@ void SortByHash(std::vector<Occurrence>& occurrences) {
     occurrences = std::move(sorted);
 }
 
+// Every .pk3 of every place, each named with its place, in the game's order;
+// managed, when given, hears how many lie in the managed folder.
+std::vector<std::wstring> ArchivesInOrder(const Game& game, std::size_t* managed) {
+    std::vector<std::wstring> archives;
+    for (const Game::Place& place : game.Places()) {
+        std::vector<std::wstring> names = ListNames(place.folder + L"*.pk3");
+        // The game sees VirtualStore's copy of a name, not the folder's own.
+        const Game::HiddenNames hidden = game.HiddenByStoredCopy(place);
+        std::erase_if(names, [&](const std::wstring& name) { return hidden.Hide(name); });
+        if (place.managed && managed) *managed = names.size();
+        for (auto& name : names) archives.push_back(place.Name(name).Shown());
+    }
+    std::stable_sort(archives.begin(), archives.end(),
+                     [&](const std::wstring& a, const std::wstring& b) { return game.LoadsBefore(a, b); });
+    return archives;
+}
+
 class Builder {
 public:
     explicit Builder(const Game& game) : game_(game), main_(game.ArchiveFolder()) {}
@@ -216,20 +233,11 @@ private:
 };
 
 LoadOrderReport Builder::Build() {
-    // The archives of the other places are named with their place.
-    std::vector<std::wstring> archives;
     std::size_t managed = 0;
+    std::vector<std::wstring> archives = ArchivesInOrder(game_, &managed);
     for (const Game::Place& place : game_.Places()) {
-        std::vector<std::wstring> names = ListNames(place.folder + L"*.pk3");
-        // The game sees VirtualStore's copy of a name, not the folder's own.
-        const Game::HiddenNames hidden = game_.HiddenByStoredCopy(place);
-        std::erase_if(names, [&](const std::wstring& name) { return hidden.Hide(name); });
-        if (place.managed) managed = names.size();
-        for (auto& name : names) archives.push_back(place.Name(name).Shown());
         for (auto& [name, stamp] : StampFolder(place.folder)) stamps_.emplace(place.Name(name).Shown(), stamp);
     }
-    std::stable_sort(archives.begin(), archives.end(),
-                     [&](const std::wstring& a, const std::wstring& b) { return game_.LoadsBefore(a, b); });
     std::vector<std::wstring> disabled;
     for (const Game::Place& place : game_.Places()) {
         if (!place.changeable) continue;
@@ -588,6 +596,21 @@ void AppendRow(std::wstring& text, const std::vector<std::wstring>& cells) {
 bool SamePath(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldPathByte(x) == FoldPathByte(y); });
+}
+
+LoadOrderReport LoadedArchives(const Game& game) {
+    const Game run = game.RunBy(FindGameProgram(game));
+    LoadOrderReport report;
+    for (const std::wstring& file : ArchivesInOrder(run, nullptr)) {
+        if (run.LoadsArchive(file)) {
+            report.archives.push_back({file});
+        } else if (std::wstring note = run.SkippedOwnNote(file); !note.empty()) {
+            report.skipped.push_back({file, std::move(note)});
+        }
+    }
+    report.looseFilesFirst = run.LooseFilesFirst();
+    report.looseRuleKnown = run.LooseRuleKnown();
+    return report;
 }
 
 LoadOrderReport BuildLoadOrder(const Game& game) {

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 
 #include "archive/file_source.h"
 #include "archive/zip_reader.h"
 #include "compat/inventory.h"
+#include "core/parallel.h"
 #include "core/text.h"
 #include "maps/tga_reader.h"
 #include "mods/mod_library.h"
@@ -55,14 +57,35 @@ struct Found {
     std::map<std::string, Holders> maps, pictures, arenas;
 };
 
-Found FindFiles(const Game& game, const LoadOrderReport& report) {
+// Each archive the game loads, open, with its directory, read once for all
+// that the list needs of it.
+struct OpenArchive {
+    std::unique_ptr<FileSource> source;
+    zip::Directory directory;
+    bool read = false;
+};
+
+std::vector<OpenArchive> OpenArchives(const Game& game, const LoadOrderReport& report) {
+    std::vector<OpenArchive> open(report.archives.size());
+    ForEachInParallel(open.size(), [&](std::size_t a) {
+        if (report.archives[a].file == Game::LooseFiles) return;
+        // A place the game no longer has: the archive is not read.
+        try {
+            open[a].source = std::make_unique<FileSource>(game.PathOf(QualifiedName::Parse(report.archives[a].file)));
+        } catch (...) {
+            return;
+        }
+        open[a].read = open[a].source->valid() && zip::ReadDirectory(*open[a].source, open[a].directory) == zip::Status::Ok;
+    });
+    return open;
+}
+
+Found FindFiles(const std::vector<OpenArchive>& open) {
     Found found;
-    for (std::size_t a = 0; a < report.archives.size(); ++a) {
-        if (report.archives[a].file == Game::LooseFiles) continue;
-        const auto listing = ListArchive(game.PathOf(QualifiedName::Parse(report.archives[a].file)));
-        for (const auto& entry : listing->entries) {
-            if (entry.folder) continue;
-            const std::string_view stored = listing->Stored(entry);
+    for (std::size_t a = 0; a < open.size(); ++a) {
+        for (const zip::Entry& entry : open[a].directory.entries) {
+            if (entry.IsFolder()) continue;
+            const std::string& stored = entry.storedName;
             const std::string path = Folded(stored);
             std::map<std::string, Holders>* into = nullptr;
             if (StartsWith(path, "maps/") && EndsWith(path, ".bsp")) into = &found.maps;
@@ -71,7 +94,7 @@ Found FindFiles(const Game& game, const LoadOrderReport& report) {
             if (!into) continue;
             Holders& holders = (*into)[path];
             if (holders.archives.empty() || holders.archives.back() != a) holders.archives.push_back(a);
-            holders.spelt = std::string(stored);
+            holders.spelt = stored;
         }
     }
     return found;
@@ -114,25 +137,56 @@ bool PictureLooksReadable(zip::Source& source, const zip::Entry& entry) {
            static_cast<unsigned char>(sink.bytes[1]) == 0xD8;
 }
 
-// Marks the maps whose picture is unreadable, reading each archive's directory once.
-void CheckPictures(const Game& game, const LoadOrderReport& report, std::vector<GameMap>& maps) {
-    std::map<std::size_t, std::vector<GameMap*>> byArchive;
-    for (GameMap& map : maps) {
-        if (!map.picture.empty()) byArchive[map.pictureArchive].push_back(&map);
+// Reads what the maps need of each archive with one open and one reading of
+// its directory: the .arena files it wins, and its levelshots' first bytes.
+class ArchivePass {
+public:
+    void Arena(std::size_t archive, const std::string& path, const std::string& entry) {
+        work_[archive].arenas.push_back({path, entry});
     }
-    for (auto& [archive, shown] : byArchive) {
-        FileSource source(game.PathOf(QualifiedName::Parse(report.archives[archive].file)));
-        zip::Directory directory;
-        if (!source.valid() || zip::ReadDirectory(source, directory) != zip::Status::Ok) continue;
-        // The later of two entries of one name is the one the game finds.
-        std::map<std::string, const zip::Entry*> entries;
-        for (const zip::Entry& entry : directory.entries) entries[entry.name] = &entry;
-        for (GameMap* map : shown) {
-            const auto entry = entries.find(WideToUtf8(map->picture));
-            map->pictureUnreadable = entry == entries.end() || !PictureLooksReadable(source, *entry->second);
+    void Picture(std::size_t archive, GameMap* map) { work_[archive].pictures.push_back(map); }
+
+    // The pairs of map and long name of each .arena file, by its path; marks
+    // the maps whose picture is unreadable.
+    std::map<std::string, std::vector<std::pair<std::wstring, std::wstring>>> Run(std::vector<OpenArchive>& open) {
+        std::vector<std::pair<const std::size_t, Work>*> works;
+        for (auto& work : work_) works.push_back(&work);
+        std::vector<std::vector<std::pair<std::string, std::vector<std::pair<std::wstring, std::wstring>>>>> found(works.size());
+        ForEachInParallel(works.size(), [&](std::size_t w) {
+            OpenArchive& archive = open[works[w]->first];
+            Work& work = works[w]->second;
+            // The later of two entries of one name is the one the game finds.
+            std::map<std::string_view, const zip::Entry*> entries;
+            for (const zip::Entry& entry : archive.directory.entries) entries[entry.storedName] = &entry;
+            for (const auto& [path, spelt] : work.arenas) {
+                const auto entry = entries.find(spelt);
+                if (!archive.read || entry == entries.end() || entry->second->size > kArenaLimit) continue;
+                StringSink sink(kArenaLimit);
+                if (zip::ExtractEntry(*archive.source, *entry->second, {}, sink) == zip::Status::Ok) {
+                    found[w].emplace_back(path, ReadArenas(sink.bytes));
+                }
+            }
+            for (GameMap* map : work.pictures) {
+                const auto entry = entries.find(WideToUtf8(map->picture));
+                map->pictureUnreadable =
+                    !archive.read || entry == entries.end() || !PictureLooksReadable(*archive.source, *entry->second);
+            }
+        });
+        std::map<std::string, std::vector<std::pair<std::wstring, std::wstring>>> arenas;
+        for (auto& pairs : found) {
+            for (auto& [path, names] : pairs) arenas[path] = std::move(names);
         }
+        return arenas;
     }
-}
+
+private:
+    static constexpr std::size_t kArenaLimit = 1u << 20;
+    struct Work {
+        std::vector<std::pair<std::string, std::string>> arenas;  // its path, and the entry as spelt
+        std::vector<GameMap*> pictures;
+    };
+    std::map<std::size_t, Work> work_;
+};
 
 }  // namespace
 
@@ -171,19 +225,12 @@ std::string ReadEntry(const std::wstring& archivePath, const std::wstring& entry
     return {};
 }
 
-std::vector<GameMap> ListMaps(const Game& game, const LoadOrderReport& report) {
-    const Found found = FindFiles(game, report);
-    std::map<std::wstring, std::wstring> longNames;
-    for (const auto& [path, holders] : found.arenas) {
-        const std::string text =
-            ReadEntry(game.PathOf(QualifiedName::Parse(report.archives[holders.archives.back()].file)), Utf8ToWide(holders.spelt), 1u << 20);
-        for (auto& [map, longName] : ReadArenas(text)) {
-            std::wstring key = map;
-            CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
-            longNames[key] = longName;
-        }
-    }
+std::vector<GameMap> ListMaps(const Game& game, const LoadOrderReport& report, MapDetails details) {
+    std::vector<OpenArchive> open = OpenArchives(game, report);
+    const Found found = FindFiles(open);
     std::vector<GameMap> maps;
+    std::vector<std::wstring> keys;
+    maps.reserve(found.maps.size());
     for (const auto& [path, holders] : found.maps) {
         GameMap map;
         const std::string_view spelt(holders.spelt);
@@ -200,11 +247,27 @@ std::vector<GameMap> ListMaps(const Game& game, const LoadOrderReport& report) {
             map.pictureArchive = picture->second.archives.back();
             break;
         }
-        std::wstring key = Utf8ToWide(base);
-        if (const auto named = longNames.find(key); named != longNames.end()) map.longName = named->second;
         maps.push_back(std::move(map));
+        keys.push_back(Utf8ToWide(base));
     }
-    CheckPictures(game, report, maps);
+    if (details == MapDetails::Later) return maps;
+    ArchivePass pass;
+    for (const auto& [path, holders] : found.arenas) pass.Arena(holders.archives.back(), path, holders.spelt);
+    for (GameMap& map : maps) {
+        if (!map.picture.empty()) pass.Picture(map.pictureArchive, &map);
+    }
+    // A later .arena file's name for a map stands, as the files come in order of their paths.
+    std::map<std::wstring, std::wstring> longNames;
+    for (const auto& [path, names] : pass.Run(open)) {
+        for (const auto& [map, longName] : names) {
+            std::wstring key = map;
+            CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
+            longNames[key] = longName;
+        }
+    }
+    for (std::size_t m = 0; m < maps.size(); ++m) {
+        if (const auto named = longNames.find(keys[m]); named != longNames.end()) maps[m].longName = named->second;
+    }
     return maps;
 }
 

@@ -25,8 +25,11 @@ struct GameMap {
 };
 
 // The maps of a game folder's report, by name. Reads the .arena files of the
-// archives that win them.
-std::vector<GameMap> ListMaps(const Game& game, const LoadOrderReport& report);
+// archives that win them and the first bytes of each levelshot, unless only
+// the names, archives and pictures' names are asked for (Later), which reads
+// each archive's directory alone.
+enum class MapDetails { Read, Later };
+std::vector<GameMap> ListMaps(const Game& game, const LoadOrderReport& report, MapDetails details = MapDetails::Read);
 // True when the map's .bsp is in the archive named file, winning or overridden.
 bool MapIsIn(const GameMap& map, const LoadOrderReport& report, const std::wstring& file);
 // The bytes of one entry of an archive, at most limit of them; empty when it

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <map>
-#include <atomic>
-#include <thread>
 
+#include "core/parallel.h"
 #include "core/text.h"
 #include "maps/map_references.h"
 #include "maps/shader_script.h"
@@ -145,14 +144,7 @@ std::vector<MapNeeds> FindMapNeeds(const Game& game, const GameFiles& files, con
     const NeedsFinder finder(files, game.LooseFilesFirst());
     std::vector<MapNeeds> needs(maps.size());
     // Each map is read and inflated on its own: the processor's cores share them.
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t i = next++; i < maps.size(); i = next++) needs[i] = finder.Find(maps[i]);
-    };
-    std::vector<std::thread> threads(std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), 8) - 1);
-    for (std::thread& thread : threads) thread = std::thread(work);
-    work();
-    for (std::thread& thread : threads) thread.join();
+    ForEachInParallel(maps.size(), [&](std::size_t i) { needs[i] = finder.Find(maps[i]); });
     return needs;
 }
 

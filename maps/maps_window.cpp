@@ -89,15 +89,17 @@ void frmMaps::Rebuild(const Game& game) {
     game_ = game;
     BusyCursor busy;
     try {
-        report_ = BuildLoadOrder(game);
-        maps_ = ListMaps(game, report_);
+        // Which archives load is all the list needs: no archive is paired. The
+        // long names, the pictures' notes and what each map needs follow.
+        report_ = LoadedArchives(game);
+        maps_ = ListMaps(game, report_, MapDetails::Later);
     } catch (const AppError&) {
         // A folder that cannot be read has no maps to show; Load Order says why.
         report_ = {};
         maps_.clear();
     }
     needs_.clear();
-    if (!maps_.empty()) job_.Start(hwnd_, NeedsMessage, game, report_, maps_);
+    if (!maps_.empty()) job_.Start(hwnd_, NeedsMessage, game, report_);
     Fill();
 }
 
@@ -105,6 +107,7 @@ void frmMaps::NeedsKnown() {
     const std::unique_ptr<NeedsJob::Result> result = job_.Take();
     // A result for maps since read again is of no use.
     if (!result || result->maps.size() != maps_.size()) return;
+    maps_ = std::move(result->maps);
     needs_ = std::move(result->needs);
     InvalidateRect(c_.lvMaps, nullptr, TRUE);
     ShowMissing(Selected());
