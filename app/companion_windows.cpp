@@ -60,8 +60,7 @@ void CompanionWindows::Unload(const Game& game) {
     if (maps_) maps_->Unload();
     if (files_) files_->Unload();
     if (editor_ && editor_->Dirty() &&
-        MsgBox(L"Save the changes to the information of " + game.NameOf(editor_->archive()) +
-                   L" before Tarrow closes?",
+        MsgBox(L"Save the changes to the information of " + game.NameOf(editor_->archive()) + L" before Tarrow closes?",
                MB_YESNO | MB_ICONQUESTION) == IDYES) {
         editor_->Save();
     }

@@ -42,7 +42,8 @@ void GameChooser::Discover(const std::wstring& demoFolder) {
             found->games.clear();
         }
         // Once posted, the window owns the result.
-        if (PostMessageW(owner, FoundMessage, 0, reinterpret_cast<LPARAM>(found.get()))) static_cast<void>(found.release());
+        if (PostMessageW(owner, FoundMessage, 0, reinterpret_cast<LPARAM>(found.get())))
+            static_cast<void>(found.release());
     }).detach();
 }
 
@@ -56,7 +57,8 @@ void GameChooser::Found(LPARAM result) {
 
 void GameChooser::Fill(HMENU submenu, const Game& present) {
     known_ = found_;
-    const bool listed = std::any_of(known_.begin(), known_.end(), [&](const KnownGame& k) { return k.game == present; });
+    const bool listed =
+        std::any_of(known_.begin(), known_.end(), [&](const KnownGame& k) { return k.game == present; });
     if (discovering_ && !listed && !present.folder().empty()) known_.insert(known_.begin(), {present, L"", {}});
     std::vector<std::wstring> texts;
     int checked = -1;

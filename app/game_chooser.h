@@ -42,6 +42,6 @@ private:
     std::vector<KnownGame> found_;  // by the last discovery
     std::vector<KnownGame> known_;  // as the menu lists them
     std::wstring demoFolder_;
-    unsigned discovery_ = 0;        // the discovery whose result counts
+    unsigned discovery_ = 0;  // the discovery whose result counts
     bool discovering_ = false;
 };

@@ -42,11 +42,12 @@ void GameRunner::Play(HWND owner, const Game& game, const std::wstring& argument
 
 std::wstring GameRunner::ChooseProgram(HWND owner, const Game& game) {
     using namespace std::string_literals;
-    const auto chosen = CurrentPrompts().OpenFileName(owner, L"Choose the game program", game.folder(),
-                                                      L"Programs (*.exe)\0*.exe\0"s);
+    const auto chosen =
+        CurrentPrompts().OpenFileName(owner, L"Choose the game program", game.folder(), L"Programs (*.exe)\0*.exe\0"s);
     if (!chosen) return {};
     if (const long error = KeepGameProgram(game, *chosen)) {
-        MsgBox(L"Tarrow could not keep the choice: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
+        MsgBox(L"Tarrow could not keep the choice: " + SystemMessage(static_cast<DWORD>(error)),
+               MB_OK | MB_ICONWARNING);
     }
     return *chosen;
 }

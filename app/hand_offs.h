@@ -12,7 +12,7 @@ class HandOffs {
 public:
     struct Host {
         HWND window;
-        std::function<bool()> busy;                        // a question, menu, drag or change runs
+        std::function<bool()> busy;                         // a question, menu, drag or change runs
         std::function<void(const std::wstring&)> carryOut;  // one line, as its arguments
     };
     static constexpr UINT RunMessage = WM_APP + 1;

@@ -20,9 +20,7 @@ bool IsCloseCommand(UINT message, WPARAM wParam) {
 
 }  // namespace
 
-frmAbout::~frmAbout() {
-    Unload();
-}
+frmAbout::~frmAbout() { Unload(); }
 
 void frmAbout::Load() {
     RegisterOnce(kAboutClass);
@@ -31,12 +29,12 @@ void frmAbout::Load() {
     c_.lblWhatFor = layout_.Add(hwnd_, {IdLabel, L"STATIC", L"for the Call of Duty SP Demo", 17, 48, 267, 25, kLabel});
     c_.lblAbout =
         layout_.Add(hwnd_, {IdLabel, L"STATIC", L"The easy way to manage your CoD mods.", 16, 72, 265, 25, kLabel});
-    c_.lblWarning = layout_.Add(hwnd_, {IdLabel, L"STATIC",
-                                        L"Back up your mods before you switch them: Tarrow renames their archives.",
-                                        16, 96, 265, 33, kLabel});
+    c_.lblWarning = layout_.Add(
+        hwnd_, {IdLabel, L"STATIC", L"Back up your mods before you switch them: Tarrow renames their archives.", 16, 96,
+                265, 33, kLabel});
     // Starts left of the client area and runs past its edges; the window clips it.
-    c_.picSig = layout_.Add(hwnd_, {IdPicture, L"STATIC", nullptr, -32, 144, 553, 201,
-                                    WS_VISIBLE | SS_BITMAP | SS_REALSIZECONTROL});
+    c_.picSig = layout_.Add(
+        hwnd_, {IdPicture, L"STATIC", nullptr, -32, 144, 553, 201, WS_VISIBLE | SS_BITMAP | SS_REALSIZECONTROL});
     signature_.Reset(static_cast<HBITMAP>(
         LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_SIGNATURE), IMAGE_BITMAP, 0, 0, 0)));
     SendMessageW(c_.picSig, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(signature_.get()));
@@ -64,9 +62,9 @@ void frmChanges::Load() {
     RegisterOnce(kChangesClass);
     LoadRichEdit();
     CreateDialogWindow(kChangesClass, L"Changes", 468, 260, this);
-    c_.rtfChanges = layout_.Add(hwnd_, {IdChanges, MSFTEDIT_CLASS, nullptr, 8, 8, 449, 225,
-                                        WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE |
-                                            ES_READONLY | ES_AUTOVSCROLL});
+    c_.rtfChanges = layout_.Add(
+        hwnd_, {IdChanges, MSFTEDIT_CLASS, nullptr, 8, 8, 449, 225,
+                WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL});
     c_.cmdClose = layout_.Add(hwnd_, {IDOK, L"BUTTON", L"Close", 184, 240, 89, 17, kButton});
     // The change log is set as plain text, not as rich text.
     SETTEXTEX how{ST_DEFAULT, 1200};

@@ -37,7 +37,8 @@ void InfoPanel::Show(const std::wstring& folder, const std::wstring& modName, co
 
 void InfoPanel::Renamed(const Game& game, const std::vector<ChangeStep>& renames) {
     for (const ChangeStep& step : renames) {
-        if (step.kind == StepKind::Rename && shown_ == game.PathOf(QualifiedName::Parse(step.from))) shown_ = game.PathOf(QualifiedName::Parse(step.to));
+        if (step.kind == StepKind::Rename && shown_ == game.PathOf(QualifiedName::Parse(step.from)))
+            shown_ = game.PathOf(QualifiedName::Parse(step.to));
     }
 }
 

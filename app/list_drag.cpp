@@ -61,11 +61,8 @@ LRESULT ListDrag::OnMessage(HWND list, UINT message, WPARAM wParam, LPARAM lPara
         // Another window took the mouse: the drag ends without a drop.
         if (source_ == list && reinterpret_cast<HWND>(lParam) != list) End();
         break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(list, &ListDrag::ListProc, 1);
-        break;
-    default:
-        break;
+    case WM_NCDESTROY: RemoveWindowSubclass(list, &ListDrag::ListProc, 1); break;
+    default: break;
     }
     return DefSubclassProc(list, message, wParam, lParam);
 }

@@ -20,7 +20,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int show) {
             return 2;
         }
         const SingleInstance instance;
-        if (!instance.First() && SingleInstance::HandOff(LaunchArguments(parsed.request), frmMain::ClassName())) return 0;
+        if (!instance.First() && SingleInstance::HandOff(LaunchArguments(parsed.request), frmMain::ClassName()))
+            return 0;
         frmMain main;
         main.Load(show);
         if (!parsed.request.empty()) main.Launch(parsed.request);

@@ -47,9 +47,10 @@ void frmMain::Install(const std::vector<std::wstring>& downloads) {
         return;
     }
     if (game_.folder().empty()) {
-        MsgBox(L"Tarrow does not know the game's folder yet. Choose it in File > Options, press Okay, then "
-               L"\"Refresh Program\".",
-               MB_OK | MB_ICONWARNING);
+        MsgBox(
+            L"Tarrow does not know the game's folder yet. Choose it in File > Options, press Okay, then "
+            L"\"Refresh Program\".",
+            MB_OK | MB_ICONWARNING);
         return;
     }
     const std::vector<InstalledMod> installed = coordinator_.Install(game_, downloads);
@@ -112,4 +113,3 @@ void frmMain::cmdDisable_Click() {
     ModRename(CurrentItemText(c_.listEnabled), EnabledExtension, DisabledExtension);
     FindMods();
 }
-

@@ -72,9 +72,10 @@ void FillGameMenu(HMENU submenu, const std::vector<std::wstring>& games, int pre
     for (int i = 0; i < shown; ++i) {
         // A folder's "&" is a character, not a mnemonic.
         std::wstring text;
-        for (const wchar_t c : games[static_cast<size_t>(i)]) text += c == L'&' ? std::wstring(L"&&") : std::wstring(1, c);
-        AppendMenuW(submenu, MF_STRING | (i == present ? MF_CHECKED : 0), static_cast<UINT_PTR>(C::mnuFileGameFirst) + static_cast<UINT_PTR>(i),
-                    text.c_str());
+        for (const wchar_t c : games[static_cast<size_t>(i)])
+            text += c == L'&' ? std::wstring(L"&&") : std::wstring(1, c);
+        AppendMenuW(submenu, MF_STRING | (i == present ? MF_CHECKED : 0),
+                    static_cast<UINT_PTR>(C::mnuFileGameFirst) + static_cast<UINT_PTR>(i), text.c_str());
     }
     if (looking) AppendMenuW(submenu, MF_STRING | MF_GRAYED, 0, LookingForGames);
     if (shown > 0 || looking) AppendMenuW(submenu, MF_SEPARATOR, 0, nullptr);

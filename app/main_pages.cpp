@@ -8,8 +8,8 @@
 namespace {
 
 constexpr wchar_t kPageClass[] = L"TarrowPage";
-constexpr DWORD kListStyle = WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_SORT | LBS_NOTIFY |
-                             LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT;
+constexpr DWORD kListStyle =
+    WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_SORT | LBS_NOTIFY | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT;
 constexpr DWORD kButtonStyle = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD kLabelStyle = WS_VISIBLE | SS_LEFT | SS_NOPREFIX;
 
@@ -19,10 +19,8 @@ LRESULT CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
         switch (message) {
         case WM_COMMAND:
         case WM_NOTIFY:
-        case WM_CTLCOLORLISTBOX:
-            return SendMessageW(GetParent(page), message, wParam, lParam);
-        default:
-            return DefWindowProcW(page, message, wParam, lParam);
+        case WM_CTLCOLORLISTBOX: return SendMessageW(GetParent(page), message, wParam, lParam);
+        default: return DefWindowProcW(page, message, wParam, lParam);
         }
     } catch (...) {
         ReportCurrentException();
@@ -51,11 +49,10 @@ void CreateManagerPage(Layout& layout, MainControls& c) {
     c.cmdEnable = layout.Add(page, {C::IdEnable, L"BUTTON", L"Enable", 8, 232, 129, 17, kButtonStyle});
     c.listEnabled = layout.Add(page, {C::IdListEnabled, L"LISTBOX", nullptr, 144, 16, 129, 212, kListStyle});
     c.cmdDisable = layout.Add(page, {C::IdDisable, L"BUTTON", L"Disable", 144, 232, 129, 17, kButtonStyle});
-    c.rtfModInfo = layout.Add(page, {C::IdModInfo, MSFTEDIT_CLASS, nullptr, 288, 16, 329, 212,
-                                     WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY |
-                                         ES_AUTOVSCROLL});
-    c.cmdRefreshMods =
-        layout.Add(page, {C::IdRefresh, L"BUTTON", L"Refresh Program", 288, 232, 121, 17, kButtonStyle});
+    c.rtfModInfo = layout.Add(
+        page, {C::IdModInfo, MSFTEDIT_CLASS, nullptr, 288, 16, 329, 212,
+               WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL});
+    c.cmdRefreshMods = layout.Add(page, {C::IdRefresh, L"BUTTON", L"Refresh Program", 288, 232, 121, 17, kButtonStyle});
 }
 
 }  // namespace
@@ -66,17 +63,17 @@ void CreateMainPages(HWND main, Layout& layout, MainControls& c, HCURSOR dragCur
     // Under the page frames, where it is never seen: it only holds the drag picture.
     c.picIconMove = layout.Add(main, {C::IdIconMove, L"STATIC", nullptr, 24, 48, 32, 32, SS_ICON});
     SendMessageW(c.picIconMove, STM_SETIMAGE, IMAGE_CURSOR, reinterpret_cast<LPARAM>(dragCursor));
-    c.TabStrip1 = layout.Add(main, {C::IdTabStrip, WC_TABCONTROLW, nullptr, 0, 8, 630, 300,
-                                    WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP});
+    c.TabStrip1 = layout.Add(
+        main, {C::IdTabStrip, WC_TABCONTROLW, nullptr, 0, 8, 630, 300, WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP});
     TCITEMW tab{TCIF_TEXT};
     tab.pszText = const_cast<wchar_t*>(L"Manager");
     SendMessageW(c.TabStrip1, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&tab));
     tab.pszText = const_cast<wchar_t*>(L"Compatibility");
     SendMessageW(c.TabStrip1, TCM_INSERTITEMW, 1, reinterpret_cast<LPARAM>(&tab));
     for (int page = 1; page <= 2; ++page) {
-        c.frametab[page] = layout.Add(main, {C::IdPage1 + page - 1, kPageClass, nullptr, 0, 35, 625, 265,
-                                             static_cast<DWORD>((page == 1 ? WS_VISIBLE : 0) | WS_CLIPSIBLINGS),
-                                             WS_EX_CONTROLPARENT});
+        c.frametab[page] =
+            layout.Add(main, {C::IdPage1 + page - 1, kPageClass, nullptr, 0, 35, 625, 265,
+                              static_cast<DWORD>((page == 1 ? WS_VISIBLE : 0) | WS_CLIPSIBLINGS), WS_EX_CONTROLPARENT});
         SetWindowPos(c.frametab[page], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
     CreateManagerPage(layout, c);

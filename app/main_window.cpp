@@ -22,7 +22,6 @@
 
 namespace {
 
-
 constexpr wchar_t kMainClass[] = L"TarrowMain";
 constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 // The timer that paces the re-reads after a change from outside.
@@ -63,12 +62,8 @@ void frmMain::Load(int show) {
 
 LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        Form_Load();
-        return 0;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
-        return 0;
+    case WM_CREATE: Form_Load(); return 0;
+    case WM_COMMAND: OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
     case WM_NOTIFY:
         if (reinterpret_cast<NMHDR*>(lParam)->idFrom == IdTabStrip &&
             reinterpret_cast<NMHDR*>(lParam)->code == TCN_SELCHANGE) {
@@ -78,32 +73,19 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETCURSOR:
         if (BusyCursor::Apply()) return TRUE;
         break;
-    case WM_DPICHANGED:
-        ApplyDpiChange(hwnd_, layout_, wParam, lParam);
-        return 0;
-    case WM_DROPFILES:
-        Form_DropFiles(reinterpret_cast<HDROP>(wParam));
-        return 0;
-    case WM_COPYDATA:
-        return handOffs_.Take(lParam);
-    case HandOffs::RunMessage:
-        handOffs_.Run();
-        return 0;
-    case GameChooser::FoundMessage:
-        chooser_.Found(lParam);
-        return 0;
+    case WM_DPICHANGED: ApplyDpiChange(hwnd_, layout_, wParam, lParam); return 0;
+    case WM_DROPFILES: Form_DropFiles(reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_COPYDATA: return handOffs_.Take(lParam);
+    case HandOffs::RunMessage: handOffs_.Run(); return 0;
+    case GameChooser::FoundMessage: chooser_.Found(lParam); return 0;
     case WM_INITMENUPOPUP:
         if (reinterpret_cast<HMENU>(wParam) == GameSubmenu(GetMenu(hwnd_))) {
             chooser_.Fill(reinterpret_cast<HMENU>(wParam), game_);
         }
         UpdateMenuItems(reinterpret_cast<HMENU>(wParam));
         return 0;
-    case WM_ENTERMENULOOP:
-        EnterModalLoop();
-        return 0;
-    case WM_EXITMENULOOP:
-        ExitModalLoop();
-        return 0;
+    case WM_ENTERMENULOOP: EnterModalLoop(); return 0;
+    case WM_EXITMENULOOP: ExitModalLoop(); return 0;
     case WM_TIMER:
         if (wParam == kOutsideTimer) watcher_.Tick();
         if (wParam == HandOffs::RetryTimer) handOffs_.Run();
@@ -118,8 +100,7 @@ LRESULT frmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         RemoveKeyboardWindow(hwnd_);
         PostQuitMessage(0);
         return 0;
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(hwnd_, message, wParam, lParam);
 }
@@ -134,15 +115,16 @@ void frmMain::RunHandOff(const std::wstring& line) {
 }
 
 void frmMain::Launch(const LaunchRequest& request, bool endWithGame) {
-    const LaunchHost host{[this]() -> const Game& { return game_; }, [this](const Game& game) { ChooseGame(game); },
-                          [this](const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo) {
-                              return coordinator_.Run(game_, plan, historyName, cannotUndo);
-                          },
-                          [this](const std::vector<std::wstring>& files) { Install(files); },
-                          [this] {
-                              runner_.Play(hwnd_, game_, {});
-                              return Playing();
-                          }};
+    const LaunchHost host{
+        [this]() -> const Game& { return game_; }, [this](const Game& game) { ChooseGame(game); },
+        [this](const ChangePlan& plan, const std::wstring& historyName, const std::wstring& cannotUndo) {
+            return coordinator_.Run(game_, plan, historyName, cannotUndo);
+        },
+        [this](const std::vector<std::wstring>& files) { Install(files); },
+        [this] {
+            runner_.Play(hwnd_, game_, {});
+            return Playing();
+        }};
     if (CarryOutLaunch(request, Globals::GamePath, host)) endWithGame_ = endWithGame;
 }
 
@@ -168,9 +150,9 @@ void frmMain::Form_Load() {
                      [this](const std::wstring& arguments) { runner_.Play(hwnd_, game_, arguments); },
                      [this](const std::wstring& path) { InformationSaved(path); },
                      [this](const std::wstring& archive) { ShowInLoadOrder(archive); }});
-    watcher_.Attach(hwnd_, kOutsideTimer,
-                    {[this] { return Busy(); }, [this] { return StampEveryPlace(game_); },
-                     [this] { Reread({}, false); }});
+    watcher_.Attach(
+        hwnd_, kOutsideTimer,
+        {[this] { return Busy(); }, [this] { return StampEveryPlace(game_); }, [this] { Reread({}, false); }});
     InstallTest();
 }
 
@@ -281,7 +263,8 @@ void frmMain::UseGame(const Game& game) {
 void frmMain::ChooseGame(const Game& game) {
     if (Playing() || game == game_) return;
     if (const long error = KeepChosenGame(game)) {
-        MsgBox(L"Tarrow could not keep the choice: " + SystemMessage(static_cast<DWORD>(error)), MB_OK | MB_ICONWARNING);
+        MsgBox(L"Tarrow could not keep the choice: " + SystemMessage(static_cast<DWORD>(error)),
+               MB_OK | MB_ICONWARNING);
     }
     panel_.Clear();
     UseGame(game);

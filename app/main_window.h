@@ -145,6 +145,6 @@ private:
     ChangeCoordinator coordinator_;
     GameChooser chooser_;
     int currentTab_ = 1;
-    HandOffs handOffs_;  // command lines of second Tarrows, not yet carried out
-    bool endWithGame_ = false;            // started with --play: Tarrow ends when the game does
+    HandOffs handOffs_;         // command lines of second Tarrows, not yet carried out
+    bool endWithGame_ = false;  // started with --play: Tarrow ends when the game does
 };

@@ -33,7 +33,8 @@ void ModListsView::Select(HWND list, const std::wstring& name) {
 HWND ModListsView::ListOf(const std::wstring& file, std::wstring& name) const {
     for (HWND list : {enabled_, disabled_}) {
         const std::wstring extension = ExtensionOf(list);
-        if (file.size() > extension.size() && file.compare(file.size() - extension.size(), extension.size(), extension) == 0) {
+        if (file.size() > extension.size() &&
+            file.compare(file.size() - extension.size(), extension.size(), extension) == 0) {
             name = ModNameOf(file, extension);
             return list;
         }

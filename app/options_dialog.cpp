@@ -13,7 +13,6 @@ namespace {
 constexpr wchar_t kClass[] = L"TarrowOptions";
 constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
-
 }  // namespace
 
 frmOptions::~frmOptions() { Unload(); }
@@ -22,8 +21,8 @@ void frmOptions::Load() {
     RegisterOnce(kClass);
     CreateDialogWindow(kClass, L"Options", 378, 128, this);
     // Another game's name is longer than "Call of Duty".
-    c_.lblInstallPath = layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Call of Duty Installation Path:", 8, 16, other_ ? 361 : 209, 17,
-                                            WS_VISIBLE | SS_LEFT});
+    c_.lblInstallPath = layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Call of Duty Installation Path:", 8, 16,
+                                            other_ ? 361 : 209, 17, WS_VISIBLE | SS_LEFT});
     c_.txtLocation = layout_.Add(hwnd_, {IdLocation, L"EDIT", L"...", 8, 32, 337, 19,
                                          WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE});
     c_.cmdSelectInstall = layout_.Add(hwnd_, {IdSelectInstall, L"BUTTON", L"...", 352, 32, 17, 19, kButton});
@@ -51,9 +50,7 @@ LRESULT frmOptions::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case IDCANCEL: Unload(); return 0;
         default: return 0;
         }
-    case WM_DPICHANGED:
-        ApplyDpiChange(hwnd_, layout_, wParam, lParam);
-        return 0;
+    case WM_DPICHANGED: ApplyDpiChange(hwnd_, layout_, wParam, lParam); return 0;
     case WM_CLOSE: Unload(); return 0;
     case WM_DESTROY: RemoveKeyboardWindow(hwnd_); return 0;
     default: return DefWindowProcW(hwnd_, message, wParam, lParam);
@@ -71,8 +68,9 @@ void frmOptions::Form_Load() {
 
 void frmOptions::cmdSelectInstall_Click() {
     // Flags 3: file-system folders only, nothing below the domain level.
-    const auto folder = CurrentPrompts().BrowseForFolder(hwnd_, other_ ? other_->name + L" Installation" : L"Call of Duty Installation",
-                                                         BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN);
+    const auto folder =
+        CurrentPrompts().BrowseForFolder(hwnd_, other_ ? other_->name + L" Installation" : L"Call of Duty Installation",
+                                         BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN);
     if (folder) SetWindowTextW(c_.txtLocation, folder->c_str());
 }
 
@@ -85,11 +83,10 @@ bool frmOptions::SetOptions() {
         return false;
     }
     if (other_) return other_->keep(folder);
-    const LONG result = SetRegistryValue(HKEY_LOCAL_MACHINE, GameKey, InstallPathValue,
-                                         Globals::GetShortPath(folder), REG_SZ);
+    const LONG result =
+        SetRegistryValue(HKEY_LOCAL_MACHINE, GameKey, InstallPathValue, Globals::GetShortPath(folder), REG_SZ);
     if (result != ERROR_SUCCESS) {
-        MsgBox(L"The folder \"" + folder + L"\" could not be stored: " +
-                   SystemMessage(static_cast<DWORD>(result)),
+        MsgBox(L"The folder \"" + folder + L"\" could not be stored: " + SystemMessage(static_cast<DWORD>(result)),
                MB_OK | MB_ICONWARNING);
         return false;
     }

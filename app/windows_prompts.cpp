@@ -72,8 +72,7 @@ public:
         PutText(L"MS Shell Dlg");
     }
 
-    void Add(WORD classAtom, WORD id, DWORD style, short x, short y, short cx, short cy,
-             const std::wstring& text) {
+    void Add(WORD classAtom, WORD id, DWORD style, short x, short y, short cx, short cy, const std::wstring& text) {
         Align();
         Put<DWORD>(style | WS_CHILD | WS_VISIBLE);
         Put<DWORD>(0);
@@ -140,8 +139,7 @@ INT_PTR HandleInputMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
             return TRUE;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return FALSE;
 }
@@ -179,14 +177,15 @@ public:
         const UINT dpi = DpiOf(nullptr);
         const SIZE size = OuterSize(360, 96, style, WS_EX_DLGMODALFRAME, false, dpi);
         const int x = (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2;
-        window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClass, title.c_str(), style, x, y, size.cx,
-                                  size.cy, modal_.owner(), nullptr, GetModuleHandleW(nullptr), this);
+        window_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClass, title.c_str(), style, x, y,
+                                  size.cx, size.cy, modal_.owner(), nullptr, GetModuleHandleW(nullptr), this);
         if (!window_) return;
-        layout_.Add(window_, {100, L"STATIC", text.c_str(), 12, 10, 336, 17, WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS});
+        layout_.Add(window_, {100, L"STATIC", text.c_str(), 12, 10, 336, 17,
+                              WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_PATHELLIPSIS});
         bar_ = layout_.Add(window_, {101, PROGRESS_CLASSW, nullptr, 12, 34, 336, 17, WS_VISIBLE});
         SendMessageW(bar_, PBM_SETRANGE32, 0, 1000);
-        HWND cancel = layout_.Add(window_, {IDCANCEL, L"BUTTON", L"Cancel", 268, 62, 80, 23,
-                                            WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON});
+        HWND cancel = layout_.Add(
+            window_, {IDCANCEL, L"BUTTON", L"Cancel", 268, 62, 80, 23, WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON});
         ShowWindow(window_, SW_SHOWNORMAL);
         SetFocus(cancel);
     }

@@ -6,8 +6,7 @@
 class WindowsPrompts : public Prompts {
 public:
     int Message(const std::wstring& text, const std::wstring& title, UINT style) override;
-    std::wstring Input(const std::wstring& prompt, const std::wstring& title,
-                       const std::wstring& defaultText) override;
+    std::wstring Input(const std::wstring& prompt, const std::wstring& title, const std::wstring& defaultText) override;
     std::optional<std::wstring> BrowseForFolder(HWND owner, const std::wstring& title, UINT flags) override;
     std::optional<std::wstring> SaveFileName(HWND owner, const std::wstring& defaultName,
                                              const std::wstring& filter) override;

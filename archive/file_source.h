@@ -13,9 +13,9 @@
 class FileSource : public zip::Source {
 public:
     explicit FileSource(const std::wstring& path)
-        : FileSource(FileHandle(CreateFileW(path.c_str(), GENERIC_READ,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))) {}
+        : FileSource(
+              FileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))) {}
     explicit FileSource(FileHandle file) : file_(std::move(file)) {
         LARGE_INTEGER size{};
         if (file_.valid() && GetFileSizeEx(file_.get(), &size)) size_ = static_cast<std::uint64_t>(size.QuadPart);

@@ -116,8 +116,8 @@ int UnzipPassword(char* buffer, int size, const char*, const char*) {
     }
 }
 
-void UnzipMessage(unsigned long long, unsigned long long, unsigned, unsigned, unsigned, unsigned, unsigned,
-                  unsigned, char, const char*, const char*, unsigned long, char) {}
+void UnzipMessage(unsigned long long, unsigned long long, unsigned, unsigned, unsigned, unsigned, unsigned, unsigned,
+                  char, const char*, const char*, unsigned long, char) {}
 
 // A listing that lacks an entry would look complete: a failure ends the run.
 int UnzipEntry(const UzpEntry* entry) {
@@ -125,8 +125,8 @@ int UnzipEntry(const UzpEntry* entry) {
         if (!entry || entry->structlen < sizeof(UzpEntry) || !entry->name || !*entry->name) return 0;
         const char* stored = entry->storedName ? entry->storedName : "";
         if (ListSink) {
-            ListSink({entry->name, stored, entry->method, entry->flags, entry->folder != 0, entry->zip64 != 0,
-                      entry->size});
+            ListSink(
+                {entry->name, stored, entry->method, entry->flags, entry->folder != 0, entry->zip64 != 0, entry->size});
             return 0;
         }
         Listed.push_back({Utf8ToWide(entry->name), entry->folder != 0, stored, entry->method, entry->flags,
@@ -178,7 +178,8 @@ int WriteEntry(const std::wstring& zipFile, const std::wstring& outFile, const s
     CheckVersion(library);
     if (!library.write) throw AppError(453, L"unzip32.dll lacks an entry point");
     const std::string zip = WideToUtf8(zipFile), out = WideToUtf8(outFile);
-    const UzpWriteEntry request{sizeof(UzpWriteEntry), zip.c_str(), out.c_str(), name.c_str(), data.data(), data.size()};
+    const UzpWriteEntry request{sizeof(UzpWriteEntry), zip.c_str(), out.c_str(),
+                                name.c_str(),          data.data(), data.size()};
     RunningGuard running;
     return library.write(&request);
 }
@@ -213,9 +214,23 @@ int RunUnzip() {
     std::string zipFile = WideToUtf8(ZipFileName);
     std::string extractDir = WideToUtf8(ExtractDir);
     const UnzipOptions& o = Options;
-    DCL options{o.ExtractOnlyNewer, o.SpaceToUnderscore, o.PromptToOverwrite, o.fQuiet, o.ncflag, o.ntflag,
-                o.nvflag, o.nfflag, o.nzflag, o.ndflag, o.noflag, o.naflag, o.nZIflag, o.C_flag, o.fPrivilege,
-                zipFile.c_str(), extractDir.c_str()};
+    DCL options{o.ExtractOnlyNewer,
+                o.SpaceToUnderscore,
+                o.PromptToOverwrite,
+                o.fQuiet,
+                o.ncflag,
+                o.ntflag,
+                o.nvflag,
+                o.nfflag,
+                o.nzflag,
+                o.ndflag,
+                o.noflag,
+                o.naflag,
+                o.nZIflag,
+                o.C_flag,
+                o.fPrivilege,
+                zipFile.c_str(),
+                extractDir.c_str()};
     USERFUNCTIONS callbacks{};
     callbacks.print = UnzipPrint;
     callbacks.sound = nullptr;

@@ -55,7 +55,7 @@ struct ListedEntry {
     std::string storedName;  // UTF-8, as stored, its separators included
     std::uint16_t method = 0;
     std::uint16_t flags = 0;
-    bool zip64 = false;  // the entry or the archive's directory needs zip64 records
+    bool zip64 = false;      // the entry or the archive's directory needs zip64 records
     std::uint64_t size = 0;  // declared, uncompressed
 };
 // What the last list-only run reported, in the archive's order; entries that

@@ -130,13 +130,15 @@ int Run::Execute(int includeCount, char** includes, int excludeCount, char** exc
         cb_.TotalSize += e->size;
         cb_.TotalSizeComp += e->compressedSize;
     }
-    cb_.CompFactor = cb_.TotalSize ? static_cast<unsigned>(100 - 100 * cb_.TotalSizeComp / std::max(cb_.TotalSize, cb_.TotalSizeComp)) : 0;
+    cb_.CompFactor =
+        cb_.TotalSize
+            ? static_cast<unsigned>(100 - 100 * cb_.TotalSizeComp / std::max(cb_.TotalSize, cb_.TotalSizeComp))
+            : 0;
     if (includeCount > 0 && selected.empty()) return UnzNoMatch;
     return o_.nvflag ? List(selected) : Extract(selected);
 }
 
-std::vector<const zip::Entry*> Run::Select(int includeCount, char** includes, int excludeCount,
-                                           char** excludes) const {
+std::vector<const zip::Entry*> Run::Select(int includeCount, char** includes, int excludeCount, char** excludes) const {
     auto named = [](const std::string& name, int count, char** list) {
         for (int i = 0; i < count; ++i) {
             if (list[i] && name == list[i]) return true;
@@ -157,8 +159,13 @@ int Run::List(const std::vector<const zip::Entry*>& selected) {
     for (const zip::Entry* e : selected) {
         name = zip::SafeRelativePath(e->name);
         if (cb_.EntryInfo) {
-            const UzpEntry info{sizeof(UzpEntry), name.c_str(), e->name.c_str(), e->method, e->flags,
-                                static_cast<std::uint8_t>(e->IsFolder()), static_cast<std::uint8_t>(directory_.zip64),
+            const UzpEntry info{sizeof(UzpEntry),
+                                name.c_str(),
+                                e->name.c_str(),
+                                e->method,
+                                e->flags,
+                                static_cast<std::uint8_t>(e->IsFolder()),
+                                static_cast<std::uint8_t>(directory_.zip64),
                                 e->size};
             if (cb_.EntryInfo(&info) != 0) return UnzEntryRefused;
         }
@@ -166,11 +173,12 @@ int Run::List(const std::vector<const zip::Entry*>& selected) {
         if (e->IsFolder()) name += '\\';
         if (cb_.ServCallBk && cb_.ServCallBk(name.c_str(), e->size)) return UnzStopped;
         if (!cb_.SendApplicationMessage) continue;
-        const unsigned factor = e->size ? static_cast<unsigned>(100 - 100 * std::min(e->compressedSize, e->size) / e->size) : 0;
-        cb_.SendApplicationMessage(e->size, e->compressedSize, factor, (e->modDate >> 5) & 15, e->modDate & 31,
-                                   1980 + (e->modDate >> 9), e->modTime >> 11, (e->modTime >> 5) & 63,
-                                   e->IsFolder() ? 'd' : ' ', name.c_str(), e->method == zip::format::kDeflated ? "Defl:N" : "Stored",
-                                   e->crc, e->Encrypted() ? 'E' : ' ');
+        const unsigned factor =
+            e->size ? static_cast<unsigned>(100 - 100 * std::min(e->compressedSize, e->size) / e->size) : 0;
+        cb_.SendApplicationMessage(
+            e->size, e->compressedSize, factor, (e->modDate >> 5) & 15, e->modDate & 31, 1980 + (e->modDate >> 9),
+            e->modTime >> 11, (e->modTime >> 5) & 63, e->IsFolder() ? 'd' : ' ', name.c_str(),
+            e->method == zip::format::kDeflated ? "Defl:N" : "Stored", e->crc, e->Encrypted() ? 'E' : ' ');
     }
     return UnzOk;
 }
@@ -235,8 +243,8 @@ bool Run::MayWrite(const std::wstring&, const std::string& name) {
 // passed every check, so that a broken entry never looks like a good file and
 // never replaces one.
 zip::Status Run::WriteEntry(const zip::Entry& entry, const std::wstring& target, std::string_view password) {
-    const std::wstring part = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(++parts_) + L".part";
+    const std::wstring part =
+        target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++parts_) + L".part";
     FileHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return zip::Status::WriteError;
     FileSink sink(file.get());
@@ -310,7 +318,8 @@ int WriteEntryFile(const UzpWriteEntry& request) {
     const std::wstring out = Utf8ToWide(request.outFile);
     int result = UnzOk;
     {
-        FileHandle file(CreateFileW(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileHandle file(
+            CreateFileW(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) return UnzWriteFailed;
         FileSink sink(file.get());
         std::uint16_t time = 0, date = 0;

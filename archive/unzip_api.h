@@ -37,9 +37,9 @@ typedef int (*DLLREPLACE)(const char* name);
 typedef int (*DLLPASSWORD)(char* buffer, int size, const char* prompt, const char* name);
 // One entry of a listing. The name is where extraction would write the entry,
 // relative to the destination, with "\" separators; a folder's ends in "\".
-typedef void (*DLLMESSAGE)(unsigned long long size, unsigned long long compressedSize, unsigned factor,
-                           unsigned month, unsigned day, unsigned year, unsigned hour, unsigned minute, char flag,
-                           const char* name, const char* method, unsigned long crc, char encrypted);
+typedef void (*DLLMESSAGE)(unsigned long long size, unsigned long long compressedSize, unsigned factor, unsigned month,
+                           unsigned day, unsigned year, unsigned hour, unsigned minute, char flag, const char* name,
+                           const char* method, unsigned long crc, char encrypted);
 // Called before each entry; a non-zero answer stops the run.
 typedef int (*DLLSERVICE)(const char* name, unsigned long long size);
 
@@ -96,8 +96,8 @@ struct UzpWriteEntry {
     std::uint64_t size;
 };
 
-typedef int (*WizSingleEntryUnzipFn)(int includeCount, char** includes, int excludeCount, char** excludes,
-                                     DCL* options, USERFUNCTIONS* callbacks);
+typedef int (*WizSingleEntryUnzipFn)(int includeCount, char** includes, int excludeCount, char** excludes, DCL* options,
+                                     USERFUNCTIONS* callbacks);
 typedef void (*UzpVersion2Fn)(UzpVer2* version);
 // Writes, flushes and reads back the new archive; on any failure it leaves no file.
 typedef int (*TarrowWriteEntryFn)(const UzpWriteEntry* request);
@@ -109,19 +109,19 @@ inline constexpr std::uint32_t UnzipApiVersion = 4;
 // Result codes of Wiz_SingleEntryUnzip.
 enum UnzipResult : int {
     UnzOk = 0,
-    UnzWarning = 1,       // some entries were skipped or failed their checks
-    UnzDamaged = 2,       // the archive's structure is broken
-    UnzBomb = 3,          // entries overlap: nothing was extracted
-    UnzNotZip = 9,        // missing, or not a zip archive
+    UnzWarning = 1,  // some entries were skipped or failed their checks
+    UnzDamaged = 2,  // the archive's structure is broken
+    UnzBomb = 3,     // entries overlap: nothing was extracted
+    UnzNotZip = 9,   // missing, or not a zip archive
     UnzBadArguments = 10,
-    UnzNoMatch = 11,      // no entry matched the include list
-    UnzNoSpace = 50,      // the selected entries would not fit on the volume
-    UnzStopped = 80,      // the service callback stopped the run
-    UnzEntryRefused = 81, // listing: the entry callback could not take an entry
-    UnzBadPassword = 82,  // an encrypted entry was skipped for want of its password
-    UnzEncrypted = 83,    // writing: the archive holds encrypted entries
-    UnzZip64 = 84,        // writing: a zip64 archive
-    UnzLayout = 85,       // writing: data that a copy would not keep, such as bytes before the first entry
-    UnzWriteFailed = 86,  // writing: the new file could not be written
-    UnzVerifyFailed = 87, // writing: the new file did not read back
+    UnzNoMatch = 11,       // no entry matched the include list
+    UnzNoSpace = 50,       // the selected entries would not fit on the volume
+    UnzStopped = 80,       // the service callback stopped the run
+    UnzEntryRefused = 81,  // listing: the entry callback could not take an entry
+    UnzBadPassword = 82,   // an encrypted entry was skipped for want of its password
+    UnzEncrypted = 83,     // writing: the archive holds encrypted entries
+    UnzZip64 = 84,         // writing: a zip64 archive
+    UnzLayout = 85,        // writing: data that a copy would not keep, such as bytes before the first entry
+    UnzWriteFailed = 86,   // writing: the new file could not be written
+    UnzVerifyFailed = 87,  // writing: the new file did not read back
 };

@@ -35,10 +35,12 @@ struct Eocd {
 bool ReadZip64Eocd(Source& source, Eocd& eocd) {
     if (eocd.position < 20) return false;
     unsigned char locator[20];
-    if (!source.Read(eocd.position - 20, locator, sizeof locator) || U32(locator) != kZip64LocatorSignature) return false;
+    if (!source.Read(eocd.position - 20, locator, sizeof locator) || U32(locator) != kZip64LocatorSignature)
+        return false;
     const std::uint64_t at = U64(locator + 8);
     unsigned char record[56];
-    if (at > eocd.position || !source.Read(at, record, sizeof record) || U32(record) != kZip64EndSignature) return false;
+    if (at > eocd.position || !source.Read(at, record, sizeof record) || U32(record) != kZip64EndSignature)
+        return false;
     eocd.entries = U64(record + 32);
     eocd.cdSize = U64(record + 40);
     eocd.cdOffset = U64(record + 48);
@@ -211,7 +213,6 @@ Status Inflate(DataReader& reader, CheckedOutput& out) {
     return Status::Ok;
 }
 
-
 // The header check byte: the CRC's high byte, or with a data descriptor (bit
 // 3) the high byte of the DOS time.
 unsigned char CheckByte(const Entry& entry) {
@@ -267,7 +268,8 @@ Status ReadDirectory(Source& source, Directory& directory) {
     const auto* p = reinterpret_cast<const unsigned char*>(cd.data());
     std::size_t at = 0;
     // Never trust the count for memory: each entry needs at least 46 bytes.
-    directory.entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(eocd.entries, cd.size() / kCentralSize)));
+    directory.entries.reserve(
+        static_cast<std::size_t>(std::min<std::uint64_t>(eocd.entries, cd.size() / kCentralSize)));
     for (std::uint64_t i = 0; i < eocd.entries; ++i) {
         if (cd.size() - at < kCentralSize || U32(p + at) != kCentralSignature) return Status::Damaged;
         const unsigned char* h = p + at;

@@ -13,15 +13,15 @@ namespace zip {
 
 enum class Status {
     Ok,
-    NotZip,       // no end-of-central-directory record
-    Damaged,      // a record does not fit the file, or the data is broken
-    Overlap,      // entries overlap each other or the central directory: a bomb
-    Unsupported,  // a method, strong encryption or AES that we do not read
-    NeedPassword, // the entry is encrypted and no password was given
-    BadPassword,  // the password fails the header check
-    CrcError,     // the data does not match its CRC
-    SizeError,    // the data is longer or shorter than declared
-    WriteError,   // the sink refused the data
+    NotZip,        // no end-of-central-directory record
+    Damaged,       // a record does not fit the file, or the data is broken
+    Overlap,       // entries overlap each other or the central directory: a bomb
+    Unsupported,   // a method, strong encryption or AES that we do not read
+    NeedPassword,  // the entry is encrypted and no password was given
+    BadPassword,   // the password fails the header check
+    CrcError,      // the data does not match its CRC
+    SizeError,     // the data is longer or shorter than declared
+    WriteError,    // the sink refused the data
 };
 
 struct Entry {
@@ -72,7 +72,7 @@ struct Directory {
     std::vector<Entry> entries;
     std::uint64_t offset = 0;  // of the central directory
     std::uint64_t size = 0;
-    bool zip64 = false;        // the directory or an entry needs zip64 records
+    bool zip64 = false;           // the directory or an entry needs zip64 records
     std::uint64_t endOffset = 0;  // of the end-of-central-directory record
 };
 

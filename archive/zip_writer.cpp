@@ -157,15 +157,15 @@ WriteStatus ReplaceEntry(Source& source, std::string_view name, std::string_view
     // The new entry after them.
     std::string packed;
     if (!Deflate(data, packed)) return WriteStatus::DeflateError;
-    const auto crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()),
-                                                      static_cast<uInt>(data.size())));
+    const auto crc = static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
     const std::uint64_t newOffset = written;
     if (newOffset + packed.size() > 0xFFFFFFFFull - 0xFFFF) return WriteStatus::Zip64;
     std::string local;
-    Put32(local, kLocalSignature), Put16(local, kVersion20), Put16(local, 0), Put16(local, kDeflated), Put16(local, dosTime),
-        Put16(local, dosDate), Put32(local, crc), Put32(local, static_cast<std::uint32_t>(packed.size())),
-        Put32(local, static_cast<std::uint32_t>(data.size())), Put16(local, static_cast<std::uint32_t>(name.size())),
-        Put16(local, 0);
+    Put32(local, kLocalSignature), Put16(local, kVersion20), Put16(local, 0), Put16(local, kDeflated),
+        Put16(local, dosTime), Put16(local, dosDate), Put32(local, crc),
+        Put32(local, static_cast<std::uint32_t>(packed.size())), Put32(local, static_cast<std::uint32_t>(data.size())),
+        Put16(local, static_cast<std::uint32_t>(name.size())), Put16(local, 0);
     local += name;
     local += packed;
     if (!out.Write(local.data(), local.size())) return WriteStatus::WriteError;
@@ -186,18 +186,19 @@ WriteStatus ReplaceEntry(Source& source, std::string_view name, std::string_view
         central += record;
     }
     Put32(central, kCentralSignature), Put16(central, kVersion20), Put16(central, kVersion20), Put16(central, 0),
-        Put16(central, kDeflated),
-        Put16(central, dosTime), Put16(central, dosDate), Put32(central, crc),
-        Put32(central, static_cast<std::uint32_t>(packed.size())), Put32(central, static_cast<std::uint32_t>(data.size())),
-        Put16(central, static_cast<std::uint32_t>(name.size())), Put16(central, 0), Put16(central, 0), Put16(central, 0),
-        Put16(central, 0), Put32(central, 0), Put32(central, static_cast<std::uint32_t>(newOffset));
+        Put16(central, kDeflated), Put16(central, dosTime), Put16(central, dosDate), Put32(central, crc),
+        Put32(central, static_cast<std::uint32_t>(packed.size())),
+        Put32(central, static_cast<std::uint32_t>(data.size())),
+        Put16(central, static_cast<std::uint32_t>(name.size())), Put16(central, 0), Put16(central, 0),
+        Put16(central, 0), Put16(central, 0), Put32(central, 0), Put32(central, static_cast<std::uint32_t>(newOffset));
     central += name;
 
     // The end record, with the archive's comment.
     const auto count = static_cast<std::uint32_t>(kept.size() + 1);
     const auto centralSize = static_cast<std::uint32_t>(central.size());
     Put32(central, kEndSignature), Put16(central, 0), Put16(central, 0), Put16(central, count), Put16(central, count),
-        Put32(central, centralSize), Put32(central, static_cast<std::uint32_t>(written)), Put16(central, static_cast<std::uint32_t>(comment.size()));
+        Put32(central, centralSize), Put32(central, static_cast<std::uint32_t>(written)),
+        Put16(central, static_cast<std::uint32_t>(comment.size()));
     central += comment;
     return out.Write(central.data(), central.size()) ? WriteStatus::Ok : WriteStatus::WriteError;
 }

@@ -14,11 +14,11 @@ enum class WriteStatus {
     Ok,
     NotZip,
     Damaged,
-    Encrypted,   // an entry is encrypted: its bytes are not ours to vouch for
-    Zip64,       // the game cannot read such an archive, and the writer keeps no zip64 records
-    Layout,      // data before, between or after the entries that a copy would not keep, or a
-                 // comment that a reader could take for the end record
-    WriteError,  // the sink refused the bytes
+    Encrypted,     // an entry is encrypted: its bytes are not ours to vouch for
+    Zip64,         // the game cannot read such an archive, and the writer keeps no zip64 records
+    Layout,        // data before, between or after the entries that a copy would not keep, or a
+                   // comment that a reader could take for the end record
+    WriteError,    // the sink refused the bytes
     DeflateError,  // zlib could not compress the new entry
 };
 

@@ -174,15 +174,15 @@ int LoadOrderBig() {
     const double perKeystroke = typing * 1000.0 / static_cast<double>(typed.size() + 1);
     const std::size_t paths = model.AllRows();
     RemoveGame(game);
-    std::printf("load order 300x2000: %.3f s, %.2f x floor, peak memory %.0f MB (targets <= 2 x floor, <= 150 MB; "
-                "floor %.3f s, %zu shared files)\n",
-                seconds, seconds / floor, static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0), floor,
-                shared);
+    std::printf(
+        "load order 300x2000: %.3f s, %.2f x floor, peak memory %.0f MB (targets <= 2 x floor, <= 150 MB; "
+        "floor %.3f s, %zu shared files)\n",
+        seconds, seconds / floor, static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0), floor, shared);
     std::printf("load order 300x2000 again after one switch: %.3f s (%.3f x the first; targets <= 0.1 s, <= 0.1 x)\n",
                 again, again / seconds);
     std::printf("reorder plan 300x2000: %.1f ms per move (target <= 200 ms)\n", perMove);
-    std::printf("files filter 300x2000: %.1f ms per keystroke (target <= 50 ms; slowest %.1f ms; %zu paths)\n", perKeystroke,
-                slowest * 1000.0, paths);
+    std::printf("files filter 300x2000: %.1f ms per keystroke (target <= 50 ms; slowest %.1f ms; %zu paths)\n",
+                perKeystroke, slowest * 1000.0, paths);
     return 0;
 }
 
@@ -192,16 +192,18 @@ double Discovery(const std::wstring& game) {
     for (int i = 0; i < 1000; ++i) {
         std::ofstream((main + L"archive" + std::to_wstring(i) + (i % 4 ? L".pk3" : L".dis")).c_str()) << "PK";
     }
-    HWND enabled = CreateWindowExW(0, L"LISTBOX", nullptr, LBS_SORT | LBS_HASSTRINGS, 0, 0, 100, 100, nullptr,
-                                   nullptr, nullptr, nullptr);
-    HWND disabled = CreateWindowExW(0, L"LISTBOX", nullptr, LBS_SORT | LBS_HASSTRINGS, 0, 0, 100, 100, nullptr,
-                                    nullptr, nullptr, nullptr);
+    HWND enabled = CreateWindowExW(0, L"LISTBOX", nullptr, LBS_SORT | LBS_HASSTRINGS, 0, 0, 100, 100, nullptr, nullptr,
+                                   nullptr, nullptr);
+    HWND disabled = CreateWindowExW(0, L"LISTBOX", nullptr, LBS_SORT | LBS_HASSTRINGS, 0, 0, 100, 100, nullptr, nullptr,
+                                    nullptr, nullptr);
     const double seconds = Best(10, [&] {
         SendMessageW(enabled, LB_RESETCONTENT, 0, 0);
         SendMessageW(disabled, LB_RESETCONTENT, 0, 0);
         const ModLists lists = ScanMods(DemoGame(game));
-        for (const auto& name : lists.enabled) SendMessageW(enabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-        for (const auto& name : lists.disabled) SendMessageW(disabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        for (const auto& name : lists.enabled)
+            SendMessageW(enabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        for (const auto& name : lists.disabled)
+            SendMessageW(disabled, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     });
     DestroyWindow(enabled);
     DestroyWindow(disabled);
@@ -219,8 +221,8 @@ int DecodeLevelshot(const char* path) {
         return 1;
     }
     const double seconds = Best(5, [&] { DecodePicture(L"levelshot.jpg", bytes, picture); });
-    std::printf("levelshot decode %.0f KB jpeg %dx%d: %.1f ms (target <= 50 ms)\n", static_cast<double>(bytes.size()) / 1024.0,
-                picture.width, picture.height, seconds * 1000.0);
+    std::printf("levelshot decode %.0f KB jpeg %dx%d: %.1f ms (target <= 50 ms)\n",
+                static_cast<double>(bytes.size()) / 1024.0, picture.width, picture.height, seconds * 1000.0);
     return 0;
 }
 
@@ -242,7 +244,8 @@ int LoadGame(const char* folder) {
         report = BuildLoadOrder(game);
     });
     const double warm = Best(5, [&] { report = BuildLoadOrder(game); });
-    std::printf("game discovery (%ls): %.1f ms (target <= 100 ms)\n", std::wstring(game.profile().name).c_str(), discovery * 1000.0);
+    std::printf("game discovery (%ls): %.1f ms (target <= 100 ms)\n", std::wstring(game.profile().name).c_str(),
+                discovery * 1000.0);
     std::printf("load order of %ls's %zu own archives, %zu shared files: %.3f s, again %.3f s (target <= 1 s)\n",
                 std::wstring(game.profile().name).c_str(), report.archives.size(), report.shared.size(), cold, warm);
     return 0;
@@ -268,11 +271,13 @@ int FindSteamGames() {
             SHCreateDirectoryExW(nullptr, archives.c_str(), nullptr);
             const std::wstring game = archives.substr(0, archives.size() - profile.archiveFolder.size() - 1);
             for (int m = 0; m < 5; ++m) {
-                const std::wstring mod = game + (profile.modsFolder.empty() ? L"" : L"\\Mods") + L"\\mod" + std::to_wstring(m);
+                const std::wstring mod =
+                    game + (profile.modsFolder.empty() ? L"" : L"\\Mods") + L"\\mod" + std::to_wstring(m);
                 SHCreateDirectoryExW(nullptr, mod.c_str(), nullptr);
                 std::ofstream((mod + L"\\zz-mod.pk3").c_str()) << "PK";
             }
-            std::ofstream((library + L"\\steamapps\\appmanifest_" + std::to_wstring(profile.steamApp) + L".acf").c_str())
+            std::ofstream(
+                (library + L"\\steamapps\\appmanifest_" + std::to_wstring(profile.steamApp) + L".acf").c_str())
                 << "\"AppState\"\n{\n\t\"installdir\"\t\"" << WideToUtf8(dir) << "\"\n}\n";
         }
     }
@@ -285,7 +290,8 @@ int FindSteamGames() {
         mods = 0;
         for (const Game& game : games) mods += FindModFolders(game).size();
     });
-    std::printf("mod folders of %zu games, %zu found: %.1f ms (target <= 500 ms)\n", games.size(), mods, modSeconds * 1000.0);
+    std::printf("mod folders of %zu games, %zu found: %.1f ms (target <= 500 ms)\n", games.size(), mods,
+                modSeconds * 1000.0);
     SHFILEOPSTRUCTW remove{nullptr, FO_DELETE};
     const std::wstring from = root + L'\0';
     remove.pFrom = from.c_str();
@@ -334,7 +340,8 @@ int MapCollection() {
             {"maps/" + map + ".bsp", MakeBsp({"textures/" + map + "/t0", "textures/common/sky"}, {0, 1}, {}, "")},
             {"levelshots/" + map + ".jpg", "jpg"},
             {"scripts/" + map + ".arena", "{ map \"" + map + "\" longname \"Map " + map + "\" }"}};
-        for (int t = 0; entries.size() < 100; ++t) entries.push_back({"textures/" + map + "/t" + std::to_string(t) + ".tga", "tga"});
+        for (int t = 0; entries.size() < 100; ++t)
+            entries.push_back({"textures/" + map + "/t" + std::to_string(t) + ".tga", "tga"});
         archives.push_back(L"map" + std::to_wstring(m) + L".pk3");
         std::ofstream((main + archives.back()).c_str(), std::ios::binary) << MakeZipOf(entries);
     }
@@ -353,7 +360,8 @@ int MapCollection() {
         count = ListMaps(demo, read, MapDetails::Later).size();
     });
     RemoveGame(game);
-    std::printf("load order 1000x100: %.3f s, %.2f x floor (target <= 0.5 s; floor %.3f s)\n", loadOrder, loadOrder / floor, floor);
+    std::printf("load order 1000x100: %.3f s, %.2f x floor (target <= 0.5 s; floor %.3f s)\n", loadOrder,
+                loadOrder / floor, floor);
     std::printf("maps 1000x100: %.3f s (target <= 0.5 s; %zu maps)\n", maps, count);
     return 0;
 }
@@ -413,7 +421,8 @@ int main(int argc, char** argv) {
     {
         std::vector<std::string> entries;
         entries.reserve(20000 + static_cast<size_t>(files));
-        for (int f = 0; f < 20000; ++f) entries.push_back("base/part" + std::to_string(f % 50) + "/file" + std::to_string(f) + ".dat");
+        for (int f = 0; f < 20000; ++f)
+            entries.push_back("base/part" + std::to_string(f % 50) + "/file" + std::to_string(f) + ".dat");
         for (int f = 0; f < files; f += 10) entries.push_back("maps/shared/map" + std::to_string(f) + ".bsp");
         std::ofstream((main + L"pak0.pk3").c_str(), std::ios::binary) << MakeZip(entries);
     }
@@ -455,7 +464,8 @@ int main(int argc, char** argv) {
     std::ofstream((main + L"switch.pk3").c_str()) << "PK";
     bool enabled = true;
     const double journalSwitch = Best(20, [&] {
-        RunChange(main, {L"switching", {{enabled ? L"switch.pk3" : L"switch.dis", enabled ? L"switch.dis" : L"switch.pk3"}}});
+        RunChange(main,
+                  {L"switching", {{enabled ? L"switch.pk3" : L"switch.dis", enabled ? L"switch.dis" : L"switch.pk3"}}});
         enabled = !enabled;
     });
     DeleteFileW((main + (enabled ? L"switch.pk3" : L"switch.dis")).c_str());
@@ -467,16 +477,16 @@ int main(int argc, char** argv) {
     std::printf("floor (read every central directory):   %.3f s; check / floor = %.2f (target <= 2)\n", floor,
                 check / floor);
     std::printf("the check again, archives unchanged:    %.3f s (%.2f x floor)\n", warm, warm / floor);
-    std::printf("load order 40x500+pak0: %.3f s, %.2f x floor (targets <= 0.150 s, <= 3 x; floor %.3f s)\n",
-                loadOrder, loadOrder / loadOrderFloor, loadOrderFloor);
+    std::printf("load order 40x500+pak0: %.3f s, %.2f x floor (targets <= 0.150 s, <= 3 x; floor %.3f s)\n", loadOrder,
+                loadOrder / loadOrderFloor, loadOrderFloor);
     std::printf("the load order again, archives unchanged: %.3f s\n", loadOrderWarm);
     std::printf("load order 40x500+pak0 again after one switch: %.3f s (%.3f x the first)\n", loadOrderSwitched,
                 loadOrderSwitched / loadOrder);
     std::printf("reorder plan 40x500+pak0: %.2f ms per move (target <= 10 ms)\n", reorderMove);
     std::printf("discovery of 1000 archives: %.1f ms (target <= 50 ms)\n", discovery * 1000.0);
     std::printf("switch through the journal: %.1f ms (target <= 20 ms)\n", journalSwitch * 1000.0);
-    std::printf("pairing: indexed %.4f s, nested loop %.3f s; nested / indexed = %.0f (target >= 100)\n",
-                pairIndexed, pairNested, pairNested / pairIndexed);
+    std::printf("pairing: indexed %.4f s, nested loop %.3f s; nested / indexed = %.0f (target >= 100)\n", pairIndexed,
+                pairNested, pairNested / pairIndexed);
     std::printf("for reference, unpacking to a real folder and walking it: %.3f s (%.1f x the check)\n", disk,
                 disk / check);
     std::printf("identical List3 from both pairings: %s\n", nested.List3 == indexed.List3 ? "yes" : "NO");

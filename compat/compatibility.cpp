@@ -22,11 +22,11 @@ void ctlCompatibility::Create(HWND page, int left, int top, int width, int heigh
         throw Win32Error(GetLastError(), L"Could not create the Compatibility page");
     }
     // Creation order is tab order: the list, the button, then what takes no focus.
-    c_.listEnabled = layout_.Add(hwnd_, {IdList, L"LISTBOX", nullptr, 8, 16, 153, 212,
-                                         WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY |
-                                             LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT});
-    c_.cmdCheck = layout_.Add(hwnd_, {IdCheck, L"BUTTON", L"Check Compatibility", 8, 232, 153, 17,
-                                      WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON});
+    c_.listEnabled = layout_.Add(
+        hwnd_, {IdList, L"LISTBOX", nullptr, 8, 16, 153, 212,
+                WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT});
+    c_.cmdCheck = layout_.Add(
+        hwnd_, {IdCheck, L"BUTTON", L"Check Compatibility", 8, 232, 153, 17, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON});
     c_.lblEnabled = layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Enabled Mods", 8, 0, 153, 17, kLabel});
     c_.ProgressBar1 = layout_.Add(hwnd_, {IdProgress, PROGRESS_CLASSW, nullptr, 176, 232, 441, 17, WS_VISIBLE});
     SendMessageW(c_.ProgressBar1, PBM_SETRANGE32, 0, 100);
@@ -57,8 +57,7 @@ LRESULT ctlCompatibility::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
         layout_.Rescale(DpiOf(hwnd_));
         ShowIdentical(identical_);
         return 0;
-    default:
-        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    default: return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
 }
 

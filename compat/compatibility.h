@@ -10,7 +10,14 @@
 
 class ctlCompatibility : public WindowBase<ctlCompatibility> {
 public:
-    enum ControlId : int { IdLabel = 100, IdList = 101, IdCheck = 102, IdOutput = 103, IdProgress = 104, IdIdentical = 105 };
+    enum ControlId : int {
+        IdLabel = 100,
+        IdList = 101,
+        IdCheck = 102,
+        IdOutput = 103,
+        IdProgress = 104,
+        IdIdentical = 105
+    };
     struct Controls {
         HWND lblEnabled = nullptr, listEnabled = nullptr, cmdCheck = nullptr;
         HWND lblConflicts = nullptr, txtOutput = nullptr, ProgressBar1 = nullptr;

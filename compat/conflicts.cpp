@@ -158,8 +158,7 @@ void FindFiles(WorkLists& lists, bool list, const std::wstring& modfile, const M
     });
 }
 
-namespace {
-}  // namespace
+namespace {}  // namespace
 
 bool TakeInventory(WorkLists& lists, const std::wstring& mainFolder, const std::wstring& mod, bool selected) {
     ModFolder folder;
@@ -223,7 +222,8 @@ int IdenticalCopies(const WorkLists& lists, const std::wstring& mainFolder, cons
 
 std::wstring IdenticalLine(int identical) {
     if (identical <= 0) return {};
-    return ToDecimal(identical) + (identical == 1 ? L" of them is an identical copy" : L" of them are identical copies");
+    return ToDecimal(identical) +
+           (identical == 1 ? L" of them is an identical copy" : L" of them are identical copies");
 }
 
 std::wstring UnreadableMessage(const std::vector<std::wstring>& mods) {
@@ -240,7 +240,7 @@ void AddSorted(std::vector<std::wstring>& sorted, const std::wstring& line) {
 void PairConflicts(WorkLists& lists) {
     // An index of list2 by relative path, each match kept in list2's order, so
     // that the lines come in the order of the nested loop.
-    std::unordered_map<std::wstring_view, size_t> first;  // relative path to its first entry
+    std::unordered_map<std::wstring_view, size_t> first;     // relative path to its first entry
     std::vector<size_t> next(lists.list2.size(), SIZE_MAX);  // the next entry with the same path
     std::vector<size_t> last(lists.list2.size(), SIZE_MAX);
     std::vector<std::wstring_view> owner(lists.list2.size());

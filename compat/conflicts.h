@@ -46,9 +46,9 @@ private:
     size_t Make(std::wstring_view relative, std::wstring_view folded, bool folder);
     void Walk(size_t node, std::wstring& path, const std::function<void(const std::wstring&)>& visit) const;
 
-    std::vector<Node> nodes_;  // the root first
+    std::vector<Node> nodes_;                                                    // the root first
     std::unordered_map<std::wstring, size_t, ViewHash, std::equal_to<>> paths_;  // folded relative path to node
-    std::wstring folded_;      // reused by Add
+    std::wstring folded_;                                                        // reused by Add
 };
 
 // Lays out the archive main folder + archiveName, as its whole extraction

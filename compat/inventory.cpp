@@ -30,8 +30,8 @@ std::wstring PlainName(std::string_view stored) {
 // no trailing separator. Both are UTF-8, so no copy is made.
 bool IsPlainName(std::string_view stored, std::string_view name) {
     while (!stored.empty() && (stored.back() == '/' || stored.back() == '\\')) stored.remove_suffix(1);
-    return stored.size() == name.size() &&
-           std::equal(stored.begin(), stored.end(), name.begin(), [](char s, char n) { return (s == '/' ? '\\' : s) == n; });
+    return stored.size() == name.size() && std::equal(stored.begin(), stored.end(), name.begin(),
+                                                      [](char s, char n) { return (s == '/' ? '\\' : s) == n; });
 }
 
 struct Kept {
@@ -151,14 +151,19 @@ void ArchiveListing::Reserve(std::size_t count, std::size_t text) {
 }
 
 void ArchiveListing::AddPlain(std::string_view stored, const Facts& facts) {
-    entries.push_back(
-        {static_cast<std::uint32_t>(text_.size()), kSameName, facts.method, facts.flags, facts.folder, facts.crc, facts.size});
+    entries.push_back({static_cast<std::uint32_t>(text_.size()), kSameName, facts.method, facts.flags, facts.folder,
+                       facts.crc, facts.size});
     text_.append(stored);
     text_.push_back('\0');
 }
 
 void ArchiveListing::Add(std::string_view stored, std::string_view name, const Facts& facts) {
-    Entry entry{static_cast<std::uint32_t>(text_.size()), kSameName, facts.method, facts.flags, facts.folder, facts.crc,
+    Entry entry{static_cast<std::uint32_t>(text_.size()),
+                kSameName,
+                facts.method,
+                facts.flags,
+                facts.folder,
+                facts.crc,
                 facts.size};
     text_.append(stored);
     text_.push_back('\0');
@@ -168,7 +173,6 @@ void ArchiveListing::Add(std::string_view stored, std::string_view name, const F
     }
     entries.push_back(entry);
 }
-
 
 std::unordered_map<std::wstring, FileStamp> StampFolder(const std::wstring& folder) {
     std::unordered_map<std::wstring, FileStamp> stamps;

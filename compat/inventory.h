@@ -46,7 +46,7 @@ public:
 
 private:
     static constexpr std::uint32_t kSameName = UINT32_MAX;
-    std::string text_;              // stored names, each ended by a NUL
+    std::string text_;                 // stored names, each ended by a NUL
     std::vector<std::wstring> names_;  // written names that differ from the stored ones
 };
 

@@ -42,7 +42,10 @@ std::wstring MethodName(std::uint16_t method, std::uint16_t flags) {
     if (PlainMethod(method) && (flags & kAnyEncryption)) return L"encrypted";
     switch (method) {
     case 1: return L"Shrink";
-    case 2: case 3: case 4: case 5: return L"Reduce";
+    case 2:
+    case 3:
+    case 4:
+    case 5: return L"Reduce";
     case 6: return L"Implode";
     case 9: return L"Deflate64";
     case 12: return L"BZip2";
@@ -282,7 +285,8 @@ void Builder::AddLooseFiles() {
 bool Builder::HeldByAnArchive(std::uint64_t hash) const {
     // Each digest's files are sorted by hash.
     return std::any_of(digests_.begin(), digests_.end(), [&](const auto& digest) {
-        const auto found = std::lower_bound(digest->files.begin(), digest->files.end(), std::make_pair(hash, std::uint32_t{0}));
+        const auto found =
+            std::lower_bound(digest->files.begin(), digest->files.end(), std::make_pair(hash, std::uint32_t{0}));
         return found != digest->files.end() && found->first == hash;
     });
 }
@@ -326,8 +330,8 @@ void Builder::Insert(std::size_t at, const std::wstring& file, std::shared_ptr<c
 
 void Builder::Load(const std::wstring& file) {
     const auto stamp = stamps_.find(file);
-    auto listing = ListArchive(game_.PathOf(QualifiedName::Parse(file)),
-                               stamp == stamps_.end() ? nullptr : &stamp->second);
+    auto listing =
+        ListArchive(game_.PathOf(QualifiedName::Parse(file)), stamp == stamps_.end() ? nullptr : &stamp->second);
     if (std::wstring failure = OpenFailure(*listing); !failure.empty()) {
         failures_[file] = std::move(failure);
         return;
@@ -341,8 +345,9 @@ void Builder::Load(const std::wstring& file) {
     if (!digest->unreadable.empty()) unreadable_[file] = digest->unreadable;
     if (listing->entries.size() * 100 >= static_cast<std::size_t>(kMaxEntriesPerArchive) * kNearLimitPercent) {
         const bool over = listing->entries.size() > static_cast<std::size_t>(kMaxEntriesPerArchive);
-        limits_[file] = L"It has " + ToDecimal(static_cast<long long>(listing->entries.size())) + L" entries; the game's zip reader reads at most " +
-                          ToDecimal(kMaxEntriesPerArchive) + (over ? L", so it cannot open it." : L", and it is near that.");
+        limits_[file] = L"It has " + ToDecimal(static_cast<long long>(listing->entries.size())) +
+                        L" entries; the game's zip reader reads at most " + ToDecimal(kMaxEntriesPerArchive) +
+                        (over ? L", so it cannot open it." : L", and it is near that.");
     }
     report_.archives.push_back(std::move(archive));
     listings_.push_back(std::move(listing));
@@ -482,12 +487,12 @@ void Builder::LimitProblems(std::size_t archives) {
     if (count * 100 < static_cast<long long>(kMaxArchivesPerFolder) * kNearLimitPercent) return;
     const std::wstring limit = ToDecimal(kMaxArchivesPerFolder);
     if (count > kMaxArchivesPerFolder) {
-        Problem(game_.ArchiveFolderName(), L"It holds " + ToDecimal(count) + L" archives; the game loads at most " + limit +
-                             L" from one folder, so " + ToDecimal(count - kMaxArchivesPerFolder) +
-                             L" of them do not load.");
+        Problem(game_.ArchiveFolderName(), L"It holds " + ToDecimal(count) + L" archives; the game loads at most " +
+                                               limit + L" from one folder, so " +
+                                               ToDecimal(count - kMaxArchivesPerFolder) + L" of them do not load.");
     } else {
         Problem(game_.ArchiveFolderName(), L"It holds " + ToDecimal(count) + L" archives, near the " + limit +
-                             L" that the game loads from one folder.");
+                                               L" that the game loads from one folder.");
     }
 }
 
@@ -520,7 +525,8 @@ std::wstring Builder::MustSortAfter() const {
     const std::wstring file = QualifiedName::Parse(last).file, sorted = game_.SortName(file);
     if (sorted == file) return last;
     // RTCW sorts its own program's archives under another name.
-    return last + L", which the game sorts as " + sorted + L" (a name that starts with zz_ in small letters does not load),";
+    return last + L", which the game sorts as " + sorted +
+           L" (a name that starts with zz_ in small letters does not load),";
 }
 
 void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstring>& disabled) {
@@ -551,38 +557,42 @@ void Builder::AddProblems(const std::wstring& file, const std::vector<std::wstri
             if (!EqualNoCase(other, mod.c_str())) continue;
             const std::optional<Game> where = game_.Where(QualifiedName::Parse(file));
             Problem(file,
-                    L"It is also in " + where->ArchiveFolderName() + L" as " + QualifiedName::Parse(other).file + DisabledExtension +
-                        L". Tarrow cannot switch this mod until one of them is gone.",
+                    L"It is also in " + where->ArchiveFolderName() + L" as " + QualifiedName::Parse(other).file +
+                        DisabledExtension + L". Tarrow cannot switch this mod until one of them is gone.",
                     ProblemKind::Duplicate);
             break;
         }
     }
     if (loaded != report_.archives.end() && replacedByGame_[index] > 0) {
         const int n = replacedByGame_[index];
-        Problem(file, ToDecimal(n) + (n == 1 ? L" of its files is" : L" of its files are") +
-                          L" replaced by the game's own archives, because its name sorts before theirs. Its name "
-                          L"must sort after " + MustSortAfter() + L" for them to take effect.",
+        Problem(file,
+                ToDecimal(n) + (n == 1 ? L" of its files is" : L" of its files are") +
+                    L" replaced by the game's own archives, because its name sorts before theirs. Its name "
+                    L"must sort after " +
+                    MustSortAfter() + L" for them to take effect.",
                 ProblemKind::BeforeGame);
     }
     if (const auto copy = copies_.find(file); copy != copies_.end()) {
         report_.problems.push_back({file,
-                                    L"It holds the same files as " + copy->second +
-                                        L", with the same contents: " + copy->second +
-                                        L" is a copy that the game loads for nothing.",
+                                    L"It holds the same files as " + copy->second + L", with the same contents: " +
+                                        copy->second + L" is a copy that the game loads for nothing.",
                                     ProblemKind::Copy, copy->second});
     }
     if (loaded != report_.archives.end() && loaded->noEffect) {
-        Problem(file, L"Every one of its files is replaced by a later archive, so it has no effect.", ProblemKind::NoEffect);
+        Problem(file, L"Every one of its files is replaced by a later archive, so it has no effect.",
+                ProblemKind::NoEffect);
     }
     // The game's own archive keeps the name its installer gave it.
     if (!game && !ExtensionOf(file).empty() && ExtensionOf(file) != EnabledExtension) {
-        Problem(file, L"Its extension is not .pk3 in lower case: the game loads it, but the Manager lists it as " +
-                          file + L" and cannot switch it.",
+        Problem(file,
+                L"Its extension is not .pk3 in lower case: the game loads it, but the Manager lists it as " + file +
+                    L" and cannot switch it.",
                 ProblemKind::Extension);
     }
     if (std::any_of(file.begin(), file.end(), [](wchar_t c) { return c > 127; })) {
-        Problem(file, L"Its name has characters outside ASCII, so its place in the load order depends on the "
-                      L"game's code page.");
+        Problem(file,
+                L"Its name has characters outside ASCII, so its place in the load order depends on the "
+                L"game's code page.");
     }
 }
 
@@ -682,9 +692,16 @@ std::vector<std::wstring> ArchiveRow(const LoadOrderReport& report, std::size_t 
         return {L"", skipped.file, L"", L"", L"", skipped.note};
     }
     const LoadOrderArchive& a = report.archives[index];
-    const std::wstring note = a.game ? L"game" : a.noEffect ? L"no effect" : a.sameAs.empty() ? L"" : L"same as " + a.sameAs;
-    return {ToDecimal(static_cast<long long>(index) + 1), a.file, ToDecimal(a.files), ToDecimal(a.wins),
-            ToDecimal(a.overridden), note};
+    const std::wstring note = a.game             ? L"game"
+                              : a.noEffect       ? L"no effect"
+                              : a.sameAs.empty() ? L""
+                                                 : L"same as " + a.sameAs;
+    return {ToDecimal(static_cast<long long>(index) + 1),
+            a.file,
+            ToDecimal(a.files),
+            ToDecimal(a.wins),
+            ToDecimal(a.overridden),
+            note};
 }
 
 std::vector<std::wstring> SharedRow(const LoadOrderReport& report, std::size_t index) {

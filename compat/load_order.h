@@ -11,13 +11,13 @@
 #include "games/game.h"
 
 struct LoadOrderArchive {
-    std::wstring file;   // the file name with its extension
-    int files = 0;       // entries that are not folders and not the root tarrow.ini
-    int wins = 0;        // its shared files that the game takes from it
-    int overridden = 0;  // its files that a later archive replaces
-    bool game = false;   // one of the game's own two archives
+    std::wstring file;      // the file name with its extension
+    int files = 0;          // entries that are not folders and not the root tarrow.ini
+    int wins = 0;           // its shared files that the game takes from it
+    int overridden = 0;     // its files that a later archive replaces
+    bool game = false;      // one of the game's own two archives
     bool noEffect = false;  // every one of its files is replaced by another copy
-    int distinct = 0;    // its files, each path once
+    int distinct = 0;       // its files, each path once
     // A later archive that holds every one of its files, each the same copy,
     // so that whichever wins the player sees the same; empty otherwise.
     std::wstring sameAs;

@@ -26,8 +26,8 @@ constexpr wchar_t kClass[] = L"TarrowLoadOrder";
 constexpr DWORD kLabel = WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS;
 constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 // Virtual lists: a large game folder has hundreds of thousands of shared files.
-constexpr DWORD kList = WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL |
-                        LVS_SHOWSELALWAYS;
+constexpr DWORD kList =
+    WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
 
 void DeselectAll(HWND list) {
     LVITEMW none{};
@@ -76,8 +76,8 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
 // the demo, whose label is as it always was.
 std::wstring LooseFilesNote(const Game& game, const LoadOrderReport& report) {
     if (game.IsDemo()) return {};
-    const std::wstring rule = report.looseFilesFirst ? L"its loose files win over every archive"
-                                                     : L"its archives win over its loose files";
+    const std::wstring rule =
+        report.looseFilesFirst ? L"its loose files win over every archive" : L"its archives win over its loose files";
     if (report.looseRuleKnown) return L"   (" + rule + L")";
     return L"   (Tarrow assumed " + rule + L": Tools > Choose Game Program... decides it)";
 }
@@ -113,7 +113,8 @@ void frmLoadOrder::CreateControls() {
     layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Problems:", 8, 374, 400, 17, kLabel});
     c_.lvProblems = layout_.Add(hwnd_, {IdProblems, WC_LISTVIEWW, nullptr, 8, 392, 624, 72, kList});
     // The selected problem's whole sentence, which its column may cut.
-    c_.lblProblem = layout_.Add(hwnd_, {IdProblemText, L"STATIC", nullptr, 8, 468, 624, 30, WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
+    c_.lblProblem =
+        layout_.Add(hwnd_, {IdProblemText, L"STATIC", nullptr, 8, 468, 624, 30, WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
     c_.cmdFix = layout_.Add(hwnd_, {IdFix, L"BUTTON", L"Fix", 640, 468, 88, 23, kButton | WS_DISABLED});
     c_.cmdCopy = layout_.Add(hwnd_, {IdCopy, L"BUTTON", L"Copy", 8, 504, 90, 23, kButton});
     c_.cmdSave = layout_.Add(hwnd_, {IdSave, L"BUTTON", L"Save...", 104, 504, 90, 23, kButton});
@@ -143,7 +144,8 @@ void frmLoadOrder::Rebuild(const Game& game) {
         }
     }
     const std::wstring folder = game.ArchiveFolder();
-    SetWindowTextW(c_.lblFolder, (L"Folder: " + folder.substr(0, folder.size() - 1) + LooseFilesNote(game, disk_)).c_str());
+    SetWindowTextW(c_.lblFolder,
+                   (L"Folder: " + folder.substr(0, folder.size() - 1) + LooseFilesNote(game, disk_)).c_str());
     // What was planned and not applied stays while its archives are all
     // there, and no other; otherwise it goes, and the player is told.
     order_.resize(disk_.archives.size());
@@ -165,7 +167,8 @@ void frmLoadOrder::Rebuild(const Game& game) {
         });
     }
     if (!kept) {
-        MsgBox(L"The archives in " + game_.ArchiveFolderName() + L" changed, so the order planned in Load Order was dropped. Nothing was renamed.",
+        MsgBox(L"The archives in " + game_.ArchiveFolderName() +
+                   L" changed, so the order planned in Load Order was dropped. Nothing was renamed.",
                MB_OK | MB_ICONINFORMATION);
     }
 }
@@ -254,9 +257,7 @@ void frmLoadOrder::MoveTo(std::size_t from, std::size_t to) {
     Replan(static_cast<int>(to));
 }
 
-std::vector<std::wstring> frmLoadOrder::TakenNames() const {
-    return ArchiveFileNamesOfEveryPlace(game_);
-}
+std::vector<std::wstring> frmLoadOrder::TakenNames() const { return ArchiveFileNamesOfEveryPlace(game_); }
 
 void frmLoadOrder::Preview(const ReorderPlan& plan, const LoadOrderReport& after, const std::wstring& historyName) {
     if (!plan.failure.empty()) {
@@ -400,7 +401,8 @@ LRESULT frmLoadOrder::OnNotify(const NMHDR& header) {
 }
 
 void frmLoadOrder::cmdFix_Click() {
-    const int row = static_cast<int>(SendMessageW(c_.lvProblems, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    const int row =
+        static_cast<int>(SendMessageW(c_.lvProblems, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     if (row < 0 || static_cast<std::size_t>(row) >= report_.problems.size()) return;
     const LoadProblem problem = report_.problems[static_cast<std::size_t>(row)];
     if (problem.kind == ProblemKind::Duplicate) return KeepOneOf(problem);
@@ -441,19 +443,21 @@ void frmLoadOrder::KeepOneOf(const LoadProblem& problem) {
     const QualifiedName disabledName{archive.place, stored};
     const std::wstring disabled = disabledName.Shown();
     const std::wstring folder = game_.Where(archive)->ArchiveFolderName();
-    const int answer = MsgBox(mod.file + L" is in " + folder + L" twice. Which one should stay?\r\n\r\nYes keeps " +
-                                  DescribeArchive(archive.file, game_.PathOf(archive)) +
-                                  L"\r\nNo keeps " + DescribeArchive(stored, game_.PathOf(disabledName)) +
-                                  L"\r\n\r\nThe other goes to the Recycle Bin.",
-                              MB_YESNOCANCEL | MB_ICONQUESTION);
+    const int answer =
+        MsgBox(mod.file + L" is in " + folder + L" twice. Which one should stay?\r\n\r\nYes keeps " +
+                   DescribeArchive(archive.file, game_.PathOf(archive)) + L"\r\nNo keeps " +
+                   DescribeArchive(stored, game_.PathOf(disabledName)) + L"\r\n\r\nThe other goes to the Recycle Bin.",
+               MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer == IDCANCEL || !run_) return;
     const std::wstring other = answer == IDYES ? disabled : problem.archive;
     run_(RemoveModPlan(other), L"Remove", L"the archive is in the Recycle Bin");
 }
 
 void frmLoadOrder::RemoveCopy(const LoadProblem& problem) {
-    if (!run_ || MsgBox(L"Tarrow will send " + problem.other + L" to the Recycle Bin. The game loads the same files, "
-                        L"with the same contents, from " + problem.archive + L".",
+    if (!run_ || MsgBox(L"Tarrow will send " + problem.other +
+                            L" to the Recycle Bin. The game loads the same files, "
+                            L"with the same contents, from " +
+                            problem.archive + L".",
                         MB_OKCANCEL | MB_ICONQUESTION) != IDOK) {
         return;
     }
@@ -481,7 +485,8 @@ void frmLoadOrder::EnableForMap(const LoadProblem& problem) {
 }
 
 void frmLoadOrder::ShowProblem() {
-    const int row = static_cast<int>(SendMessageW(c_.lvProblems, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    const int row =
+        static_cast<int>(SendMessageW(c_.lvProblems, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     const bool some = row >= 0 && static_cast<std::size_t>(row) < report_.problems.size();
     SetWindowTextW(c_.lblProblem, some ? report_.problems[static_cast<std::size_t>(row)].problem.c_str() : L"");
     EnableWindow(c_.cmdFix,
@@ -530,8 +535,8 @@ void frmLoadOrder::cmdCopy_Click() {
 }
 
 void frmLoadOrder::cmdSave_Click() {
-    const auto path = CurrentPrompts().SaveFileName(
-        hwnd_, L"load-order.txt", L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0"s);
+    const auto path =
+        CurrentPrompts().SaveFileName(hwnd_, L"load-order.txt", L"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0"s);
     if (!path) return;
     try {
         // UTF-8, with the signature that Windows tools look for.
@@ -543,9 +548,7 @@ void frmLoadOrder::cmdSave_Click() {
 
 LRESULT frmLoadOrder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case ProblemsMessage:
-        MoreProblemsKnown();
-        return 0;
+    case ProblemsMessage: MoreProblemsKnown(); return 0;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDCANCEL: Unload(); return 0;
@@ -568,7 +571,8 @@ LRESULT frmLoadOrder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         case IDOK:
             // Enter on a shared file offers its other copies.
             if (GetFocus() == c_.lvShared) {
-                const int row = static_cast<int>(SendMessageW(c_.lvShared, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+                const int row = static_cast<int>(
+                    SendMessageW(c_.lvShared, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
                 RECT r{LVIR_BOUNDS};
                 SendMessageW(c_.lvShared, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
                 POINT at{r.left + 20, r.bottom};
@@ -595,9 +599,7 @@ LRESULT frmLoadOrder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
             if (to >= 0) MoveTo(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
         }
         return 0;
-    case WM_CAPTURECHANGED:
-        dragFrom_ = -1;
-        return 0;
+    case WM_CAPTURECHANGED: dragFrom_ = -1; return 0;
     case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
     case WM_SETCURSOR:
         if (BusyCursor::Apply()) return TRUE;

@@ -16,8 +16,21 @@
 class frmLoadOrder : public ModelessWindow<frmLoadOrder> {
 public:
     enum ControlId : int {
-        IdLabel = 100, IdArchives, IdShared, IdProblems, IdAll, IdCopy, IdSave,
-        IdMoveUp, IdMoveDown, IdOriginal, IdApply, IdDiscard, IdFix, IdProblemText, IdDiffering,
+        IdLabel = 100,
+        IdArchives,
+        IdShared,
+        IdProblems,
+        IdAll,
+        IdCopy,
+        IdSave,
+        IdMoveUp,
+        IdMoveDown,
+        IdOriginal,
+        IdApply,
+        IdDiscard,
+        IdFix,
+        IdProblemText,
+        IdDiffering,
         IdUseCopy = 1000,  // the context menu's items: one per archive that holds the file
     };
     struct Controls {
@@ -87,7 +100,8 @@ private:
     void MoreProblemsKnown();
     void ShowProblem();
     void ShowCopies(int row, POINT at);
-    static LRESULT CALLBACK ArchivesProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
+    static LRESULT CALLBACK ArchivesProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR self);
 
     ChangeRunner run_;
     ProblemFinder findMore_;
@@ -96,10 +110,10 @@ private:
     Controls c_;
     Layout layout_;
     Game game_ = DemoGame({});
-    LoadOrderReport disk_;    // as main is now
+    LoadOrderReport disk_;            // as main is now
     std::vector<std::size_t> order_;  // the planned order, as indexes into disk_.archives
-    LoadOrderReport report_;  // disk_ in the planned order
-    int dragFrom_ = -1;       // the row being dragged, or -1
+    LoadOrderReport report_;          // disk_ in the planned order
+    int dragFrom_ = -1;               // the row being dragged, or -1
     bool writable_ = true;
     std::vector<std::size_t> sharedShown_;
     int sortColumn_ = -1;

@@ -35,7 +35,8 @@ int At(const std::vector<int>& s, size_t i) { return i < s.size() ? s[i] : 0; }
 // absent) and is told from both within its own characters, so that whatever
 // follows it does not change its place.
 std::optional<std::wstring> KeyBetween(const std::wstring* lower, const std::wstring* upper) {
-    const std::vector<int> lo = lower ? Folded(*lower) : std::vector<int>(), hi = upper ? Folded(*upper) : std::vector<int>();
+    const std::vector<int> lo = lower ? Folded(*lower) : std::vector<int>(),
+                           hi = upper ? Folded(*upper) : std::vector<int>();
     bool loTied = lower != nullptr, hiTied = upper != nullptr;
     std::wstring key;
     for (size_t i = 0; i < kLongestKey; ++i) {
@@ -81,9 +82,8 @@ std::vector<bool> Kept(const Game& game, const std::vector<std::wstring>& wanted
     }
     // A mod that stands on the wrong side of a game archive cannot keep its name.
     auto fits = [&](size_t i) {
-        return std::all_of(games.begin(), games.end(), [&](size_t g) {
-            return g == i || (i < g) == game.LoadsBefore(wanted[i], wanted[g]);
-        });
+        return std::all_of(games.begin(), games.end(),
+                           [&](size_t g) { return g == i || (i < g) == game.LoadsBefore(wanted[i], wanted[g]); });
     };
     std::vector<size_t> candidates;
     for (size_t i = 0; i < n; ++i) {
@@ -151,22 +151,24 @@ private:
     }
     bool Free(const std::wstring& name) const {
         const std::wstring mod = WithoutExtension(name);
-        return std::none_of(takenMods_.begin(), takenMods_.end(), [&](const std::wstring& t) { return EqualNoCase(t, mod); });
+        return std::none_of(takenMods_.begin(), takenMods_.end(),
+                            [&](const std::wstring& t) { return EqualNoCase(t, mod); });
     }
     const Game& game_;
     std::vector<std::wstring> takenMods_;
 };
 
 std::wstring NameTaken(const std::wstring& file, const std::wstring& name) {
-    return L"Tarrow cannot give " + file + L" its original name: " + name +
-           L" or a .dis of that name is in main." + NothingWasChanged;
+    return L"Tarrow cannot give " + file + L" its original name: " + name + L" or a .dis of that name is in main." +
+           NothingWasChanged;
 }
 
 std::wstring NoNames(const std::wstring& why) { return L"No names give this order: " + why + NothingWasChanged; }
 
 }  // namespace
 
-ReorderPlan PlanReorder(const Game& game, const std::vector<std::wstring>& wanted, const std::vector<std::wstring>& taken) {
+ReorderPlan PlanReorder(const Game& game, const std::vector<std::wstring>& wanted,
+                        const std::vector<std::wstring>& taken) {
     const std::vector<bool> kept = Kept(game, wanted);
     for (size_t i = 0; i < wanted.size(); ++i) {
         if (game.IsOwnArchiveFile(wanted[i]) && !kept[i]) {
@@ -186,14 +188,16 @@ ReorderPlan PlanReorder(const Game& game, const std::vector<std::wstring>& wante
         while (next < wanted.size() && !kept[next]) ++next;
         const std::wstring* upper = next < wanted.size() ? &names[next] : nullptr;
         if (upper && game.Tier(*upper) < 0) {
-            return {{}, NoNames(wanted[i] + L" would have to load among the localized archives, and Tarrow gives no "
-                                             L"archive a name that starts with localized_.")};
+            return {{},
+                    NoNames(wanted[i] + L" would have to load among the localized archives, and Tarrow gives no "
+                                        L"archive a name that starts with localized_.")};
         }
         std::wstring name = namer.Between(wanted[i], lower, upper);
         if (name.empty()) {
-            return {{}, NoNames(L"there is no free name of at most 64 characters for " + wanted[i] + L" between " +
-                                (lower ? *lower : std::wstring(L"the start")) + L" and " +
-                                (upper ? *upper : std::wstring(L"the end")) + L".")};
+            return {{},
+                    NoNames(L"there is no free name of at most 64 characters for " + wanted[i] + L" between " +
+                            (lower ? *lower : std::wstring(L"the start")) + L" and " +
+                            (upper ? *upper : std::wstring(L"the end")) + L".")};
         }
         namer.Take(name);
         if (name != wanted[i]) plan.renames.push_back({wanted[i], name});
@@ -213,7 +217,8 @@ ReorderPlan PlanOriginalNames(const std::vector<std::wstring>& loaded, const std
         std::wstring name = QualifiedName{own.place, WithoutExtension(WithoutTarrowPrefix(own.file))}.Shown();
         const std::wstring mod = name;
         name += EnabledExtension;
-        if (std::any_of(free.begin(), free.end(), [&](const std::wstring& t) { return EqualNoCase(WithoutExtension(t), mod); })) {
+        if (std::any_of(free.begin(), free.end(),
+                        [&](const std::wstring& t) { return EqualNoCase(WithoutExtension(t), mod); })) {
             return {{}, NameTaken(file, name)};
         }
         free.push_back(name);
@@ -251,14 +256,17 @@ LoadOrderReport PlannedReport(const LoadOrderReport& report, const std::vector<s
     return planned;
 }
 
-std::vector<std::size_t> OrderOfNames(const Game& game, const LoadOrderReport& report, const std::vector<std::wstring>& names) {
+std::vector<std::size_t> OrderOfNames(const Game& game, const LoadOrderReport& report,
+                                      const std::vector<std::wstring>& names) {
     std::vector<std::size_t> order(report.archives.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return game.LoadsBefore(names[a], names[b]); });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return game.LoadsBefore(names[a], names[b]); });
     return order;
 }
 
-std::wstring PreviewText(const Game& game, const ReorderPlan& plan, const LoadOrderReport& before, const LoadOrderReport& after) {
+std::wstring PreviewText(const Game& game, const ReorderPlan& plan, const LoadOrderReport& before,
+                         const LoadOrderReport& after) {
     // A rename by way of a temporary name shows as the one rename it makes.
     std::vector<ChangeStep> shown;
     std::wstring through;
@@ -277,7 +285,8 @@ std::wstring PreviewText(const Game& game, const ReorderPlan& plan, const LoadOr
         }
         const ChangeStep& step = shown[i];
         text += L"\r\n" + step.from + L" \u2192 " + step.to;
-        if (game.Tier(step.from) < 0 && game.Tier(step.to) == 0) text += L" (it leaves the localized archives, which load last)";
+        if (game.Tier(step.from) < 0 && game.Tier(step.to) == 0)
+            text += L" (it leaves the localized archives, which load last)";
     }
     std::vector<std::wstring> changes;
     for (std::size_t i = 0; i < before.shared.size() && i < after.shared.size(); ++i) {

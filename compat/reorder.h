@@ -20,7 +20,8 @@ struct ReorderPlan {
 // other one is renamed to Tarrow's prefix and its name without one, or to
 // that name alone when it fits. taken holds every .pk3 and .dis file of main:
 // no new name meets one of them in any letter case.
-ReorderPlan PlanReorder(const Game& game, const std::vector<std::wstring>& wanted, const std::vector<std::wstring>& taken);
+ReorderPlan PlanReorder(const Game& game, const std::vector<std::wstring>& wanted,
+                        const std::vector<std::wstring>& taken);
 // The renames that take every prefix of Tarrow's away.
 ReorderPlan PlanOriginalNames(const std::vector<std::wstring>& loaded, const std::vector<std::wstring>& taken);
 
@@ -29,8 +30,10 @@ ReorderPlan PlanOriginalNames(const std::vector<std::wstring>& loaded, const std
 // overrides and notes follow from the listings the report was made from.
 LoadOrderReport PlannedReport(const LoadOrderReport& report, const std::vector<std::size_t>& order);
 // The load order that names give: indexes into report.archives, weakest first.
-std::vector<std::size_t> OrderOfNames(const Game& game, const LoadOrderReport& report, const std::vector<std::wstring>& names);
+std::vector<std::size_t> OrderOfNames(const Game& game, const LoadOrderReport& report,
+                                      const std::vector<std::wstring>& names);
 
 // The preview of a plan: each rename, "old → new", then each shared file
 // whose winner changes, "file: from → to".
-std::wstring PreviewText(const Game& game, const ReorderPlan& plan, const LoadOrderReport& before, const LoadOrderReport& after);
+std::wstring PreviewText(const Game& game, const ReorderPlan& plan, const LoadOrderReport& before,
+                         const LoadOrderReport& after);

@@ -175,9 +175,7 @@ std::wstring ProgramFolder() {
 bool MatchesPattern(const std::wstring& name, const std::wstring& pattern) {
     // Iterative glob with backtracking to the last star.
     size_t n = 0, p = 0, starP = std::wstring::npos, starN = 0;
-    auto same = [](wchar_t a, wchar_t b) {
-        return CompareStringOrdinal(&a, 1, &b, 1, TRUE) == CSTR_EQUAL;
-    };
+    auto same = [](wchar_t a, wchar_t b) { return CompareStringOrdinal(&a, 1, &b, 1, TRUE) == CSTR_EQUAL; };
     while (n < name.size()) {
         if (p < pattern.size() && (pattern[p] == L'?' || (pattern[p] != L'*' && same(pattern[p], name[n])))) {
             ++n;
@@ -203,7 +201,8 @@ void FileSystem::WriteWholeFile(const std::wstring& path, const std::string& byt
     const FileHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    const bool ok = file.valid() && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+    const bool ok = file.valid() &&
+                    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                     written == bytes.size() && FlushFileBuffers(file.get());
     if (!ok) throw Win32Error(GetLastError(), L"Tarrow could not save " + path);
 }

@@ -117,7 +117,8 @@ public:
         Record& record = parsed_.record;
         Step step;
         if (line == "begin" && !record.begun) {
-            if (counted_ && record.steps.size() != count_) return Fail(number, "begins a plan whose steps are not all there");
+            if (counted_ && record.steps.size() != count_)
+                return Fail(number, "begins a plan whose steps are not all there");
             record.begun = true;
             return true;
         }
@@ -267,7 +268,8 @@ std::string StepProblem(const Step& step) {
 
 bool IsGroupId(std::string_view id) {
     const std::size_t dash = id.find('-');
-    return id.size() <= 24 && dash != std::string_view::npos && AllDigits(id.substr(0, dash)) && AllDigits(id.substr(dash + 1));
+    return id.size() <= 24 && dash != std::string_view::npos && AllDigits(id.substr(0, dash)) &&
+           AllDigits(id.substr(dash + 1));
 }
 
 std::string EncodePlan(const std::string& what, const std::vector<Step>& steps, const std::string& group) {

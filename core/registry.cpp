@@ -35,8 +35,7 @@ LONG RegWriteValue(HKEY key, const std::wstring& name, DWORD type, const RegValu
         } else {
             number = static_cast<DWORD>(std::wcstoul(RegValueText(value).c_str(), nullptr, 10));
         }
-        return RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                              sizeof number);
+        return RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
     }
     return ERROR_SUCCESS;
 }
@@ -50,8 +49,7 @@ LONG RegReadValue(HKEY key, const std::wstring& name, RegValue& value) {
         // The size counts the stored terminating NUL, so the text keeps it.
         std::vector<wchar_t> buffer((size + 1) / sizeof(wchar_t) + 1, L'\0');
         DWORD bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-        result = RegQueryValueExW(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
-                                  &bytes);
+        result = RegQueryValueExW(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &bytes);
         if (result == ERROR_SUCCESS) {
             // The text is the stored data: a terminator that the query adds is not part of it.
             value = std::wstring(buffer.data(), (std::min(bytes, size) + 1) / sizeof(wchar_t));
@@ -89,9 +87,7 @@ RegValue GetRegistryValue(HKEY root, const std::wstring& keyPath, const std::wst
     return value;
 }
 
-std::wstring ReadInstallPath() {
-    return RegValueText(GetRegistryValue(HKEY_LOCAL_MACHINE, GameKey, InstallPathValue));
-}
+std::wstring ReadInstallPath() { return RegValueText(GetRegistryValue(HKEY_LOCAL_MACHINE, GameKey, InstallPathValue)); }
 
 std::vector<std::wstring> GetRegistrySubkeys(HKEY root, const std::wstring& keyPath) {
     std::vector<std::wstring> names;

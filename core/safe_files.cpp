@@ -54,8 +54,9 @@ std::wstring TemporaryNameIn(const std::wstring& folder) {
 RecycleOutcome SendToRecycleBin(const std::wstring& path) {
     const std::wstring keep = TemporaryNameIn(FolderOf(path));
     if (!CreateHardLinkW(keep.c_str(), path.c_str(), nullptr)) {
-        return {false, L"Tarrow could not keep a second name of the file while the Recycle Bin takes it: " +
-                           SystemMessage(GetLastError()),
+        return {false,
+                L"Tarrow could not keep a second name of the file while the Recycle Bin takes it: " +
+                    SystemMessage(GetLastError()),
                 path};
     }
     const DWORD before = LinkCount(keep);

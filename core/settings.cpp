@@ -7,7 +7,9 @@
 
 namespace {
 
-std::wstring KeyPath(const std::wstring& below) { return below.empty() ? TarrowKey : std::wstring(TarrowKey) + L"\\" + below; }
+std::wstring KeyPath(const std::wstring& below) {
+    return below.empty() ? TarrowKey : std::wstring(TarrowKey) + L"\\" + below;
+}
 
 // A REG_SZ value's text, without the terminating NULs a writer may have kept.
 std::wstring TextOf(std::wstring data, DWORD bytes) {
@@ -38,8 +40,8 @@ std::wstring ReadSetting(const std::wstring& name, const std::wstring& below) {
 
 long WriteSetting(const std::wstring& name, const std::wstring& text, const std::wstring& below) {
     HKEY raw = nullptr;
-    const LONG opened =
-        RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath(below).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr);
+    const LONG opened = RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath(below).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                        nullptr, &raw, nullptr);
     if (opened != ERROR_SUCCESS) return opened;
     const RegKeyHandle key(raw);
     return RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -49,7 +51,8 @@ long WriteSetting(const std::wstring& name, const std::wstring& text, const std:
 std::vector<std::pair<std::wstring, std::wstring>> ReadSettings(const std::wstring& below) {
     std::vector<std::pair<std::wstring, std::wstring>> values;
     HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath(below).c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) return values;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath(below).c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
+        return values;
     const RegKeyHandle key(raw);
     for (const RegistryValueInfo& value : ListRegistryValues(key.get())) {
         if (value.type == REG_SZ) values.emplace_back(value.name, ReadSetting(value.name, below));

@@ -193,7 +193,8 @@ DWORD CopyInto(const std::wstring& source, const std::wstring& path,
     const FileHandle in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in.valid()) return GetLastError();
-    const FileHandle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const FileHandle out(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.valid()) return GetLastError();
     std::string buffer(kChunk, '\0');
     unsigned long long copied = 0;
@@ -245,8 +246,10 @@ std::vector<LeftFile> LeftTemporaryFiles(const std::wstring& folder) {
 std::wstring LeftFilesQuestion(const std::wstring& folder, const std::vector<LeftFile>& files) {
     // Most are partial copies, but one may be an archive that a replace had
     // set aside: the Recycle Bin keeps it, where the player can still find it.
-    std::wstring text = L"A Tarrow that was stopped halfway left these temporary files in " + FolderLabel(folder) + L":\r\n";
-    for (const LeftFile& file : files) text += L"\r\n" + file.name + L", " + ToDecimal(static_cast<long long>(file.size)) + L" bytes";
+    std::wstring text =
+        L"A Tarrow that was stopped halfway left these temporary files in " + FolderLabel(folder) + L":\r\n";
+    for (const LeftFile& file : files)
+        text += L"\r\n" + file.name + L", " + ToDecimal(static_cast<long long>(file.size)) + L" bytes";
     return text + L"\r\n\r\nSend them to the Recycle Bin?";
 }
 
@@ -308,17 +311,19 @@ DWORD RunStep(const std::wstring& folder, const ChangeStep& step, ChangeOutcome&
 }
 
 // The message for what a failed change could not put back; its journal stays.
-std::wstring NotPutBackMessage(const std::wstring& folder, const std::wstring& what, const std::vector<std::wstring>& stuck) {
+std::wstring NotPutBackMessage(const std::wstring& folder, const std::wstring& what,
+                               const std::vector<std::wstring>& stuck) {
     const std::wstring label = FolderLabel(folder);
-    std::wstring text = L"Tarrow could not finish " + what + L", and it could not put " + label + L" back as it was:\r\n";
+    std::wstring text =
+        L"Tarrow could not finish " + what + L", and it could not put " + label + L" back as it was:\r\n";
     for (const std::wstring& line : stuck) text += L"\r\n" + line;
     return text + L"\r\n\r\nIts journal, " + label + L"\\" + JournalName +
            L", stays: Tarrow puts the rest right before the next change and at its next start, once the "
            L"archive is free.";
 }
 
-ChangeOutcome Failure(const std::wstring& folder, const ChangePlan& plan, size_t undo, ChangeResult result,
-                      DWORD error, size_t step, bool& keepJournal) {
+ChangeOutcome Failure(const std::wstring& folder, const ChangePlan& plan, size_t undo, ChangeResult result, DWORD error,
+                      size_t step, bool& keepJournal) {
     const UndoReport report = Undo(folder, plan.steps, undo, DeleteOwn);
     ChangeOutcome outcome{result, error, step, std::nullopt, {}};
     if (!report.stuck.empty()) {
@@ -346,8 +351,8 @@ ChangeOutcome RunSteps(const std::wstring& folder, const ChangePlan& plan, const
         }
         const size_t at = static_cast<size_t>(k);
         if (error) {
-            const bool noSource = k == 0 && error == ERROR_FILE_NOT_FOUND && !step.from.empty() &&
-                                  !Exists(InFolder(folder, step.from));
+            const bool noSource =
+                k == 0 && error == ERROR_FILE_NOT_FOUND && !step.from.empty() && !Exists(InFolder(folder, step.from));
             const ChangeResult result = noSource                   ? ChangeResult::NoSource
                                         : error == ERROR_CANCELLED ? ChangeResult::Cancelled
                                                                    : ChangeResult::Failed;
@@ -487,7 +492,8 @@ RecoveryOutcome Recover(const std::wstring& folder, const std::wstring& recordFo
         return outcome;
     }
     GroupState group = StateOf(parsed.record.group, recordFolder.empty() ? folder : recordFolder);
-    if (group == GroupState::Held && !ownGroup.empty() && parsed.record.group == ownGroup) group = GroupState::Uncommitted;
+    if (group == GroupState::Held && !ownGroup.empty() && parsed.record.group == ownGroup)
+        group = GroupState::Uncommitted;
     // A part of a change over several folders that another Tarrow is running.
     if (group == GroupState::Held) return {};
     const ChangePlan plan = PlanOf(parsed.record);
@@ -527,9 +533,12 @@ std::string NextGroupId() {
 
 }  // namespace
 
-ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) { return RunPart(folder, plan, {{}, folder}); }
+ChangeOutcome RunChange(const std::wstring& folder, const ChangePlan& plan) {
+    return RunPart(folder, plan, {{}, folder});
+}
 
-ChangeOutcome RunGroupChange(const std::wstring& recordFolder, const std::wstring& what, const std::vector<ChangePart>& parts) {
+ChangeOutcome RunGroupChange(const std::wstring& recordFolder, const std::wstring& what,
+                             const std::vector<ChangePart>& parts) {
     if (parts.size() == 1) return RunPart(parts.front().folder, parts.front().plan, {{}, recordFolder});
     if (!g_refusal.empty()) return Refusal(g_refusal);
     const Running running;
@@ -564,7 +573,8 @@ ChangeOutcome RunGroupChange(const std::wstring& recordFolder, const std::wstrin
         record.Reset();
         if (!stuck.empty()) {
             outcome.result = ChangeResult::Failed;
-            outcome.message = NotPutBackMessage(recordFolder, what, stuck) + (outcome.message.empty() ? L"" : L"\r\n\r\n" + outcome.message);
+            outcome.message = NotPutBackMessage(recordFolder, what, stuck) +
+                              (outcome.message.empty() ? L"" : L"\r\n\r\n" + outcome.message);
         }
         return outcome;
     }
@@ -616,7 +626,8 @@ std::wstring RecoveryMessage(const RecoveryOutcome& outcome) {
         for (const std::wstring& line : outcome.stuck) text += L"\r\n" + line;
         return text + L"\r\n\r\nIts journal, " + main + L"\\" + JournalName +
                L", stays: Tarrow tries again before the next change and at its next start. Close the program "
-               L"that holds the archive, or choose Edit > Forget this change to leave " + main + L" as it is now.";
+               L"that holds the archive, or choose Edit > Forget this change to leave " +
+               main + L" as it is now.";
     }
     if (outcome.completed) return stopped + L" The change had been made, and it stands.";
     std::wstring text = stopped + L" The folder is as it was before.";

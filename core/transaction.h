@@ -108,7 +108,8 @@ struct ChangePart {
     std::wstring folder;
     ChangePlan plan;
 };
-ChangeOutcome RunGroupChange(const std::wstring& recordFolder, const std::wstring& what, const std::vector<ChangePart>& parts);
+ChangeOutcome RunGroupChange(const std::wstring& recordFolder, const std::wstring& what,
+                             const std::vector<ChangePart>& parts);
 
 // True while a change of this process runs (a copy's progress window lets
 // messages through meanwhile).

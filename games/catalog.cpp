@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr wchar_t kAddedKey[] = L"Added Games";    // value: the folder; data: the profile's id
+constexpr wchar_t kAddedKey[] = L"Added Games";     // value: the folder; data: the profile's id
 constexpr wchar_t kFoldersKey[] = L"Game Folders";  // value: the profile's id; data: its folder
 constexpr wchar_t kChosenGame[] = L"Game";
 constexpr wchar_t kChosenFolder[] = L"Game Folder";
@@ -46,7 +46,8 @@ std::vector<std::pair<std::wstring, std::wstring>> RegistryOf(const GameProfile&
 }
 
 // The folder an installer's registry value names, in the 32-bit view.
-std::wstring InstalledFolder(const GameProfile& profile, const std::vector<std::pair<std::wstring, std::wstring>>& places) {
+std::wstring InstalledFolder(const GameProfile& profile,
+                             const std::vector<std::pair<std::wstring, std::wstring>>& places) {
     for (const auto& [key, name] : places) {
         const std::wstring value = RegValueText(GetRegistryValue(HKEY_LOCAL_MACHINE, key, name));
         const std::wstring clean = value.substr(0, value.find(L'\0'));
@@ -72,7 +73,8 @@ std::vector<Game> GogGames(const std::wstring& id, const std::wstring& folder) {
 
 void AddGogGames(std::vector<KnownGame>& games) {
     for (const std::wstring& id : GetRegistrySubkeys(HKEY_LOCAL_MACHINE, kGogKey)) {
-        const std::wstring path = RegValueText(GetRegistryValue(HKEY_LOCAL_MACHINE, std::wstring(kGogKey) + L"\\" + id, L"PATH"));
+        const std::wstring path =
+            RegValueText(GetRegistryValue(HKEY_LOCAL_MACHINE, std::wstring(kGogKey) + L"\\" + id, L"PATH"));
         const std::wstring folder(WithoutTrailingBackslashes(path.substr(0, path.find(L'\0')), 3));
         if (folder.empty()) continue;
         for (Game& game : GogGames(id, folder)) Add(games, Game(game.profile(), Below(game.profile(), folder)), L"GOG");
@@ -84,7 +86,8 @@ std::wstring DescriptionOf(const std::wstring& folder) {
     std::string text = FileSystem::ReadWholeFile(folder + L"\\description.txt", 256);
     text.resize(std::min(text.size(), text.find_first_of("\r\n")));
     std::wstring line = AnsiToWide(text);
-    std::replace_if(line.begin(), line.end(), [](wchar_t c) { return c < L' '; }, L' ');
+    std::replace_if(
+        line.begin(), line.end(), [](wchar_t c) { return c < L' '; }, L' ');
     const size_t first = line.find_first_not_of(L' '), last = line.find_last_not_of(L' ');
     return first == std::wstring::npos ? std::wstring() : line.substr(first, last - first + 1);
 }
@@ -150,7 +153,8 @@ std::vector<KnownGame> FindKnownGames(const std::wstring& demoFolder) {
     // Without Steam's own key, its uninstaller's entry of each game.
     for (const GameProfile& profile : GameProfiles()) {
         if (profile.steamApp == 0) continue;
-        const std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App " + std::to_wstring(profile.steamApp);
+        const std::wstring key =
+            L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App " + std::to_wstring(profile.steamApp);
         if (const std::wstring folder = InstalledFolder(profile, {{key, L"InstallLocation"}}); !folder.empty()) {
             Add(games, Game(profile, folder), L"Steam");
         }
@@ -175,14 +179,16 @@ std::vector<KnownGame> FindKnownGames(const std::wstring& demoFolder) {
 std::optional<Game> FirstKnownGame() {
     for (const KnownGame& known : FindKnownGames({})) {
         const auto& places = known.game.Places();
-        const bool there = std::any_of(places.begin(), places.end(), [](const Game::Place& p) { return p.managed && p.Exists(); });
+        const bool there =
+            std::any_of(places.begin(), places.end(), [](const Game::Place& p) { return p.managed && p.Exists(); });
         if (known.game.mod().empty() && there) return known.game;
     }
     return std::nullopt;
 }
 
 StartGame ChooseStartGame(bool demoValueSet, const std::wstring& demoFolder) {
-    if (const std::optional<Game> chosen = ChosenGame(); chosen && !chosen->IsDemo() &&
+    if (const std::optional<Game> chosen = ChosenGame();
+        chosen && !chosen->IsDemo() &&
         FileSystem::FolderExists(std::wstring(WithoutTrailingBackslashes(chosen->ArchiveFolder())))) {
         return {chosen, false};
     }

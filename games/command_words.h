@@ -9,9 +9,9 @@
 #include <vector>
 
 struct LaunchRequest {
-    std::wstring game;  // a profile's id or a folder, as given; empty for the game in use
-    std::wstring set;   // a mod set to switch to
-    bool play = false;  // start the game, and end when it ends
+    std::wstring game;                // a profile's id or a folder, as given; empty for the game in use
+    std::wstring set;                 // a mod set to switch to
+    bool play = false;                // start the game, and end when it ends
     std::vector<std::wstring> files;  // to install, as a drop would; full paths
 
     bool empty() const { return game.empty() && set.empty() && !play && files.empty(); }

@@ -97,7 +97,8 @@ std::wstring Game::ModArguments() const {
     if (!profile_->modsFolder.empty()) {
         const size_t below = profile_->modsFolder.size();
         std::wstring mods(profile_->modsFolder);
-        std::transform(mods.begin(), mods.end(), mods.begin(), [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c + 32 : c; });
+        std::transform(mods.begin(), mods.end(), mods.begin(),
+                       [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c + 32 : c; });
         name = mods + name.substr(below);
     }
     return L"+set fs_game " + (name.find(L' ') == std::wstring::npos ? name : L"\"" + name + L"\"");
@@ -132,7 +133,9 @@ std::wstring Capitals(std::wstring name) {
 
 }  // namespace
 
-bool Game::HiddenNames::Hide(const std::wstring& file) const { return !upper_.empty() && upper_.contains(Capitals(file)); }
+bool Game::HiddenNames::Hide(const std::wstring& file) const {
+    return !upper_.empty() && upper_.contains(Capitals(file));
+}
 
 Game::HiddenNames Game::HiddenByStoredCopy(const Place& place) const {
     HiddenNames hidden;
@@ -140,7 +143,8 @@ Game::HiddenNames Game::HiddenByStoredCopy(const Place& place) const {
     // The copy follows its folder among the places.
     if (at + 1 >= places_.size()) return hidden;
     const Place& next = places_[at + 1];
-    if (next.rank != place.rank || !next.label.starts_with(L"VirtualStore\\") || place.label.starts_with(L"VirtualStore\\")) {
+    if (next.rank != place.rank || !next.label.starts_with(L"VirtualStore\\") ||
+        place.label.starts_with(L"VirtualStore\\")) {
         return hidden;
     }
     DirectoryWalk walk(next.folder + L"*");
@@ -212,9 +216,12 @@ struct KnownFolder {
 };
 // The shell's older call: it needs no COM allocator, so the games need no ole32.
 constexpr KnownFolder kKnownFolders[] = {
-    {L"%APPDATA%", CSIDL_APPDATA},           {L"%LOCALAPPDATA%", CSIDL_LOCAL_APPDATA},
-    {L"%DOCUMENTS%", CSIDL_PERSONAL},        {L"%USERPROFILE%", CSIDL_PROFILE},
-    {L"%PROGRAMFILES%", CSIDL_PROGRAM_FILES}, {L"%PROGRAMFILES(X86)%", CSIDL_PROGRAM_FILESX86},
+    {L"%APPDATA%", CSIDL_APPDATA},
+    {L"%LOCALAPPDATA%", CSIDL_LOCAL_APPDATA},
+    {L"%DOCUMENTS%", CSIDL_PERSONAL},
+    {L"%USERPROFILE%", CSIDL_PROFILE},
+    {L"%PROGRAMFILES%", CSIDL_PROGRAM_FILES},
+    {L"%PROGRAMFILES(X86)%", CSIDL_PROGRAM_FILESX86},
 };
 
 // Asked of the shell once: every Game made looks at them, and the shell is slow to answer.
@@ -223,7 +230,8 @@ const std::vector<std::wstring>& KnownFolderPaths() {
         std::vector<std::wstring> found;
         for (const KnownFolder& known : kKnownFolders) {
             wchar_t path[MAX_PATH] = {};
-            found.emplace_back(SUCCEEDED(SHGetFolderPathW(nullptr, known.csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : L"");
+            found.emplace_back(
+                SUCCEEDED(SHGetFolderPathW(nullptr, known.csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : L"");
         }
         return found;
     }();
@@ -431,7 +439,8 @@ std::vector<Game> RecognizeGames(const std::wstring& picked) {
             // The most own archives found; of as many, the larger share of the profile's.
             const int count = OwnArchivesFound(profile, candidate);
             if (count == 0) continue;
-            found.emplace_back(count * 1000 + count * 1000 / static_cast<int>(profile.ownArchives.size()), Game(profile, candidate));
+            found.emplace_back(count * 1000 + count * 1000 / static_cast<int>(profile.ownArchives.size()),
+                               Game(profile, candidate));
             break;
         }
     }

@@ -11,8 +11,8 @@
 
 // How the game orders the archives of its folder.
 enum class OrderRule {
-    Plain,      // every archive in name order; the last wins
-    Localized,  // Call of Duty: localized_<language>_*.pk3 first (the weakest), only the game's language
+    Plain,       // every archive in name order; the last wins
+    Localized,   // Call of Duty: localized_<language>_*.pk3 first (the weakest), only the game's language
     RtcwSingle,  // sp_* sorted as if named zz_*, so they load after almost all; mp_* skipped
     RtcwMulti,   // the reverse; both skip a real zz_*.pk3, whose name they turn into their own prefix
 };
@@ -101,8 +101,8 @@ public:
 
     // A folder the game loads archives from.
     struct Place {
-        std::wstring label;   // as the player reads it: "main", "AppData\\Roaming\\Quake3\\baseq3"
-        std::wstring folder;  // with a trailing backslash
+        std::wstring label;    // as the player reads it: "main", "AppData\\Roaming\\Quake3\\baseq3"
+        std::wstring folder;   // with a trailing backslash
         bool managed = false;  // the folder Tarrow manages
         // Its rank in the search: higher ranks win. VirtualStore's copy of a
         // folder shares the folder's rank, since the game sees both as one.

@@ -22,7 +22,9 @@ std::wstring ChosenProgram(const Game& game) {
     if (std::wstring chosen = ReadSetting(ChoiceName(game), GameProgramsKey); !chosen.empty()) return chosen;
     std::wstring older = ReadSetting(std::wstring(game.profile().id), GameProgramsKey);
     const std::wstring folder = game.folder() + L"\\";
-    return older.size() > folder.size() && EqualNoCase(std::wstring_view(older).substr(0, folder.size()), folder) ? older : L"";
+    return older.size() > folder.size() && EqualNoCase(std::wstring_view(older).substr(0, folder.size()), folder)
+               ? older
+               : L"";
 }
 
 }  // namespace

@@ -33,10 +33,12 @@ std::vector<std::wstring> SplitArguments(const std::wstring& commandLine) { retu
 namespace {
 
 // A known game, or a mod folder of one, in this folder; of this profile when one is given.
-std::optional<Game> KnownAt(const std::wstring& folder, const GameProfile* profile, const std::vector<KnownGame>& known) {
+std::optional<Game> KnownAt(const std::wstring& folder, const GameProfile* profile,
+                            const std::vector<KnownGame>& known) {
     for (const KnownGame& game : known) {
         if (profile && &game.game.profile() != profile) continue;
-        const std::wstring place = game.game.mod().empty() ? game.game.folder() : WithoutSlash(game.game.ArchiveFolder());
+        const std::wstring place =
+            game.game.mod().empty() ? game.game.folder() : WithoutSlash(game.game.ArchiveFolder());
         if (EqualNoCase(place, folder)) return game.game;
     }
     std::vector<Game> recognized = RecognizeGames(folder);

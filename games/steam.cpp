@@ -22,8 +22,7 @@ std::wstring WindowsPath(const std::string& utf8) {
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
            });
 }
@@ -51,7 +50,8 @@ std::string ReadSmallFile(const std::wstring& path) {
 
 void AddOnce(std::vector<std::wstring>& list, const std::wstring& item) {
     if (item.empty()) return;
-    if (std::none_of(list.begin(), list.end(), [&](const std::wstring& l) { return EqualNoCase(l, item); })) list.push_back(item);
+    if (std::none_of(list.begin(), list.end(), [&](const std::wstring& l) { return EqualNoCase(l, item); }))
+        list.push_back(item);
 }
 
 // The installdir an appmanifest names; empty when it names none that is one folder's name.
@@ -96,12 +96,13 @@ std::vector<std::wstring> LibrariesIn(const std::string& text) {
 
 std::vector<std::wstring> SteamLibraries() {
     std::vector<std::wstring> libraries;
-    const std::wstring steam =
-        WindowsPath(WideToUtf8(RegValueText(GetRegistryValue(HKEY_CURRENT_USER, L"Software\\Valve\\Steam", L"SteamPath"))));
+    const std::wstring steam = WindowsPath(
+        WideToUtf8(RegValueText(GetRegistryValue(HKEY_CURRENT_USER, L"Software\\Valve\\Steam", L"SteamPath"))));
     if (steam.empty() || !FileSystem::FolderExists(steam)) return libraries;
     libraries.push_back(steam);
     // The second copy is the master since 2021; config.vdf holds the oldest layout.
-    for (const wchar_t* file : {L"\\steamapps\\libraryfolders.vdf", L"\\config\\libraryfolders.vdf", L"\\config\\config.vdf"}) {
+    for (const wchar_t* file :
+         {L"\\steamapps\\libraryfolders.vdf", L"\\config\\libraryfolders.vdf", L"\\config\\config.vdf"}) {
         for (const std::wstring& library : LibrariesIn(ReadSmallFile(steam + file))) AddOnce(libraries, library);
     }
     return libraries;

@@ -7,7 +7,8 @@ namespace {
 bool SameAscii(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
     }
     return true;
 }
@@ -91,8 +92,10 @@ private:
             if (c == '"') return true;
             if (c == '\\' && at_ < text_.size()) {
                 c = text_[at_++];
-                if (c == 'n') c = '\n';
-                else if (c == 't') c = '\t';
+                if (c == 'n')
+                    c = '\n';
+                else if (c == 't')
+                    c = '\t';
             } else if (c == '\0') {
                 return false;
             }

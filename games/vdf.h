@@ -12,7 +12,7 @@
 
 struct VdfNode {
     std::string key;
-    std::string value;             // a pair's value; empty for a block
+    std::string value;              // a pair's value; empty for a block
     std::vector<VdfNode> children;  // a block's members
     bool block = false;
 

@@ -51,7 +51,8 @@ FilesModel::FilesModel(const GameFiles& files, const std::vector<GameMap>& maps,
 }
 
 std::string_view FilesModel::PathText(std::uint32_t row) const {
-    const std::uint32_t end = row + 1 < starts_.size() ? starts_[row + 1] - 1 : static_cast<std::uint32_t>(text_.size() - 1);
+    const std::uint32_t end =
+        row + 1 < starts_.size() ? starts_[row + 1] - 1 : static_cast<std::uint32_t>(text_.size() - 1);
     return std::string_view(text_).substr(starts_[row], end - starts_[row]);
 }
 

@@ -33,7 +33,7 @@ public:
 
 private:
     struct Entry {
-        const std::string* path;               // folded, the index's own key
+        const std::string* path;                // folded, the index's own key
         const GameFiles::File* file = nullptr;  // null for a missing file
         std::uint32_t missing = 0;              // its index into missing_
     };

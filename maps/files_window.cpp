@@ -27,12 +27,12 @@ void frmFiles::Load(const Game& game, HWND beside) {
 
 void frmFiles::CreateControls() {
     c_.lblFilter = layout_.Add(hwnd_, {IdLabel, L"STATIC", L"&Filter:", 8, 11, 40, 17, kLabel});
-    c_.txtFilter = layout_.Add(hwnd_, {IdFilter, L"EDIT", nullptr, 50, 8, 300, 21,
-                                       WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL});
+    c_.txtFilter = layout_.Add(
+        hwnd_, {IdFilter, L"EDIT", nullptr, 50, 8, 300, 21, WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL});
     c_.lblCount = layout_.Add(hwnd_, {IdCount, L"STATIC", nullptr, 360, 11, 320, 17, kLabel});
-    c_.lvFiles = layout_.Add(hwnd_, {IdFiles, WC_LISTVIEWW, nullptr, 8, 36, 672, 362,
-                                     WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL |
-                                         LVS_SHOWSELALWAYS});
+    c_.lvFiles = layout_.Add(
+        hwnd_, {IdFiles, WC_LISTVIEWW, nullptr, 8, 36, 672, 362,
+                WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS});
     c_.cmdClose = layout_.Add(hwnd_, {IDCANCEL, L"BUTTON", L"Close", 590, 405, 90, 23, kButton});
     AddReportColumns(c_.lvFiles, FilesModel::Columns(), {300, 130, 120, 118}, DpiOf(hwnd_));
     SendMessageW(c_.lvFiles, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
@@ -80,7 +80,8 @@ void frmFiles::ShowMenu(int row, POINT at) {
     AppendMenuW(menu.get(), MF_STRING | (loaded && show_ ? 0 : MF_GRAYED), IdShowInLoadOrder, L"Show in Load Order");
     AppendMenuW(menu.get(), MF_STRING | (held ? 0 : MF_GRAYED), IdOpenFolder, L"Open Containing Folder");
     const int chosen = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
-    const GameFiles::Source* source = held ? &result_->files->sources()[model_->SourceOf(static_cast<std::size_t>(row))] : nullptr;
+    const GameFiles::Source* source =
+        held ? &result_->files->sources()[model_->SourceOf(static_cast<std::size_t>(row))] : nullptr;
     if (chosen == IdShowInLoadOrder && source && show_) show_(source->name);
     if (chosen == IdOpenFolder) OpenContainingFolder(row);
 }
@@ -119,9 +120,7 @@ LRESULT frmFiles::OnNotify(const NMHDR& header) {
 
 LRESULT frmFiles::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case FilesMessage:
-        FilesKnown();
-        return 0;
+    case FilesMessage: FilesKnown(); return 0;
     case WM_DESTROY:
         job_.Wait();
         if (HandleModelessMessage(layout_, message, wParam, lParam)) return 0;
@@ -130,8 +129,7 @@ LRESULT frmFiles::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (LOWORD(wParam) == IDCANCEL) Unload();
         if (LOWORD(wParam) == IdFilter && HIWORD(wParam) == EN_CHANGE) Refilter();
         return 0;
-    case WM_NOTIFY:
-        return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_NOTIFY: return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
     default:
         if (HandleModelessMessage(layout_, message, wParam, lParam)) return 0;
         break;

@@ -68,7 +68,8 @@ GameFiles::GameFiles(const Game& game, const LoadOrderReport& report) {
         if (!place.changeable) continue;
         DirectoryWalk walk(place.folder + L"*" + DisabledExtension);
         for (WIN32_FIND_DATAW entry{}; walk.Next(entry);) {
-            if (!IsFolder(entry)) AddArchive(place.Name(entry.cFileName).Shown(), place.folder + entry.cFileName, false);
+            if (!IsFolder(entry))
+                AddArchive(place.Name(entry.cFileName).Shown(), place.folder + entry.cFileName, false);
         }
     }
 }
@@ -135,7 +136,8 @@ std::shared_ptr<GameFiles::OpenArchive> GameFiles::Open(std::uint32_t source) co
     return open;
 }
 
-std::string GameFiles::ReadFrom(std::uint32_t from, std::string_view folded, std::size_t limit, const Needed& needed) const {
+std::string GameFiles::ReadFrom(std::uint32_t from, std::string_view folded, std::size_t limit,
+                                const Needed& needed) const {
     const Source& source = sources_[from];
     if (source.loose) {
         const File* file = Find(folded);

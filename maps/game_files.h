@@ -27,8 +27,8 @@ public:
     };
     static constexpr std::uint32_t kNone = UINT32_MAX;
     struct File {
-        std::string spelt;                 // as the supplying source spells it
-        std::uint32_t winner = kNone;      // the loaded source the game takes it from
+        std::string spelt;                    // as the supplying source spells it
+        std::uint32_t winner = kNone;         // the loaded source the game takes it from
         std::vector<std::uint32_t> loaded;    // every loaded source that holds it, in load order
         std::vector<std::uint32_t> unloaded;  // the sources not loaded that hold it
     };
@@ -48,7 +48,8 @@ public:
     // Safe to call from several threads.
     std::string Read(std::string_view folded, std::size_t limit, const Needed& needed = {}) const;
     // The same from one source that holds it, loaded or not.
-    std::string ReadFrom(std::uint32_t source, std::string_view folded, std::size_t limit, const Needed& needed = {}) const;
+    std::string ReadFrom(std::uint32_t source, std::string_view folded, std::size_t limit,
+                         const Needed& needed = {}) const;
 
 private:
     void AddArchive(const std::wstring& name, const std::wstring& path, bool loaded);

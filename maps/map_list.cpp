@@ -75,7 +75,8 @@ std::vector<OpenArchive> OpenArchives(const Game& game, const LoadOrderReport& r
         } catch (...) {
             return;
         }
-        open[a].read = open[a].source->valid() && zip::ReadDirectory(*open[a].source, open[a].directory) == zip::Status::Ok;
+        open[a].read =
+            open[a].source->valid() && zip::ReadDirectory(*open[a].source, open[a].directory) == zip::Status::Ok;
     });
     return open;
 }
@@ -89,8 +90,10 @@ Found FindFiles(const std::vector<OpenArchive>& open) {
             const std::string path = Folded(stored);
             std::map<std::string, Holders>* into = nullptr;
             if (StartsWith(path, "maps/") && EndsWith(path, ".bsp")) into = &found.maps;
-            if (StartsWith(path, "levelshots/") && (EndsWith(path, ".tga") || EndsWith(path, ".jpg"))) into = &found.pictures;
-            if ((StartsWith(path, "scripts/") || StartsWith(path, "mp/")) && EndsWith(path, ".arena")) into = &found.arenas;
+            if (StartsWith(path, "levelshots/") && (EndsWith(path, ".tga") || EndsWith(path, ".jpg")))
+                into = &found.pictures;
+            if ((StartsWith(path, "scripts/") || StartsWith(path, "mp/")) && EndsWith(path, ".arena"))
+                into = &found.arenas;
             if (!into) continue;
             Holders& holders = (*into)[path];
             if (holders.archives.empty() || holders.archives.back() != a) holders.archives.push_back(a);
@@ -131,7 +134,8 @@ public:
 bool PictureLooksReadable(zip::Source& source, const zip::Entry& entry) {
     HeadSink sink;
     const zip::Status status = zip::ExtractEntry(source, entry, {}, sink);
-    if (status != zip::Status::Ok && !(status == zip::Status::WriteError && sink.bytes.size() == HeadSink::kHead)) return false;
+    if (status != zip::Status::Ok && !(status == zip::Status::WriteError && sink.bytes.size() == HeadSink::kHead))
+        return false;
     if (EndsWith(Folded(entry.name), ".tga")) return tga::Plausible(sink.bytes, entry.size);
     return sink.bytes.size() >= 2 && static_cast<unsigned char>(sink.bytes[0]) == 0xFF &&
            static_cast<unsigned char>(sink.bytes[1]) == 0xD8;
@@ -151,7 +155,8 @@ public:
     std::map<std::string, std::vector<std::pair<std::wstring, std::wstring>>> Run(std::vector<OpenArchive>& open) {
         std::vector<std::pair<const std::size_t, Work>*> works;
         for (auto& work : work_) works.push_back(&work);
-        std::vector<std::vector<std::pair<std::string, std::vector<std::pair<std::wstring, std::wstring>>>>> found(works.size());
+        std::vector<std::vector<std::pair<std::string, std::vector<std::pair<std::wstring, std::wstring>>>>> found(
+            works.size());
         ForEachInParallel(works.size(), [&](std::size_t w) {
             OpenArchive& archive = open[works[w]->first];
             Work& work = works[w]->second;

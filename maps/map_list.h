@@ -10,11 +10,11 @@
 #include "compat/load_order.h"
 
 struct GameMap {
-    std::wstring name;      // as the game names it: the path below maps/ without .bsp, "/" separators
-    std::wstring longName;  // from an .arena file; empty when none names it
-    std::size_t archive = 0;  // the archive whose .bsp wins, an index into the report's archives
+    std::wstring name;                   // as the game names it: the path below maps/ without .bsp, "/" separators
+    std::wstring longName;               // from an .arena file; empty when none names it
+    std::size_t archive = 0;             // the archive whose .bsp wins, an index into the report's archives
     std::vector<std::size_t> overrides;  // the archives whose .bsp it overrides, in load order
-    std::wstring picture;     // the levelshot that the game shows ("levelshots/x.tga"), or empty
+    std::wstring picture;                // the levelshot that the game shows ("levelshots/x.tga"), or empty
     std::size_t pictureArchive = 0;
     // Its picture cannot be read: encrypted, compressed in a way the game
     // does not read, cut short, or not a picture at all.

@@ -25,7 +25,8 @@ std::vector<std::string> WithExtensions(const std::string& name, std::initialize
     if (HasExtension(name)) candidates.push_back(name);
     const std::string stem(Stem(name));
     for (const char* extension : extensions) {
-        if (std::find(candidates.begin(), candidates.end(), stem + extension) == candidates.end()) candidates.push_back(stem + extension);
+        if (std::find(candidates.begin(), candidates.end(), stem + extension) == candidates.end())
+            candidates.push_back(stem + extension);
     }
     return candidates;
 }
@@ -41,7 +42,8 @@ NeedsFinder::NeedsFinder(const GameFiles& files, bool pngToo) : files_(files), p
 void NeedsFinder::ReadScripts() {
     std::vector<std::string> scripts;
     for (const auto& [path, file] : files_.files()) {
-        if (!path.starts_with("scripts/") || !path.ends_with(".shader") || path.find('/', 8) != std::string::npos) continue;
+        if (!path.starts_with("scripts/") || !path.ends_with(".shader") || path.find('/', 8) != std::string::npos)
+            continue;
         if (file.winner != GameFiles::kNone) scripts.push_back(path);
         // A disabled archive's script may be what a map lacks.
         for (std::uint32_t source : file.unloaded) {
@@ -67,9 +69,11 @@ bool NeedsFinder::Found(const std::vector<std::string>& candidates) const {
     });
 }
 
-void NeedsFinder::Missing(const std::vector<std::string>& candidates, const std::string& shader, MapNeeds& needs) const {
+void NeedsFinder::Missing(const std::vector<std::string>& candidates, const std::string& shader,
+                          MapNeeds& needs) const {
     const std::wstring path = Utf8ToWide(candidates.front());
-    const auto known = std::find_if(needs.missing.begin(), needs.missing.end(), [&](const MissingFile& m) { return m.path == path; });
+    const auto known =
+        std::find_if(needs.missing.begin(), needs.missing.end(), [&](const MissingFile& m) { return m.path == path; });
     if (known != needs.missing.end()) {
         const std::wstring name = Utf8ToWide(shader);
         if (!shader.empty() && std::find(known->shaders.begin(), known->shaders.end(), name) == known->shaders.end()) {
@@ -84,7 +88,8 @@ void NeedsFinder::Missing(const std::vector<std::string>& candidates, const std:
         if (!file) continue;
         for (std::uint32_t source : file->unloaded) AddHolder(source, missing);
     }
-    if (const auto defined = definedElsewhere_.find(shader); defined != definedElsewhere_.end() && Stem(candidates.front()) == shader) {
+    if (const auto defined = definedElsewhere_.find(shader);
+        defined != definedElsewhere_.end() && Stem(candidates.front()) == shader) {
         for (std::uint32_t source : defined->second) AddHolder(source, missing);
     }
     needs.missing.push_back(std::move(missing));
@@ -92,7 +97,8 @@ void NeedsFinder::Missing(const std::vector<std::string>& candidates, const std:
 
 void NeedsFinder::AddHolder(std::uint32_t source, MissingFile& missing) const {
     const std::wstring& name = files_.sources()[source].name;
-    if (std::find(missing.holders.begin(), missing.holders.end(), name) == missing.holders.end()) missing.holders.push_back(name);
+    if (std::find(missing.holders.begin(), missing.holders.end(), name) == missing.holders.end())
+        missing.holders.push_back(name);
 }
 
 void NeedsFinder::NeedImage(const std::string& image, const std::string& shader, MapNeeds& needs) const {
@@ -125,7 +131,8 @@ void NeedsFinder::NeedSound(const std::string& spelt, MapNeeds& needs) const {
 
 MapNeeds NeedsFinder::Find(const GameMap& map) const {
     MapNeeds needs;
-    const std::string bytes = files_.Read(FoldedPath("maps/" + WideToUtf8(map.name) + ".bsp"), kMapLimit, MapBytesNeeded);
+    const std::string bytes =
+        files_.Read(FoldedPath("maps/" + WideToUtf8(map.name) + ".bsp"), kMapLimit, MapBytesNeeded);
     if (bytes.empty()) {
         needs.why = L"Tarrow cannot take this map out of its archive.";
         return needs;
@@ -193,15 +200,17 @@ std::vector<LoadProblem> MapNeedProblems(const Game& game, const LoadOrderReport
         const std::wstring archive = ArchiveToEnable(needs[m]);
         if (archive.empty()) continue;
         const std::size_t count = needs[m].missing.size();
-        const auto held = static_cast<std::size_t>(std::count_if(needs[m].missing.begin(), needs[m].missing.end(), [&](const MissingFile& f) {
-            return std::find(f.holders.begin(), f.holders.end(), archive) != f.holders.end();
-        }));
+        const auto held = static_cast<std::size_t>(
+            std::count_if(needs[m].missing.begin(), needs[m].missing.end(), [&](const MissingFile& f) {
+                return std::find(f.holders.begin(), f.holders.end(), archive) != f.holders.end();
+            }));
         const std::wstring files = count == 1 ? L"1 file" : std::to_wstring(count) + L" files";
         const std::wstring which = held == count ? L" holds them." : L" holds " + std::to_wstring(held) + L" of them.";
         if (count == 1 && held == 1) {
-            problems.push_back({report.archives[maps[m].archive].file,
-                                maps[m].name + L" needs 1 file that no enabled archive holds; " + archive + L" holds it.",
-                                ProblemKind::MissingFiles, archive});
+            problems.push_back(
+                {report.archives[maps[m].archive].file,
+                 maps[m].name + L" needs 1 file that no enabled archive holds; " + archive + L" holds it.",
+                 ProblemKind::MissingFiles, archive});
             continue;
         }
         problems.push_back({report.archives[maps[m].archive].file,

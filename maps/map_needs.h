@@ -10,7 +10,7 @@
 #include "maps/map_list.h"
 
 struct MissingFile {
-    std::wstring path;     // as the game looks for it first: "textures/x/y.tga", "models/m.md3"
+    std::wstring path;                  // as the game looks for it first: "textures/x/y.tga", "models/m.md3"
     std::vector<std::wstring> shaders;  // the shaders that need the image; none for a model or a sound
     std::vector<std::wstring> holders;  // archives not loaded that hold it, as the lists name them
 };

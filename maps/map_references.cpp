@@ -8,7 +8,8 @@ namespace {
 
 std::uint32_t Le32(std::string_view bytes, std::size_t at) {
     std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
     return value;
 }
 
@@ -48,7 +49,8 @@ void ReadEntities(std::string_view text, MapReferences& refs) {
     const std::vector<std::string> tokens = QuotedTokens(text.substr(0, std::min(text.find('\0'), text.size())));
     for (std::size_t i = 0; i + 1 < tokens.size(); i += 2) {
         std::string key = tokens[i];
-        std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        std::transform(key.begin(), key.end(), key.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         const std::string& value = tokens[i + 1];
         // "*3" is the map's own brush model, "*falling" the player's own sound.
         if (value.empty() || value[0] == '*') continue;
@@ -134,7 +136,8 @@ std::vector<std::string> ReadModelShaders(std::string_view bytes) {
         // ident, name[64], flags, frames, shaders, verts, triangles, then offsets.
         const std::uint32_t shaders = Le32(surface, 76), shadersAt = Le32(surface, 92), end = Le32(surface, 104);
         if (shadersAt > surface.size() || shaders > (surface.size() - shadersAt) / kShader) break;
-        for (std::uint32_t i = 0; i < shaders; ++i) AddOnce(names, FixedText(surface.substr(shadersAt + i * kShader, kNameSize)));
+        for (std::uint32_t i = 0; i < shaders; ++i)
+            AddOnce(names, FixedText(surface.substr(shadersAt + i * kShader, kNameSize)));
         if (end == 0) break;
         at += end;
     }

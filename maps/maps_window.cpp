@@ -23,7 +23,8 @@ constexpr int kBoxLeft = 424, kBoxTop = 28, kBoxWidth = 256, kBoxHeight = 192;
 Picture Scaled(const Picture& picture, int boxWidth, int boxHeight) {
     Picture out;
     if (picture.width <= 0 || picture.height <= 0) return out;
-    const double scale = std::min(static_cast<double>(boxWidth) / picture.width, static_cast<double>(boxHeight) / picture.height);
+    const double scale =
+        std::min(static_cast<double>(boxWidth) / picture.width, static_cast<double>(boxHeight) / picture.height);
     out.width = std::max(1, static_cast<int>(picture.width * scale));
     out.height = std::max(1, static_cast<int>(picture.height * scale));
     out.bgra.resize(static_cast<std::size_t>(out.width) * out.height * 4);
@@ -60,18 +61,19 @@ void frmMaps::Load(const Game& game, HWND beside) {
 
 void frmMaps::CreateControls() {
     c_.lblShown = layout_.Add(hwnd_, {IdShown, L"STATIC", L"All maps", 8, 8, 408, 17, kLabel});
-    c_.lvMaps = layout_.Add(hwnd_, {IdMaps, WC_LISTVIEWW, nullptr, 8, 28, 408, 400,
-                                    WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL |
-                                        LVS_SHOWSELALWAYS});
+    c_.lvMaps = layout_.Add(
+        hwnd_, {IdMaps, WC_LISTVIEWW, nullptr, 8, 28, 408, 400,
+                WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS});
     c_.picLevelshot = layout_.Add(hwnd_, {IdPicture, L"STATIC", nullptr, kBoxLeft, kBoxTop, kBoxWidth, kBoxHeight,
                                           WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE | SS_SUNKEN});
-    c_.lblPicture = layout_.Add(hwnd_, {IdPictureText, L"STATIC", nullptr, 424, 226, 256, 34,
-                                        WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
+    c_.lblPicture =
+        layout_.Add(hwnd_, {IdPictureText, L"STATIC", nullptr, 424, 226, 256, 34, WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
     c_.cmdPlay = layout_.Add(hwnd_, {IdPlay, L"BUTTON", L"Play This Map", 424, 266, 120, 23, kButton | WS_DISABLED});
-    c_.lblMissing = layout_.Add(hwnd_, {IdMissingText, L"STATIC", nullptr, 424, 296, 256, 30, WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
-    c_.lstMissing = layout_.Add(hwnd_, {IdMissing, L"LISTBOX", nullptr, 424, 326, 256, 74,
-                                        WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT |
-                                            LBS_NOSEL});
+    c_.lblMissing =
+        layout_.Add(hwnd_, {IdMissingText, L"STATIC", nullptr, 424, 296, 256, 30, WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
+    c_.lstMissing = layout_.Add(
+        hwnd_, {IdMissing, L"LISTBOX", nullptr, 424, 326, 256, 74,
+                WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL});
     c_.cmdEnable = layout_.Add(hwnd_, {IdEnable, L"BUTTON", L"Enable", 424, 405, 160, 23, kButton | WS_DISABLED});
     c_.cmdClose = layout_.Add(hwnd_, {IDCANCEL, L"BUTTON", L"Close", 590, 405, 90, 23, kButton});
     std::vector<std::wstring> columns = MapColumns();
@@ -146,7 +148,9 @@ void frmMaps::ShowPicture(int row) {
         const std::wstring archive = report_.archives[map.pictureArchive].file;
         if (map.picture.empty()) {
             text = L"This map has no picture.";
-        } else if (DecodePicture(map.picture, ReadEntry(game_.PathOf(QualifiedName::Parse(archive)), map.picture, 64u << 20), picture)) {
+        } else if (DecodePicture(map.picture,
+                                 ReadEntry(game_.PathOf(QualifiedName::Parse(archive)), map.picture, 64u << 20),
+                                 picture)) {
             const UINT dpi = DpiOf(hwnd_);
             scaled_ = Scaled(picture, Layout::Scale(kBoxWidth, dpi) - 4, Layout::Scale(kBoxHeight, dpi) - 4);
             text = map.picture + L" from " + archive;
@@ -193,7 +197,8 @@ void frmMaps::cmdPlay_Click() {
     const std::wstring name = maps_[shown_[static_cast<std::size_t>(row)]].name;
     // A stranger's archive names its maps: a name the engine would split starts something else.
     if (!IsEngineWord(name)) {
-        MsgBox(L"Tarrow cannot start the map \"" + name + L"\": the game takes a map's name only as letters, digits and _ - . /.",
+        MsgBox(L"Tarrow cannot start the map \"" + name +
+                   L"\": the game takes a map's name only as letters, digits and _ - . /.",
                MB_OK | MB_ICONWARNING);
         return;
     }
@@ -211,9 +216,7 @@ void frmMaps::SetLevelshot(BitmapHandle bitmap) {
 
 LRESULT frmMaps::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case NeedsMessage:
-        NeedsKnown();
-        return 0;
+    case NeedsMessage: NeedsKnown(); return 0;
     case WM_DESTROY:
         job_.Wait();
         SetLevelshot({});

@@ -19,7 +19,17 @@
 
 class frmMaps : public ModelessWindow<frmMaps> {
 public:
-    enum ControlId : int { IdLabel = 100, IdShown, IdMaps, IdPicture, IdPictureText, IdPlay, IdMissingText, IdMissing, IdEnable };
+    enum ControlId : int {
+        IdLabel = 100,
+        IdShown,
+        IdMaps,
+        IdPicture,
+        IdPictureText,
+        IdPlay,
+        IdMissingText,
+        IdMissing,
+        IdEnable
+    };
     struct Controls {
         HWND lblShown = nullptr, lvMaps = nullptr, picLevelshot = nullptr, lblPicture = nullptr, cmdPlay = nullptr,
              lblMissing = nullptr, lstMissing = nullptr, cmdEnable = nullptr, cmdClose = nullptr;

@@ -23,7 +23,8 @@ bool DecodeWithWic(const std::string& bytes, Picture& picture) {
         FAILED(factory->CreateStream(stream.out())) ||
         FAILED(stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())),
                                             static_cast<DWORD>(bytes.size()))) ||
-        FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.out())) ||
+        FAILED(
+            factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.out())) ||
         FAILED(decoder->GetFrame(0, frame.out())) || FAILED(factory->CreateFormatConverter(converter.out())) ||
         FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeCustom)) ||
@@ -34,7 +35,8 @@ bool DecodeWithWic(const std::string& bytes, Picture& picture) {
     picture.width = static_cast<int>(width);
     picture.height = static_cast<int>(height);
     picture.bgra.assign(static_cast<std::size_t>(width) * height * 4, 0);
-    return SUCCEEDED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(picture.bgra.size()), picture.bgra.data()));
+    return SUCCEEDED(
+        converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(picture.bgra.size()), picture.bgra.data()));
 }
 
 }  // namespace

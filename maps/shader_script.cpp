@@ -58,7 +58,8 @@ std::string Lower(std::string text) {
 void AddImage(ShaderDefinition& shader, const std::string& name) {
     if (name.empty() || name == "-" || IsBuiltInName(name)) return;
     std::string image = FoldedPath(name);
-    if (std::find(shader.images.begin(), shader.images.end(), image) == shader.images.end()) shader.images.push_back(std::move(image));
+    if (std::find(shader.images.begin(), shader.images.end(), image) == shader.images.end())
+        shader.images.push_back(std::move(image));
 }
 
 // Reads one shader's body after its opening brace, to its closing one.
@@ -95,7 +96,8 @@ private:
         if (depth == 1 && keyword == "skyparms") {
             if (!Same(token)) return true;
             if (token.text != "-") {
-                for (const char* side : {"_rt", "_bk", "_lf", "_ft", "_up", "_dn"}) AddImage(shader_, token.text + side);
+                for (const char* side : {"_rt", "_bk", "_lf", "_ft", "_up", "_dn"})
+                    AddImage(shader_, token.text + side);
             }
             return false;
         }

@@ -73,7 +73,9 @@ namespace {
 // The panel's reader keeps 254 characters of a value.
 constexpr size_t kLongestValue = 254;
 
-bool StartsWith(const std::wstring& s, size_t at, const wchar_t* text) { return s.compare(at, wcslen(text), text) == 0; }
+bool StartsWith(const std::wstring& s, size_t at, const wchar_t* text) {
+    return s.compare(at, wcslen(text), text) == 0;
+}
 
 std::wstring Trimmed(const std::wstring& s) {
     const size_t first = s.find_first_not_of(L" \t");
@@ -112,7 +114,8 @@ std::string Utf16File(const std::wstring& text) {
 }
 
 bool IsUtf8WithHighBytes(const std::string& bytes) {
-    const bool high = std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) > 0x7F; });
+    const bool high =
+        std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) > 0x7F; });
     return high && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
                                        nullptr, 0) > 0;
 }
@@ -169,7 +172,8 @@ std::wstring DecodeInformationFile(const std::string& bytes) {
     if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
         std::wstring text;
         for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+            text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1])
+                                                                                    << 8);
         }
         return text;
     }
@@ -191,7 +195,8 @@ void ReadUtf8AsUnicode(const std::wstring& iniPath) {
         const FileHandle file(
             CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD count = 0;
-        written = file.valid() && WriteFile(file.get(), unicode.data(), static_cast<DWORD>(unicode.size()), &count, nullptr) &&
+        written = file.valid() &&
+                  WriteFile(file.get(), unicode.data(), static_cast<DWORD>(unicode.size()), &count, nullptr) &&
                   count == unicode.size();
     }
     if (!written || !MoveFileExW(part.c_str(), iniPath.c_str(), MOVEFILE_REPLACE_EXISTING)) DeleteFileW(part.c_str());
@@ -203,9 +208,10 @@ InformationFields ReadFields(const std::wstring& iniPath) {
 }
 
 std::wstring TooLongField(const InformationFields& fields) {
-    const std::pair<const wchar_t*, const std::wstring*> named[] = {
-        {L"Name", &fields.name}, {L"Version", &fields.version}, {L"Author", &fields.author},
-        {L"Description", &fields.description}};
+    const std::pair<const wchar_t*, const std::wstring*> named[] = {{L"Name", &fields.name},
+                                                                    {L"Version", &fields.version},
+                                                                    {L"Author", &fields.author},
+                                                                    {L"Description", &fields.description}};
     for (const auto& [caption, value] : named) {
         if (EscapeValue(*value).size() > kLongestValue) return caption;
     }
@@ -214,9 +220,9 @@ std::wstring TooLongField(const InformationFields& fields) {
 
 std::string InformationFileBytes(const std::wstring& existingText, const InformationFields& fields) {
     const std::pair<const wchar_t*, std::wstring> keys[] = {{L"NAME", EscapeValue(fields.name)},
-                                                           {L"VERSION", EscapeValue(fields.version)},
-                                                           {L"AUTHOR", EscapeValue(fields.author)},
-                                                           {L"Description", EscapeValue(fields.description)}};
+                                                            {L"VERSION", EscapeValue(fields.version)},
+                                                            {L"AUTHOR", EscapeValue(fields.author)},
+                                                            {L"Description", EscapeValue(fields.description)}};
     std::vector<std::wstring> lines = Lines(existingText);
     bool written[4] = {};
     size_t sectionEnd = std::wstring::npos;  // after the last line of the first [Tarrow]
@@ -225,7 +231,8 @@ std::string InformationFileBytes(const std::wstring& existingText, const Informa
         const std::wstring line = Trimmed(lines[i]);
         if (!line.empty() && line[0] == L'[') {
             const size_t close = line.find(L']');
-            inSection = !seen && close != std::wstring::npos && EqualNoCase(Trimmed(line.substr(1, close - 1)), L"Tarrow");
+            inSection =
+                !seen && close != std::wstring::npos && EqualNoCase(Trimmed(line.substr(1, close - 1)), L"Tarrow");
             seen = seen || inSection;
             if (inSection) sectionEnd = i + 1;
             continue;
@@ -253,7 +260,8 @@ std::string InformationFileBytes(const std::wstring& existingText, const Informa
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(sectionEnd), missing.begin(), missing.end());
     std::wstring text;
     for (const auto& line : lines) text += line + L"\r\n";
-    if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 128; })) return std::string(text.begin(), text.end());
+    if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 128; }))
+        return std::string(text.begin(), text.end());
     return Utf16File(text);
 }
 
@@ -280,13 +288,15 @@ std::wstring SaveInformation(const Game& game, const std::wstring& archivePath, 
     const std::wstring file = FileNameOf(archivePath);
     const DWORD attributes = GetFileAttributesW(archivePath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        return file + L" is no longer in " + FolderLabel(archivePath.substr(0, archivePath.size() - file.size())) + L": it was switched, removed or renamed. Tarrow wrote nothing.";
+        return file + L" is no longer in " + FolderLabel(archivePath.substr(0, archivePath.size() - file.size())) +
+               L": it was switched, removed or renamed. Tarrow wrote nothing.";
     }
     if (game.IsOwnArchiveFile(file)) return file + L" is the game's own archive. Tarrow never changes it.";
     if (attributes & FILE_ATTRIBUTE_READONLY) return file + L" is read-only. Tarrow wrote nothing.";
     if (const std::wstring field = TooLongField(fields); !field.empty()) {
-        return field + L" is too long: the information panel shows at most 254 characters of it, as it is "
-                       L"written in tarrow.ini. Tarrow wrote nothing.";
+        return field +
+               L" is too long: the information panel shows at most 254 characters of it, as it is "
+               L"written in tarrow.ini. Tarrow wrote nothing.";
     }
     const QualifiedName name = QualifiedName::Parse(game.NameOf(archivePath));
     if (name.file.empty()) return file + L" is in no folder of " + game.Name() + L". Tarrow wrote nothing.";

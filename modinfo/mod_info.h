@@ -62,9 +62,9 @@ InformationFields ReadFields(const std::wstring& iniPath);
 // extracted into a scratch folder of our own (nothing in the game folder is
 // touched), UTF-8 read as Unicode, then read.
 struct ArchiveInformation {
-    bool found = false;       // the archive holds a tarrow.ini that was extracted
-    std::wstring text;        // the file's text, decoded
-    ModInformation info;      // what the panel shows
+    bool found = false;        // the archive holds a tarrow.ini that was extracted
+    std::wstring text;         // the file's text, decoded
+    ModInformation info;       // what the panel shows
     InformationFields fields;  // what the editor edits
 };
 // No library, or none of ours, reads as no information.
@@ -92,4 +92,3 @@ std::wstring SaveInformation(const Game& game, const std::wstring& archivePath, 
 // the old one steps aside, the new one takes its name, and the old one goes to
 // the Recycle Bin. failure, when given, hears why the writer refused.
 ChangePlan SaveInformationPlan(const std::wstring& archivePath, const std::string& iniBytes, std::wstring* failure);
-

@@ -81,17 +81,17 @@ void frmModInfoEditor::CreateControls() {
     layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Author:", 8, 87, 70, 17, kLabel});
     c_.txtAuthor = layout_.Add(hwnd_, {IdAuthor, L"EDIT", nullptr, 80, 84, 372, 21, kLine, WS_EX_CLIENTEDGE});
     layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Description:", 8, 113, 70, 17, kLabel});
-    c_.txtDescription = layout_.Add(hwnd_, {IdDescription, L"EDIT", nullptr, 80, 110, 372, 90,
-                                            WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE |
-                                                ES_AUTOVSCROLL | ES_WANTRETURN,
-                                            WS_EX_CLIENTEDGE});
+    c_.txtDescription = layout_.Add(
+        hwnd_, {IdDescription, L"EDIT", nullptr, 80, 110, 372, 90,
+                WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                WS_EX_CLIENTEDGE});
     SetWindowSubclass(c_.txtDescription, &DescriptionProc, 1, 0);
     c_.cmdSave = layout_.Add(hwnd_, {IdSave, L"BUTTON", L"Save", 280, 374, 80, 23, kButton});
     c_.cmdClose = layout_.Add(hwnd_, {IDCANCEL, L"BUTTON", L"Close", 372, 374, 80, 23, kButton});
     layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Preview: what the information panel will show", 8, 208, 444, 17, kLabel});
-    c_.rtfPreview = layout_.Add(hwnd_, {IdPreview, MSFTEDIT_CLASS, nullptr, 8, 226, 444, 140,
-                                        WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY |
-                                            ES_AUTOVSCROLL});
+    c_.rtfPreview =
+        layout_.Add(hwnd_, {IdPreview, MSFTEDIT_CLASS, nullptr, 8, 226, 444, 140,
+                            WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL});
 }
 
 void frmModInfoEditor::LoadArchive(const std::wstring& archivePath) {

@@ -26,9 +26,7 @@ bool ChangeCoordinator::Run(const Game& game, const ChangePlan& plan, const std:
     return true;
 }
 
-ChangeOutcome ChangeCoordinator::Apply(const Game& game, const ChangePlan& plan) {
-    return RunPlacedChange(game, plan);
-}
+ChangeOutcome ChangeCoordinator::Apply(const Game& game, const ChangePlan& plan) { return RunPlacedChange(game, plan); }
 
 void ChangeCoordinator::Made(const Game& game, const std::wstring& historyName, const std::wstring& cannotUndo) {
     history(game).RecordFixed(historyName, cannotUndo);
@@ -38,17 +36,20 @@ bool ChangeCoordinator::Switch(const Game& game, const std::wstring& modName, co
                                const std::wstring& to) {
     const bool disabling = to == std::wstring(DisabledExtension);
     const std::vector<ChangeStep> renames{{modName + from, modName + to}};
-    const ChangeOutcome outcome = RunPlacedChange(game, {(disabling ? L"disabling " : L"enabling ") + modName, renames});
+    const ChangeOutcome outcome =
+        RunPlacedChange(game, {(disabling ? L"disabling " : L"enabling ") + modName, renames});
     // A mod whose archive is not there (gone since the lists were read, or
     // named "a.pk3.pk3", which the lists show as "a") is said, not skipped;
     // a button pressed with nothing selected only refreshes.
     const bool missing = outcome.result == ChangeResult::NoSource && !modName.empty();
     if (!outcome.message.empty() || outcome.result == ChangeResult::Failed || missing) {
         const std::wstring file = QualifiedName::Parse(modName).file;
-        prompts_.Warn(outcome.Failure(L"Error: could not rename " + game.PathOf(QualifiedName::Parse(modName + from)) + L" to " + file + to));
+        prompts_.Warn(outcome.Failure(L"Error: could not rename " + game.PathOf(QualifiedName::Parse(modName + from)) +
+                                      L" to " + file + to));
         return false;
     }
-    if (outcome.result == ChangeResult::Done) history(game).RecordRenames((disabling ? L"Disable " : L"Enable ") + modName, renames);
+    if (outcome.result == ChangeResult::Done)
+        history(game).RecordRenames((disabling ? L"Disable " : L"Enable ") + modName, renames);
     return true;
 }
 

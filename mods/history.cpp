@@ -43,7 +43,8 @@ std::wstring Obstacle(const Game& game, const std::vector<ChangeStep>& renames) 
     for (const ChangeStep& step : renames) {
         if (!exists(step.from)) return step.from + L" is no longer in " + FolderLabel(main) + L".";
         // A rename that changes only the letter case meets its own file.
-        if (!EqualNoCase(step.from, step.to) && exists(step.to)) return step.to + L" is in " + FolderLabel(main) + L" again.";
+        if (!EqualNoCase(step.from, step.to) && exists(step.to))
+            return step.to + L" is in " + FolderLabel(main) + L" again.";
         set(step.from, false);
         set(step.to, true);
     }
@@ -81,7 +82,9 @@ void ChangeHistory::RecordRenames(const std::wstring& name, std::vector<ChangeSt
 
 void ChangeHistory::RecordInstall(const InstalledMod& mod) { Push({L"Install " + mod.file, {}, {}, mod}); }
 
-void ChangeHistory::RecordFixed(const std::wstring& name, const std::wstring& why) { Push({name, why, {}, std::nullopt}); }
+void ChangeHistory::RecordFixed(const std::wstring& name, const std::wstring& why) {
+    Push({name, why, {}, std::nullopt});
+}
 
 ChangeHistory::MenuItem ChangeHistory::UndoItem() const {
     if (undo_.empty()) return {L"&Undo\tCtrl+Z", false};
@@ -103,7 +106,8 @@ bool ChangeHistory::Undo(const Game& game, Prompts& prompts) {
     if (entry.install) {
         const std::wstring& file = entry.install->file;
         if (!FileSystem::Exists(main + file)) {
-            prompts.Warn(L"Tarrow could not undo " + entry.name + L": " + file + L" is no longer in " + FolderLabel(main) + L"." + NothingWasChanged);
+            prompts.Warn(L"Tarrow could not undo " + entry.name + L": " + file + L" is no longer in " +
+                         FolderLabel(main) + L"." + NothingWasChanged);
             undo_.pop_back();
             return false;
         }

@@ -30,15 +30,14 @@ constexpr std::uint64_t kProgressFrom = 100ull * 1024 * 1024;
 
 // The game's own folders: a zip with one of them at its root is a mod itself.
 constexpr std::array<const wchar_t*, 20> kGameFolders{
-    L"animtrees", L"fx",      L"gfx",          L"images", L"localizedstrings", L"maps",  L"materials",
-    L"mp",        L"shaders", L"shock",        L"skins",  L"sound",            L"soundaliases", L"ui",
-    L"video",     L"weapons", L"xanim",        L"xmodel", L"xmodelparts",      L"xmodelsurfs"};
-
+    L"animtrees", L"fx",     L"gfx",         L"images",     L"localizedstrings", L"maps", L"materials", L"mp",
+    L"shaders",   L"shock",  L"skins",       L"sound",      L"soundaliases",     L"ui",   L"video",     L"weapons",
+    L"xanim",     L"xmodel", L"xmodelparts", L"xmodelsurfs"};
 
 // A download to put in main as name + ".pk3".
 struct Item {
-    std::wstring source;  // the archive to copy
-    std::wstring name;    // the mod name
+    std::wstring source;           // the archive to copy
+    std::wstring name;             // the mod name
     std::wstring download, entry;  // where it came from, as InstalledMod keeps it
 };
 
@@ -58,7 +57,8 @@ bool LooksLikeAMod(const std::vector<VBUnzBas::ListedEntry>& entries) {
             continue;
         }
         const std::wstring top = stored.substr(0, slash);
-        if (std::any_of(kGameFolders.begin(), kGameFolders.end(), [&](const wchar_t* f) { return EqualNoCase(top, f); })) {
+        if (std::any_of(kGameFolders.begin(), kGameFolders.end(),
+                        [&](const wchar_t* f) { return EqualNoCase(top, f); })) {
             return true;
         }
     }
@@ -125,7 +125,8 @@ std::vector<InstalledMod> Installer::Run(const std::vector<std::wstring>& downlo
     std::vector<InstalledMod> installed;
     for (const auto& a : accepted) {
         const Outcome outcome = Place(*a.item, a.existing, a.placed);
-        if (outcome == Outcome::Done) installed.push_back({a.placed, a.item->download, a.item->entry, !a.existing.empty()});
+        if (outcome == Outcome::Done)
+            installed.push_back({a.placed, a.item->download, a.item->entry, !a.existing.empty()});
         if (outcome == Outcome::Cancelled) break;
     }
     progress_.reset();
@@ -173,7 +174,7 @@ void Installer::CollectZip(const std::wstring& download, const std::vector<VBUnz
     }
     const std::wstring name = file.substr(0, file.find_last_of(L'.'));
     if (prompts_.Tell(file + L" holds no .pk3 file, but it looks like a mod. Install it as " + name + L".pk3?",
-               MB_YESNO | MB_ICONQUESTION) == IDYES) {
+                      MB_YESNO | MB_ICONQUESTION) == IDYES) {
         items_.push_back({download, name, download, {}});
     }
 }
@@ -235,7 +236,8 @@ Installer::Outcome Installer::Place(const Item& item, const std::wstring& existi
         // The layer ran nothing (another Tarrow, the game, a journal left): the other mods would meet it too.
         return outcome.message.empty() ? Outcome::Failed : Outcome::Cancelled;
     }
-    if (outcome.kept) Refuse(outcome.KeptSentence(L"The old " + existing + L" could not go to the Recycle Bin.", L"kept as"));
+    if (outcome.kept)
+        Refuse(outcome.KeptSentence(L"The old " + existing + L" could not go to the Recycle Bin.", L"kept as"));
     return Outcome::Done;
 }
 
@@ -243,7 +245,8 @@ void Installer::RefuseFailed(const ChangeOutcome& outcome, const std::wstring& e
     if (!outcome.message.empty()) return Refuse(outcome.message);
     // The steps: the copy, its check, then the renames.
     if (outcome.step == 1) {
-        return Refuse(L"Tarrow could not install " + placed + L": the copy in " + FolderLabel(main_) + L" does not read back.");
+        return Refuse(L"Tarrow could not install " + placed + L": the copy in " + FolderLabel(main_) +
+                      L" does not read back.");
     }
     if (outcome.step >= 2 && !existing.empty()) return Refuse(outcome.Failure(L"Tarrow could not replace " + existing));
     Refuse(outcome.Failure(L"Tarrow could not install " + placed));

@@ -45,4 +45,3 @@ bool RemoveMod(const Game& game, const std::wstring& fileName, Prompts& prompts)
 
 // "name.pk3, 1234 bytes, 07/12/2026 10:30": a file as a question shows it.
 std::wstring DescribeArchive(const std::wstring& shownName, const std::wstring& path);
-

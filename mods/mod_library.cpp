@@ -20,8 +20,7 @@ std::vector<std::wstring> Scan(const Game& game, const std::wstring& extension, 
     std::vector<std::wstring> names;
     std::wstring pattern = game.ArchiveFolder() + L"*";
     pattern += extension;
-    for (std::wstring file = FileSystem::Dir(pattern, kModMask); !file.empty();
-         file = FileSystem::Dir()) {
+    for (std::wstring file = FileSystem::Dir(pattern, kModMask); !file.empty(); file = FileSystem::Dir()) {
         if (skipBase && game.IsOwnArchiveName(file)) continue;
         // The game reads VirtualStore's copy of this name: that is the mod, listed there.
         if (hidden.Hide(file)) continue;
@@ -38,8 +37,10 @@ std::wstring ModNameOf(const std::wstring& fileName, const std::wstring& extensi
 
 ModLists ScanMods(const Game& game) {
     ModLists lists;
-    const auto managed = std::find_if(game.Places().begin(), game.Places().end(), [](const Game::Place& p) { return p.managed; });
-    const Game::HiddenNames hidden = managed == game.Places().end() ? Game::HiddenNames() : game.HiddenByStoredCopy(*managed);
+    const auto managed =
+        std::find_if(game.Places().begin(), game.Places().end(), [](const Game::Place& p) { return p.managed; });
+    const Game::HiddenNames hidden =
+        managed == game.Places().end() ? Game::HiddenNames() : game.HiddenByStoredCopy(*managed);
     lists.enabled = Scan(game, EnabledExtension, true, hidden);
     lists.disabled = Scan(game, DisabledExtension, false, hidden);
     // The mods of the other places Tarrow changes, named with their place.
@@ -48,7 +49,8 @@ ModLists ScanMods(const Game& game) {
         const Game where = *game.Where(place.Name({}));
         for (const wchar_t* extension : {EnabledExtension, DisabledExtension}) {
             auto& list = extension == EnabledExtension ? lists.enabled : lists.disabled;
-            for (const std::wstring& name : Scan(where, extension, extension == EnabledExtension)) list.push_back(place.Name(name).Shown());
+            for (const std::wstring& name : Scan(where, extension, extension == EnabledExtension))
+                list.push_back(place.Name(name).Shown());
         }
     }
     return lists;
@@ -62,12 +64,12 @@ std::vector<ArchiveStamp> StampArchives(const Game& game) {
         const std::wstring_view extension = ExtensionOf(name);
         if (IsFolder(entry) || extension.empty()) continue;
         if (!EqualNoCase(extension, EnabledExtension) && !EqualNoCase(extension, DisabledExtension)) continue;
-        stamps.push_back({std::wstring(name),
-                          FileSystem::SizeOf(entry),
+        stamps.push_back({std::wstring(name), FileSystem::SizeOf(entry),
                           (static_cast<unsigned long long>(entry.ftLastWriteTime.dwHighDateTime) << 32) |
                               entry.ftLastWriteTime.dwLowDateTime});
     }
-    std::sort(stamps.begin(), stamps.end(), [](const ArchiveStamp& a, const ArchiveStamp& b) { return a.name < b.name; });
+    std::sort(stamps.begin(), stamps.end(),
+              [](const ArchiveStamp& a, const ArchiveStamp& b) { return a.name < b.name; });
     return stamps;
 }
 

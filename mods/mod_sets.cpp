@@ -93,14 +93,15 @@ StoredSets ReadModSets(const Game& game) {
         }
         std::wstring data(bytes / sizeof(wchar_t), L'\0');
         DWORD got = bytes;
-        if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got) !=
-            ERROR_SUCCESS) {
+        if (RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                             &got) != ERROR_SUCCESS) {
             continue;
         }
         data.resize(got / sizeof(wchar_t));
         ModSet set;
         std::wstring why = TakeValue(valueName, type, data, set);
-        if (why.empty() && std::any_of(stored.sets.begin(), stored.sets.end(), [&](const ModSet& s) { return EqualNoCase(s.name, set.name); })) {
+        if (why.empty() && std::any_of(stored.sets.begin(), stored.sets.end(),
+                                       [&](const ModSet& s) { return EqualNoCase(s.name, set.name); })) {
             why = L"\"" + set.name + L"\", a second set of that name";
         }
         if (!why.empty()) {
@@ -117,8 +118,8 @@ StoredSets ReadModSets(const Game& game) {
 
 long SaveModSet(const Game& game, const ModSet& set) {
     HKEY raw = nullptr;
-    const LONG opened = RegCreateKeyExW(HKEY_CURRENT_USER, FolderKey(game).c_str(), 0, nullptr, 0, KEY_WRITE,
-                                        nullptr, &raw, nullptr);
+    const LONG opened =
+        RegCreateKeyExW(HKEY_CURRENT_USER, FolderKey(game).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr);
     if (opened != ERROR_SUCCESS) return opened;
     const RegKeyHandle key(raw);
     std::wstring data;
@@ -142,7 +143,8 @@ SetSwitch PlanSetSwitch(const Game& game, const ModSet& set, const std::vector<s
     present.reserve(files.size());
     for (const auto& file : files) present.push_back(SetModName(file));
     auto twice = [&](const std::wstring& mod) {
-        return std::count_if(present.begin(), present.end(), [&](const std::wstring& p) { return EqualNoCase(p, mod); }) > 1;
+        return std::count_if(present.begin(), present.end(),
+                             [&](const std::wstring& p) { return EqualNoCase(p, mod); }) > 1;
     };
     for (const auto& file : files) {
         const std::wstring extension(ExtensionOf(file));

@@ -48,18 +48,19 @@ void frmModSets::Follow(const Game& game) {
 }
 
 void frmModSets::CreateControls() {
-    layout_.Add(hwnd_, {IdLabel, L"STATIC", L"Sets of this game folder:", 8, 8, 260, 17, WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
-    c_.lvSets = layout_.Add(hwnd_, {IdSets, WC_LISTVIEWW, nullptr, 8, 26, 266, 216,
-                                    WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
-                                        LVS_OWNERDATA});
+    layout_.Add(hwnd_,
+                {IdLabel, L"STATIC", L"Sets of this game folder:", 8, 8, 260, 17, WS_VISIBLE | SS_LEFT | SS_NOPREFIX});
+    c_.lvSets = layout_.Add(
+        hwnd_, {IdSets, WC_LISTVIEWW, nullptr, 8, 26, 266, 216,
+                WS_VISIBLE | WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA});
     const struct {
         HWND* control;
         int id;
         const wchar_t* text;
         int y;
-    } buttons[] = {{&c_.cmdSave, IdSave, L"Save Current...", 26},  {&c_.cmdSwitch, IdSwitch, L"Switch To", 53},
-                   {&c_.cmdRename, IdRename, L"Rename...", 88},      {&c_.cmdDelete, IdDelete, L"Delete", 115},
-                   {&c_.cmdExport, IdExport, L"Export...", 150},     {&c_.cmdImport, IdImport, L"Import...", 177},
+    } buttons[] = {{&c_.cmdSave, IdSave, L"Save Current...", 26}, {&c_.cmdSwitch, IdSwitch, L"Switch To", 53},
+                   {&c_.cmdRename, IdRename, L"Rename...", 88},   {&c_.cmdDelete, IdDelete, L"Delete", 115},
+                   {&c_.cmdExport, IdExport, L"Export...", 150},  {&c_.cmdImport, IdImport, L"Import...", 177},
                    {&c_.cmdClose, IDCANCEL, L"Close", 219}};
     for (const auto& b : buttons) *b.control = layout_.Add(hwnd_, {b.id, L"BUTTON", b.text, 282, b.y, 90, 23, kButton});
     c_.cmdShortcut = layout_.Add(hwnd_, {IdShortcut, L"BUTTON", L"Create Desktop Shortcut", 8, 250, 266, 23, kButton});
@@ -82,9 +83,7 @@ int frmModSets::Selected() const {
     return row >= 0 && static_cast<size_t>(row) < sets_.size() ? row : -1;
 }
 
-std::vector<std::wstring> frmModSets::FilesOfPlaces() const {
-    return ArchiveFileNamesOfEveryPlace(game_);
-}
+std::vector<std::wstring> frmModSets::FilesOfPlaces() const { return ArchiveFileNamesOfEveryPlace(game_); }
 
 std::wstring frmModSets::AskName(const std::wstring& title, const std::wstring& proposal, const std::wstring& except) {
     std::wstring name = proposal;
@@ -108,7 +107,8 @@ void frmModSets::cmdSave_Click() {
     if (name.empty()) return;
     ModSet set{name, {}};
     for (const auto& file : FilesOfPlaces()) {
-        if (file.size() > 4 && file.compare(file.size() - 4, 4, EnabledExtension) == 0 && !game_.IsOwnArchiveFile(file)) {
+        if (file.size() > 4 && file.compare(file.size() - 4, 4, EnabledExtension) == 0 &&
+            !game_.IsOwnArchiveFile(file)) {
             set.mods.push_back(SetModName(file));
         }
     }
@@ -193,7 +193,8 @@ void frmModSets::cmdExport_Click() {
     const int row = Selected();
     if (row < 0) return;
     const ModSet set = sets_[static_cast<size_t>(row)];
-    const auto path = CurrentPrompts().SaveFileName(hwnd_, set.name + L".tarrow-set.txt", std::wstring(kFilter, std::size(kFilter)));
+    const auto path =
+        CurrentPrompts().SaveFileName(hwnd_, set.name + L".tarrow-set.txt", std::wstring(kFilter, std::size(kFilter)));
     if (!path) return;
     try {
         FileSystem::WriteWholeFile(*path, ExportModSet(set));
@@ -203,7 +204,8 @@ void frmModSets::cmdExport_Click() {
 }
 
 void frmModSets::cmdImport_Click() {
-    const std::vector<std::wstring> files = CurrentPrompts().OpenFileNames(hwnd_, std::wstring(kFilter, std::size(kFilter)));
+    const std::vector<std::wstring> files =
+        CurrentPrompts().OpenFileNames(hwnd_, std::wstring(kFilter, std::size(kFilter)));
     if (files.empty()) return;
     ImportedSet imported;
     try {
@@ -216,7 +218,8 @@ void frmModSets::cmdImport_Click() {
         MsgBox(FileNameOf(files.front()) + L": " + imported.failure, MB_OK | MB_ICONWARNING);
         return;
     }
-    const bool taken = std::any_of(sets_.begin(), sets_.end(), [&](const ModSet& s) { return EqualNoCase(s.name, imported.set.name); });
+    const bool taken = std::any_of(sets_.begin(), sets_.end(),
+                                   [&](const ModSet& s) { return EqualNoCase(s.name, imported.set.name); });
     if (taken) imported.set.name = AskName(L"Import", imported.set.name);
     if (imported.set.name.empty()) return;
     if (const long error = SaveModSet(game_, imported.set)) {

@@ -14,7 +14,17 @@
 
 class frmModSets : public ModelessWindow<frmModSets> {
 public:
-    enum ControlId : int { IdLabel = 100, IdSets, IdSave, IdSwitch, IdRename, IdDelete, IdExport, IdImport, IdShortcut };
+    enum ControlId : int {
+        IdLabel = 100,
+        IdSets,
+        IdSave,
+        IdSwitch,
+        IdRename,
+        IdDelete,
+        IdExport,
+        IdImport,
+        IdShortcut
+    };
     struct Controls {
         HWND lvSets = nullptr;
         HWND cmdSave = nullptr, cmdSwitch = nullptr, cmdRename = nullptr, cmdDelete = nullptr, cmdExport = nullptr,

@@ -44,8 +44,8 @@ protected:
 TEST_F(Extraction, EveryEntryAtItsStoredPath) {
     EXPECT_EQ(Run(L"plain.zip", temp / L"out"), UnzOk);
     // docs/tarrow.ini and docs/TARROW.INI are one file on a Windows disk.
-    EXPECT_EQ(TreeOf(temp / L"out"), (Names{L"docs", L"docs\\tarrow.ini", L"empty", L"maps", L"maps\\a.bsp",
-                                           L"sound", L"sound\\b.wav", L"tarrow.ini"}));
+    EXPECT_EQ(TreeOf(temp / L"out"), (Names{L"docs", L"docs\\tarrow.ini", L"empty", L"maps", L"maps\\a.bsp", L"sound",
+                                            L"sound\\b.wav", L"tarrow.ini"}));
     std::string bsp;
     for (int i = 0; i < 1000; ++i) bsp += "bsp";
     EXPECT_EQ(ReadFileBytes(temp / L"out\\maps\\a.bsp"), bsp);
@@ -66,7 +66,9 @@ TEST_F(Extraction, NamedEntriesMatchExactlyWithCase) {
 
 TEST_F(Extraction, FullListOfAHundredNames) {
     Names include;
-    for (int i = 10; i < 110; ++i) include.push_back(L"f" + std::to_wstring(i / 100) + std::to_wstring(i / 10 % 10) + std::to_wstring(i % 10) + L".txt");
+    for (int i = 10; i < 110; ++i)
+        include.push_back(L"f" + std::to_wstring(i / 100) + std::to_wstring(i / 10 % 10) + std::to_wstring(i % 10) +
+                          L".txt");
     EXPECT_EQ(Run(L"hundred.zip", temp / L"out", include), UnzOk);
     EXPECT_EQ(TreeOf(temp / L"out"), include);
 }
@@ -178,9 +180,10 @@ TEST_F(Extraction, UnsafeNamesNeverLeaveTheDestination) {
     for (const auto& entry : TreeOf(temp.path())) {
         EXPECT_TRUE(entry == L"inner" || entry == L"inner\\dest" || entry.rfind(L"inner\\dest\\", 0) == 0) << entry;
     }
-    EXPECT_EQ(TreeOf(temp / L"inner\\dest"),
-              (Names{L"_con.txt", L"_lpt1", L"abs.txt", L"b_c_.txt", L"dir", L"dir\\up.txt", L"dots.._", L"dots.._\\x.txt",
-                     L"drive.txt", L"evil1.txt", L"evil2.txt", L"ok", L"ok\\fine.txt", L"tab_name.txt", L"unc.txt"}));
+    EXPECT_EQ(
+        TreeOf(temp / L"inner\\dest"),
+        (Names{L"_con.txt", L"_lpt1", L"abs.txt", L"b_c_.txt", L"dir", L"dir\\up.txt", L"dots.._", L"dots.._\\x.txt",
+               L"drive.txt", L"evil1.txt", L"evil2.txt", L"ok", L"ok\\fine.txt", L"tab_name.txt", L"unc.txt"}));
 }
 
 TEST_F(Extraction, BrokenArchivesAreRefusedOrCut) {

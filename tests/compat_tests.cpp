@@ -269,11 +269,33 @@ TEST(Inventory, TheListingGivesWhatExtractionWrites) {
     PromptRecorder prompts;
     TestGame game(false);
     std::mt19937 random(19);
-    const std::vector<std::string> pool = {
-        "maps/a.bsp", "Maps/A.bsp", "MAPS/a.BSP", "maps\\b.bsp", "maps/", "Maps/sub/", "tarrow.ini",
-        "docs/tarrow.ini", "docs/TARROW.INI", "x/tarrow.ini.bak", "a;b.cfg", "ab.cfg", "x;;y.cfg", ";lead.cfg",
-        "maps", "sound/b.wav", "Sound/B.WAV", "deep/er/file.txt", "/abs.cfg", "../up.cfg", "c:/drive.cfg",
-        "a/./b.cfg", "con.cfg", "z", "\xc3\xbc/n.txt", "q/r/", "q"};
+    const std::vector<std::string> pool = {"maps/a.bsp",
+                                           "Maps/A.bsp",
+                                           "MAPS/a.BSP",
+                                           "maps\\b.bsp",
+                                           "maps/",
+                                           "Maps/sub/",
+                                           "tarrow.ini",
+                                           "docs/tarrow.ini",
+                                           "docs/TARROW.INI",
+                                           "x/tarrow.ini.bak",
+                                           "a;b.cfg",
+                                           "ab.cfg",
+                                           "x;;y.cfg",
+                                           ";lead.cfg",
+                                           "maps",
+                                           "sound/b.wav",
+                                           "Sound/B.WAV",
+                                           "deep/er/file.txt",
+                                           "/abs.cfg",
+                                           "../up.cfg",
+                                           "c:/drive.cfg",
+                                           "a/./b.cfg",
+                                           "con.cfg",
+                                           "z",
+                                           "\xc3\xbc/n.txt",
+                                           "q/r/",
+                                           "q"};
     const Names mods = {L"alpha", L"Beta", L"gamma.two", L"semi;colon", L"zeta"};
     for (int round = 0; round < 200; ++round) {
         const size_t count = 2 + random() % 4;
@@ -339,6 +361,7 @@ TEST(Pairing, TheIndexGivesTheNestedLoopsOrder) {
 
 TEST(Pairing, SortedLikeAListBox) {
     Names sorted;
-    for (const wchar_t* line : {L"Zeta : a", L"alpha : b", L"beta : a", L"Alpha : b", L"ALPHA : b"}) AddSorted(sorted, line);
+    for (const wchar_t* line : {L"Zeta : a", L"alpha : b", L"beta : a", L"Alpha : b", L"ALPHA : b"})
+        AddSorted(sorted, line);
     EXPECT_EQ(sorted, (Names{L"alpha : b", L"Alpha : b", L"ALPHA : b", L"beta : a", L"Zeta : a"}));
 }

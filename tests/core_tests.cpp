@@ -161,7 +161,8 @@ TEST(Dir, MasksDecideWhatIsListed) {
     using namespace FileSystem;
 
     EXPECT_EQ(ListAll(pk3, 0), (Names{L"plain.pk3", L"readonly.pk3"}));
-    EXPECT_EQ(ListAll(pk3, AttrReadOnly | AttrHidden | AttrArchive), (Names{L"hidden.pk3", L"plain.pk3", L"readonly.pk3"}));
+    EXPECT_EQ(ListAll(pk3, AttrReadOnly | AttrHidden | AttrArchive),
+              (Names{L"hidden.pk3", L"plain.pk3", L"readonly.pk3"}));
     EXPECT_EQ(ListAll(pk3, AttrReadOnly | AttrHidden | AttrSystem),
               (Names{L"hidden.pk3", L"plain.pk3", L"readonly.pk3", L"system.pk3"}));
     EXPECT_EQ(ListAll(pk3, AttrDirectory), (Names{L"folder.pk3", L"plain.pk3", L"readonly.pk3"}));

@@ -38,7 +38,9 @@ protected:
         PumpPending();
     }
     static void Type(HWND edit, const std::wstring& text) { SetWindowTextW(edit, text.c_str()); }
-    std::wstring Stored() const { return RegValueText(GetRegistryValue(HKEY_LOCAL_MACHINE, GameKey, InstallPathValue)); }
+    std::wstring Stored() const {
+        return RegValueText(GetRegistryValue(HKEY_LOCAL_MACHINE, GameKey, InstallPathValue));
+    }
     void TearDown() override { form.reset(); }
 
     PromptRecorder prompts;

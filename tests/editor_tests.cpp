@@ -125,7 +125,8 @@ TEST(InformationText, OtherKeysAndSectionsStayAndOnlyNonAsciiIsUnicode) {
               "[Tarrow]\r\nNAME=Sniper\r\nVERSION=1.3\r\nAUTHOR=Ann\r\nDescription=Line one\\par Line two\r\n");
     const std::string unicode = InformationFileBytes(L"", {L"\u65e5\u672c", L"", L"", L""});
     EXPECT_EQ(unicode.substr(0, 2), "\xFF\xFE");
-    EXPECT_EQ(DecodeInformationFile(unicode), L"[Tarrow]\r\nNAME=\u65e5\u672c\r\nVERSION=\r\nAUTHOR=\r\nDescription=\r\n");
+    EXPECT_EQ(DecodeInformationFile(unicode),
+              L"[Tarrow]\r\nNAME=\u65e5\u672c\r\nVERSION=\r\nAUTHOR=\r\nDescription=\r\n");
     EXPECT_EQ(TooLongField({L"n", L"", L"", std::wstring(254, L'd')}), L"");
     EXPECT_EQ(TooLongField({L"n", L"", std::wstring(128, L'{'), L""}), L"Author");
 }
@@ -146,8 +147,10 @@ protected:
     // Replaces each field's text as typing does, so that the fields report the change.
     static void Fill(const frmModInfoEditor& editor, const InformationFields& f) {
         const auto& c = editor.controls();
-        const std::pair<HWND, const std::wstring*> fields[] = {
-            {c.txtName, &f.name}, {c.txtVersion, &f.version}, {c.txtAuthor, &f.author}, {c.txtDescription, &f.description}};
+        const std::pair<HWND, const std::wstring*> fields[] = {{c.txtName, &f.name},
+                                                               {c.txtVersion, &f.version},
+                                                               {c.txtAuthor, &f.author},
+                                                               {c.txtDescription, &f.description}};
         for (const auto& [field, text] : fields) {
             SendMessageW(field, EM_SETSEL, 0, -1);
             SendMessageW(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text->c_str()));
@@ -166,7 +169,8 @@ TEST_F(EditorWindow, ReadsWhatEditorsWriteAsTheAuthorMeantIt) {
     game.Install(L"info_utf16.zip", L"c.pk3");
     game.Install(L"info_accents.zip", L"d.pk3");
     Start();
-    const std::wstring sniper = L"Name: \u0421\u043d\u0430\u0439\u043f\u0435\u0440\rVersion: Default\rAuthor: Zo\u00eb\r";
+    const std::wstring sniper =
+        L"Name: \u0421\u043d\u0430\u0439\u043f\u0435\u0440\rVersion: Default\rAuthor: Zo\u00eb\r";
     for (int i = 0; i < 3; ++i) {
         Select(form->controls().listEnabled, i);
         EXPECT_EQ(PanelText(form->controls().rtfModInfo).substr(0, sniper.size()), sniper) << i;
@@ -205,8 +209,9 @@ TEST_F(EditorWindow, SavesIntoTheArchiveAndThePanelShowsExactlyWhatWasTyped) {
     const InformationFields typed{L"Caf\u00e9 \u65e5\u672c", L"2.0", L"a\\b {c}", L"First line\r\nSecond line"};
     Fill(*editor, typed);
     PumpPending();
-    const std::wstring expected = L"Name: Caf\u00e9 \u65e5\u672c\rVersion: 2.0\rAuthor: a\\b {c}\rDescription: First "
-                                  L"line\rSecond line\r";
+    const std::wstring expected =
+        L"Name: Caf\u00e9 \u65e5\u672c\rVersion: 2.0\rAuthor: a\\b {c}\rDescription: First "
+        L"line\rSecond line\r";
     EXPECT_EQ(PanelText(c.rtfPreview), expected);
     ASSERT_TRUE(editor->Save());
     EXPECT_FALSE(editor->Dirty());
@@ -262,7 +267,8 @@ TEST_F(EditorWindow, AFailedSaveChangesNothingAndSaysWhy) {
               L"Tarrow could not write tarrow.ini into secret.pk3: it holds encrypted entries, which Tarrow does not "
               L"rewrite.");
     EXPECT_EQ(attempt(L"locked.pk3", {L"x", std::wstring(255, L'v'), L"", L""}).rfind(L"Version is too long", 0), 0u);
-    EXPECT_EQ(attempt(L"pak0.pk3", {L"x", L"", L"", L""}), L"pak0.pk3 is the game's own archive. Tarrow never changes it.");
+    EXPECT_EQ(attempt(L"pak0.pk3", {L"x", L"", L"", L""}),
+              L"pak0.pk3 is the game's own archive. Tarrow never changes it.");
     editor.Unload();
     editor.Edit(DemoGame(game.folder), game.main + L"locked.pk3");
     DeleteFileW((game.main + L"locked.pk3").c_str());

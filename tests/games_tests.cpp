@@ -34,8 +34,9 @@ using Names = std::vector<std::wstring>;
 
 // What the game loads of these names, weakest first.
 Names Loads(const Game& game, Names names) {
-    names.erase(std::remove_if(names.begin(), names.end(), [&](const std::wstring& n) { return !game.LoadsArchive(n); }),
-                names.end());
+    names.erase(
+        std::remove_if(names.begin(), names.end(), [&](const std::wstring& n) { return !game.LoadsArchive(n); }),
+        names.end());
     std::stable_sort(names.begin(), names.end(), [&](const auto& a, const auto& b) { return game.LoadsBefore(a, b); });
     return names;
 }
@@ -54,16 +55,20 @@ TEST(GameRules, EachRuleLoadsAndSkipsAsItsEngine) {
         Names present, loads;
     } cases[] = {
         // Plain: every archive by name, letters as capitals, "_" after them.
-        {L"q3", {L"pak0.pk3", L"zz.pk3", L"a.pk3", L"Z_b.pk3", L"localized_german_x.pk3"},
+        {L"q3",
+         {L"pak0.pk3", L"zz.pk3", L"a.pk3", L"Z_b.pk3", L"localized_german_x.pk3"},
          {L"a.pk3", L"localized_german_x.pk3", L"pak0.pk3", L"zz.pk3", L"Z_b.pk3"}},
         // Call of Duty: the localized archives of the game's language first, the others not at all.
-        {L"cod-demo", {L"pak0.pk3", L"localized_english_pak0.pk3", L"localized_german_x.pk3", L"a.pk3", L"zz.pk3"},
+        {L"cod-demo",
+         {L"pak0.pk3", L"localized_english_pak0.pk3", L"localized_german_x.pk3", L"a.pk3", L"zz.pk3"},
          {L"localized_english_pak0.pk3", L"a.pk3", L"pak0.pk3", L"zz.pk3"}},
         // RTCW multiplayer, as iowolfded printed it: mp_ as zz_, no sp_, no real zz_ in small letters.
         {L"rtcw-mp",
-         {L"pak0.pk3", L"mp_pak0.pk3", L"zzz.pk3", L"sp_pak1.pk3", L"zz_mine.pk3", L"ZZ_upper.pk3", L"a.pk3", L"Mp_x.pk3"},
+         {L"pak0.pk3", L"mp_pak0.pk3", L"zzz.pk3", L"sp_pak1.pk3", L"zz_mine.pk3", L"ZZ_upper.pk3", L"a.pk3",
+          L"Mp_x.pk3"},
          {L"a.pk3", L"Mp_x.pk3", L"pak0.pk3", L"zzz.pk3", L"mp_pak0.pk3", L"ZZ_upper.pk3"}},
-        {L"rtcw-sp", {L"pak0.pk3", L"sp_pak1.pk3", L"mp_pak0.pk3", L"zzz.pk3", L"zz_mine.pk3", L"a.pk3"},
+        {L"rtcw-sp",
+         {L"pak0.pk3", L"sp_pak1.pk3", L"mp_pak0.pk3", L"zzz.pk3", L"zz_mine.pk3", L"a.pk3"},
          {L"a.pk3", L"pak0.pk3", L"zzz.pk3", L"sp_pak1.pk3"}},
     };
     for (const auto& c : cases) {
@@ -85,8 +90,9 @@ TEST(GameRules, AnExpansionLoadsAboveItsBaseAndItsArchivesAreMarked) {
     EXPECT_TRUE(uo.IsOwnArchiveFile(L"main\\m.pk3"));
     EXPECT_FALSE(uo.IsOwnArchiveFile(L"u.pk3"));
     // A mod of uo cannot be moved below main's archives.
-    const ReorderPlan plan = PlanReorder(uo, {L"main\\localized_english_pak0.pk3", L"localized_english_pakuo00.pk3",
-                                              L"u.pk3", L"main\\m.pk3", L"main\\pak0.pk3", L"pakuo00.pk3"},
+    const ReorderPlan plan = PlanReorder(uo,
+                                         {L"main\\localized_english_pak0.pk3", L"localized_english_pakuo00.pk3",
+                                          L"u.pk3", L"main\\m.pk3", L"main\\pak0.pk3", L"pakuo00.pk3"},
                                          Archives(report));
     EXPECT_FALSE(plan.failure.empty());
 }
@@ -115,7 +121,8 @@ TEST(Recognize, AFolderIsKnownByItsArchiveFolderAndOwnArchives) {
     MakeFolder(root / L"empty\\main");
     auto ids = [&](const wchar_t* folder) {
         std::vector<std::wstring> found;
-        for (const Game& game : RecognizeGames(root / folder)) found.push_back(std::wstring(game.profile().id) + L" " + game.folder().substr(root.path().size()));
+        for (const Game& game : RecognizeGames(root / folder))
+            found.push_back(std::wstring(game.profile().id) + L" " + game.folder().substr(root.path().size()));
         return found;
     };
     EXPECT_EQ(ids(L"q3"), (Names{L"q3 \\q3"}));
@@ -134,7 +141,8 @@ namespace {
 
 // A random archive name of the pieces that the rules treat apart.
 std::wstring RandomName(unsigned& seed) {
-    static const wchar_t* pieces[] = {L"mp_", L"sp_", L"zz_", L"ZZ_", L"zz", L"a", L"B", L"_", L"~", L"0", L"pak", L"Mp_", L"[x]"};
+    static const wchar_t* pieces[] = {L"mp_", L"sp_", L"zz_", L"ZZ_", L"zz",  L"a",  L"B",
+                                      L"_",   L"~",   L"0",   L"pak", L"Mp_", L"[x]"};
     auto random = [&](unsigned below) { return (seed = seed * 1103515245u + 12345u) / 65536u % below; };
     std::wstring name;
     for (unsigned i = 0, n = 1 + random(3); i < n; ++i) name += pieces[random(std::size(pieces))];
@@ -159,7 +167,9 @@ void HoldAgainstEngine(const wchar_t* id, const wchar_t* program, const wchar_t*
         Names present;
         while (present.size() < 12) {
             const std::wstring name = RandomName(seed);
-            if (std::any_of(present.begin(), present.end(), [&](const std::wstring& p) { return EqualNoCase(p, name); })) continue;
+            if (std::any_of(present.begin(), present.end(),
+                            [&](const std::wstring& p) { return EqualNoCase(p, name); }))
+                continue;
             present.push_back(name);
             WriteFileBytes(archives + name, MakeZip({"shared.txt", "own" + std::to_string(present.size()) + ".txt"}));
         }
@@ -210,13 +220,16 @@ TEST(Referee, OpenArenasRealArchivesLoadInTheEnginesOrder) {
     std::vector<std::wstring> winners;
     for (const SharedFile& file : report.shared) {
         const std::wstring& winner = report.archives[file.holders.back()].file;
-        if (std::find(winners.begin(), winners.end(), winner) != winners.end() || file.path.find(L' ') != std::wstring::npos) continue;
+        if (std::find(winners.begin(), winners.end(), winner) != winners.end() ||
+            file.path.find(L' ') != std::wstring::npos)
+            continue;
         winners.push_back(winner);
         std::wstring path = file.path;
         std::replace(path.begin(), path.end(), L'\\', L'/');
         asked.push_back(WideToUtf8(path));
     }
-    const EngineAnswer engine = AskEngine({L"Z:\\usr\\lib\\ioquake3\\ioq3ded", L"baseoa\\qconsole.log", root, L"baseoa", L"", asked});
+    const EngineAnswer engine =
+        AskEngine({L"Z:\\usr\\lib\\ioquake3\\ioq3ded", L"baseoa\\qconsole.log", root, L"baseoa", L"", asked});
     Names expected;
     for (const std::wstring& file : Archives(report)) expected.push_back(L"baseoa/" + file);
     EXPECT_EQ(engine.order, expected);
@@ -271,7 +284,8 @@ struct SteamKey {
         std::wstring path = folder;
         std::replace(path.begin(), path.end(), L'\\', L'/');
         HKEY key = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Valve\\Steam", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+        RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Valve\\Steam", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr);
         RegSetValueExW(key, L"SteamPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                        static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
@@ -301,8 +315,8 @@ TEST(Steam, FindsEachGameByItsManifestAndSkipsWhatIsBroken) {
     // The older copy is damaged, nested deeper than Steam writes; the master names A and B.
     WriteFileBytes(steam + L"\\steamapps\\libraryfolders.vdf", "\"libraryfolders\" " + std::string(10000, '{'));
     WriteFileBytes(steam + L"\\config\\libraryfolders.vdf",
-                   "\"libraryfolders\" { \"0\" { \"path\" \"" + Escaped(steam) + "\" } \"1\" { \"path\" \"" + Escaped(a) +
-                       "\" } \"2\" { \"path\" \"" + Escaped(b) + "\" } }");
+                   "\"libraryfolders\" { \"0\" { \"path\" \"" + Escaped(steam) + "\" } \"1\" { \"path\" \"" +
+                       Escaped(a) + "\" } \"2\" { \"path\" \"" + Escaped(b) + "\" } }");
     WriteFileBytes(steam + L"\\config\\config.vdf",
                    "\"InstallConfigStore\" { \"Software\" { \"Valve\" { \"Steam\" { \"BaseInstallFolder_1\" \"" +
                        Escaped(c) + "\" } } } }");
@@ -320,7 +334,8 @@ TEST(Steam, FindsEachGameByItsManifestAndSkipsWhatIsBroken) {
     SteamKey key(steam);
     EXPECT_EQ(SteamLibraries(), (Names{steam, a, b, c}));
     std::vector<std::wstring> found;
-    for (const Game& game : SteamGames(SteamLibraries())) found.push_back(std::wstring(game.profile().id) + L" " + game.folder());
+    for (const Game& game : SteamGames(SteamLibraries()))
+        found.push_back(std::wstring(game.profile().id) + L" " + game.folder());
     EXPECT_EQ(found, (Names{L"q3 " + steam + L"\\steamapps\\common\\Quake 3 Arena",
                             L"jka " + a + L"\\steamapps\\common\\Jedi Academy\\GameData"}));
     // File > Game lists them as found through Steam.
@@ -394,16 +409,16 @@ TEST(Places, PerUserFoldersAndVirtualStoreLoadWhereTheGameLooks) {
     for (const Game::Place& place : game.Places()) labels.push_back(place.label + L" " + std::to_wstring(place.rank));
     EXPECT_EQ(labels, (Names{L"probe 0", L"VirtualStore\\probe 0", L"AppData\\Roaming\\TarrowPlaces\\probe 1"}));
     // The VirtualStore copy sorts among the folder's own by name; the per-user folder wins over both.
-    EXPECT_EQ(Archives(BuildLoadOrder(game)),
-              (Names{L"a.pk3", L"pak0.pk3", L"VirtualStore\\probe\\vs.pk3", L"z.pk3", L"AppData\\Roaming\\TarrowPlaces\\probe\\user.pk3"}));
+    EXPECT_EQ(Archives(BuildLoadOrder(game)), (Names{L"a.pk3", L"pak0.pk3", L"VirtualStore\\probe\\vs.pk3", L"z.pk3",
+                                                     L"AppData\\Roaming\\TarrowPlaces\\probe\\user.pk3"}));
     EXPECT_EQ(game.PathOf(QualifiedName::Parse(L"VirtualStore\\probe\\vs.pk3")), stored.path + L"\\probe\\vs.pk3");
 
     // A mod folder stacks above all of the base folder's places.
     const Game mod(profile, installed.path, L"mymod");
     EXPECT_EQ(mod.ArchiveFolder(), installed.path + L"\\mymod\\");
-    EXPECT_EQ(Archives(BuildLoadOrder(mod)),
-              (Names{L"probe\\a.pk3", L"probe\\pak0.pk3", L"VirtualStore\\probe\\vs.pk3", L"probe\\z.pk3",
-                     L"AppData\\Roaming\\TarrowPlaces\\probe\\user.pk3", L"m.pk3", L"AppData\\Roaming\\TarrowPlaces\\mymod\\u.pk3"}));
+    EXPECT_EQ(Archives(BuildLoadOrder(mod)), (Names{L"probe\\a.pk3", L"probe\\pak0.pk3", L"VirtualStore\\probe\\vs.pk3",
+                                                    L"probe\\z.pk3", L"AppData\\Roaming\\TarrowPlaces\\probe\\user.pk3",
+                                                    L"m.pk3", L"AppData\\Roaming\\TarrowPlaces\\mymod\\u.pk3"}));
     // A game outside Program Files has no VirtualStore copy.
     EXPECT_TRUE(VirtualStoreOf(L"C:\\Games\\Quake3").empty());
 
@@ -413,8 +428,8 @@ TEST(Places, PerUserFoldersAndVirtualStoreLoadWhereTheGameLooks) {
     EXPECT_EQ(Archives(BuildLoadOrder(game)),
               (Names{L"a.pk3", L"pak0.pk3", L"VirtualStore\\probe\\vs.pk3", L"VirtualStore\\probe\\z.pk3",
                      L"AppData\\Roaming\\TarrowPlaces\\probe\\user.pk3"}));
-    EXPECT_EQ(ScanMods(game).enabled,
-              (Names{L"a", L"VirtualStore\\probe\\vs", L"VirtualStore\\probe\\z", L"AppData\\Roaming\\TarrowPlaces\\probe\\user"}));
+    EXPECT_EQ(ScanMods(game).enabled, (Names{L"a", L"VirtualStore\\probe\\vs", L"VirtualStore\\probe\\z",
+                                             L"AppData\\Roaming\\TarrowPlaces\\probe\\user"}));
 }
 
 TEST(ModFolders, AreListedBelowTheirGameAndStartedWithTheirFolder) {
@@ -459,13 +474,19 @@ TEST(Referee, Ioquake3StacksThePerUserAndModFoldersAsLoadOrderDoes) {
     const LaidFolder user(ExpandUserFolder(L"%APPDATA%\\TarrowReferee"));
     TempFolder installed;
     unsigned seed = 41;
-    for (const std::wstring& folder : {installed / L"probe", installed / L"probemod", user.path + L"\\probe", user.path + L"\\probemod"}) {
+    for (const std::wstring& folder :
+         {installed / L"probe", installed / L"probemod", user.path + L"\\probe", user.path + L"\\probemod"}) {
         for (int i = 0; i < 4; ++i) WriteFileBytes(folder + L"\\" + RandomName(seed), MakeZip({"shared.txt"}));
     }
     WriteFileBytes(installed / L"probe\\default.cfg", "// probe\n");
     const LoadOrderReport report = BuildLoadOrder(Game(profile, installed.path(), L"probemod"));
-    const EngineAnswer engine = AskEngine({L"Z:\\usr\\lib\\ioquake3\\ioq3ded", L"probemod\\qconsole.log", installed.path(),
-                                           L"probe", L"+set fs_game probemod", {"shared.txt"}, user.path});
+    const EngineAnswer engine = AskEngine({L"Z:\\usr\\lib\\ioquake3\\ioq3ded",
+                                           L"probemod\\qconsole.log",
+                                           installed.path(),
+                                           L"probe",
+                                           L"+set fs_game probemod",
+                                           {"shared.txt"},
+                                           user.path});
     std::vector<std::string> expected;
     for (const std::wstring& file : Archives(report)) {
         expected.push_back(UnixPath(Game(profile, installed.path(), L"probemod").PathOf(QualifiedName::Parse(file))));
@@ -502,7 +523,8 @@ TEST(CommandLine, ArgumentsRoundTripAndABadOneIsNamed) {
 // A stranger's archive names its maps, and a folder names its mod: what goes
 // onto the engine's command line is one word that starts nothing else.
 TEST(CommandLine, OnlyOneWordGoesOntoTheEnginesCommandLine) {
-    for (const wchar_t* name : {L"q3dm17", L"mp/ffa_bespin", L"oa-dm1.v2", L"Z_x"}) EXPECT_TRUE(IsEngineWord(name)) << WideToUtf8(name);
+    for (const wchar_t* name : {L"q3dm17", L"mp/ffa_bespin", L"oa-dm1.v2", L"Z_x"})
+        EXPECT_TRUE(IsEngineWord(name)) << WideToUtf8(name);
     for (const wchar_t* name : {L"x +exec y", L"x+exec", L"my map", L"a\"b", L"a\tb", L"", L"ma\u00efs"}) {
         EXPECT_FALSE(IsEngineWord(name)) << WideToUtf8(name);
     }
@@ -512,7 +534,8 @@ TEST(CommandLine, OnlyOneWordGoesOntoTheEnginesCommandLine) {
 }
 
 TEST(CommandLine, SplitsAsWindowsDoes) {
-    static const wchar_t* pieces[] = {L" ", L"\t", L"\"", L"\"\"", L"\"\"\"", L"\\", L"\\\\", L"\\\"", L"a", L"b c", L"--set"};
+    static const wchar_t* pieces[] = {L" ",    L"\t",   L"\"", L"\"\"", L"\"\"\"", L"\\",
+                                      L"\\\\", L"\\\"", L"a",  L"b c",  L"--set"};
     unsigned seed = 7;
     auto random = [&](unsigned below) { return (seed = seed * 1103515245u + 12345u) / 65536u % below; };
     for (int round = 0; round < 2000; ++round) {
@@ -568,7 +591,8 @@ TEST(Places, TarrowChangesThePerUserFolderInPlace) {
     TempFolder installed;
     WriteFileBytes(installed / L"probe\\pak0.pk3", MakeZip({"shared.txt"}));
     WriteFileBytes(installed / L"probe\\x.pk3", MakeZip({"shared.txt"}));
-    for (const wchar_t* name : {L"q.pk3", L"r.pk3", L"pak0.pk3"}) WriteFileBytes(user.path + L"\\probe\\" + name, MakeZip({"shared.txt"}));
+    for (const wchar_t* name : {L"q.pk3", L"r.pk3", L"pak0.pk3"})
+        WriteFileBytes(user.path + L"\\probe\\" + name, MakeZip({"shared.txt"}));
     const Game game(profile, installed.path());
     const std::wstring place = L"AppData\\Roaming\\TarrowManaged\\probe\\";
     EXPECT_EQ(ScanMods(game).enabled, (Names{L"x", place + L"q", place + L"r"}));
@@ -590,7 +614,8 @@ TEST(Places, TarrowChangesThePerUserFolderInPlace) {
     ASSERT_EQ(plan.failure, L"");
     ASSERT_TRUE(coordinator.Run(game, {L"reordering", plan.renames}, L"Reorder"));
     const Names after = Archives(BuildLoadOrder(game));
-    EXPECT_EQ(QualifiedName::Parse(after.back()).file.substr(QualifiedName::Parse(after.back()).file.size() - 5), L"q.pk3");
+    EXPECT_EQ(QualifiedName::Parse(after.back()).file.substr(QualifiedName::Parse(after.back()).file.size() - 5),
+              L"q.pk3");
     EXPECT_EQ(QualifiedName::Parse(after.back()).place + L"\\", place);
     ASSERT_TRUE(coordinator.Undo(game));
     EXPECT_EQ(Archives(BuildLoadOrder(game)).back(), place + L"r.pk3");
@@ -611,12 +636,14 @@ TEST(Places, TarrowChangesThePerUserFolderInPlace) {
     EXPECT_TRUE(PathExists(user.path + L"\\probe\\q.dis"));
 
     prompts.asked.clear();
-    EXPECT_FALSE(coordinator.Run(game, {L"renaming", {{L"x.pk3", L"y.pk3"}, {place + L"gone.pk3", place + L"c.pk3"}}}, L"Rename"));
+    EXPECT_FALSE(coordinator.Run(game, {L"renaming", {{L"x.pk3", L"y.pk3"}, {place + L"gone.pk3", place + L"c.pk3"}}},
+                                 L"Rename"));
     EXPECT_TRUE(PathExists(installed / L"probe\\x.pk3"));
     EXPECT_FALSE(PathExists(installed / L"probe\\y.pk3"));
     EXPECT_EQ(prompts.MessageTexts().size(), 1u);
     // The base folder's places are never changed.
-    EXPECT_FALSE(coordinator.Run(Game(profile, installed.path(), L"mymod"), {L"renaming", {{L"probe\\x.pk3", L"probe\\y.pk3"}}}, L"Rename"));
+    EXPECT_FALSE(coordinator.Run(Game(profile, installed.path(), L"mymod"),
+                                 {L"renaming", {{L"probe\\x.pk3", L"probe\\y.pk3"}}}, L"Rename"));
     EXPECT_TRUE(PathExists(installed / L"probe\\x.pk3"));
 }
 

@@ -20,8 +20,8 @@ TEST(Harness, RealClickReachesAWindow) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"TarrowHarnessTest";
     RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"Harness", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300,
-                                  200, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"Harness", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
     HWND button = CreateWindowExW(0, L"BUTTON", L"Press", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 20, 20, 100, 30,
                                   window, nullptr, wc.hInstance, nullptr);
     SetForegroundWindow(window);
@@ -61,8 +61,8 @@ TEST(InCopy, AnErrorInAHandlerEndsTheProgramWithAReport) {
     SetPrompts(&prompts);
     Failing window;
     ASSERT_TRUE(window.Create());
-    SendMessageW(window.hwnd(), std::wstring(_wgetenv(L"TARROW_RUNTIME_ERROR")) == L"other" ? WM_USER + 1 : WM_USER,
-                 0, 0);
+    SendMessageW(window.hwnd(), std::wstring(_wgetenv(L"TARROW_RUNTIME_ERROR")) == L"other" ? WM_USER + 1 : WM_USER, 0,
+                 0);
     FAIL() << "the program went on";
 }
 
@@ -78,15 +78,17 @@ void ExpectReportAndEnd(const wchar_t* which, const std::wstring& report) {
     std::wstring command = L"\"" + copy + L"\" --gtest_filter=InCopy.*";
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
-                               &si, &pi));
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(), &si, &pi));
     SetEnvironmentVariableW(L"TARROW_RUNTIME_ERROR", nullptr);
     // The report is a real message box of the failing program.
     HWND box = nullptr;
-    PumpUntil([&] {
-        box = FindWindowW(L"#32770", L"Tarrow");
-        return box != nullptr;
-    }, 20000);
+    PumpUntil(
+        [&] {
+            box = FindWindowW(L"#32770", L"Tarrow");
+            return box != nullptr;
+        },
+        20000);
     ASSERT_NE(box, nullptr);
     wchar_t text[256] = {};
     SendMessageW(GetDlgItem(box, 0xFFFF), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));

@@ -64,16 +64,18 @@ void WriteLargeArchive(const std::wstring& path, DWORD size) {
         for (int i = 0; i < bytes; ++i) tail += static_cast<char>((v >> (8 * i)) & 0xFF);
     };
     // A stored entry "a.txt" holding "a" (CRC 0xE8B7BE43).
-    put(zip::format::kLocalSignature, 4), put(10, 2), put(0, 2), put(0, 2), put(0, 2), put(0x21, 2), put(0xE8B7BE43, 4), put(1, 4),
-        put(1, 4), put(5, 2), put(0, 2);
+    put(zip::format::kLocalSignature, 4), put(10, 2), put(0, 2), put(0, 2), put(0, 2), put(0x21, 2), put(0xE8B7BE43, 4),
+        put(1, 4), put(1, 4), put(5, 2), put(0, 2);
     tail += "a.txta";
     const size_t central = tail.size();
-    put(zip::format::kCentralSignature, 4), put(20, 2), put(10, 2), put(0, 2), put(0, 2), put(0, 2), put(0x21, 2), put(0xE8B7BE43, 4),
-        put(1, 4), put(1, 4), put(5, 2), put(0, 2), put(0, 2), put(0, 2), put(0, 2), put(0, 4), put(offset, 4);
+    put(zip::format::kCentralSignature, 4), put(20, 2), put(10, 2), put(0, 2), put(0, 2), put(0, 2), put(0x21, 2),
+        put(0xE8B7BE43, 4), put(1, 4), put(1, 4), put(5, 2), put(0, 2), put(0, 2), put(0, 2), put(0, 2), put(0, 4),
+        put(offset, 4);
     tail += "a.txt";
     const size_t centralSize = tail.size() - central;
-    put(zip::format::kEndSignature, 4), put(0, 2), put(0, 2), put(1, 2), put(1, 2), put(static_cast<unsigned long>(centralSize), 4),
-        put(static_cast<unsigned long>(offset + central), 4), put(0, 2);
+    put(zip::format::kEndSignature, 4), put(0, 2), put(0, 2), put(1, 2), put(1, 2),
+        put(static_cast<unsigned long>(centralSize), 4), put(static_cast<unsigned long>(offset + central), 4),
+        put(0, 2);
     WriteFile(file, tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr);
     CloseHandle(file);
 }
@@ -105,7 +107,8 @@ TEST_F(Installing, DroppedDownloadsGoInAndTheFirstIsShown) {
     CopyFileW(Fixture(L"inst_none.zip").c_str(), (downloads / L"readme.zip").c_str(), FALSE);
     CopyFileW(Fixture(L"inst_itself.zip").c_str(), (downloads / L"Desert Map.zip").c_str(), FALSE);
     prompts.buttons = {IDOK, IDYES};
-    Drop({downloads / L"Sniper.PK3", downloads / L"pack.zip", downloads / L"readme.zip", downloads / L"Desert Map.zip"});
+    Drop(
+        {downloads / L"Sniper.PK3", downloads / L"pack.zip", downloads / L"readme.zip", downloads / L"Desert Map.zip"});
     EXPECT_EQ(prompts.MessageTexts(),
               (Names{L"readme.zip holds no mod.",
                      L"Desert Map.zip holds no .pk3 file, but it looks like a mod. Install it as Desert Map.pk3?"}));
@@ -130,7 +133,8 @@ TEST_F(Installing, ASecondTarrowsFilesAreInstalledByTheFirst) {
     std::wstring command = L"\"" + (dist ? dist : ProgramFolder() + L"\\..\\..\\dist") + L"\\tarrow.exe\" Sniper.pk3";
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, downloads.path().c_str(), &si, &pi));
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, downloads.path().c_str(),
+                               &si, &pi));
     const ProcessHandle second(pi.hProcess), thread(pi.hThread);
     EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(second.get(), 0) == WAIT_OBJECT_0; }, 20000));
     DWORD code = 1;
@@ -152,7 +156,8 @@ TEST_F(Installing, AReplaceAsksAndADisabledModStaysDisabled) {
     Drop({downloads / L"sniper.pk3", downloads / L"tanks.pk3"});
     ASSERT_EQ(prompts.asked.size(), 2u);
     const std::wstring size = std::to_wstring(ReadFileBytes(Fixture(L"info_full.zip")).size());
-    EXPECT_EQ(prompts.asked[0].text.rfind(L"Replace sniper?\r\n\r\nNow in main: sniper.dis, " + size + L" bytes, ", 0), 0u)
+    EXPECT_EQ(prompts.asked[0].text.rfind(L"Replace sniper?\r\n\r\nNow in main: sniper.dis, " + size + L" bytes, ", 0),
+              0u)
         << prompts.asked[0].text;
     EXPECT_NE(prompts.asked[0].text.find(L"\r\nNew: sniper.dis, "), std::wstring::npos);
     EXPECT_EQ(prompts.asked[1].text.rfind(L"Replace tanks?", 0), 0u);
@@ -194,8 +199,8 @@ TEST_F(Installing, DamagedArchivesReservedAndGameNamesAreRefused) {
     EXPECT_TRUE(Main().empty());
     EXPECT_TRUE(IsAllowedFileName(L"sniper.pk3"));
     // The same devices as the archive reader keeps apart, blanks before the dot included.
-    for (const wchar_t* name : {L"NUL.pk3", L"com1.pk3", L"LPT9", L"a:b.pk3", L"a?.pk3", L"trailing.", L"",
-                                L"com0.pk3", L"CONIN$.pk3", L"con .pk3"}) {
+    for (const wchar_t* name : {L"NUL.pk3", L"com1.pk3", L"LPT9", L"a:b.pk3", L"a?.pk3", L"trailing.", L"", L"com0.pk3",
+                                L"CONIN$.pk3", L"con .pk3"}) {
         EXPECT_FALSE(IsAllowedFileName(name)) << name;
     }
 }
@@ -296,7 +301,8 @@ TEST_F(Installing, AnInstallIsUndoneAfterAQuestionAndRedone) {
     PressCtrlKey('Z');
     EXPECT_EQ(Main(), (Names{L"Beta.pk3", L"alpha.pk3"}));
     PressCtrlKey('Z');
-    EXPECT_EQ(prompts.MessageTexts(), (Names{L"Move Beta.pk3 to the Recycle Bin?", L"Move Beta.pk3 to the Recycle Bin?"}));
+    EXPECT_EQ(prompts.MessageTexts(),
+              (Names{L"Move Beta.pk3 to the Recycle Bin?", L"Move Beta.pk3 to the Recycle Bin?"}));
     EXPECT_EQ(Main(), Names{L"alpha.pk3"});
     EXPECT_EQ(Trash().size(), trashBefore.size() + 1);
     EXPECT_EQ(ListItems(c().listEnabled), Names{L"alpha"});

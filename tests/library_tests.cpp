@@ -16,7 +16,6 @@ std::wstring Expected() {
     return value ? value : L"";
 }
 
-
 }  // namespace
 
 TEST(InCopy, RunUnzipRaisesForTheLibraryCase) {

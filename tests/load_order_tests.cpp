@@ -82,14 +82,14 @@ TEST(GameOrder, FollowsTheGamesByteOrder) {
         const wchar_t *first, *second;
     };
     // Each first name loads before its second.
-    for (const Case& c : {Case{L"zzz.pk3", L"zz_x.pk3"}, Case{L"z.pk3", L"_a.pk3"}, Case{L"1.pk3", L"a.pk3"},
-                          Case{L"9.pk3", L"A.pk3"}, Case{L"localized_english_pak0.pk3", L"pak0.pk3"},
-                          Case{L"pak0.pk3", L"PAK1.pk3"}, Case{L"ab.pk3", L"ab_c.pk3"}, Case{L"\u00e9.pk3", L"0.pk3"},
-                          Case{L"aaa.pk3", L"pak0.pk3"},
-                          // Localized archives are the weakest tier, whatever their names.
-                          Case{L"localized_english_pak0.pk3", L"aaa.pk3"}, Case{L"Localized_English_zz.pk3", L"0.pk3"},
-                          Case{L"localized_english_a.pk3", L"localized_english_pak0.pk3"},
-                          Case{L"localized_german_z.pk3", L"localizedx.pk3"}}) {
+    for (const Case& c :
+         {Case{L"zzz.pk3", L"zz_x.pk3"}, Case{L"z.pk3", L"_a.pk3"}, Case{L"1.pk3", L"a.pk3"}, Case{L"9.pk3", L"A.pk3"},
+          Case{L"localized_english_pak0.pk3", L"pak0.pk3"}, Case{L"pak0.pk3", L"PAK1.pk3"},
+          Case{L"ab.pk3", L"ab_c.pk3"}, Case{L"\u00e9.pk3", L"0.pk3"}, Case{L"aaa.pk3", L"pak0.pk3"},
+          // Localized archives are the weakest tier, whatever their names.
+          Case{L"localized_english_pak0.pk3", L"aaa.pk3"}, Case{L"Localized_English_zz.pk3", L"0.pk3"},
+          Case{L"localized_english_a.pk3", L"localized_english_pak0.pk3"},
+          Case{L"localized_german_z.pk3", L"localizedx.pk3"}}) {
         EXPECT_TRUE(DemoGame({}).LoadsBefore(c.first, c.second)) << c.first << L" " << c.second;
         EXPECT_FALSE(DemoGame({}).LoadsBefore(c.second, c.first)) << c.second << L" " << c.first;
     }
@@ -170,14 +170,14 @@ TEST(LoadOrder, AReadThroughTheKeptListingsEqualsAReadFromNothing) {
                 for (char& c : after) c = c == 'a' ? 'c' : c;
                 FILETIME written{};
                 {
-                    const FileHandle old(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                     OPEN_EXISTING, 0, nullptr));
+                    const FileHandle old(
+                        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
                     GetFileTime(old.get(), nullptr, nullptr, &written);
                 }
                 WriteFileBytes(main + L"new.tmp", after);
                 {
-                    const FileHandle fresh(CreateFileW((main + L"new.tmp").c_str(), GENERIC_WRITE, 0, nullptr,
-                                                       OPEN_EXISTING, 0, nullptr));
+                    const FileHandle fresh(
+                        CreateFileW((main + L"new.tmp").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
                     SetFileTime(fresh.get(), nullptr, nullptr, &written);
                 }
                 ASSERT_TRUE(DeleteFileW(path.c_str()));
@@ -187,7 +187,8 @@ TEST(LoadOrder, AReadThroughTheKeptListingsEqualsAReadFromNothing) {
             }
             const std::wstring kept = LoadOrderText(BuildLoadOrder(DemoGame(game.path())));
             ForgetListings();
-            EXPECT_EQ(kept, LoadOrderText(BuildLoadOrder(DemoGame(game.path())))) << "folder " << folder << ", step " << step;
+            EXPECT_EQ(kept, LoadOrderText(BuildLoadOrder(DemoGame(game.path()))))
+                << "folder " << folder << ", step " << step;
         }
     }
 }
@@ -378,7 +379,8 @@ TEST_F(LoadOrderWindow, TheCopyToUseIsChosenFromTheKeyboard) {
     SendInput(6, keys, sizeof(INPUT));
     const auto& report = form->LoadOrder()->report();
     EXPECT_TRUE(PumpUntil([&] { return report.archives.back().file == L"mod_one.pk3"; }));
-    const auto a = std::find_if(report.shared.begin(), report.shared.end(), [](const SharedFile& f) { return f.path == L"maps\\a.bsp"; });
+    const auto a = std::find_if(report.shared.begin(), report.shared.end(),
+                                [](const SharedFile& f) { return f.path == L"maps\\a.bsp"; });
     EXPECT_EQ(report.archives[a->holders.back()].file, L"mod_one.pk3");
     EXPECT_TRUE(IsWindowEnabled(c.cmdApply));
     EXPECT_TRUE(game.Has(L"mod_one.pk3"));
@@ -391,10 +393,12 @@ TEST_F(LoadOrderWindow, ProblemsAreFixedThroughThePreview) {
     const auto& c = form->LoadOrder()->controls();
     const auto& problems = form->LoadOrder()->report().problems;
     auto select = [&](ProblemKind kind) {
-        const auto at = std::find_if(problems.begin(), problems.end(), [&](const LoadProblem& p) { return p.kind == kind; });
+        const auto at =
+            std::find_if(problems.begin(), problems.end(), [&](const LoadProblem& p) { return p.kind == kind; });
         LVITEMW item{};
         item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(c.lvProblems, LVM_SETITEMSTATE, static_cast<WPARAM>(at - problems.begin()), reinterpret_cast<LPARAM>(&item));
+        SendMessageW(c.lvProblems, LVM_SETITEMSTATE, static_cast<WPARAM>(at - problems.begin()),
+                     reinterpret_cast<LPARAM>(&item));
         return at->problem;
     };
     EXPECT_FALSE(IsWindowEnabled(c.cmdFix));
@@ -404,7 +408,8 @@ TEST_F(LoadOrderWindow, ProblemsAreFixedThroughThePreview) {
     prompts.buttons = {IDOK};
     ClickAt(c.cmdFix, 20, 10);
     ASSERT_EQ(prompts.asked.size(), 1u);
-    EXPECT_EQ(prompts.asked[0].text.substr(0, 57), L"Tarrow will rename these archives:\r\n\r\naaa.pk3 \u2192 Q^aaa.pk3");
+    EXPECT_EQ(prompts.asked[0].text.substr(0, 57),
+              L"Tarrow will rename these archives:\r\n\r\naaa.pk3 \u2192 Q^aaa.pk3");
     EXPECT_TRUE(game.Has(L"Q^aaa.pk3"));
 
     select(ProblemKind::Extension);
@@ -415,11 +420,14 @@ TEST_F(LoadOrderWindow, ProblemsAreFixedThroughThePreview) {
     select(ProblemKind::Duplicate);
     prompts.buttons = {IDNO};
     ClickAt(c.cmdFix, 20, 10);
-    EXPECT_EQ(prompts.asked.back().text.rfind(L"both is in main twice. Which one should stay?\r\n\r\nYes keeps both.pk3, ", 0), 0u);
+    EXPECT_EQ(prompts.asked.back().text.rfind(
+                  L"both is in main twice. Which one should stay?\r\n\r\nYes keeps both.pk3, ", 0),
+              0u);
     EXPECT_FALSE(game.Has(L"both.pk3"));
     EXPECT_TRUE(game.Has(L"both.dis"));
     EXPECT_TRUE(std::none_of(problems.begin(), problems.end(), [](const LoadProblem& p) {
-        return p.kind == ProblemKind::Extension || p.kind == ProblemKind::BeforeGame || p.kind == ProblemKind::Duplicate;
+        return p.kind == ProblemKind::Extension || p.kind == ProblemKind::BeforeGame ||
+               p.kind == ProblemKind::Duplicate;
     }));
 }
 
@@ -510,8 +518,9 @@ TEST(LoadOrderCopies, ACopyIsNamedFixedAndLeftOutOfTheDifferingFiles) {
                                    [](const LoadProblem& p) { return p.kind == ProblemKind::Copy; });
     ASSERT_NE(copy, report.problems.end());
     EXPECT_EQ(ProblemRow(report, static_cast<std::size_t>(copy - report.problems.begin())),
-              (Names{L"beta.pk3", L"It holds the same files as alpha.pk3, with the same contents: alpha.pk3 is a copy "
-                                  L"that the game loads for nothing."}));
+              (Names{L"beta.pk3",
+                     L"It holds the same files as alpha.pk3, with the same contents: alpha.pk3 is a copy "
+                     L"that the game loads for nothing."}));
     LVITEMW item{};
     item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageW(window.controls().lvProblems, LVM_SETITEMSTATE, static_cast<WPARAM>(copy - report.problems.begin()),
@@ -519,8 +528,9 @@ TEST(LoadOrderCopies, ACopyIsNamedFixedAndLeftOutOfTheDifferingFiles) {
     prompts.buttons = {IDOK};
     ClickAt(window.controls().cmdFix, 20, 10);
     ASSERT_EQ(prompts.MessageTexts().size(), 1u);
-    EXPECT_EQ(prompts.MessageTexts()[0], L"Tarrow will send alpha.pk3 to the Recycle Bin. The game loads the same "
-                                         L"files, with the same contents, from beta.pk3.");
+    EXPECT_EQ(prompts.MessageTexts()[0],
+              L"Tarrow will send alpha.pk3 to the Recycle Bin. The game loads the same "
+              L"files, with the same contents, from beta.pk3.");
     EXPECT_FALSE(game.Has(L"alpha.pk3"));
     EXPECT_TRUE(game.Has(L"beta.pk3"));
 }
@@ -531,8 +541,9 @@ TEST(LoadOrderLimits, AFolderOverTheGamesLimitOfArchivesIsNamed) {
     for (int i = 0; i < kMaxArchivesPerFolder + 2; ++i) game.Add(L"m" + std::to_wstring(1000 + i) + L".pk3", empty);
     const LoadOrderReport report = BuildLoadOrder(DemoGame(game.folder));
     ASSERT_FALSE(report.problems.empty());
-    EXPECT_EQ(ProblemRow(report, 0), (Names{L"main", L"It holds 1026 archives; the game loads at most 1024 from one "
-                                                     L"folder, so 2 of them do not load."}));
+    EXPECT_EQ(ProblemRow(report, 0), (Names{L"main",
+                                            L"It holds 1026 archives; the game loads at most 1024 from one "
+                                            L"folder, so 2 of them do not load."}));
 }
 
 // The archives' note and the problems agree: a copy is "same as" the archive

@@ -56,8 +56,7 @@ protected:
     void TearDown() override {
         form.reset();
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        }
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {}
     }
 
     PromptRecorder prompts;
@@ -95,7 +94,8 @@ TEST_F(MainWindow, TheStartPutsRightAChangeThatWasStopped) {
     game->Add(L"b.dis");
     game->Add(JournalName, "what switching mods\nrename a.pk3\ta.dis\nrename b.dis\tb.pk3\nbegin\ndone 0\n");
     Start();
-    EXPECT_EQ(prompts.MessageTexts(), Names{L"Tarrow was stopped while switching mods. The folder is as it was before."});
+    EXPECT_EQ(prompts.MessageTexts(),
+              Names{L"Tarrow was stopped while switching mods. The folder is as it was before."});
     EXPECT_EQ(Enabled(), Names{L"a"});
     EXPECT_EQ(Disabled(), Names{L"b"});
     EXPECT_FALSE(game->Has(JournalName));
@@ -109,8 +109,8 @@ TEST_F(MainWindow, AChangeThatCannotBePutRightIsNamedAndCanBeForgotten) {
     game->Add(L"x.dis");
     game->Add(L"y.pk3");
     game->Add(JournalName, "what switching mods\nrename x.pk3\tx.dis\nrename y.pk3\ty.dis\nbegin\ndone 0\n");
-    FileHandle held(CreateFileW((game->main + L"x.dis").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
+    FileHandle held(CreateFileW((game->main + L"x.dis").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr));
     Start();
     ASSERT_EQ(prompts.MessageTexts().size(), 1u);
     const std::wstring start = prompts.MessageTexts()[0];
@@ -163,8 +163,8 @@ TEST_F(MainWindow, AValueOfOnlyTheNulCountsAsPresent) {
 }
 
 TEST_F(MainWindow, DiscoveryFollowsTheNamingRules) {
-    for (const wchar_t* f : {L"Pak0.pk3", L"MyMod.PK3", L"a.pk3.pk3", L"pak0.dis", L"b.pk3x", L"zeta.pk3",
-                             L"Alpha.pk3", L"sub\\inner.pk3"}) {
+    for (const wchar_t* f : {L"Pak0.pk3", L"MyMod.PK3", L"a.pk3.pk3", L"pak0.dis", L"b.pk3x", L"zeta.pk3", L"Alpha.pk3",
+                             L"sub\\inner.pk3"}) {
         game->Add(f);
     }
     MakeFolder(game->main + L"maps.pk3");
@@ -399,8 +399,7 @@ TEST_F(MainWindow, DraggingOntoTheOtherListSwitchesTheMod) {
 
     // The right button drags just like the left one.
     ClickListItem(c().listDisabled, 1);
-    DragTo(c().listDisabled, ItemPoint(c().listDisabled, 1), c().listEnabled, CentreOf(c().listEnabled),
-           Button::Right);
+    DragTo(c().listDisabled, ItemPoint(c().listDisabled, 1), c().listEnabled, CentreOf(c().listEnabled), Button::Right);
     EXPECT_TRUE(game->Has(L"tanks.pk3"));
     EXPECT_EQ(Enabled(), Names{L"tanks"});
     EXPECT_EQ(GetCapture(), nullptr);
@@ -411,8 +410,7 @@ TEST_F(MainWindow, DropsElsewhereChangeNothing) {
     game->Add(L"sniper.pk3");
     Start();
     DragTo(c().listEnabled, ItemPoint(c().listEnabled, 0), c().listEnabled, CentreOf(c().listEnabled));
-    DragTo(c().listEnabled, ItemPoint(c().listEnabled, 0), c().cmdDisable, CentreOf(c().cmdDisable),
-           Button::Middle);
+    DragTo(c().listEnabled, ItemPoint(c().listEnabled, 0), c().cmdDisable, CentreOf(c().cmdDisable), Button::Middle);
     DragTo(c().listEnabled, ItemPoint(c().listEnabled, 0), c().rtfModInfo, CentreOf(c().rtfModInfo));
     EXPECT_TRUE(game->Has(L"sniper.pk3"));
     EXPECT_FALSE(game->Has(L"sniper.dis"));
@@ -459,7 +457,8 @@ TEST(InCopy, StartupWithoutTheLibrary) {
     PromptRecorder prompts;
     bool windowShown = true;
     prompts.onAsk = [&](const AskedPrompt&) {
-        if (prompts.asked.size() == 1) windowShown = FindWindowW(L"TarrowMain", nullptr) && IsWindowVisible(FindWindowW(L"TarrowMain", nullptr));
+        if (prompts.asked.size() == 1)
+            windowShown = FindWindowW(L"TarrowMain", nullptr) && IsWindowVisible(FindWindowW(L"TarrowMain", nullptr));
     };
     TestGame game;
     frmMain form;

@@ -44,7 +44,8 @@ TEST(MapList, NamesPicturesAndWhatReplacedThem) {
     const LoadOrderReport report = BuildLoadOrder(DemoGame(game.folder));
     const std::vector<GameMap> maps = ListMaps(DemoGame(game.folder), report);
     ASSERT_EQ(maps.size(), 3u);
-    EXPECT_EQ(MapRow(maps[0], report), (Names{L"alpha", L"Alpha Base", L"a_one.pk3", L"", L"picture from c_three.pk3"}));
+    EXPECT_EQ(MapRow(maps[0], report),
+              (Names{L"alpha", L"Alpha Base", L"a_one.pk3", L"", L"picture from c_three.pk3"}));
     EXPECT_EQ(MapRow(maps[1], report), (Names{L"beta", L"", L"b_two.pk3", L"a_one.pk3", L""}));
     EXPECT_EQ(MapRow(maps[2], report), (Names{L"gamma", L"", L"c_three.pk3", L"", L"no picture"}));
     EXPECT_EQ(maps[1].picture, L"levelshots/beta.jpg");
@@ -61,10 +62,24 @@ TEST(MapList, NamesPicturesAndWhatReplacedThem) {
 // or too large, they are refused; run-length rows read as the plain ones.
 TEST(MapList, TheTgaReaderTakesOnlyWhatItCanRead) {
     auto header = [](int type, int width, int height, int bits, int descriptor) {
-        const unsigned char h[18] = {0, 0, static_cast<unsigned char>(type), 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                     static_cast<unsigned char>(width), static_cast<unsigned char>(width >> 8),
-                                     static_cast<unsigned char>(height), static_cast<unsigned char>(height >> 8),
-                                     static_cast<unsigned char>(bits), static_cast<unsigned char>(descriptor)};
+        const unsigned char h[18] = {0,
+                                     0,
+                                     static_cast<unsigned char>(type),
+                                     0,
+                                     0,
+                                     0,
+                                     0,
+                                     0,
+                                     0,
+                                     0,
+                                     0,
+                                     0,
+                                     static_cast<unsigned char>(width),
+                                     static_cast<unsigned char>(width >> 8),
+                                     static_cast<unsigned char>(height),
+                                     static_cast<unsigned char>(height >> 8),
+                                     static_cast<unsigned char>(bits),
+                                     static_cast<unsigned char>(descriptor)};
         return std::string(reinterpret_cast<const char*>(h), 18);
     };
     tga::Image plain, runs;
@@ -96,22 +111,32 @@ TEST(MapNeeds, FollowTheEnginesRules) {
         "{\n\"classname\" \"worldspawn\"\n\"music\" \"music/intro.wav music/loop.wav\"\n}\n"
         "{\n\"classname\" \"misc_model\"\n\"model2\" \"models/m/thing.md3\"\n\"model\" \"*1\"\n}\n"
         "{\n\"classname\" \"target_speaker\"\n\"noise\" \"sound/s/hum.wav\"\n}\n";
-    const std::vector<std::string> shaders{"textures/s/scripted", "textures/s/implicit", "textures/s/gone",
-                                           "noshader",            "textures/s/twice",    "textures/common/clip",
+    const std::vector<std::string> shaders{"textures/s/scripted",
+                                           "textures/s/implicit",
+                                           "textures/s/gone",
+                                           "noshader",
+                                           "textures/s/twice",
+                                           "textures/common/clip",
                                            "textures/s/defined_elsewhere.tga"};
     game.Add(L"a.pk3", MakeZipOf({{"maps/m.bsp", MakeBsp(shaders, {0, 1, 2, 3, 4, 6}, {"*white"}, entities)},
                                   {"scripts/s.shader", script},
                                   {"textures/s/img1.tga", "x"},
-                                  {"env/sky_rt.tga", "x"}, {"env/sky_bk.jpg", "x"}, {"env/sky_lf.tga", "x"},
-                                  {"env/sky_ft.tga", "x"}, {"env/sky_up.tga", "x"},
+                                  {"env/sky_rt.tga", "x"},
+                                  {"env/sky_bk.jpg", "x"},
+                                  {"env/sky_lf.tga", "x"},
+                                  {"env/sky_ft.tga", "x"},
+                                  {"env/sky_up.tga", "x"},
                                   {"textures/s/implicit.jpg", "x"},
                                   {"models/m/thing.md3", MakeMd3({"models/m/skin", "$whiteimage"})},
-                                  {"sound/s/hum.ogg", "x"}, {"music/intro.wav", "x"}}));
+                                  {"sound/s/hum.ogg", "x"},
+                                  {"music/intro.wav", "x"}}));
     // A later script defines textures/s/twice again: the one that sorts last wins.
     game.Add(L"b.pk3", MakeZipOf({{"scripts/z.shader", "textures/s/twice { { map textures/s/second.tga } }"},
                                   {"textures/s/second.tga", "x"}}));
-    game.Add(L"pack.dis", MakeZipOf({{"textures/s/gone.tga", "x"}, {"env/sky_dn.tga", "x"},
-                                     {"scripts/d.shader", "textures/s/defined_elsewhere { { map textures/d/x.tga } }"}}));
+    game.Add(L"pack.dis",
+             MakeZipOf({{"textures/s/gone.tga", "x"},
+                        {"env/sky_dn.tga", "x"},
+                        {"scripts/d.shader", "textures/s/defined_elsewhere { { map textures/d/x.tga } }"}}));
     const Game demo = DemoGame(game.folder);
     const LoadOrderReport report = BuildLoadOrder(demo);
     const std::vector<GameMap> maps = ListMaps(demo, report);
@@ -135,7 +160,8 @@ TEST(MapNeeds, FollowTheEnginesRules) {
     const MapNeeds less = FindMapNeeds(demo, GameFiles(demo, after), ListMaps(demo, after)).front();
     ASSERT_EQ(less.missing.size(), 3u);
     EXPECT_EQ(less.missing[0].path, L"textures/d/x.tga");
-    EXPECT_EQ(ReadMapReferences(std::string_view("IBSP\x3B\0\0\0", 8)).why, L"Tarrow cannot read maps of version 59 yet.");
+    EXPECT_EQ(ReadMapReferences(std::string_view("IBSP\x3B\0\0\0", 8)).why,
+              L"Tarrow cannot read maps of version 59 yet.");
 }
 
 // The real renderer as referee: OpenArena's real archives and a real
@@ -147,9 +173,9 @@ TEST(Referee, TheRendererMissesWhatTarrowNames) {
     if (!layout) GTEST_SKIP() << "runs in the test command, on the layout it makes";
     // The renderer's own, and what the game code shows of its players,
     // weapons, items, effects and menus (some named by their author's disk).
-    const std::set<std::string> askedAlways{"sun", "levelshotdetail", "kamikazeshell", "quaddamage", "rocketflare",
-                                            "rocketflare_001", "rocketthrust", "teleportereffect", "poopypants",
-                                            "grismlambert2sg"};
+    const std::set<std::string> askedAlways{"sun",         "levelshotdetail", "kamikazeshell", "quaddamage",
+                                            "rocketflare", "rocketflare_001", "rocketthrust",  "teleportereffect",
+                                            "poopypants",  "grismlambert2sg"};
     const auto gameCode = [&](const std::string& shader) {
         for (const char* prefix : {"gfx/", "ui/", "playeroverlays/", "models/players/", "models/weaphits/",
                                    "models/weapons2/", "models/powerups/"}) {
@@ -161,10 +187,11 @@ TEST(Referee, TheRendererMissesWhatTarrowNames) {
         const wchar_t* disabled;
         std::vector<std::string> maps;
     };
-    for (const Case& c : {Case{L"pak4-textures", {"oacmpdm1", "oacmpctf2", "oa_dm1"}}, Case{L"pak6-patch085", {"oacmpdm5"}},
-                          Case{L"pak6-misc", {"oacmpdm3"}}}) {
+    for (const Case& c : {Case{L"pak4-textures", {"oacmpdm1", "oacmpctf2", "oa_dm1"}},
+                          Case{L"pak6-patch085", {"oacmpdm5"}}, Case{L"pak6-misc", {"oacmpdm3"}}}) {
         const std::wstring base = std::wstring(layout) + L"\\without-" + c.disabled;
-        ASSERT_TRUE(PathExists(base + L"\\baseoa\\z_oacmp-volume1-v3.pk3")) << "scripts/setup installs openarena-oacmp1";
+        ASSERT_TRUE(PathExists(base + L"\\baseoa\\z_oacmp-volume1-v3.pk3"))
+            << "scripts/setup installs openarena-oacmp1";
         ASSERT_TRUE(PathExists(base + L"\\baseoa\\" + c.disabled + L".dis"));
         const Game game(Profile(L"openarena"), base);
         const LoadOrderReport report = BuildLoadOrder(game);
@@ -172,7 +199,8 @@ TEST(Referee, TheRendererMissesWhatTarrowNames) {
         const GameFiles files(game, report);
         NeedsFinder finder(files, true);
         for (const std::string& name : c.maps) {
-            const auto map = std::find_if(maps.begin(), maps.end(), [&](const GameMap& m) { return m.name == Utf8ToWide(name); });
+            const auto map =
+                std::find_if(maps.begin(), maps.end(), [&](const GameMap& m) { return m.name == Utf8ToWide(name); });
             if (map == maps.end()) {
                 ADD_FAILURE() << name << " is not listed";
                 continue;
@@ -185,8 +213,10 @@ TEST(Referee, TheRendererMissesWhatTarrowNames) {
             std::erase_if(warned, gameCode);
             std::erase_if(named, gameCode);
             std::vector<std::string> onlyNamed, onlyWarned;
-            std::set_difference(named.begin(), named.end(), warned.begin(), warned.end(), std::back_inserter(onlyNamed));
-            std::set_difference(warned.begin(), warned.end(), named.begin(), named.end(), std::back_inserter(onlyWarned));
+            std::set_difference(named.begin(), named.end(), warned.begin(), warned.end(),
+                                std::back_inserter(onlyNamed));
+            std::set_difference(warned.begin(), warned.end(), named.begin(), named.end(),
+                                std::back_inserter(onlyWarned));
             EXPECT_EQ(onlyNamed, std::vector<std::string>()) << name << " without " << WideToUtf8(c.disabled);
             EXPECT_EQ(onlyWarned, std::vector<std::string>()) << name << " without " << WideToUtf8(c.disabled);
             EXPECT_FALSE(named.empty() && c.disabled == std::wstring(L"pak4-textures")) << name;
@@ -212,7 +242,8 @@ TEST(MapsWindow, ShowsEachMapsPictureAndFollowsTheManager) {
     SelectListViewRow(maps.controls().lvMaps, 0);
     const Picture& shown = maps.shownPicture();
     const UINT dpi = GetDpiForWindow(maps.hwnd());
-    const int boxWidth = MulDiv(256, static_cast<int>(dpi), 96) - 4, boxHeight = MulDiv(192, static_cast<int>(dpi), 96) - 4;
+    const int boxWidth = MulDiv(256, static_cast<int>(dpi), 96) - 4,
+              boxHeight = MulDiv(192, static_cast<int>(dpi), 96) - 4;
     EXPECT_EQ(shown.height, boxHeight);
     EXPECT_LE(shown.width, boxWidth);
     EXPECT_EQ(shown.width, shown.height * 8 / 6);
@@ -221,7 +252,8 @@ TEST(MapsWindow, ShowsEachMapsPictureAndFollowsTheManager) {
     EXPECT_EQ(At(shown, shown.width - 1, shown.height - 1).r, 0);
     EXPECT_EQ(At(shown, shown.width - 1, shown.height - 1).g, 255);
     BITMAP bitmap{};
-    const auto image = reinterpret_cast<HBITMAP>(SendMessageW(maps.controls().picLevelshot, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    const auto image =
+        reinterpret_cast<HBITMAP>(SendMessageW(maps.controls().picLevelshot, STM_GETIMAGE, IMAGE_BITMAP, 0));
     ASSERT_NE(image, nullptr);
     GetObjectW(image, sizeof bitmap, &bitmap);
     EXPECT_EQ(bitmap.bmWidth, shown.width);
@@ -253,9 +285,10 @@ TEST(MapsWindow, ShowsEachMapsPictureAndFollowsTheManager) {
 TEST(MapsWindow, NamesWhatAMapMissesAndEnablesTheArchiveThatHasIt) {
     PromptRecorder prompts;
     TestGame game;
-    game.Add(L"mappack.pk3", MakeZipOf({{"maps/ruin.bsp", MakeBsp({"textures/ruin/wall", "textures/ruin/floor"}, {0, 1}, {}, "")},
-                                        {"maps/plain.bsp", MakeBsp({"textures/ruin/seen"}, {0}, {}, "")},
-                                        {"textures/ruin/seen.tga", "x"}}));
+    game.Add(L"mappack.pk3",
+             MakeZipOf({{"maps/ruin.bsp", MakeBsp({"textures/ruin/wall", "textures/ruin/floor"}, {0, 1}, {}, "")},
+                        {"maps/plain.bsp", MakeBsp({"textures/ruin/seen"}, {0}, {}, "")},
+                        {"textures/ruin/seen.tga", "x"}}));
     game.Add(L"ruin-textures.dis", MakeZipOf({{"textures/ruin/wall.jpg", "x"}, {"textures/ruin/floor.tga", "x"}}));
     const auto form = StartMainWindow();
     SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsMaps, 0);
@@ -271,8 +304,8 @@ TEST(MapsWindow, NamesWhatAMapMissesAndEnablesTheArchiveThatHasIt) {
     EXPECT_EQ(cell(1), L"2");
     SelectListViewRow(maps.controls().lvMaps, 1);
     EXPECT_EQ(WindowText(maps.controls().lblMissing), L"The game will miss 2 files of this map:");
-    EXPECT_EQ(ListItems(maps.controls().lstMissing),
-              (Names{L"textures/ruin/wall.tga, in ruin-textures.dis", L"textures/ruin/floor.tga, in ruin-textures.dis"}));
+    EXPECT_EQ(ListItems(maps.controls().lstMissing), (Names{L"textures/ruin/wall.tga, in ruin-textures.dis",
+                                                            L"textures/ruin/floor.tga, in ruin-textures.dis"}));
     EXPECT_EQ(WindowText(maps.controls().cmdEnable), L"Enable ruin-textures");
     ClickAt(maps.controls().cmdEnable, 20, 10);
     EXPECT_TRUE(game.Has(L"ruin-textures.pk3"));
@@ -321,7 +354,8 @@ TEST(FilesWindow, FiltersEveryFileAsThePlayerTypes) {
 TEST(LoadOrderWindow, FixEnablesTheArchiveAMapNeeds) {
     PromptRecorder prompts;
     TestGame game;
-    game.Add(L"mappack.pk3", MakeZipOf({{"maps/ruin.bsp", MakeBsp({"textures/ruin/wall", "textures/ruin/floor"}, {0, 1}, {}, "")}}));
+    game.Add(L"mappack.pk3",
+             MakeZipOf({{"maps/ruin.bsp", MakeBsp({"textures/ruin/wall", "textures/ruin/floor"}, {0, 1}, {}, "")}}));
     game.Add(L"ruin-textures.dis", MakeZipOf({{"textures/ruin/wall.jpg", "x"}, {"textures/ruin/floor.tga", "x"}}));
     const auto form = StartMainWindow();
     SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuToolsLoadOrder, 0);
@@ -329,7 +363,8 @@ TEST(LoadOrderWindow, FixEnablesTheArchiveAMapNeeds) {
     frmLoadOrder& window = *form->LoadOrder();
     const auto& problems = window.report().problems;
     const auto found = [&] {
-        return std::find_if(problems.begin(), problems.end(), [](const LoadProblem& p) { return p.kind == ProblemKind::MissingFiles; });
+        return std::find_if(problems.begin(), problems.end(),
+                            [](const LoadProblem& p) { return p.kind == ProblemKind::MissingFiles; });
     };
     ASSERT_TRUE(PumpUntil([&] { return found() != problems.end(); }));
     EXPECT_EQ(found()->archive, L"mappack.pk3");
@@ -343,5 +378,6 @@ TEST(LoadOrderWindow, FixEnablesTheArchiveAMapNeeds) {
     EXPECT_TRUE(game.Has(L"ruin-textures.pk3"));
     ASSERT_EQ(prompts.MessageTexts().size(), 1u);
     EXPECT_EQ(prompts.MessageTexts()[0],
-              L"Tarrow will enable ruin-textures: ruin-textures.dis becomes ruin-textures.pk3, and the game loads the files it holds.");
+              L"Tarrow will enable ruin-textures: ruin-textures.dis becomes ruin-textures.pk3, and the game loads the "
+              L"files it holds.");
 }

@@ -20,8 +20,8 @@ using Names = std::vector<std::wstring>;
 
 std::wstring Panel(const std::wstring& name, const std::wstring& version, const std::wstring& author,
                    const std::wstring& description) {
-    return L"Name: " + name + L"\rVersion: " + version + L"\rAuthor: " + author + L"\rDescription: " +
-           description + L"\r";
+    return L"Name: " + name + L"\rVersion: " + version + L"\rAuthor: " + author + L"\rDescription: " + description +
+           L"\r";
 }
 
 class ModInfoPanel : public ::testing::Test {
@@ -63,7 +63,8 @@ size_t ScratchFoldersLeft() {
     GetTempPathW(MAX_PATH + 1, temp);
     size_t count = 0;
     WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW((std::wstring(temp) + L"Tarrow-" + std::to_wstring(GetCurrentProcessId()) + L"-*").c_str(), &data);
+    HANDLE find = FindFirstFileW(
+        (std::wstring(temp) + L"Tarrow-" + std::to_wstring(GetCurrentProcessId()) + L"-*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return 0;
     do ++count;
     while (FindNextFileW(find, &data));
@@ -276,8 +277,8 @@ TEST_F(ModInfoPanel, AHugeInformationFileIsNotReadAndTheEditorSaysWhy) {
     SendMessageW(form->hwnd(), WM_COMMAND, frmMain::mnuTools_ModInfoMaker, 0);
     EXPECT_TRUE(form->Editor() == nullptr || form->Editor()->hwnd() == nullptr);
     EXPECT_EQ(prompts.MessageTexts(), std::vector<std::wstring>{L"Tarrow cannot edit the information of huge.pk3: its "
-                                                               L"tarrow.ini is larger than 64 KB. A real one is a few "
-                                                               L"hundred bytes."});
+                                                                L"tarrow.ini is larger than 64 KB. A real one is a few "
+                                                                L"hundred bytes."});
     EXPECT_EQ(TreeOf(game.main), Names{L"huge.pk3"});
 }
 

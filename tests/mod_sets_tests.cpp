@@ -70,8 +70,8 @@ TEST_F(ModSets, AreKeptPerFolderAndDamagedValuesAreSkipped) {
 // is gone is missing, and what is not Tarrow's to rename is left as it is.
 TEST_F(ModSets, ASwitchRenamesOnlyWhatTheSetChanges) {
     const ModSet set{L"Realism", {L"Sniper", L"tanks", L"gone", L"upper", L"twice"}};
-    const Names files = {L"pak0.pk3", L"B^sniper.pk3", L"tanks.dis", L"voices.pk3", L"Upper.PK3",
-                         L"Other.PK3", L"twice.pk3", L"twice.dis", L"old.dis", L"localized_english_pak0.pk3"};
+    const Names files = {L"pak0.pk3",  L"B^sniper.pk3", L"tanks.dis", L"voices.pk3", L"Upper.PK3",
+                         L"Other.PK3", L"twice.pk3",    L"twice.dis", L"old.dis",    L"localized_english_pak0.pk3"};
     const SetSwitch plan = PlanSetSwitch(DemoGame({}), set, files);
     EXPECT_EQ(plan.enable, Names{L"tanks"});
     EXPECT_EQ(plan.disable, Names{L"voices"});
@@ -83,7 +83,8 @@ TEST_F(ModSets, ASwitchRenamesOnlyWhatTheSetChanges) {
     EXPECT_EQ(plan.renames[1].from, L"voices.pk3");
     EXPECT_EQ(plan.renames[1].to, L"voices.dis");
     EXPECT_EQ(SetSwitchPreview(plan),
-              L"Enable:\r\n    tanks\r\n\r\nDisable:\r\n    voices\r\n\r\nMissing:\r\n    gone\r\n\r\nLeft as it is:\r\n    Other.PK3");
+              L"Enable:\r\n    tanks\r\n\r\nDisable:\r\n    voices\r\n\r\nMissing:\r\n    gone\r\n\r\nLeft as it "
+              L"is:\r\n    Other.PK3");
 }
 
 TEST_F(ModSets, ExportAndImportInUtf8AndRefuseWhatIsNotASet) {
@@ -203,8 +204,10 @@ TEST_F(ModSets, ADesktopShortcutSwitchesToTheSetAndPlays) {
     prompts.asked.clear();
     auto again = StartMainWindow();
     again->Launch(ParseLaunch({L"--set", L"Nothing Like It", L"--play"}).request);
-    EXPECT_EQ(prompts.MessageTexts(),
-              Names{L"Tarrow found no mod set \"Nothing Like It\" of Call of Duty Single Player Demo for the argument --set."});
+    EXPECT_EQ(
+        prompts.MessageTexts(),
+        Names{
+            L"Tarrow found no mod set \"Nothing Like It\" of Call of Duty Single Player Demo for the argument --set."});
     EXPECT_FALSE(again->Playing());
     EXPECT_TRUE(game.Has(L"b.pk3"));
 }

@@ -70,7 +70,8 @@ std::vector<Listed> PackagerArchives(const std::string& game) {
         std::size_t line = 0;
         for (std::size_t at = text.find(".pk3"); at != std::string::npos; at = text.find(".pk3", at + 4)) {
             // Groups are "[name]" lines; the packager names third parties' content by the add-on.
-            for (std::size_t section; (section = text.find("\n[", line)) != std::string::npos && section < at; line = section + 1) {
+            for (std::size_t section; (section = text.find("\n[", line)) != std::string::npos && section < at;
+                 line = section + 1) {
                 thirdParty = text.compare(section + 2, 9, "Threewave") == 0;
             }
             const std::size_t start = text.find_last_of("\" \t\n", at) + 1;
@@ -78,7 +79,8 @@ std::vector<Listed> PackagerArchives(const std::string& game) {
             const std::size_t slash = path.rfind('/');
             if (slash == std::string::npos || slash == 0 || path.find('*') != std::string::npos) continue;
             const std::size_t parent = path.rfind('/', slash - 1);
-            const std::string folder = path.substr(parent == std::string::npos ? 0 : parent + 1, slash - (parent == std::string::npos ? 0 : parent + 1));
+            const std::string folder = path.substr(parent == std::string::npos ? 0 : parent + 1,
+                                                   slash - (parent == std::string::npos ? 0 : parent + 1));
             found.push_back({folder, path.substr(slash + 1), file.ends_with(".groups") && thirdParty});
         }
     }
@@ -126,17 +128,21 @@ TEST(OwnArchives, AreNeverModsNorProblemsAndTheLayerRefusesToTakeThem) {
         Names files;
         Names skipped;  // "<archive> <note>"
     } cases[] = {
-        {L"rtcw-mp", L"main",
+        {L"rtcw-mp",
+         L"main",
          {L"pak0.pk3", L"sp_pak1.pk3", L"sp_pak2.pk3", L"sp_pak3.pk3", L"sp_pak4.pk3", L"sp_pakG.pk3", L"mp_pak0.pk3",
           L"mp_pak5.pk3", L"mp_bin.pk3", L"mp_pakmaps0.pk3", L"mp_bin0.pk3", L"sp_rend2_shaders0.pk3", L"mine.pk3"},
          {L"sp_pak1.pk3 game (single player)", L"sp_pak2.pk3 game (single player)", L"sp_pak3.pk3 game (single player)",
           L"sp_pak4.pk3 game (single player)", L"sp_pakG.pk3 game (single player)",
           L"sp_rend2_shaders0.pk3 game (single player)"}},
-        {L"rtcw-sp", L"main",
-         {L"pak0.pk3", L"sp_pak1.pk3", L"sp_pakG.pk3", L"mp_pak0.pk3", L"mp_bin.pk3", L"mp_rend2_shaders0.pk3", L"mine.pk3"},
+        {L"rtcw-sp",
+         L"main",
+         {L"pak0.pk3", L"sp_pak1.pk3", L"sp_pakG.pk3", L"mp_pak0.pk3", L"mp_bin.pk3", L"mp_rend2_shaders0.pk3",
+          L"mine.pk3"},
          {L"mp_bin.pk3 game (multiplayer)", L"mp_pak0.pk3 game (multiplayer)",
           L"mp_rend2_shaders0.pk3 game (multiplayer)"}},
-        {L"cod", L"main",
+        {L"cod",
+         L"main",
          {L"pak0.pk3", L"pak6.pk3", L"paka.pk3", L"localized_english_pak0.pk3", L"localized_english_pak1.pk3",
           L"Localized_German_Pak0.pk3", L"mine.pk3"},
          {L"Localized_German_Pak0.pk3 game (German)"}},
@@ -150,20 +156,24 @@ TEST(OwnArchives, AreNeverModsNorProblemsAndTheLayerRefusesToTakeThem) {
         const std::string id = WideToUtf8(c.profile);
         EXPECT_EQ(ScanMods(game).enabled, Names{L"mine"}) << id;
         const LoadOrderReport report = BuildLoadOrder(game);
-        for (const LoadProblem& problem : report.problems) ADD_FAILURE() << id << ": " << WideToUtf8(problem.archive) << " " << WideToUtf8(problem.problem);
+        for (const LoadProblem& problem : report.problems)
+            ADD_FAILURE() << id << ": " << WideToUtf8(problem.archive) << " " << WideToUtf8(problem.problem);
         Names skipped;
         for (const SkippedArchive& s : report.skipped) skipped.push_back(s.file + L" " + s.note);
         EXPECT_EQ(skipped, c.skipped) << id;
         // The belt: a hand-made plan that takes an own archive away runs nothing.
         for (const std::wstring& file : c.files) {
             if (file == L"mine.pk3") continue;
-            const ChangeOutcome outcome = RunPlacedChange(game, {L"disabling", {{file, file.substr(0, file.size() - 4) + L".dis"}}});
+            const ChangeOutcome outcome =
+                RunPlacedChange(game, {L"disabling", {{file, file.substr(0, file.size() - 4) + L".dis"}}});
             EXPECT_EQ(outcome.result, ChangeResult::Refused) << id << " " << WideToUtf8(file);
-            EXPECT_EQ(outcome.message, file + L" is the game's own archive. Tarrow never renames, replaces or removes it.");
+            EXPECT_EQ(outcome.message,
+                      file + L" is the game's own archive. Tarrow never renames, replaces or removes it.");
             EXPECT_TRUE(PathExists(folder + file));
             EXPECT_EQ(RunPlacedChange(game, {L"removing", {RecycleStep(file)}}).result, ChangeResult::Refused);
         }
-        EXPECT_EQ(RunPlacedChange(game, {L"disabling mine", {{L"mine.pk3", L"mine.dis"}}}).result, ChangeResult::Done) << id;
+        EXPECT_EQ(RunPlacedChange(game, {L"disabling mine", {{L"mine.pk3", L"mine.dis"}}}).result, ChangeResult::Done)
+            << id;
     }
 }
 
@@ -214,8 +224,12 @@ TEST(Referee, TheLooseFileWinnerFollowsTheProgramThatRuns) {
     ForgetPrograms();
     EXPECT_TRUE(report.looseRuleKnown);
     EXPECT_EQ(WinnerOf(report, L"scripts\\loose.shader"), Game::LooseFiles);
-    const EngineAnswer engine =
-        AskEngine({L"Z:\\usr\\lib\\ioquake3\\ioq3ded", L"probe\\qconsole.log", root.path(), L"probe", L"", {"scripts/loose.shader"}});
+    const EngineAnswer engine = AskEngine({L"Z:\\usr\\lib\\ioquake3\\ioq3ded",
+                                           L"probe\\qconsole.log",
+                                           root.path(),
+                                           L"probe",
+                                           L"",
+                                           {"scripts/loose.shader"}});
     EXPECT_EQ(engine.which.at("scripts/loose.shader"), L"probe");
 }
 
@@ -239,10 +253,11 @@ TEST(Referee, IortcwLoadsAModWhereTarrowsAdviceAndFixPutIt) {
     const auto before = std::find_if(report.problems.begin(), report.problems.end(),
                                      [](const LoadProblem& p) { return p.kind == ProblemKind::BeforeGame; });
     ASSERT_NE(before, report.problems.end());
-    EXPECT_EQ(before->problem,
-              L"1 of its files is replaced by the game's own archives, because its name sorts before theirs. Its name must "
-              L"sort after mp_pak5.pk3, which the game sorts as zz_pak5.pk3 (a name that starts with zz_ in small "
-              L"letters does not load), for them to take effect.");
+    EXPECT_EQ(
+        before->problem,
+        L"1 of its files is replaced by the game's own archives, because its name sorts before theirs. Its name must "
+        L"sort after mp_pak5.pk3, which the game sorts as zz_pak5.pk3 (a name that starts with zz_ in small "
+        L"letters does not load), for them to take effect.");
     // Fix: just after the last of the game's archives.
     Names wanted;
     for (const LoadOrderArchive& archive : report.archives) {
@@ -257,7 +272,8 @@ TEST(Referee, IortcwLoadsAModWhereTarrowsAdviceAndFixPutIt) {
     const std::wstring renamed = plan.renames.front().to;
     const LoadOrderReport after = BuildLoadOrder(game);
     EXPECT_EQ(WinnerOf(after, L"shared.txt"), renamed);
-    const EngineAnswer engine = AskEngine({L"Z:\\usr\\lib\\rtcw\\iowolfded", L"probe\\rtcwconsole.log", root.path(), L"probe", L"", {"shared.txt"}});
+    const EngineAnswer engine = AskEngine(
+        {L"Z:\\usr\\lib\\rtcw\\iowolfded", L"probe\\rtcwconsole.log", root.path(), L"probe", L"", {"shared.txt"}});
     EXPECT_EQ(engine.which.at("shared.txt"), L"probe/" + renamed);
     Names order;
     for (const LoadOrderArchive& archive : after.archives) order.push_back(L"probe/" + archive.file);

@@ -23,7 +23,6 @@ namespace {
 
 bool DemoLoadsBefore(const std::wstring& a, const std::wstring& b) { return DemoGame({}).LoadsBefore(a, b); }
 
-
 using Names = std::vector<std::wstring>;
 
 // The names after the renames, in the game's load order.
@@ -56,22 +55,32 @@ TEST(Reorder, TheFewestRenamesGiveTheWantedOrder) {
     const Case cases[] = {
         {"a mod made strongest", {L"b.pk3", L"c.pk3", L"a.pk3"}, 1, {L"b.pk3", L"c.pk3", L"D^a.pk3"}},
         {"a mod made weakest", {L"c.pk3", L"a.pk3", L"b.pk3"}, 1, {L"!^c.pk3", L"a.pk3", L"b.pk3"}},
-        {"neighbours alike up to one letter", {L"sniper.pk3", L"armour.pk3", L"tanks.pk3"}, 1,
+        {"neighbours alike up to one letter",
+         {L"sniper.pk3", L"armour.pk3", L"tanks.pk3"},
+         1,
          {L"sniper.pk3", L"SO^armour.pk3", L"tanks.pk3"}},
         {"after an author's zz_", {L"zzz.pk3", L"zz_b.pk3", L"a.pk3"}, 1, {L"zzz.pk3", L"zz_b.pk3", L"~^a.pk3"}},
         {"between _ and ~", {L"zz_a.pk3", L"m.pk3", L"zz~b.pk3"}, 1, {L"zz_a.pk3", L"ZZ`^m.pk3", L"zz~b.pk3"}},
         {"before a [ name", {L"b.pk3", L"a.pk3", L"[x].pk3"}, 1, {L"b.pk3", L"C^a.pk3", L"[x].pk3"}},
         {"between digits", {L"1.pk3", L"x.pk3", L"2.pk3", L"3.pk3"}, 1, {L"1.pk3", L"10^x.pk3", L"2.pk3", L"3.pk3"}},
         {"past the game's pak0", {L"pak0.pk3", L"aaa.pk3", L"zz.pk3"}, 1, {L"pak0.pk3", L"Q^aaa.pk3", L"zz.pk3"}},
-        {"a prefix of Tarrow's is replaced", {L"b.pk3", L"D^a.pk3", L"c.pk3", L"d.pk3"}, 1,
+        {"a prefix of Tarrow's is replaced",
+         {L"b.pk3", L"D^a.pk3", L"c.pk3", L"d.pk3"},
+         1,
          {L"b.pk3", L"B0^a.pk3", L"c.pk3", L"d.pk3"}},
-        {"back to where it came from", {L"a.pk3", L"D^c.pk3", L"d.pk3", L"e.pk3"}, 1,
+        {"back to where it came from",
+         {L"a.pk3", L"D^c.pk3", L"d.pk3", L"e.pk3"},
+         1,
          {L"a.pk3", L"c.pk3", L"d.pk3", L"e.pk3"}},
-        {"a mod leaves the localized tier", {L"localized_english_pak0.pk3", L"pak0.pk3", L"localized_english_x.pk3"}, 1,
+        {"a mod leaves the localized tier",
+         {L"localized_english_pak0.pk3", L"pak0.pk3", L"localized_english_x.pk3"},
+         1,
          {}},
         {"a long common part", {kLong + L"1.pk3", L"x.pk3", kLong + L"2.pk3", kLong + L"3.pk3"}, 0, {}},
-        {"into the localized tier", {L"localized_english_pak0.pk3", L"x.pk3", L"localized_english_y.pk3", L"pak0.pk3"},
-         0, {}},
+        {"into the localized tier",
+         {L"localized_english_pak0.pk3", L"x.pk3", L"localized_english_y.pk3", L"pak0.pk3"},
+         0,
+         {}},
     };
     for (const Case& c : cases) {
         Names present = c.wanted;
@@ -107,12 +116,12 @@ TEST(Reorder, NewNamesMeetNoArchiveOfMainInAnyCase) {
 TEST(Reorder, OnlyTarrowsOwnPrefixIsTakenAway) {
     EXPECT_EQ(WithoutTarrowPrefix(L"SO^armour.pk3"), L"armour.pk3");
     EXPECT_EQ(WithoutTarrowPrefix(L"ZZ_`^m.pk3"), L"m.pk3");
-    for (const wchar_t* author : {L"zz_sniper.pk3", L"z_tanks.pk3", L"zzz^x.pk3", L"^x.pk3", L"[CoD]x.pk3",
-                                  L"ABCDEFGHIJKLM^x.pk3"}) {
+    for (const wchar_t* author :
+         {L"zz_sniper.pk3", L"z_tanks.pk3", L"zzz^x.pk3", L"^x.pk3", L"[CoD]x.pk3", L"ABCDEFGHIJKLM^x.pk3"}) {
         EXPECT_EQ(WithoutTarrowPrefix(author), author);
     }
-    const ReorderPlan plan = PlanOriginalNames({L"pak0.pk3", L"SO^armour.pk3", L"zz_b.pk3"},
-                                               {L"pak0.pk3", L"SO^armour.pk3", L"zz_b.pk3"});
+    const ReorderPlan plan =
+        PlanOriginalNames({L"pak0.pk3", L"SO^armour.pk3", L"zz_b.pk3"}, {L"pak0.pk3", L"SO^armour.pk3", L"zz_b.pk3"});
     ASSERT_EQ(plan.renames.size(), 1u);
     EXPECT_EQ(plan.renames[0].to, L"armour.pk3");
     EXPECT_FALSE(PlanOriginalNames({L"SO^armour.pk3"}, {L"SO^armour.pk3", L"Armour.dis"}).failure.empty());
@@ -123,7 +132,8 @@ namespace {
 // The open engine's load order of the game folder, weakest first.
 Names EngineOrder(const TempFolder& game) {
     Names order;
-    for (const std::wstring& archive : AskEngine({L"Z:\\usr\\lib\\ioquake3\\ioq3ded", L"main\\qconsole.log", game.path(), L"main"}).order) {
+    for (const std::wstring& archive :
+         AskEngine({L"Z:\\usr\\lib\\ioquake3\\ioq3ded", L"main\\qconsole.log", game.path(), L"main"}).order) {
         order.push_back(archive.substr(archive.find(L'/') + 1));
     }
     return order;
@@ -145,9 +155,11 @@ TEST(Reorder, TheEngineLoadsTheWantedOrder) {
         Names present = {L"pak0.pk3"};
         while (present.size() < 16) {
             std::wstring name;
-            for (unsigned i = 0, n = 1 + random(6); i < n; ++i) name += letters[random(static_cast<unsigned>(letters.size()))];
+            for (unsigned i = 0, n = 1 + random(6); i < n; ++i)
+                name += letters[random(static_cast<unsigned>(letters.size()))];
             name += L".pk3";
-            if (std::none_of(present.begin(), present.end(), [&](const std::wstring& p) { return EqualNoCase(p, name); })) {
+            if (std::none_of(present.begin(), present.end(),
+                             [&](const std::wstring& p) { return EqualNoCase(p, name); })) {
                 present.push_back(name);
             }
         }

@@ -46,14 +46,18 @@ struct Kind {
 };
 
 const Kind kKinds[] = {
-    {L"switch", {{L"a.pk3", "a"}, {L"b.dis", "b"}, {L"c.pk3", "c"}}, {{L"a.dis", "a"}, {L"b.pk3", "b"}, {L"c.dis", "c"}},
+    {L"switch",
+     {{L"a.pk3", "a"}, {L"b.dis", "b"}, {L"c.pk3", "c"}},
+     {{L"a.dis", "a"}, {L"b.pk3", "b"}, {L"c.dis", "c"}},
      L"switching mods"},
     {L"install", {{L"a.pk3", kOld}}, {{L"a.pk3", kOld}, {L"new.pk3", kNew}}, L"installing new.pk3"},
     {L"replace", {{L"a.pk3", kOld}}, {{L"a.pk3", kNew}}, L"replacing a.pk3"},
     {L"remove", {{L"a.pk3", kOld}, {L"b.pk3", kNew}}, {{L"b.pk3", kNew}}, L"removing a.pk3"},
     {L"save", {{L"a.pk3", kOld}}, {{L"a.pk3", "*"}}, L"saving the information of a.pk3"},
-    {L"reorder", {{L"a.pk3", "a"}, {L"b.pk3", "b"}, {L"c.pk3", "c"}},
-     {{L"c.pk3", "c"}, {L"D^b.pk3", "b"}, {L"E^a.pk3", "a"}}, L"reordering mods"},
+    {L"reorder",
+     {{L"a.pk3", "a"}, {L"b.pk3", "b"}, {L"c.pk3", "c"}},
+     {{L"c.pk3", "c"}, {L"D^b.pk3", "b"}, {L"E^a.pk3", "a"}},
+     L"reordering mods"},
 };
 
 // The plan of a kind, in the main folder of root; new.pk3 beside main is the download.
@@ -64,7 +68,8 @@ ChangePlan PlanOf(const std::wstring& kind, const std::wstring& root) {
     if (kind == L"replace") return PlaceModPlan(main, root + L"\\new.pk3", L"a.pk3", L"a.pk3");
     if (kind == L"remove") return RemoveModPlan(L"a.pk3");
     if (kind == L"reorder") {
-        return {L"reordering mods", PlanReorder(DemoGame({}), {L"c.pk3", L"b.pk3", L"a.pk3"}, {L"a.pk3", L"b.pk3", L"c.pk3"}).renames};
+        return {L"reordering mods",
+                PlanReorder(DemoGame({}), {L"c.pk3", L"b.pk3", L"a.pk3"}, {L"a.pk3", L"b.pk3", L"c.pk3"}).renames};
     }
     return SaveInformationPlan(main + L"a.pk3", "[Tarrow]\r\nNAME=Old\r\n", nullptr);
 }
@@ -96,7 +101,8 @@ bool Matches(const Folder& found, const Folder& expected, const Folder& before) 
     for (const auto& [name, bytes] : expected) {
         const auto at = found.find(name);
         if (at == found.end()) return false;
-        if (bytes == "*" ? at->second == before.at(name) || at->second.rfind("PK", 0) != 0 : at->second != bytes) return false;
+        if (bytes == "*" ? at->second == before.at(name) || at->second.rfind("PK", 0) != 0 : at->second != bytes)
+            return false;
     }
     return true;
 }
@@ -158,7 +164,8 @@ std::vector<ChangePart> GroupParts(const std::wstring& root) {
 Names FilesOf(const std::wstring& root) {
     Names all;
     for (const wchar_t* folder : {L"a", L"b"}) {
-        for (const std::wstring& file : Files(root + L"\\" + folder)) all.push_back(std::wstring(folder) + L"\\" + file);
+        for (const std::wstring& file : Files(root + L"\\" + folder))
+            all.push_back(std::wstring(folder) + L"\\" + file);
     }
     return all;
 }
@@ -207,12 +214,14 @@ TEST(Journal, AGroupWhosePartFailsPutsTheOthersBackOrSaysWhatItCouldNot) {
     FileHandle held;
     std::vector<ChangePart> parts = GroupParts(root.path());
     parts[1].plan.steps.push_back(WriteStep(TemporaryNameOf(root / L"b"), [&](const std::wstring&) -> unsigned long {
-        held = FileHandle(CreateFileW((root / L"a\\a2.dis").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        held = FileHandle(CreateFileW((root / L"a\\a2.dis").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
         return ERROR_DISK_FULL;
     }));
     outcome = RunGroupChange(root / L"a", L"switching", parts);
     EXPECT_EQ(outcome.result, ChangeResult::Failed);
-    EXPECT_NE(outcome.message.find(L"a2.dis: it could not get its old name a2.pk3 back."), std::wstring::npos) << outcome.message;
+    EXPECT_NE(outcome.message.find(L"a2.dis: it could not get its old name a2.pk3 back."), std::wstring::npos)
+        << outcome.message;
     held.Reset();
     RecoverChange(root / L"a", root / L"a");
     ForgetFinishedGroups(root / L"a", {root / L"a", root / L"b"});
@@ -315,8 +324,9 @@ TEST(Journal, APlanThatNamesAFileOutsideMainIsRefusedBeforeItsJournal) {
 TEST(Journal, WhatCannotBeUndoneForLackOfFilesIsSkippedAndNamed) {
     PlantedGame game;
     WriteFileBytes(game.main + L"\\zebra.pk3", "z");
-    WriteFileBytes(game.main + L"\\" + JournalName,
-                   "what reordering mods\nrename alpha.pk3\tB^alpha.pk3\nrename zebra.pk3\tA^zebra.pk3\nbegin\ndone 0\n");
+    WriteFileBytes(
+        game.main + L"\\" + JournalName,
+        "what reordering mods\nrename alpha.pk3\tB^alpha.pk3\nrename zebra.pk3\tA^zebra.pk3\nbegin\ndone 0\n");
     const RecoveryOutcome outcome = RecoverChange(game.main);
     EXPECT_EQ(RecoveryMessage(outcome),
               L"Tarrow was stopped while reordering mods. The folder is as it was before. These archives were no "
@@ -353,8 +363,9 @@ TEST(Journal, AnUndoThatFailsKeepsTheJournalUntilTheArchiveIsFree) {
     held.Reset();
     const ChangeOutcome next = RunChange(game.main, {L"disabling b", {{L"b.pk3", L"b.dis"}}});
     EXPECT_EQ(next.result, ChangeResult::Refused);
-    EXPECT_EQ(next.message, L"Tarrow was stopped while disabling a. The folder is as it was before.\r\n\r\nTarrow did "
-                            L"not begin disabling b.");
+    EXPECT_EQ(next.message,
+              L"Tarrow was stopped while disabling a. The folder is as it was before.\r\n\r\nTarrow did "
+              L"not begin disabling b.");
     EXPECT_EQ(Files(game.main), Names{L"a.pk3"});
 }
 
@@ -393,7 +404,8 @@ TEST(Journal, TheReaderTakesWhatTarrowWritesAndNothingElse) {
     EXPECT_TRUE(cut.ok && !cut.record.begun) << cut.problem;
     EXPECT_FALSE(journal::Parse(plan + journal::EncodeDone(1)).ok);
     EXPECT_TRUE(journal::Parse("what switching mods\nrename a.pk3\ta.dis\nbegin\ndone 0\n").ok);
-    for (const char* name : {"a.pk3", "B^zebra.pk3", "~^x.pk3", "näme.pk3"}) EXPECT_TRUE(journal::IsPlainName(name)) << name;
+    for (const char* name : {"a.pk3", "B^zebra.pk3", "~^x.pk3", "näme.pk3"})
+        EXPECT_TRUE(journal::IsPlainName(name)) << name;
     for (const char* name : {"", ".", "..", "a\\b.pk3", "a/b", "c:x", "con", "LPT1.pk3", "x.pk3.", "x.pk3 ", "a\tb",
                              "~tarrow-journal.txt", "~Tarrow-Journal-set-aside-1.txt", "\xC3"}) {
         EXPECT_FALSE(journal::IsPlainName(name)) << name;

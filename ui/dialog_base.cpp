@@ -44,11 +44,11 @@ POINT Beside(const RECT& anchor, SIZE size, const RECT& work) {
 }  // namespace
 
 HWND CreateDialogWindow(const wchar_t* className, const wchar_t* caption, int width, int height, void* self) {
-    const SIZE size = OuterSize(width, height, kDialogStyle, WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, false,
-                                DpiOf(nullptr));
-    HWND window = CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, className, caption, kDialogStyle,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), self);
+    const SIZE size =
+        OuterSize(width, height, kDialogStyle, WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, false, DpiOf(nullptr));
+    HWND window =
+        CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, className, caption, kDialogStyle, CW_USEDEFAULT,
+                        CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr, GetModuleHandleW(nullptr), self);
     if (!window) throw Win32Error(GetLastError(), std::wstring(L"Could not open ") + caption);
     AddKeyboardWindow(window);
     return window;
@@ -74,8 +74,8 @@ void PlaceBeside(HWND window, HWND anchor) {
     GetWindowRect(anchor, &beside);
     MONITORINFO monitor{sizeof monitor};
     GetMonitorInfoW(MonitorFromWindow(anchor, MONITOR_DEFAULTTONEAREST), &monitor);
-    const POINT at = place.moved ? place.left
-                                 : Beside(beside, {own.right - own.left, own.bottom - own.top}, monitor.rcWork);
+    const POINT at =
+        place.moved ? place.left : Beside(beside, {own.right - own.left, own.bottom - own.top}, monitor.rcWork);
     SetWindowPos(window, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     place.placed = at;
 }

@@ -4,19 +4,18 @@ void Layout::EnsureFont(UINT dpi) {
     if (font_.valid() && dpi == dpi_) return;
     // MS Sans Serif 8 of the classic forms; MS Shell Dlg maps to the system's dialog face.
     font_.Reset(CreateFontW(-MulDiv(8, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                        DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg"));
+                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg"));
     dpi_ = dpi;
 }
 
 HWND Layout::Add(HWND parent, const ControlSpec& control) {
     const UINT dpi = DpiOf(parent);
     EnsureFont(dpi);
-    HWND window = CreateWindowExW(control.exStyle, control.className, control.text, control.style | WS_CHILD,
-                                  Scale(control.left, dpi), Scale(control.top, dpi), Scale(control.width, dpi),
-                                  Scale(control.height, dpi), parent,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), GetModuleHandleW(nullptr),
-                                  nullptr);
+    HWND window = CreateWindowExW(
+        control.exStyle, control.className, control.text, control.style | WS_CHILD, Scale(control.left, dpi),
+        Scale(control.top, dpi), Scale(control.width, dpi), Scale(control.height, dpi), parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), GetModuleHandleW(nullptr), nullptr);
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     placed_.push_back({window, control});
     return window;
@@ -27,8 +26,8 @@ void Layout::Rescale(UINT dpi) {
     const FontHandle previous = std::move(font_);
     EnsureFont(dpi);
     for (const Placed& p : placed_) {
-        SetWindowPos(p.window, nullptr, Scale(p.control.left, dpi), Scale(p.control.top, dpi), Scale(p.control.width, dpi),
-                     Scale(p.control.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(p.window, nullptr, Scale(p.control.left, dpi), Scale(p.control.top, dpi),
+                     Scale(p.control.width, dpi), Scale(p.control.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(p.window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     }
 }

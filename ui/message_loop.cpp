@@ -93,7 +93,8 @@ void ServiceWatchedHandles() {
     // A callback may add or remove watches: each is looked up again.
     for (HANDLE handle : WatchedHandles()) {
         if (WaitForSingleObject(handle, 0) != WAIT_OBJECT_0) continue;
-        const auto watch = std::find_if(g_watches.begin(), g_watches.end(), [&](const Watch& w) { return w.handle->get() == handle; });
+        const auto watch =
+            std::find_if(g_watches.begin(), g_watches.end(), [&](const Watch& w) { return w.handle->get() == handle; });
         if (watch != g_watches.end()) {
             const std::function<void()> signalled = watch->signalled;
             signalled();

@@ -144,7 +144,8 @@ private:
 std::wstring TextOf(HWND window) {
     const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+    text.resize(
+        static_cast<size_t>(SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
     return text;
 }
 
@@ -281,7 +282,8 @@ std::vector<HWND> PopupMenus() {
         [](HWND w, LPARAM p) -> BOOL {
             wchar_t name[16]{};
             GetClassNameW(w, name, 16);
-            if (std::wstring(name) == L"#32768" && IsWindowVisible(w)) reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+            if (std::wstring(name) == L"#32768" && IsWindowVisible(w))
+                reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&found));
@@ -388,7 +390,6 @@ Box AnswerMessage(const Tarrow& tarrow) {
     PumpUntil([&] { return !IsWindow(box); });
     return seen;
 }
-
 
 bool Until(const std::function<bool()>& condition) { return PumpUntil(condition, 10000); }
 

@@ -42,7 +42,8 @@ EngineAnswer AskEngine(const EngineRun& run) {
     const std::wstring home = run.home.empty() ? fresh.path() : run.home;
     // A kept home holds the log of an earlier run, which says it is done.
     DeleteFileW((home + L"\\" + run.log).c_str());
-    std::wstring command = run.program + L" +set dedicated 1 +set net_enabled 0 +set ttycon 0 +set logfile 2 +set fs_basepath \"" +
+    std::wstring command = run.program +
+                           L" +set dedicated 1 +set net_enabled 0 +set ttycon 0 +set logfile 2 +set fs_basepath \"" +
                            Utf8ToWide(UnixPath(run.base)) + L"\" +set fs_homepath \"" + Utf8ToWide(UnixPath(home)) +
                            L"\" +set com_basegame " + run.basegame + L" " + run.extra + L" +path";
     for (const std::string& file : run.which) command += L" +which " + Utf8ToWide(file);
@@ -96,15 +97,17 @@ EngineAnswer AskEngine(const EngineRun& run) {
 std::set<std::string> AskRenderer(const std::wstring& base, const std::string& map) {
     const TempFolder home;
     const std::wstring log = home.path() + L"\\baseoa\\qconsole.log";
-    std::wstring command = L"Z:\\usr\\lib\\ioquake3\\ioquake3 +set com_basegame baseoa +set fs_basepath \"" +
-                           Utf8ToWide(UnixPath(base)) + L"\" +set fs_homepath \"" + Utf8ToWide(UnixPath(home.path())) +
-                           L"\" +set com_legacyprotocol 71 +set com_protocol 71 +set s_initsound 0 +set com_introplayed 1"
-                           L" +set sv_pure 0 +set r_mode 0 +set logfile 2 +set developer 1 +devmap " + Utf8ToWide(map) +
-                           L" +wait 300 +echo tarrow-probe-done +quit";
+    std::wstring command =
+        L"Z:\\usr\\lib\\ioquake3\\ioquake3 +set com_basegame baseoa +set fs_basepath \"" + Utf8ToWide(UnixPath(base)) +
+        L"\" +set fs_homepath \"" + Utf8ToWide(UnixPath(home.path())) +
+        L"\" +set com_legacyprotocol 71 +set com_protocol 71 +set s_initsound 0 +set com_introplayed 1"
+        L" +set sv_pure 0 +set r_mode 0 +set logfile 2 +set developer 1 +devmap " +
+        Utf8ToWide(map) + L" +wait 300 +echo tarrow-probe-done +quit";
     std::set<std::string> shaders;
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return shaders;
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return shaders;
     const ProcessHandle process(pi.hProcess), thread(pi.hThread);
     std::string output;
     for (int tries = 0; tries < 1200 && output.find("tarrow-probe-done") == std::string::npos; ++tries) {

@@ -10,13 +10,13 @@
 std::string UnixPath(const std::wstring& path);
 
 struct EngineRun {
-    std::wstring program;  // "Z:\\usr\\lib\\ioquake3\\ioq3ded"
-    std::wstring log;      // the console log below the home folder: "main\\qconsole.log"
-    std::wstring base;     // fs_basepath, a Windows folder
-    std::wstring basegame;  // com_basegame
-    std::wstring extra;    // more of the command line, before the commands
+    std::wstring program;            // "Z:\\usr\\lib\\ioquake3\\ioq3ded"
+    std::wstring log;                // the console log below the home folder: "main\\qconsole.log"
+    std::wstring base;               // fs_basepath, a Windows folder
+    std::wstring basegame;           // com_basegame
+    std::wstring extra;              // more of the command line, before the commands
     std::vector<std::string> which;  // files to ask "which" of
-    std::wstring home;     // fs_homepath, a Windows folder; a fresh one when empty
+    std::wstring home;               // fs_homepath, a Windows folder; a fresh one when empty
 };
 
 struct EngineAnswer {

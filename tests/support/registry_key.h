@@ -9,8 +9,8 @@ class TestRegistryKey {
 public:
     explicit TestRegistryKey(std::wstring path) : path_(std::move(path)) {
         Delete();
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
-                        nullptr, &key_, nullptr);
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr,
+                        &key_, nullptr);
     }
     ~TestRegistryKey() {
         RegCloseKey(key_);
@@ -26,7 +26,9 @@ public:
     }
     HKEY get() const { return key_; }
 
-    static void Delete(const std::wstring& path) { RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), KEY_WOW64_32KEY, 0); }
+    static void Delete(const std::wstring& path) {
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), KEY_WOW64_32KEY, 0);
+    }
 
 private:
     void Delete() { Delete(path_); }

@@ -71,7 +71,8 @@ void Collect(const std::wstring& folder, const std::wstring& prefix, std::vector
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
         out.push_back(prefix + name);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Collect(folder + L"\\" + name, prefix + name + L"\\", out);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            Collect(folder + L"\\" + name, prefix + name + L"\\", out);
     } while (FindNextFileW(find, &data));
     FindClose(find);
 }
@@ -105,8 +106,8 @@ DWORD RunInCopy(const TempFolder& folder, const std::wstring& variable, const st
     std::wstring command = L"\"" + copy + L"\" --gtest_filter=InCopy.* --gtest_output=xml:\"" + report + L"\"";
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                        folder.path().c_str(), &si, &pi);
+    const BOOL started =
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(), &si, &pi);
     SetEnvironmentVariableW(variable.c_str(), nullptr);
     if (!started) return 999;
     WaitForSingleObject(pi.hProcess, 60000);

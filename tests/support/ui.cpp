@@ -33,11 +33,13 @@ void SendAt(DWORD flags, POINT screen) {
 void MoveScreen(POINT screen) {
     g_pointer = screen;
     SendAt(0, screen);
-    PumpUntil([&] {
-        POINT now{};
-        GetCursorPos(&now);
-        return now.x == screen.x && now.y == screen.y;
-    }, 1000);
+    PumpUntil(
+        [&] {
+            POINT now{};
+            GetCursorPos(&now);
+            return now.x == screen.x && now.y == screen.y;
+        },
+        1000);
     PumpPending();
 }
 

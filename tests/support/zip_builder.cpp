@@ -8,7 +8,9 @@ namespace {
 
 using namespace zip::format;
 
-void Put16(std::string& out, unsigned v) { out += static_cast<char>(v & 0xFF), out += static_cast<char>(v >> 8 & 0xFF); }
+void Put16(std::string& out, unsigned v) {
+    out += static_cast<char>(v & 0xFF), out += static_cast<char>(v >> 8 & 0xFF);
+}
 void Put32(std::string& out, unsigned long v) {
     Put16(out, static_cast<unsigned>(v & 0xFFFF));
     Put16(out, static_cast<unsigned>(v >> 16));
@@ -39,7 +41,8 @@ std::string MakeZipOf(const std::vector<std::pair<std::string, std::string>>& en
         Put32(central, kCentralSignature), Put16(central, kVersion20), Put16(central, kVersion20), Put16(central, 0);
         Put16(central, kStored), Put16(central, kDosTime), Put16(central, kDosDate), Put32(central, crc);
         Put32(central, size), Put32(central, size), Put16(central, static_cast<unsigned>(name.size()));
-        Put16(central, 0), Put16(central, 0), Put16(central, 0), Put16(central, 0), Put32(central, 0), Put32(central, offset);
+        Put16(central, 0), Put16(central, 0), Put16(central, 0), Put16(central, 0), Put32(central, 0),
+            Put32(central, offset);
         central += name;
     }
     const unsigned long centralOffset = static_cast<unsigned long>(out.size());
@@ -83,12 +86,13 @@ std::string MakeMd3(const std::vector<std::string>& shaders) {
     Put32(out, 15);
     out += std::string(64, '\0');
     Put32(out, 0), Put32(out, 1), Put32(out, 0), Put32(out, 1), Put32(out, 0);  // flags, frames, tags, surfaces, skins
-    Put32(out, 108), Put32(out, 108), Put32(out, 108);  // frames, tags, surfaces
+    Put32(out, 108), Put32(out, 108), Put32(out, 108);                          // frames, tags, surfaces
     const unsigned long surfaceEnd = 108 + static_cast<unsigned long>(shaders.size()) * 68;
     Put32(out, 108 + surfaceEnd);
     std::string surface = "IDP3" + std::string(64, '\0');
     Put32(surface, 0), Put32(surface, 1), Put32(surface, static_cast<unsigned long>(shaders.size()));
-    Put32(surface, 0), Put32(surface, 0), Put32(surface, 108), Put32(surface, 108);  // verts, triangles, their offset, shaders
+    Put32(surface, 0), Put32(surface, 0), Put32(surface, 108),
+        Put32(surface, 108);  // verts, triangles, their offset, shaders
     Put32(surface, surfaceEnd), Put32(surface, surfaceEnd), Put32(surface, surfaceEnd);  // st, xyz, end
     for (const auto& shader : shaders) surface += (shader + std::string(68, '\0')).substr(0, 68);
     return out + surface;
