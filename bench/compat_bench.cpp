@@ -339,7 +339,7 @@ int MapCollection() {
         std::vector<std::pair<std::string, std::string>> entries{
             {"maps/" + map + ".bsp", MakeBsp({"textures/" + map + "/t0", "textures/common/sky"}, {0, 1}, {}, "")},
             {"levelshots/" + map + ".jpg", "jpg"},
-            {"scripts/" + map + ".arena", "{ map \"" + map + "\" longname \"Map " + map + "\" }"}};
+            {"scripts/" + map + ".arena", std::string("{ map ") + map + " longname \"Map\" }"}};
         for (int t = 0; entries.size() < 100; ++t)
             entries.push_back({"textures/" + map + "/t" + std::to_string(t) + ".tga", "tga"});
         archives.push_back(L"map" + std::to_wstring(m) + L".pk3");

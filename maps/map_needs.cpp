@@ -204,18 +204,17 @@ std::vector<LoadProblem> MapNeedProblems(const Game& game, const LoadOrderReport
             std::count_if(needs[m].missing.begin(), needs[m].missing.end(), [&](const MissingFile& f) {
                 return std::find(f.holders.begin(), f.holders.end(), archive) != f.holders.end();
             }));
-        const std::wstring files = count == 1 ? L"1 file" : std::to_wstring(count) + L" files";
-        const std::wstring which = held == count ? L" holds them." : L" holds " + std::to_wstring(held) + L" of them.";
-        if (count == 1 && held == 1) {
-            problems.push_back(
-                {report.archives[maps[m].archive].file,
-                 maps[m].name + L" needs 1 file that no enabled archive holds; " + archive + L" holds it.",
-                 ProblemKind::MissingFiles, archive});
-            continue;
+        std::wstring sentence = maps[m].name + L" needs ";
+        sentence += count == 1 ? L"1 file that" : std::to_wstring(count) + L" files that";
+        sentence += L" no enabled archive holds; ";
+        sentence += archive;
+        if (held == count) {
+            sentence += count == 1 ? L" holds it." : L" holds them.";
+        } else {
+            sentence += L" holds " + std::to_wstring(held) + L" of them.";
         }
-        problems.push_back({report.archives[maps[m].archive].file,
-                            maps[m].name + L" needs " + files + L" that no enabled archive holds; " + archive + which,
-                            ProblemKind::MissingFiles, archive});
+        problems.push_back(
+            {report.archives[maps[m].archive].file, std::move(sentence), ProblemKind::MissingFiles, archive});
     }
     return problems;
 }

@@ -335,7 +335,7 @@ TEST(FilesWindow, FiltersEveryFileAsThePlayerTypes) {
     frmFiles& files = *form->Files();
     ASSERT_TRUE(PumpUntil([&] { return files.model() != nullptr; }));
     SetFocus(files.controls().txtFilter);
-    for (WORD key : {'S', 'E', 'E', 'N'}) PressKey(key);
+    for (const WORD key : {WORD{'S'}, WORD{'E'}, WORD{'E'}, WORD{'N'}}) PressKey(key);
     ASSERT_TRUE(PumpUntil([&] { return files.model()->Rows() == 1; }));
     EXPECT_EQ(files.model()->Row(0), (Names{L"textures/ruin/seen.tga", L"mappack.pk3", L"later.pk3", L""}));
     EXPECT_EQ(WindowText(files.controls().lblCount), L"1 of 4 files");

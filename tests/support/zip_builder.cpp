@@ -22,6 +22,7 @@ constexpr unsigned kDosTime = 0, kDosDate = 0x3021;
 
 std::string MakeZip(const std::vector<std::string>& names) {
     std::vector<std::pair<std::string, std::string>> entries;
+    entries.reserve(names.size());
     for (const auto& name : names) {
         entries.emplace_back(name, !name.empty() && name.back() == '/' ? std::string() : "data of " + name);
     }
