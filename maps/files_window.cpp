@@ -46,8 +46,9 @@ void frmFiles::Rebuild(const Game& game) {
     SendMessageW(c_.lvFiles, LVM_SETITEMCOUNT, 0, 0);
     SetWindowTextW(c_.lblCount, L"Reading the game's files...");
     LoadOrderReport report;
+    // Which archives load, and in what order, is all the index needs: it reads them on its thread.
     try {
-        report = BuildLoadOrder(game);
+        report = LoadedArchives(game);
     } catch (const AppError& error) {
         SetWindowTextW(c_.lblCount, error.Description().c_str());
         return;
