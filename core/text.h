@@ -26,3 +26,27 @@ std::wstring_view WithoutTrailingBackslashes(std::wstring_view path, size_t keep
 
 // A file name that Windows accepts and that names no device (CON, NUL, COM1...).
 bool IsAllowedFileName(const std::wstring& name);
+
+// A name against a pattern where "*" is any run of characters and "?" any
+// one, the characters compared by same: greedy, back to the last "*" only,
+// so linear for one "*".
+template <class Char, class Same>
+bool MatchesWildcard(std::basic_string_view<Char> name, std::basic_string_view<Char> pattern, const Same& same) {
+    std::size_t n = 0, p = 0, star = std::basic_string_view<Char>::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == Char('*')) {
+            star = p++;
+            resume = n;
+        } else if (p < pattern.size() && (pattern[p] == Char('?') || same(pattern[p], name[n]))) {
+            ++p;
+            ++n;
+        } else if (star != std::basic_string_view<Char>::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == Char('*')) ++p;
+    return p == pattern.size();
+}

@@ -30,26 +30,9 @@ bool IsRtcw(OrderRule rule) { return rule == OrderRule::RtcwSingle || rule == Or
 
 bool SameChar(wchar_t a, wchar_t b, bool ignoreCase) { return ignoreCase ? SameFileName({&a, 1}, {&b, 1}) : a == b; }
 
-// A name against a pattern of the game's files: "*" is any run of
-// characters, "?" any one, as the file system matches them.
+// A name against a pattern of the game's files, as the file system matches them.
 bool MatchesPattern(std::wstring_view name, std::wstring_view pattern, bool ignoreCase) {
-    size_t n = 0, p = 0, star = std::wstring_view::npos, resume = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == L'*') {
-            star = p++;
-            resume = n;
-        } else if (p < pattern.size() && (pattern[p] == L'?' || SameChar(pattern[p], name[n], ignoreCase))) {
-            ++p;
-            ++n;
-        } else if (star != std::wstring_view::npos) {
-            p = star + 1;
-            n = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == L'*') ++p;
-    return p == pattern.size();
+    return MatchesWildcard(name, pattern, [&](wchar_t a, wchar_t b) { return SameChar(a, b, ignoreCase); });
 }
 
 }  // namespace

@@ -7,26 +7,6 @@
 #include "core/text.h"
 #include "maps/shader_script.h"
 
-bool MatchesWildcard(std::string_view text, std::string_view pattern) {
-    // Greedy with one point to come back to: linear for a single *.
-    std::size_t t = 0, p = 0, star = std::string_view::npos, mark = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
-            ++t, ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            mark = t;
-        } else if (star != std::string_view::npos) {
-            p = star + 1;
-            t = ++mark;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
-}
-
 FilesModel::FilesModel(const GameFiles& files, const std::vector<GameMap>& maps, const std::vector<MapNeeds>& needs)
     : files_(files) {
     std::map<std::string, std::wstring> missing;
@@ -59,7 +39,8 @@ std::string_view FilesModel::PathText(std::uint32_t row) const {
 bool FilesModel::Matches(std::uint32_t row) const {
     if (pattern_.empty()) return true;
     const std::string_view path = PathText(row);
-    return wildcard_ ? MatchesWildcard(path, pattern_) : path.find(pattern_) != std::string::npos;
+    if (!wildcard_) return path.find(pattern_) != std::string::npos;
+    return MatchesWildcard(path, std::string_view(pattern_), [](char a, char b) { return a == b; });
 }
 
 void FilesModel::Filter(std::wstring_view text) {

@@ -57,6 +57,3 @@ private:
     bool wildcard_ = false;
     bool filtered_ = false;
 };
-
-// The game's match of a name against a pattern of * and ?, both folded.
-bool MatchesWildcard(std::string_view text, std::string_view pattern);

@@ -53,7 +53,7 @@ void frmFiles::Rebuild(const Game& game) {
         SetWindowTextW(c_.lblCount, error.Description().c_str());
         return;
     }
-    job_.Start(hwnd_, FilesMessage, game, report);
+    job_.Start(hwnd_, FilesMessage, [game, report] { return WorkOutNeeds(game, report); });
 }
 
 void frmFiles::FilesKnown() {

@@ -11,7 +11,8 @@
 
 #include "compat/load_order.h"
 #include "maps/files_model.h"
-#include "maps/needs_job.h"
+#include "maps/map_needs.h"
+#include "ui/background_job.h"
 #include "ui/modeless_window.h"
 
 class frmFiles : public ModelessWindow<frmFiles> {
@@ -51,8 +52,8 @@ private:
     Controls c_;
     Layout layout_;
     Game game_ = DemoGame({});
-    NeedsJob job_;
-    std::unique_ptr<NeedsJob::Result> result_;
+    BackgroundJob<MapsAndNeeds> job_;
+    std::optional<MapsAndNeeds> result_;
     std::unique_ptr<FilesModel> model_;
     std::wstring cell_;
 };

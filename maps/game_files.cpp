@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "archive/file_source.h"
+#include "archive/string_sink.h"
 #include "archive/zip_reader.h"
 #include "compat/inventory.h"
 #include "core/directory.h"
@@ -12,31 +13,6 @@
 #include "core/text.h"
 #include "maps/shader_script.h"
 #include "mods/mod_library.h"
-
-namespace {
-
-// Takes an entry's bytes until the reader has what it needs.
-class StringSink : public zip::Sink {
-public:
-    StringSink(std::size_t limit, const GameFiles::Needed& needed) : limit_(limit), needed_(needed) {}
-    bool Write(const void* data, std::size_t n) override {
-        if (n > limit_ - bytes.size()) return false;
-        bytes.append(static_cast<const char*>(data), n);
-        if (needed_ && want_ == 0) want_ = needed_(bytes);
-        if (want_ == 0 || bytes.size() < want_) return true;
-        enough = true;
-        return false;
-    }
-    std::string bytes;
-    bool enough = false;
-
-private:
-    std::size_t limit_;
-    const GameFiles::Needed& needed_;
-    std::size_t want_ = 0;
-};
-
-}  // namespace
 
 struct GameFiles::OpenArchive {
     explicit OpenArchive(const std::wstring& path) : source(path) {

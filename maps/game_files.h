@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "archive/string_sink.h"
 #include "compat/load_order.h"
 
 class GameFiles {
@@ -42,7 +43,7 @@ public:
     const std::unordered_map<std::string, File>& files() const { return files_; }
     // How many of a file's first bytes a reader needs, from those read so
     // far; 0 while it cannot yet say.
-    using Needed = std::function<std::size_t(std::string_view head)>;
+    using Needed = StringSink::Needed;
     // The bytes of the copy the game takes, at most limit of them (and no more
     // than needed says); empty when none is loaded or it cannot be read.
     // Safe to call from several threads.

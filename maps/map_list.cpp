@@ -7,24 +7,14 @@
 #include <memory>
 
 #include "archive/file_source.h"
+#include "archive/string_sink.h"
 #include "archive/zip_reader.h"
-#include "compat/inventory.h"
 #include "core/parallel.h"
 #include "core/text.h"
+#include "maps/shader_script.h"
 #include "maps/tga_reader.h"
-#include "mods/mod_library.h"
 
 namespace {
-
-// A path as the game matches it: small letters, "/" separators.
-std::string Folded(std::string_view path) {
-    std::string folded(path);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c == '\\') c = '/';
-    }
-    return folded;
-}
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 bool EndsWith(std::string_view text, std::string_view suffix) {
@@ -36,20 +26,6 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
 struct Holders {
     std::vector<std::size_t> archives;
     std::string spelt;
-};
-
-class StringSink : public zip::Sink {
-public:
-    explicit StringSink(std::size_t limit) : limit_(limit) {}
-    bool Write(const void* data, std::size_t n) override {
-        if (n > limit_ - bytes.size()) return false;
-        bytes.append(static_cast<const char*>(data), n);
-        return true;
-    }
-    std::string bytes;
-
-private:
-    std::size_t limit_;
 };
 
 // Every .bsp, levelshot and .arena file of the loaded archives.
@@ -87,7 +63,7 @@ Found FindFiles(const std::vector<OpenArchive>& open) {
         for (const zip::Entry& entry : open[a].directory.entries) {
             if (entry.IsFolder()) continue;
             const std::string& stored = entry.storedName;
-            const std::string path = Folded(stored);
+            const std::string path = FoldedPath(stored);
             std::map<std::string, Holders>* into = nullptr;
             if (StartsWith(path, "maps/") && EndsWith(path, ".bsp")) into = &found.maps;
             if (StartsWith(path, "levelshots/") && (EndsWith(path, ".tga") || EndsWith(path, ".jpg")))
@@ -136,7 +112,7 @@ bool PictureLooksReadable(zip::Source& source, const zip::Entry& entry) {
     const zip::Status status = zip::ExtractEntry(source, entry, {}, sink);
     if (status != zip::Status::Ok && !(status == zip::Status::WriteError && sink.bytes.size() == HeadSink::kHead))
         return false;
-    if (EndsWith(Folded(entry.name), ".tga")) return tga::Plausible(sink.bytes, entry.size);
+    if (EndsWith(FoldedPath(entry.name), ".tga")) return tga::Plausible(sink.bytes, entry.size);
     return sink.bytes.size() >= 2 && static_cast<unsigned char>(sink.bytes[0]) == 0xFF &&
            static_cast<unsigned char>(sink.bytes[1]) == 0xD8;
 }

@@ -191,10 +191,20 @@ std::wstring ArchiveToEnable(const MapNeeds& needs) {
     return best;
 }
 
+MapsAndNeeds WorkOutNeeds(const Game& game, const LoadOrderReport& report) {
+    MapsAndNeeds result;
+    try {
+        result.maps = ListMaps(game, report);
+        result.files = std::make_shared<const GameFiles>(game, report);
+        result.needs = FindMapNeeds(game, *result.files, result.maps);
+    } catch (...) {
+        result.needs.assign(result.maps.size(), MapNeeds{});
+    }
+    return result;
+}
+
 std::vector<LoadProblem> MapNeedProblems(const Game& game, const LoadOrderReport& report) {
-    const std::vector<GameMap> maps = ListMaps(game, report);
-    const GameFiles files(game, report);
-    const std::vector<MapNeeds> needs = FindMapNeeds(game, files, maps);
+    const auto [maps, needs, files] = WorkOutNeeds(game, report);
     std::vector<LoadProblem> problems;
     for (std::size_t m = 0; m < maps.size(); ++m) {
         const std::wstring archive = ArchiveToEnable(needs[m]);

@@ -3,6 +3,7 @@
 // models name, its models and its sounds, looked up as the engine looks them
 // up among the files the game loads; and, for each missing file, the archives
 // on this machine that hold it but that the game does not load. No windows.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,16 @@ private:
     // The archives not loaded whose scripts define a shader, by its name.
     std::unordered_map<std::string, std::vector<std::uint32_t>> definedElsewhere_;
 };
+
+// Every map of a report, the game's files, and what each map needs: the
+// work a window hands to a thread of its own. A folder gone meanwhile gives
+// maps without needs; nothing is thrown.
+struct MapsAndNeeds {
+    std::vector<GameMap> maps;
+    std::vector<MapNeeds> needs;  // one for each map, in its order
+    std::shared_ptr<const GameFiles> files;
+};
+MapsAndNeeds WorkOutNeeds(const Game& game, const LoadOrderReport& report);
 
 // The needs of every map, in the maps' order.
 std::vector<MapNeeds> FindMapNeeds(const Game& game, const GameFiles& files, const std::vector<GameMap>& maps);

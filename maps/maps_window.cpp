@@ -101,12 +101,13 @@ void frmMaps::Rebuild(const Game& game) {
         maps_.clear();
     }
     needs_.clear();
-    if (!maps_.empty()) job_.Start(hwnd_, NeedsMessage, game, report_);
+    if (!maps_.empty())
+        job_.Start(hwnd_, NeedsMessage, [game, report = report_] { return WorkOutNeeds(game, report); });
     Fill();
 }
 
 void frmMaps::NeedsKnown() {
-    const std::unique_ptr<NeedsJob::Result> result = job_.Take();
+    std::optional<MapsAndNeeds> result = job_.Take();
     // A result for maps since read again is of no use.
     if (!result || result->maps.size() != maps_.size()) return;
     maps_ = std::move(result->maps);

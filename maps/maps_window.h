@@ -14,7 +14,8 @@
 #include "core/handles.h"
 #include "core/transaction.h"
 #include "maps/map_list.h"
-#include "maps/needs_job.h"
+#include "maps/map_needs.h"
+#include "ui/background_job.h"
 #include "maps/picture.h"
 
 class frmMaps : public ModelessWindow<frmMaps> {
@@ -86,7 +87,7 @@ private:
     std::vector<GameMap> maps_;
     std::vector<std::size_t> shown_;
     std::vector<MapNeeds> needs_;
-    NeedsJob job_;
+    BackgroundJob<MapsAndNeeds> job_;
     std::wstring offered_;
     Picture scaled_;
     BitmapHandle bitmap_;
